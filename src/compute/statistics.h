@@ -1,0 +1,28 @@
+// Statistics over the track store: degree lengths on the WGS 84 ellipsoid,
+// per-track bounds, distances and time spans, the cumulative distance and the
+// windowed speed of every point, the whole-store figures and the zoom level
+// that fits them. Distances are planar, with one pair of scale factors taken
+// at the middle latitude of all enabled points. No allocation.
+#pragma once
+
+#include "store/track_store.h"
+
+namespace trakvio {
+
+// Kilometres per degree of latitude and of longitude at latitudeDeg.
+void DegreeLengths(double latitudeDeg, double& kmPerDegLat, double& kmPerDegLon);
+
+// Recomputes every derived figure of the store. keepOverall = 0 is the full
+// mode; non-zero leaves the overall bounds, the stored scale factors and the
+// totals as they were. A store without enabled points changes only
+// firstEnabledPoint and lastEnabledPoint (both 0).
+void RecomputeStatistics(TrackStore& store, int keepOverall);
+
+// Recomputes speed of every enabled point from distance and time over window
+// enabled points.
+void ComputeSpeeds(TrackStore& store, int window);
+
+// Sets initialZoom from the overall bounds.
+void FitZoom(TrackStore& store);
+
+}  // namespace trakvio

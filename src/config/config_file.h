@@ -1,0 +1,49 @@
+// Configuration file: locates the per-user Trakvio.ini (creating it from the
+// _Trakvio.ini template beside the program), reads every key into Settings,
+// applies the folder rules, and writes the folder, file-name and API-key
+// lines back. Reading never fails loudly: unknown keys and malformed lines
+// are skipped and the defaults stand.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+
+#include "config/settings.h"
+
+namespace trakvio {
+
+// Finds the per-user folder (creating it) and the configuration path in it;
+// when the file does not exist it is created from templatePath. Returns 0
+// when the configuration file exists afterwards, 1 otherwise.
+int LocateConfiguration(const std::filesystem::path& userFolder, const std::filesystem::path& templatePath,
+                        std::filesystem::path& configPath);
+
+// Copies the template to configPath, replacing the TileCacheFolder= and
+// WorkFolder= lines with the chosen folders. Returns 0 when done.
+int CreateConfigurationFromTemplate(const std::filesystem::path& templatePath,
+                                    const std::filesystem::path& configPath,
+                                    const std::filesystem::path& userFolder);
+
+// Reads the configuration file into settings and applies the folder rules
+// (settings.userFolder must be set). Returns 0 when the file was read, 1 when
+// it could not be opened (the defaults and the per-user folders then stand).
+int ReadConfiguration(const std::filesystem::path& configPath, Settings& settings);
+
+// Reads configuration text (as if it were the file) into settings, without
+// the folder rules. Used by ReadConfiguration and by tests and fuzzing.
+void ReadConfigurationText(std::string_view text, Settings& settings);
+
+// Rewrites the folder, remembered-file and API-key lines. The new file is
+// written beside the old one and renamed over it, so the old file survives
+// any failure. Returns 0 when done.
+int WriteBackConfiguration(const std::filesystem::path& configPath, const Settings& settings);
+
+// "2023-01-01 09:00:00", "2023/01/01T09:00:00" or "20230101_090000", taken
+// as local standard time; 0 for a shorter text.
+int64_t ParseDateTime(std::string_view text);
+
+// Sets the KML start time and step from a kmltimedefault value.
+void SetKmlTimeDefault(std::string_view value, Settings& settings);
+
+}  // namespace trakvio

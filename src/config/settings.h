@@ -1,0 +1,157 @@
+// Settings of the program: everything the configuration file sets, plus the
+// few run-time switches that live beside them. One Settings value is created
+// at start, filled by the configuration reader, and handed by reference to
+// whoever needs it; there are no global settings.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "compute/geoid.h"
+#include "store/track_store.h"
+
+namespace trakvio {
+
+struct SerialSettings {
+    int32_t baudRate = 115200;
+    uint8_t byteSize = 8;
+    uint8_t parity = 0;    // 0 = none
+    uint8_t stopBits = 0;  // 0 = one stop bit
+};
+
+struct ReceiverSettings {
+    uint32_t timeout1 = 100;   // ms
+    uint32_t timeout2 = 5000;  // ms
+    uint32_t bufferSize = 2048;
+    uint16_t sentenceLength = 256;
+};
+
+// Live position marker of the receiver track.
+struct MarkerSettings {
+    int32_t radius = 10;        // pixels at 96 DPI
+    uint32_t color = 0x0000FF;  // 0xRRGGBB
+    int32_t width = 3;          // pixels at 96 DPI
+    int32_t brush = 5;          // stock brush index: 5 hollow, 0 white, 4 black
+};
+
+struct AttributionLink {
+    int32_t linkStart = 0;   // UTF-16 units into attribution
+    int32_t linkLength = 0;
+};
+
+// A configured web tile source.
+struct BaseMap {
+    std::u16string name;
+    std::u16string tileId;
+    std::u16string urlTemplate;
+    // The template with "{s}" as "a" and "{z}", "{x}", "{y}" as integer slots
+    // "%d" filled in the order zoom, x, y; a literal '%' is doubled.
+    std::u16string urlFormat;
+    std::u16string attribution;  // display text
+    int32_t linkCount = 0;       // 0..3
+    AttributionLink links[3];
+    std::u16string linkUrls[3];
+    int32_t minZoom = 0;
+    int32_t maxZoom = 0;
+};
+
+struct OverlayMap {
+    std::u16string name;
+    std::u16string tileId;
+    std::u16string urlTemplate;
+    std::u16string attribution;
+    int32_t linkCount = 0;
+    AttributionLink links[3];
+    std::u16string linkUrls[3];
+    float opacity = 0;
+    int32_t maxNativeZoom = 0;
+};
+
+struct GraphFont {
+    std::u16string name = u"Arial";  // at most 31 units
+    int32_t size = 14;               // pixels at 96 DPI
+};
+
+// Graph labels, fonts and layout values.
+struct GraphSettings {
+    // Axis titles, UTF-8, at most 31 bytes each with their unit.
+    std::string altitudeLabel = "Altitude [m]";          // h
+    std::string timeLabel = "Time";                      // t
+    std::string elapsedLabel = "Elapsed time";           // e
+    std::string distanceLabel = "Travel distance [km]";  // d
+    std::string averageSpeedLabel = "Average speed [km/h]";  // v
+    std::string speedLabel = "Speed [km/h]";             // u
+    GraphFont numberFont;
+    GraphFont labelFont;
+    int32_t gap = 3;
+    int32_t smallGap = 1;
+    int32_t axisPenWidth = 1;
+    int32_t majorTickLength = 8;
+    int32_t minorTickLength = 4;
+};
+
+struct Settings {
+    // Capacities of the track store.
+    int32_t maxlogpoints = kDefaultMaxLogPoints;
+    int32_t maxtracks = kDefaultMaxTracks;
+
+    // Tile sources. The capacity keys clear their table.
+    int32_t maxbasemap = 10;
+    int32_t maxoverlaymap = 5;
+    std::vector<BaseMap> baseMaps;
+    std::vector<OverlayMap> overlayMaps;
+    int32_t currentBaseMap = 0;
+
+    // Geoid model and the loader's result for it (-1 until a model is loaded).
+    GeoidModel geoidModel;
+    int32_t geoidResult = -1;
+
+    // Web page addresses, UTF-8.
+    std::string leafletcss;   // at most 127 bytes
+    std::string leafletjs;    // at most 127 bytes
+    std::string gmapjs;       // at most 127 bytes
+    std::string gmapapikey;   // stored key, at most 63 bytes
+    std::string gmapApiKeyInEffect;
+
+    std::u16string mtkloggerdevidstr;  // at most 127 units
+
+    std::filesystem::path tileCacheFolder;
+    std::filesystem::path workFolder;
+    std::filesystem::path userFolder;  // the per-user folder the configuration lives in
+
+    bool showTrackListWindow = true;
+    bool showGraphWindow = false;
+
+    // Remembered file names (seeds of the file dialogs).
+    std::filesystem::path gpsLogDataFile;
+    std::filesystem::path q9ArchiveFile;
+    std::filesystem::path scriptFile;
+    std::filesystem::path mtkBinFile;
+    std::filesystem::path htmlLeafletFile;
+    std::filesystem::path htmlGmapFile;
+    std::filesystem::path kmlSaveFile;
+    std::filesystem::path svgFile;
+    std::filesystem::path emfFile;
+
+    int32_t ssmeterslessthan = 0;   // standstill distance, metres
+    bool hidpimapstretch = false;
+
+    int32_t tracklinewidthdefault = 3;
+    uint32_t tracklinecolordefault = 0xFF0000;
+
+    int64_t kmlTimeDefaultStart = 1672531200;  // 2023-01-01 00:00:00 UTC
+    int32_t kmlTimeDefaultStep = 5;
+
+    GraphSettings graph;
+    SerialSettings serial;
+    ReceiverSettings receiver;
+    MarkerSettings marker;
+
+    // Run-time switch of the loader: while 1, reader errors of the database
+    // readers are shown; Cancel in such a message sets it to 0.
+    int32_t showReadErrors = 1;
+};
+
+}  // namespace trakvio

@@ -1,0 +1,17 @@
+// Text conversions between the UTF-8 of files and the UTF-16 of names, paths
+// and everything shown. Invalid UTF-8 becomes U+FFFD; output is never written
+// past the room given and a surrogate pair is never split at the cut.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace trakvio {
+
+// Converts into out[0..room); returns the code units written.
+size_t Utf8ToUtf16(std::string_view in, char16_t* out, size_t room);
+std::u16string Utf8ToUtf16(std::string_view in);
+std::string Utf16ToUtf8(std::u16string_view in);
+
+}  // namespace trakvio

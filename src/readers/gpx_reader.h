@@ -1,0 +1,29 @@
+// GPX reader: scans a GPX file for trk/rte/trkpt tags and appends their points
+// to the store. Not an XML parser: it recognises a handful of tags by the bytes
+// after '<'. Never writes past the store's capacities; a file cut short keeps
+// the points read so far in a closed track.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+
+#include "store/track_store.h"
+
+namespace trakvio {
+
+// Results of ReadGpx.
+inline constexpr int kGpxDone = 0;
+inline constexpr int kGpxCannotOpen = 1;  // nothing was read or written
+inline constexpr int kGpxCut = 2;         // a capacity was reached; the file was read up to it
+
+// Reads the GPX file at path; names go into trackNames from namePosition (the
+// loader's end-marker position) on, and the end marker is written behind the
+// last. Tracks without a name of their own get the default name pattern.
+int ReadGpx(TrackStore& store, const std::filesystem::path& path, int32_t namePosition);
+
+// The same over a buffer that holds the whole file and one NUL behind it
+// (data[size] == 0).
+int ReadGpxBuffer(TrackStore& store, const char* data, size_t size, int32_t namePosition);
+
+}  // namespace trakvio

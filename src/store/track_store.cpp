@@ -1,0 +1,142 @@
+#include "store/track_store.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+
+namespace trakvio {
+
+int CreateTrackStore(TrackStore& store, int32_t maxlogpoints, int32_t maxtracks) {
+    store.points.clear();
+    store.tracks.clear();
+    store.trackEnd.clear();
+    store.maxlogpoints = 0;
+    store.maxtracks = 0;
+    if (maxlogpoints <= 0 || maxtracks <= 0) {
+        ClearTrackStore(store);
+        return 1;
+    }
+    try {
+        store.points.resize(static_cast<size_t>(maxlogpoints));
+        store.tracks.resize(static_cast<size_t>(maxtracks));
+        store.trackEnd.resize(static_cast<size_t>(maxtracks));
+        store.loadedFiles.reserve(256);
+        store.fileKinds.reserve(256);
+    } catch (const std::bad_alloc&) {
+        store.points = {};
+        store.tracks = {};
+        store.trackEnd = {};
+        ClearTrackStore(store);
+        return 1;
+    }
+    store.maxlogpoints = maxlogpoints;
+    store.maxtracks = maxtracks;
+    ClearTrackStore(store);
+    return 0;
+}
+
+void ClearTrackStore(TrackStore& store) {
+    store.trackNames[0] = kNamesEndMarker;
+    store.pointCount = 0;
+    store.trackCount = 0;
+    store.fileCount = 0;
+    store.selectedCount = 0;
+    store.loadedFiles.clear();
+    store.fileKinds.clear();
+}
+
+bool CloseTrack(TrackStore& store) {
+    if (store.trackCount >= store.maxtracks) return false;
+    store.trackEnd[store.trackCount] = store.pointCount - 1;
+    store.tracks[store.trackCount].fileIndex = store.fileCount;
+    ++store.trackCount;
+    return true;
+}
+
+int32_t NamesEndPosition(const TrackStore& store) {
+    const auto& names = store.trackNames;
+    for (int32_t i = 0; i < kTrackNamesCapacity; ++i) {
+        if (names[i] == kNamesEndMarker) return i;
+    }
+    // No marker: place the end behind the last NUL so that writers stay inside.
+    for (int32_t i = kTrackNamesCapacity - 1; i >= 0; --i) {
+        if (names[i] == 0) return std::min(i + 1, kTrackNamesCapacity - 1);
+    }
+    return 0;
+}
+
+int32_t WriteTrackName(TrackStore& store, int32_t pos, std::u16string_view name) {
+    int32_t room = TrackNameRoom(pos);
+    if (pos < 0 || room < 0) return -1;
+    size_t n = std::min(name.size(), static_cast<size_t>(room));
+    // Never leave half a surrogate pair at the cut.
+    if (n > 0 && n < name.size() && name[n - 1] >= 0xD800 && name[n - 1] <= 0xDBFF) --n;
+    std::copy_n(name.data(), n, store.trackNames.data() + pos);
+    store.trackNames[pos + n] = 0;
+    store.trackNames[pos + n + 1] = kNamesEndMarker;
+    return pos + static_cast<int32_t>(n) + 1;
+}
+
+// Position of the name of track t, or -1.
+static int32_t NamePosition(const TrackStore& store, int t) {
+    if (t < 0 || t >= store.trackCount) return -1;
+    int32_t pos = 0;
+    for (int i = 0; i < t; ++i) {
+        while (pos < kTrackNamesCapacity && store.trackNames[pos] != 0) ++pos;
+        ++pos;
+        if (pos >= kTrackNamesCapacity) return -1;
+    }
+    return pos;
+}
+
+std::u16string_view TrackName(const TrackStore& store, int t) {
+    int32_t pos = NamePosition(store, t);
+    if (pos < 0) return {};
+    int32_t end = pos;
+    while (end < kTrackNamesCapacity && store.trackNames[end] != 0 && store.trackNames[end] != kNamesEndMarker) ++end;
+    return std::u16string_view(store.trackNames.data() + pos, static_cast<size_t>(end - pos));
+}
+
+int RenameTrack(TrackStore& store, int t, std::u16string_view name) {
+    int32_t pos = NamePosition(store, t);
+    if (pos < 0) return 1;
+    auto& names = store.trackNames;
+    int32_t oldEnd = pos;
+    while (oldEnd < kTrackNamesCapacity && names[oldEnd] != 0) ++oldEnd;  // at the NUL
+    int32_t marker = NamesEndPosition(store);
+    if (marker < oldEnd) marker = std::min(oldEnd + 1, kTrackNamesCapacity - 1);
+    // Tail: the NUL of this name up to and including the end marker.
+    int32_t tailLength = marker - oldEnd + 1;
+    int32_t room = kTrackNamesCapacity - pos - tailLength;
+    size_t n = std::min(name.size(), static_cast<size_t>(std::max(room, 0)));
+    if (n > 0 && n < name.size() && name[n - 1] >= 0xD800 && name[n - 1] <= 0xDBFF) --n;
+    int32_t newEnd = pos + static_cast<int32_t>(n);
+    // Move the tail (overlapping copy) so that it starts at newEnd.
+    if (newEnd < oldEnd) {
+        std::copy(names.begin() + oldEnd, names.begin() + oldEnd + tailLength, names.begin() + newEnd);
+    } else if (newEnd > oldEnd) {
+        std::copy_backward(names.begin() + oldEnd, names.begin() + oldEnd + tailLength,
+                           names.begin() + newEnd + tailLength);
+    }
+    std::copy_n(name.data(), n, names.data() + pos);
+    return 0;
+}
+
+std::u16string DefaultTrackName(const char (&startText)[20], int t) {
+    char buffer[40];
+    if (startText[0] == 0) {
+        std::snprintf(buffer, sizeof buffer, "trc%03d", t + 1);
+    } else {
+        const char* s = startText;  // "YYYY-MM-DD HH:MM:SS"
+        std::snprintf(buffer, sizeof buffer, "%.4s%.2s%.2s_%.2s%.2s_trc%03d", s, s + 5, s + 8, s + 11, s + 14, t + 1);
+    }
+    return std::u16string(buffer, buffer + std::char_traits<char>::length(buffer));
+}
+
+void EnterLoadedFile(TrackStore& store, const std::filesystem::path& path, uint16_t kind) {
+    store.loadedFiles.push_back(path);
+    store.fileKinds.push_back(kind);
+    ++store.fileCount;
+}
+
+}  // namespace trakvio
