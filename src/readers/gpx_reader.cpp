@@ -1,8 +1,269 @@
 #include "readers/gpx_reader.h"
 
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "platform/local_time.h"
+#include "platform/utf.h"
+#include "readers/text_scan.h"
+
 namespace trakvio {
 
-int ReadGpx(TrackStore&, const std::filesystem::path&, int32_t) { return kGpxCannotOpen; }
-int ReadGpxBuffer(TrackStore&, const char*, size_t, int32_t) { return kGpxDone; }
+namespace {
+
+// Calendar fields of the last time element; fields a later element does not
+// supply keep these values.
+struct TimeFields {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+struct GpxScan {
+    TrackStore& store;
+    bool readRoutes;
+    double latitude = 0, longitude = 0;
+    float elevation = 0;
+    int64_t time = 0;
+    TimeFields fields;
+    bool inTrack = false, inSegment = false, inTrackPoint = false, inWaypoint = false, inRoutePoint = false;
+    int32_t namePosition;
+    int32_t nameNext = -1;  // position after the NUL of the name written for the open track, -1 when none
+    bool nameEndMissing = false;  // no "</name>" follows: later searches are pointless
+    bool cut = false;
+    std::string nameUtf8;
+    std::u16string nameUtf16;
+
+    GpxScan(TrackStore& s, int32_t position) : store(s), readRoutes(s.readGpxRoutes == 1), namePosition(position) {
+        nameUtf8.reserve(kTrackNamesCapacity * 3);
+        nameUtf16.resize(kTrackNamesCapacity);
+    }
+};
+
+// Reads up to width characters of a decimal field the way "%0Nd" does:
+// leading white space skipped, an optional sign, at least one digit.
+bool ScanIntField(const char*& p, int width, int& value) {
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    const char* q = p;
+    bool negative = false;
+    if (*q == '+' || *q == '-') {
+        negative = *q == '-';
+        ++q;
+        --width;
+    }
+    int v = 0, digits = 0;
+    while (digits < width && IsDigit(*q)) {
+        v = v * 10 + (*q - '0');
+        ++q;
+        ++digits;
+    }
+    if (digits == 0) return false;
+    value = negative ? -v : v;
+    p = q;
+    return true;
+}
+
+// Parses "YYYY-MM-DDThh:mm:ss" with an optional fraction of a second and an
+// optional zone ("Z", "+09:00", "-0500", "+09"). Fields the text does not
+// supply keep their previous values; the result is the UTC second.
+int64_t ParseGpxTime(const char* p, TimeFields& f) {
+    int* slots[6] = {&f.year, &f.month, &f.day, &f.hour, &f.minute, &f.second};
+    const int widths[6] = {4, 2, 2, 2, 2, 2};
+    const char separators[6] = {'-', '-', 'T', ':', ':', 0};
+    int read = 0;
+    for (; read < 6; ++read) {
+        if (!ScanIntField(p, widths[read], *slots[read])) break;
+        if (separators[read] != 0) {
+            if (*p != separators[read]) {
+                ++read;
+                break;
+            }
+            ++p;
+        }
+    }
+    int64_t offset = 0;
+    if (read == 6) {
+        if (*p == '.' || *p == ',') {
+            ++p;
+            while (IsDigit(*p)) ++p;
+        }
+        if (*p == '+' || *p == '-') {
+            int sign = *p == '-' ? -1 : 1;
+            ++p;
+            if (IsDigit(p[0]) && IsDigit(p[1])) {
+                int hours = (p[0] - '0') * 10 + (p[1] - '0');
+                int minutes = 0;
+                p += 2;
+                if (*p == ':') ++p;
+                if (IsDigit(p[0]) && IsDigit(p[1])) minutes = (p[0] - '0') * 10 + (p[1] - '0');
+                if (hours <= 23 && minutes <= 59) offset = sign * (hours * 3600 + minutes * 60);
+            }
+        }
+    }
+    return UtcFromCivil(f.year, f.month, f.day, f.hour, f.minute, f.second) - offset;
+}
+
+// Finds "attribute=" inside the tag [tag, tagEnd) and reads the number behind
+// it; blanks and quotes before the number are skipped. Returns false when the
+// attribute is not in the tag.
+bool ReadPointAttribute(const char* tag, const char* tagEnd, const char* attribute, double& value) {
+    const char* at = FindBytes(tag, tagEnd, attribute, 4);
+    if (!at) return false;
+    const char* p = at + 4;
+    while (p < tagEnd && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == '"' || *p == '\'')) ++p;
+    value = ParseDouble(p, tagEnd);
+    return true;
+}
+
+void ParsePointTag(GpxScan& s, const char* tag, const char* tagEnd) {
+    ReadPointAttribute(tag, tagEnd, "lat=", s.latitude);
+    ReadPointAttribute(tag, tagEnd, "lon=", s.longitude);
+    s.time += 1;
+}
+
+// Stores the point built so far; false when the store is full.
+bool StorePoint(GpxScan& s) {
+    if (!AppendPoint(s.store, s.latitude, s.longitude, s.elevation, 0.0f, s.time, 1)) {
+        s.cut = true;
+        return false;
+    }
+    return true;
+}
+
+// Closes the open track with its name (a default name when it has none).
+// At a capacity the track's points are given up and the scan stops.
+bool CloseGpxTrack(GpxScan& s) {
+    TrackStore& store = s.store;
+    int32_t first = PointsInClosedTracks(store);
+    int32_t next = s.nameNext;
+    if (next < 0 && store.trackCount < store.maxtracks) {
+        char startText[20] = {};
+        if (store.pointCount > first) FormatLocalTime(store.points[first].time, startText);
+        next = WriteTrackName(store, s.namePosition, DefaultTrackName(startText, store.trackCount));
+    }
+    if (next < 0 || !CloseTrack(store)) {
+        store.pointCount = first;
+        s.cut = true;
+        return false;
+    }
+    s.namePosition = next;
+    s.nameNext = -1;
+    return true;
+}
+
+void ReadName(GpxScan& s, const char* textStart, const char* end, const char*& resume) {
+    if (s.nameEndMissing) return;
+    const char* close = FindBytes(textStart, end, "</name>", 7);
+    if (!close) {
+        s.nameEndMissing = true;
+        return;
+    }
+    resume = close + 7;
+    const char* textEnd = close;
+    const char* cdata = FindBytes(textStart, textEnd, "<![CDATA[", 9);
+    s.nameUtf8.clear();
+    if (cdata) {
+        const char* from = cdata + 9;
+        const char* to = static_cast<const char*>(std::memchr(from, ']', static_cast<size_t>(textEnd - from)));
+        s.nameUtf8.assign(from, to ? to : textEnd);
+    } else {
+        DecodeXmlText(textStart, textEnd, s.nameUtf8);
+    }
+    int32_t room = TrackNameRoom(s.namePosition);
+    if (room < 0) return;
+    size_t n = Utf8ToUtf16(s.nameUtf8, s.nameUtf16.data(), static_cast<size_t>(room));
+    s.nameNext = WriteTrackName(s.store, s.namePosition, std::u16string_view(s.nameUtf16.data(), n));
+}
+
+// A point element's name ends here (and not in a longer name such as an
+// extension's "wptx1:...").
+bool EndsName(char c) { return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+}  // namespace
+
+int ReadGpxBuffer(TrackStore& store, const char* data, size_t size, int32_t namePosition) {
+    if (namePosition < 0 || namePosition >= kTrackNamesCapacity) namePosition = NamesEndPosition(store);
+    GpxScan s(store, namePosition);
+    const char* p = data;
+    const char* end = data + size;
+    while (p < end) {
+        const char* lt = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(end - p)));
+        if (!lt) break;
+        const char* tag = lt + 1;
+        const char* gt = static_cast<const char*>(std::memchr(tag, '>', static_cast<size_t>(end - tag)));
+        if (!gt) break;
+        p = gt + 1;
+        bool selfClosing = gt[-1] == '/';
+        switch (tag[0]) {
+            case 't':
+                if (StartsWith(tag, "trk>")) {
+                    s.inTrack = true;
+                } else if (StartsWith(tag, "trkseg>")) {
+                    s.elevation = 0;
+                    s.inSegment = true;
+                } else if (StartsWith(tag, "trkpt") && EndsName(tag[5]) && s.inSegment) {
+                    ParsePointTag(s, tag, gt);
+                    s.inTrackPoint = !selfClosing;
+                    if (selfClosing && !StorePoint(s)) goto done;
+                } else if (StartsWith(tag, "time>") && (s.inTrackPoint || s.inWaypoint || s.inRoutePoint)) {
+                    s.time = ParseGpxTime(gt + 1, s.fields);
+                }
+                break;
+            case 'r':
+                if (s.readRoutes && StartsWith(tag, "rte>")) {
+                    s.inTrack = true;
+                } else if (s.readRoutes && s.inTrack && StartsWith(tag, "rtept") && EndsName(tag[5])) {
+                    ParsePointTag(s, tag, gt);
+                    s.inRoutePoint = !selfClosing;
+                    if (selfClosing && !StorePoint(s)) goto done;
+                }
+                break;
+            case '/':
+                if (StartsWith(tag, "/trk>") || (s.readRoutes && StartsWith(tag, "/rte>"))) {
+                    if (!CloseGpxTrack(s)) goto done;
+                    s.inTrack = false;
+                } else if (StartsWith(tag, "/trkseg>")) {
+                    s.inSegment = false;
+                } else if (StartsWith(tag, "/trkpt>") || (s.readRoutes && StartsWith(tag, "/rtept>"))) {
+                    if (!StorePoint(s)) goto done;
+                    s.inTrackPoint = false;
+                    s.inRoutePoint = false;
+                } else if (StartsWith(tag, "/wpt>")) {
+                    s.inWaypoint = false;
+                }
+                break;
+            case 'n':
+                if (StartsWith(tag, "name>") && !s.inTrackPoint && !s.inRoutePoint) ReadName(s, gt + 1, end, p);
+                break;
+            case 'w':
+                if (StartsWith(tag, "wpt") && EndsName(tag[3])) {
+                    ParsePointTag(s, tag, gt);
+                    s.inWaypoint = !selfClosing;
+                }
+                break;
+            case 'e':
+                if (StartsWith(tag, "ele>") && (s.inTrackPoint || s.inWaypoint || s.inRoutePoint)) {
+                    s.elevation = ParseFloat(gt + 1, end);
+                }
+                break;
+            default:
+                break;
+        }
+    }
+done:
+    // Points left outside every track (a file that ends inside a track, or a
+    // scan stopped at the point capacity) are closed into one last track.
+    if (store.pointCount > PointsInClosedTracks(store)) CloseGpxTrack(s);
+    store.trackNames[s.namePosition] = kNamesEndMarker;
+    return s.cut ? kGpxCut : kGpxDone;
+}
+
+int ReadGpx(TrackStore& store, const std::filesystem::path& path, int32_t namePosition) {
+    std::unique_ptr<char[]> data;
+    size_t size = 0;
+    if (ReadWholeFile(path, data, size) != 0) return kGpxCannotOpen;
+    return ReadGpxBuffer(store, data.get(), size, namePosition);
+}
 
 }  // namespace trakvio

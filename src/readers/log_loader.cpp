@@ -1,14 +1,255 @@
 #include "readers/log_loader.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "compute/default_colors.h"
+#include "compute/geoid.h"
+#include "compute/statistics.h"
+#include "platform/messages.h"
+#include "readers/gpx_reader.h"
+
 namespace trakvio {
 
-int LoadLogFile(TrackStore&, Settings&, const std::filesystem::path&) { return kLoadUnknownKind; }
-int ReadLogFile(TrackStore&, Settings&, const std::filesystem::path&, std::string_view, int) {
-    return kLoadUnknownKind;
+namespace {
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
 }
-int KindFromForcedName(std::string_view) { return 0; }
-int KindFromExtension(const std::filesystem::path&) { return 0; }
-int DetectKindFromBytes(const unsigned char*, size_t) { return 0; }
-int DetectKindByContent(const std::filesystem::path&) { return kKindUnreadable; }
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+// The text after the last '.' of the file name, or nothing when it has none.
+bool FileExtension(const std::filesystem::path& path, std::string& extension) {
+    std::string name = path.filename().string();
+    size_t dot = name.rfind('.');
+    if (dot == std::string::npos) return false;
+    extension = name.substr(dot + 1);
+    return true;
+}
+
+std::string PathText(const std::filesystem::path& path) { return path.string(); }
+
+}  // namespace
+
+int KindFromForcedName(std::string_view name) {
+    struct Entry {
+        const char* name;
+        int kind;
+    };
+    static constexpr Entry kForcedKinds[] = {
+        {"NMEA", kKindNmea}, {"GPX", kKindGpx}, {"KML", kKindKml}, {"BAD-TXT", kKindCsvText}, {"MTK-BIN", kKindMtkBinary},
+    };
+    for (const Entry& e : kForcedKinds) {
+        if (EqualsIgnoringCase(name, e.name)) return e.kind;
+    }
+    return 0;
+}
+
+int KindFromExtension(const std::filesystem::path& path) {
+    std::string ext;
+    if (!FileExtension(path, ext)) return 0;
+    if (EqualsIgnoringCase(ext, "gpx")) return kKindGpx;
+    if (StartsWithIgnoringCase(ext, "kml")) return kKindKml;
+    if (StartsWithIgnoringCase(ext, "nme")) return kKindNmea;
+    if (EqualsIgnoringCase(ext, "poi")) return kKindItm;
+    if (EqualsIgnoringCase(ext, "ggh")) return kKindGoGoHike;
+    if (EqualsIgnoringCase(ext, "bin")) return kKindMtkBinary;
+    if (EqualsIgnoringCase(ext, "q9z")) return kKindArchive;
+    if (StartsWithIgnoringCase(ext, "mtk-logger")) {
+        return EqualsIgnoringCase(ext, "mtk-logger_save") ? kKindMtkDownloadSave : kKindMtkDownload;
+    }
+    return 0;
+}
+
+int DetectKindFromBytes(const unsigned char* data, size_t size) {
+    // The first 1024 bytes, the last of them forced to NUL, zeros behind a
+    // shorter file.
+    unsigned char head[1024] = {};
+    std::memcpy(head, data, std::min(size, sizeof head));
+    head[sizeof head - 1] = 0;
+    const char* text = reinterpret_cast<const char*>(head);
+    std::string_view view(text, std::strlen(text));
+
+    if (head[0] == 'P' && head[1] == 'K' && head[2] == 0x03 && head[3] == 0x04) return kKindArchive;
+    if (head[2] == 0x7F && head[3] == 0x00 && head[4] == 0x06 && head[5] == 0x00) return kKindMtkBinary;
+
+    // XML: a byte-order mark, the declaration, then comments or processing
+    // instructions may stand before the root element.
+    std::string_view xml = view;
+    if (xml.substr(0, 3) == "\xEF\xBB\xBF") xml.remove_prefix(3);
+    if (StartsWithIgnoringCase(xml, "<?xml")) {
+        size_t at = xml.find('>');
+        while (at != std::string_view::npos) {
+            size_t lt = xml.find('<', at);
+            if (lt == std::string_view::npos) break;
+            std::string_view root = xml.substr(lt + 1);
+            if (!root.empty() && (root[0] == '!' || root[0] == '?')) {
+                at = xml.find('>', lt);
+                continue;
+            }
+            if (StartsWithIgnoringCase(root, "gpx")) return kKindGpx;
+            if (StartsWithIgnoringCase(root, "kml")) return kKindKml;
+            break;
+        }
+    }
+    if (StartsWithIgnoringCase(xml, "<gpx")) return kKindGpx;
+    if (StartsWithIgnoringCase(xml, "<kml")) return kKindKml;
+
+    // NMEA: a sentence of GGA or RMC at the start of any line but the first.
+    for (size_t i = 0; i < view.size(); ++i) {
+        if (view[i] != '\n') continue;
+        std::string_view line = view.substr(i + 1);
+        if (line.size() >= 6 && line[0] == '$' && line[1] == 'G' &&
+            (line.substr(3, 3) == "GGA" || line.substr(3, 3) == "RMC"))
+            return kKindNmea;
+    }
+
+    if (view.substr(0, 13) == "SQLite format") {
+        std::string_view tail(text + 688, std::strlen(text + 688));
+        bool android = tail.find("android_metadata") != std::string_view::npos;
+        bool location = tail.find("tablelocationlocation") != std::string_view::npos;
+        return android && location ? kKindGoGoHike : kKindItm;
+    }
+
+    static constexpr std::string_view kCsvHeader =
+        "type,date time,latitude,longitude,accuracy(m),altitude(m),geoid_height(m),speed(m/s),bearing(deg),sat_used,"
+        "sat_inview,name,desc";
+    if (view.substr(0, kCsvHeader.size()) == kCsvHeader) return kKindCsvText;
+    return 0;
+}
+
+int DetectKindByContent(const std::filesystem::path& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return kKindUnreadable;
+    unsigned char head[1024];
+    size_t used = 0;
+    while (used < sizeof head) {
+        ssize_t n = ::read(fd, head + used, sizeof head - used);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            return kKindUnreadable;
+        }
+        if (n == 0) break;
+        used += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    return DetectKindFromBytes(head, used);
+}
+
+namespace {
+
+void ReportCannotOpen(const std::filesystem::path& path) {
+    ShowMessage("Cannot open the file.\n" + PathText(path), "Read Error", MessageButtons::kOk, kAnswerOk,
+                MessageIcon::kError);
+}
+
+void ReportCut(const TrackStore& store, const std::filesystem::path& path) {
+    ShowMessage("Only part of the file was read: the track store is full (" + std::to_string(store.maxlogpoints) +
+                    " points, " + std::to_string(store.maxtracks) +
+                    " tracks; raise maxlogpoints or maxtracks in Trakvio.ini).\n" + PathText(path),
+                "Read Warning", MessageButtons::kOk, kAnswerOk, MessageIcon::kWarning);
+}
+
+// Geoid-corrected altitudes, statistics, default names, widths and colours
+// and the zoom for the points and tracks added since firstPoint/firstTrack.
+void CompleteLoad(TrackStore& store, const Settings& settings, int kind, int32_t namesStart, int32_t firstPoint,
+                  int32_t firstTrack) {
+    for (int32_t i = firstPoint; i < store.pointCount; ++i) {
+        LogPoint& p = store.points[i];
+        p.geoidAltitude = p.altitude - GeoidUndulation(settings.geoidModel, p.longitude, p.latitude);
+    }
+    RecomputeStatistics(store, 0);
+    if (store.trackNames[namesStart] == kNamesEndMarker) {
+        int32_t position = namesStart;
+        for (int t = firstTrack; t < store.trackCount; ++t) {
+            int32_t next = WriteTrackName(store, position, DefaultTrackName(store.tracks[t].startText, t));
+            if (next < 0) break;  // tracks are only closed while a name fits
+            position = next;
+        }
+    }
+    if (kind != kKindItm && kind != kKindKml) {
+        for (int t = firstTrack; t < store.trackCount; ++t) store.tracks[t].lineWidth = store.tracklinewidthdefault;
+        AssignDefaultColors(store);
+    }
+    FitZoom(store);
+}
+
+}  // namespace
+
+int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::path& path, std::string_view forcedKind,
+                int readFlag) {
+    int32_t namesStart = NamesEndPosition(store);
+    store.loadKind = 0;
+    int kind = 0;
+    bool recorded = false;
+    if (!forcedKind.empty()) {
+        kind = KindFromForcedName(forcedKind);
+        recorded = kind != 0 && kind != kKindMtkBinary;
+    }
+    if (kind == 0) kind = KindFromExtension(path);
+    if (kind == 0) {
+        kind = DetectKindByContent(path);
+        recorded = true;
+    }
+    if (kind == 0) return kLoadUnknownKind;
+    if (kind == kKindUnreadable) {
+        ReportCannotOpen(path);
+        return kLoadReaderError;
+    }
+    store.loadKind = static_cast<int16_t>(kind);
+    int32_t firstTrack = store.trackCount;
+    int32_t firstPoint = store.pointCount;
+
+    if (readFlag) {
+        switch (kind) {
+            case kKindGpx: {
+                int result = ReadGpx(store, path, namesStart);
+                if (result == kGpxCannotOpen) {
+                    ReportCannotOpen(path);
+                    return kLoadReaderError;
+                }
+                if (result == kGpxCut) ReportCut(store, path);
+                break;
+            }
+            default:
+                // Archives, NMEA, MTK dumps, databases, KML, CSV text and
+                // logger downloads have no reader in this build.
+                return kLoadUnknownKind;
+        }
+    }
+
+    uint16_t kindEntry = recorded ? static_cast<uint16_t>(kind) : 0;
+    if (!readFlag) kindEntry |= kKindNotRead;
+    EnterLoadedFile(store, path, kindEntry);
+    if (!readFlag) return kLoadDone;
+
+    CompleteLoad(store, settings, kind, namesStart, firstPoint, firstTrack);
+    return kLoadDone;
+}
+
+int LoadLogFile(TrackStore& store, Settings& settings, const std::filesystem::path& path) {
+    std::string ext;
+    if (FileExtension(path, ext) &&
+        (EqualsIgnoringCase(ext, "q9z") || EqualsIgnoringCase(ext, "itm") || EqualsIgnoringCase(ext, "kmz"))) {
+        // Archives are opened by the archive reader, which this build lacks.
+        return kLoadUnknownKind;
+    }
+    return ReadLogFile(store, settings, path, {}, 1);
+}
 
 }  // namespace trakvio

@@ -1,0 +1,165 @@
+#include "readers/text_scan.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <string_view>
+
+namespace trakvio {
+
+const char* FindBytes(const char* from, const char* to, const char* needle, size_t n) {
+    if (to <= from) return nullptr;
+    std::string_view haystack(from, static_cast<size_t>(to - from));
+    size_t at = haystack.find(std::string_view(needle, n));
+    return at == std::string_view::npos ? nullptr : from + at;
+}
+
+namespace {
+template <typename T>
+T ParseNumber(const char* p, const char* end) {
+    while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        ++p;
+    }
+    // A sign is taken only before a digit or a point, as strtod does.
+    if (p >= end || !(IsDigit(*p) || *p == '.')) return 0;
+    T value = 0;
+    auto result = std::from_chars(p, end, value, std::chars_format::general);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Too small underflows to 0; too large is not a usable coordinate.
+        return 0;
+    }
+    if (result.ec != std::errc() || !std::isfinite(value)) return 0;
+    return negative ? -value : value;
+}
+}  // namespace
+
+double ParseDouble(const char* p, const char* end) { return ParseNumber<double>(p, end); }
+float ParseFloat(const char* p, const char* end) { return ParseNumber<float>(p, end); }
+
+namespace {
+void AppendUtf8(char32_t cp, std::string& out) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+// Decodes the reference starting at p ('&'); returns its length, 0 when it is
+// not a reference this decoder knows.
+size_t DecodeReference(const char* p, const char* to, std::string& out) {
+    const char* semicolon = static_cast<const char*>(std::memchr(p, ';', static_cast<size_t>(std::min<ptrdiff_t>(to - p, 12))));
+    if (!semicolon) return 0;
+    std::string_view name(p + 1, static_cast<size_t>(semicolon - p - 1));
+    size_t length = static_cast<size_t>(semicolon - p + 1);
+    if (name == "amp") {
+        out.push_back('&');
+    } else if (name == "lt") {
+        out.push_back('<');
+    } else if (name == "gt") {
+        out.push_back('>');
+    } else if (name == "quot") {
+        out.push_back('"');
+    } else if (name == "apos") {
+        out.push_back('\'');
+    } else if (name.size() >= 2 && name[0] == '#') {
+        bool hex = name[1] == 'x' || name[1] == 'X';
+        std::string_view digits = name.substr(hex ? 2 : 1);
+        if (digits.empty()) return 0;
+        uint32_t cp = 0;
+        auto result = std::from_chars(digits.data(), digits.data() + digits.size(), cp, hex ? 16 : 10);
+        if (result.ec != std::errc() || result.ptr != digits.data() + digits.size()) return 0;
+        if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+        AppendUtf8(cp, out);
+    } else {
+        return 0;
+    }
+    return length;
+}
+}  // namespace
+
+void DecodeXmlText(const char* from, const char* to, std::string& out) {
+    const char* p = from;
+    while (p < to) {
+        const char* amp = static_cast<const char*>(std::memchr(p, '&', static_cast<size_t>(to - p)));
+        if (!amp) {
+            out.append(p, to);
+            return;
+        }
+        out.append(p, amp);
+        size_t used = DecodeReference(amp, to, out);
+        if (used == 0) {
+            out.push_back('&');
+            p = amp + 1;
+        } else {
+            p = amp + used;
+        }
+    }
+}
+
+int ReadWholeFile(const std::filesystem::path& path, std::unique_ptr<char[]>& data, size_t& size) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 1;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return 1;
+    }
+    // A regular file is read into a buffer of its size; anything else (or a
+    // file that grows while it is read) into a buffer that doubles.
+    size_t capacity = S_ISREG(st.st_mode) ? static_cast<size_t>(st.st_size) : 65536;
+    size_t used = 0;
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[capacity + 1]);
+    int result = buffer ? 0 : 1;
+    while (result == 0) {
+        char probe;
+        char* target = used < capacity ? buffer.get() + used : &probe;
+        size_t want = used < capacity ? capacity - used : 1;
+        ssize_t n = ::read(fd, target, want);
+        if (n < 0) {
+            if (errno != EINTR) result = 1;
+            continue;
+        }
+        if (n == 0) break;
+        if (target == &probe) {
+            size_t larger = capacity * 2 + 65536;
+            std::unique_ptr<char[]> bigger(new (std::nothrow) char[larger + 1]);
+            if (!bigger) {
+                result = 1;
+                break;
+            }
+            std::memcpy(bigger.get(), buffer.get(), used);
+            buffer = std::move(bigger);
+            capacity = larger;
+            buffer[used] = probe;
+        }
+        used += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    if (result != 0) return result;
+    buffer[used] = 0;
+    data = std::move(buffer);
+    size = used;
+    return 0;
+}
+
+}  // namespace trakvio
