@@ -1,0 +1,163 @@
+#include "readers/log_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "test_support.h"
+
+namespace trakvio {
+namespace {
+
+using test::MessageCatcher;
+using test::ScopedTimeZone;
+using test::ScratchFolder;
+using test::WriteFile;
+
+int Detect(const std::string& bytes) {
+    return DetectKindFromBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+std::string UnnamedGpx(const char* time, int points) {
+    std::string gpx = "<?xml version=\"1.0\"?>\n<gpx><trk><trkseg>";
+    for (int i = 0; i < points; ++i) {
+        gpx += "<trkpt lat=\"35." + std::to_string(i) + "\" lon=\"139.0\"><ele>10</ele>";
+        if (i == 0) gpx += std::string("<time>") + time + "</time>";
+        gpx += "</trkpt>";
+    }
+    return gpx + "</trkseg></trk></gpx>\n";
+}
+
+struct Loader {
+    TrackStore store;
+    Settings settings;
+    Loader(int32_t points = 1000, int32_t tracks = 50) { EXPECT_EQ(CreateTrackStore(store, points, tracks), 0); }
+};
+
+TEST(LogLoader, KindsByNameAndExtension) {
+    EXPECT_EQ(KindFromForcedName("nmea"), kKindNmea);
+    EXPECT_EQ(KindFromForcedName("GPX"), kKindGpx);
+    EXPECT_EQ(KindFromForcedName("Bad-Txt"), kKindCsvText);
+    EXPECT_EQ(KindFromForcedName("MTK-BIN"), kKindMtkBinary);
+    EXPECT_EQ(KindFromForcedName("ZIP"), 0);
+    EXPECT_EQ(KindFromForcedName("GoGoHike"), 0);
+
+    EXPECT_EQ(KindFromExtension("/a/track.GPX"), kKindGpx);
+    EXPECT_EQ(KindFromExtension("log.nmea"), kKindNmea);
+    EXPECT_EQ(KindFromExtension("log.nme"), kKindNmea);
+    EXPECT_EQ(KindFromExtension("x.kmlx"), kKindKml);
+    EXPECT_EQ(KindFromExtension("a.POI"), kKindItm);
+    EXPECT_EQ(KindFromExtension("a.ggh"), kKindGoGoHike);
+    EXPECT_EQ(KindFromExtension("a.bin"), kKindMtkBinary);
+    EXPECT_EQ(KindFromExtension("a.q9z"), kKindArchive);
+    EXPECT_EQ(KindFromExtension(".mtk-logger"), kKindMtkDownload);
+    EXPECT_EQ(KindFromExtension(".mtk-logger_save"), kKindMtkDownloadSave);
+    EXPECT_EQ(KindFromExtension("a.gpxx"), 0);
+    EXPECT_EQ(KindFromExtension("/dir.gpx/noext"), 0);
+}
+
+TEST(LogLoader, KindsByContent) {
+    EXPECT_EQ(Detect(std::string("PK\x03\x04rest", 8)), kKindArchive);
+    EXPECT_EQ(Detect(std::string("\x00\x00\x7f\x00\x06\x00", 6)), kKindMtkBinary);
+    EXPECT_EQ(Detect("<?xml version=\"1.0\"?>\n<gpx version=\"1.1\">"), kKindGpx);
+    EXPECT_EQ(Detect("<?XML version=\"1.0\"?><KML xmlns="), kKindKml);
+    EXPECT_EQ(Detect("\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n<!-- made by hand -->\r\n<gpx>"), kKindGpx);
+    EXPECT_EQ(Detect("<gpx version=\"1.1\">"), kKindGpx);
+    EXPECT_EQ(Detect("<kml>"), kKindKml);
+    EXPECT_EQ(Detect("<?xml version=\"1.0\"?><html>"), 0);
+    EXPECT_EQ(Detect("header line\n$GPRMC,123519,A,4807.038,N"), kKindNmea);
+    EXPECT_EQ(Detect("# comment\r\n$GNGGA,1"), kKindNmea);
+    // The first line is never looked at.
+    EXPECT_EQ(Detect("$GPRMC,123519,A,4807.038,N\n$GPGSV,1"), 0);
+    std::string sqlite = std::string("SQLite format 3") + std::string(1009, '\1');
+    EXPECT_EQ(Detect(sqlite), kKindItm);
+    sqlite.replace(700, 16, "android_metadata");
+    sqlite.replace(800, 21, "tablelocationlocation");
+    EXPECT_EQ(Detect(sqlite), kKindGoGoHike);
+    EXPECT_EQ(Detect("type,date time,latitude,longitude,accuracy(m),altitude(m),geoid_height(m),speed(m/s),"
+                     "bearing(deg),sat_used,sat_inview,name,desc\nT,..."),
+              kKindCsvText);
+    EXPECT_EQ(Detect(""), 0);
+    EXPECT_EQ(Detect(std::string(5000, 'x')), 0);
+    EXPECT_EQ(DetectKindByContent("/nonexistent/x"), kKindUnreadable);
+}
+
+TEST(LogLoader, GpxLoadCompletesTracksWithDefaultNamesWidthsAndKinds) {
+    ScopedTimeZone tz("Asia/Tokyo");
+    ScratchFolder folder;
+    WriteFile(folder / "a.gpx", UnnamedGpx("2023-01-15T00:30:00Z", 3));
+    WriteFile(folder / "b.txt", UnnamedGpx("2023-01-16T01:45:00Z", 2));
+    Loader l;
+    l.store.tracklinewidthdefault = 4;
+    ASSERT_EQ(LoadLogFile(l.store, l.settings, folder / "a.gpx"), kLoadDone);
+    ASSERT_EQ(LoadLogFile(l.store, l.settings, folder / "b.txt"), kLoadDone);
+    ASSERT_EQ(l.store.trackCount, 2);
+    ASSERT_EQ(l.store.pointCount, 5);
+    // Default names from the local start time, numbered over the whole store.
+    EXPECT_EQ(TrackName(l.store, 0), u"20230115_0930_trc001");
+    EXPECT_EQ(TrackName(l.store, 1), u"20230116_1045_trc002");
+    EXPECT_EQ(l.store.loadKind, kKindGpx);
+    ASSERT_EQ(l.store.fileCount, 2);
+    EXPECT_EQ(l.store.loadedFiles[0], folder / "a.gpx");
+    EXPECT_EQ(l.store.fileKinds[0], 0);       // found by extension: not recorded
+    EXPECT_EQ(l.store.fileKinds[1], kKindGpx);  // found by content: recorded
+    EXPECT_EQ(l.store.tracks[0].fileIndex, 0);
+    EXPECT_EQ(l.store.tracks[1].fileIndex, 1);
+    for (int t = 0; t < 2; ++t) EXPECT_EQ(l.store.tracks[t].lineWidth, 4);
+    for (int i = 0; i < l.store.pointCount; ++i) {
+        EXPECT_EQ(l.store.points[i].geoidAltitude, l.store.points[i].altitude);  // no geoid model
+    }
+}
+
+TEST(LogLoader, ForcedKindsAndRegistrationWithoutReading) {
+    ScratchFolder folder;
+    WriteFile(folder / "track.dat", UnnamedGpx("2023-01-15T00:30:00Z", 2));
+    Loader l;
+    ASSERT_EQ(ReadLogFile(l.store, l.settings, folder / "track.dat", "gpx", 1), kLoadDone);
+    EXPECT_EQ(l.store.fileKinds[0], kKindGpx);
+    ASSERT_EQ(ReadLogFile(l.store, l.settings, folder / "track.dat", "ZIP", 0), kLoadDone);
+    EXPECT_EQ(l.store.fileCount, 2);
+    EXPECT_EQ(l.store.fileKinds[1], kKindGpx | kKindNotRead);
+    EXPECT_EQ(l.store.pointCount, 2);  // registered, not read
+}
+
+TEST(LogLoader, FailedLoadsReportAndKeepWhatWasLoaded) {
+    ScopedTimeZone tz("UTC");
+    ScratchFolder folder;
+    WriteFile(folder / "good.gpx", UnnamedGpx("2023-01-15T00:30:00Z", 3));
+    WriteFile(folder / "notes.txt", "just some text\nnothing else\n");
+    WriteFile(folder / "first-line-only", "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\n");
+    WriteFile(folder / "junk.gpx", std::string("\x00\xff<trk\x01<<", 8));
+    Loader l;
+    ASSERT_EQ(LoadLogFile(l.store, l.settings, folder / "good.gpx"), kLoadDone);
+    MessageCatcher catcher;
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "notes.txt"), kLoadUnknownKind);
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "first-line-only"), kLoadUnknownKind);
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "missing.gpx"), kLoadReaderError);
+    EXPECT_TRUE(catcher.Saw((folder / "missing.gpx").string()));
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "missing"), kLoadReaderError);
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "old.q9z"), kLoadUnknownKind);
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "junk.gpx"), kLoadDone);
+    // The first file is untouched; the junk file is entered without tracks.
+    EXPECT_EQ(l.store.pointCount, 3);
+    EXPECT_EQ(l.store.trackCount, 1);
+    EXPECT_EQ(l.store.fileCount, 2);
+    EXPECT_EQ(TrackName(l.store, 0), u"20230115_0030_trc001");
+    EXPECT_EQ(NamesEndPosition(l.store), 21);
+}
+
+TEST(LogLoader, CutFileIsReported) {
+    ScratchFolder folder;
+    WriteFile(folder / "long.gpx", UnnamedGpx("2023-01-15T00:30:00Z", 20));
+    Loader l(10, 5);
+    MessageCatcher catcher;
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "long.gpx"), kLoadDone);
+    EXPECT_EQ(l.store.pointCount, 10);
+    EXPECT_EQ(l.store.trackCount, 1);
+    ASSERT_EQ(catcher.messages().size(), 1u);
+    EXPECT_TRUE(catcher.Saw("long.gpx"));
+    EXPECT_TRUE(catcher.Saw("full"));
+}
+
+}  // namespace
+}  // namespace trakvio
