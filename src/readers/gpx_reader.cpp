@@ -18,6 +18,10 @@ namespace {
 // supply keep these values.
 struct TimeFields {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    // The UTC start of the last date converted, so that a log of one day
+    // does the calendar arithmetic once.
+    int cachedYear = 0, cachedMonth = 0, cachedDay = -1;
+    int64_t cachedMidnight = 0;
 };
 
 struct GpxScan {
@@ -101,15 +105,24 @@ int64_t ParseGpxTime(const char* p, TimeFields& f) {
             }
         }
     }
-    return UtcFromCivil(f.year, f.month, f.day, f.hour, f.minute, f.second) - offset;
+    if (f.year != f.cachedYear || f.month != f.cachedMonth || f.day != f.cachedDay) {
+        f.cachedYear = f.year;
+        f.cachedMonth = f.month;
+        f.cachedDay = f.day;
+        f.cachedMidnight = UtcFromCivil(f.year, f.month, f.day, 0, 0, 0);
+    }
+    return f.cachedMidnight + int64_t{f.hour} * 3600 + int64_t{f.minute} * 60 + f.second - offset;
 }
 
 // Finds "attribute=" inside the tag [tag, tagEnd) and reads the number behind
 // it; blanks and quotes before the number are skipped. Returns false when the
 // attribute is not in the tag.
 bool ReadPointAttribute(const char* tag, const char* tagEnd, const char* attribute, double& value) {
-    const char* at = FindBytes(tag, tagEnd, attribute, 4);
-    if (!at) return false;
+    const char* at = tag;
+    for (;; ++at) {
+        if (tagEnd - at < 4) return false;
+        if (at[0] == attribute[0] && at[1] == attribute[1] && at[2] == attribute[2] && at[3] == attribute[3]) break;
+    }
     const char* p = at + 4;
     while (p < tagEnd && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == '"' || *p == '\'')) ++p;
     value = ParseDouble(p, tagEnd);
@@ -176,6 +189,11 @@ void ReadName(GpxScan& s, const char* textStart, const char* end, const char*& r
     s.nameNext = WriteTrackName(s.store, s.namePosition, std::u16string_view(s.nameUtf16.data(), n));
 }
 
+inline bool IsNameChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ':' || c == '/' ||
+           c == '_' || c == '-' || c == '.';
+}
+
 // A point element's name ends here (and not in a longer name such as an
 // extension's "wptx1:...").
 bool EndsName(char c) { return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -188,10 +206,13 @@ int ReadGpxBuffer(TrackStore& store, const char* data, size_t size, int32_t name
     const char* p = data;
     const char* end = data + size;
     while (p < end) {
-        const char* lt = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(end - p)));
+        const char* lt = FindChar(p, end, '<');
         if (!lt) break;
         const char* tag = lt + 1;
-        const char* gt = static_cast<const char*>(std::memchr(tag, '>', static_cast<size_t>(end - tag)));
+        // The first '>' after the '<': most tags are a bare name and a '>'.
+        const char* gt = tag;
+        while (gt < end && IsNameChar(*gt)) ++gt;
+        if (gt >= end || *gt != '>') gt = FindChar(gt, end, '>');
         if (!gt) break;
         p = gt + 1;
         bool selfClosing = gt[-1] == '/';
@@ -260,10 +281,9 @@ done:
 }
 
 int ReadGpx(TrackStore& store, const std::filesystem::path& path, int32_t namePosition) {
-    std::unique_ptr<char[]> data;
-    size_t size = 0;
-    if (ReadWholeFile(path, data, size) != 0) return kGpxCannotOpen;
-    return ReadGpxBuffer(store, data.get(), size, namePosition);
+    FileBytes file;
+    if (file.Open(path) != 0) return kGpxCannotOpen;
+    return ReadGpxBuffer(store, file.data(), file.size(), namePosition);
 }
 
 }  // namespace trakvio

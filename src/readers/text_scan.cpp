@@ -1,6 +1,7 @@
 #include "readers/text_scan.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +22,43 @@ const char* FindBytes(const char* from, const char* to, const char* needle, size
 }
 
 namespace {
+
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// Plain decimals ("35.59135978", "-40.5") with few enough digits are exact
+// as an integer divided by a power of ten, and one IEEE division rounds them
+// correctly. Returns false for anything else (exponents, long mantissas).
+template <typename T>
+bool ParsePlainDecimal(const char* p, const char* end, T& value) {
+    constexpr uint64_t kMantissaLimit = sizeof(T) == 8 ? (uint64_t{1} << 53) : (uint64_t{1} << 24);
+    constexpr int kMaxFractionDigits = sizeof(T) == 8 ? 22 : 10;
+    uint64_t mantissa = 0;
+    int digits = 0, fraction = 0;
+    while (p < end && IsDigit(*p)) {
+        mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+        ++p;
+        if (++digits > 15) return false;
+    }
+    if (p < end && *p == '.') {
+        ++p;
+        while (p < end && IsDigit(*p)) {
+            mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+            ++p;
+            ++fraction;
+            if (++digits > 15) return false;
+        }
+    }
+    if (digits == 0 || mantissa > kMantissaLimit || fraction > kMaxFractionDigits) return false;
+    if (p < end && (*p == 'e' || *p == 'E')) return false;
+    if constexpr (sizeof(T) == 8) {
+        value = static_cast<double>(mantissa) / kPowersOfTen[fraction];
+    } else {
+        value = static_cast<float>(mantissa) / static_cast<float>(kPowersOfTen[fraction]);
+    }
+    return true;
+}
+
 template <typename T>
 T ParseNumber(const char* p, const char* end) {
     while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
@@ -32,6 +70,7 @@ T ParseNumber(const char* p, const char* end) {
     // A sign is taken only before a digit or a point, as strtod does.
     if (p >= end || !(IsDigit(*p) || *p == '.')) return 0;
     T value = 0;
+    if (ParsePlainDecimal(p, end, value)) return negative ? -value : value;
     auto result = std::from_chars(p, end, value, std::chars_format::general);
     if (result.ec == std::errc::result_out_of_range) {
         // Too small underflows to 0; too large is not a usable coordinate.
@@ -114,6 +153,40 @@ void DecodeXmlText(const char* from, const char* to, std::string& out) {
             p = amp + used;
         }
     }
+}
+
+FileBytes::~FileBytes() {
+    if (mapping_) munmap(mapping_, mappingLength_);
+}
+
+int FileBytes::Open(const std::filesystem::path& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 1;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return 1;
+    }
+    // A regular file whose last page has room for the NUL is mapped: the
+    // kernel fills that room with zeros. Other files are read.
+    long page = sysconf(_SC_PAGESIZE);
+    size_t length = static_cast<size_t>(st.st_size);
+    if (S_ISREG(st.st_mode) && length > 0 && page > 0 && length % static_cast<size_t>(page) != 0) {
+        void* mapping = mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        if (mapping != MAP_FAILED) {
+            ::close(fd);
+            madvise(mapping, length, MADV_SEQUENTIAL);
+            mapping_ = mapping;
+            mappingLength_ = length;
+            data_ = static_cast<const char*>(mapping);
+            size_ = length;
+            return 0;
+        }
+    }
+    ::close(fd);
+    if (ReadWholeFile(path, buffer_, size_) != 0) return 1;
+    data_ = buffer_.get();
+    return 0;
 }
 
 int ReadWholeFile(const std::filesystem::path& path, std::unique_ptr<char[]>& data, size_t& size) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -22,6 +23,17 @@ inline bool StartsWith(const char* p, const char (&literal)[N]) {
     return true;
 }
 
+// First c in [p, end), or nullptr. Looks at a short stretch byte by byte
+// before handing the rest to memchr: most hits in markup are a few bytes away.
+inline const char* FindChar(const char* p, const char* end, char c) {
+    const char* stop = end - p > 48 ? p + 48 : end;
+    for (; p < stop; ++p) {
+        if (*p == c) return p;
+    }
+    if (p >= end) return nullptr;
+    return static_cast<const char*>(__builtin_memchr(p, c, static_cast<size_t>(end - p)));
+}
+
 // First occurrence of needle[0..n) in [from, to), or nullptr.
 const char* FindBytes(const char* from, const char* to, const char* needle, size_t n);
 
@@ -33,6 +45,27 @@ float ParseFloat(const char* p, const char* end);
 // Appends [from, to) to out with the XML character references (&amp; &lt;
 // &gt; &quot; &apos; &#NNN; &#xHH;) decoded; anything else is copied as is.
 void DecodeXmlText(const char* from, const char* to, std::string& out);
+
+// The bytes of a whole file with a NUL behind them: mapped when the file
+// allows it, otherwise read into one buffer.
+class FileBytes {
+public:
+    FileBytes() = default;
+    ~FileBytes();
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+    // Returns 0 when done, 1 when the file cannot be opened or read.
+    int Open(const std::filesystem::path& path);
+    const char* data() const { return data_; }
+    size_t size() const { return size_; }
+
+private:
+    const char* data_ = nullptr;
+    size_t size_ = 0;
+    void* mapping_ = nullptr;
+    size_t mappingLength_ = 0;
+    std::unique_ptr<char[]> buffer_;
+};
 
 // Reads the whole file into data (size bytes and a NUL behind them).
 // Returns 0 when done, 1 when the file cannot be opened or read.

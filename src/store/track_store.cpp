@@ -65,13 +65,32 @@ int32_t NamesEndPosition(const TrackStore& store) {
     return 0;
 }
 
+namespace {
+
+// The part of name that can be stored: up to a NUL (which would end it early)
+// and cut to room units, never inside a surrogate pair.
+size_t StorableLength(std::u16string_view name, size_t room) {
+    size_t n = std::min(name.find(u'\0'), name.size());
+    if (n > room) {
+        n = room;
+        if (n > 0 && name[n - 1] >= 0xD800 && name[n - 1] <= 0xDBFF) --n;
+    }
+    return n;
+}
+
+// Copies a name; an end-marker code unit inside it would end the names
+// buffer early and becomes U+FFFD.
+void CopyName(std::u16string_view name, size_t n, char16_t* out) {
+    for (size_t i = 0; i < n; ++i) out[i] = name[i] == kNamesEndMarker ? u'\uFFFD' : name[i];
+}
+
+}  // namespace
+
 int32_t WriteTrackName(TrackStore& store, int32_t pos, std::u16string_view name) {
     int32_t room = TrackNameRoom(pos);
     if (pos < 0 || room < 0) return -1;
-    size_t n = std::min(name.size(), static_cast<size_t>(room));
-    // Never leave half a surrogate pair at the cut.
-    if (n > 0 && n < name.size() && name[n - 1] >= 0xD800 && name[n - 1] <= 0xDBFF) --n;
-    std::copy_n(name.data(), n, store.trackNames.data() + pos);
+    size_t n = StorableLength(name, static_cast<size_t>(room));
+    CopyName(name, n, store.trackNames.data() + pos);
     store.trackNames[pos + n] = 0;
     store.trackNames[pos + n + 1] = kNamesEndMarker;
     return pos + static_cast<int32_t>(n) + 1;
@@ -108,8 +127,7 @@ int RenameTrack(TrackStore& store, int t, std::u16string_view name) {
     // Tail: the NUL of this name up to and including the end marker.
     int32_t tailLength = marker - oldEnd + 1;
     int32_t room = kTrackNamesCapacity - pos - tailLength;
-    size_t n = std::min(name.size(), static_cast<size_t>(std::max(room, 0)));
-    if (n > 0 && n < name.size() && name[n - 1] >= 0xD800 && name[n - 1] <= 0xDBFF) --n;
+    size_t n = StorableLength(name, static_cast<size_t>(std::max(room, 0)));
     int32_t newEnd = pos + static_cast<int32_t>(n);
     // Move the tail (overlapping copy) so that it starts at newEnd.
     if (newEnd < oldEnd) {
@@ -118,7 +136,7 @@ int RenameTrack(TrackStore& store, int t, std::u16string_view name) {
         std::copy_backward(names.begin() + oldEnd, names.begin() + oldEnd + tailLength,
                            names.begin() + newEnd + tailLength);
     }
-    std::copy_n(name.data(), n, names.data() + pos);
+    CopyName(name, n, names.data() + pos);
     return 0;
 }
 

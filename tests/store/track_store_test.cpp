@@ -73,6 +73,20 @@ TEST(TrackStore, NamesNeverOverrunTheBuffer) {
     EXPECT_EQ(TrackName(store, 0).size(), static_cast<size_t>(kTrackNamesCapacity - 2));
 }
 
+TEST(TrackStore, NamesNeverHoldANulOrTheEndMarker) {
+    TrackStore store;
+    ASSERT_EQ(CreateTrackStore(store, 10, 5), 0);
+    CloseTrack(store);
+    CloseTrack(store);
+    int32_t next = WriteTrackName(store, 0, std::u16string(u"ab\0cd", 5));
+    WriteTrackName(store, next, u"x\u001Ay");
+    EXPECT_EQ(TrackName(store, 0), u"ab");
+    EXPECT_EQ(TrackName(store, 1), u"x\uFFFDy");
+    EXPECT_EQ(RenameTrack(store, 0, u"p\u001Aq"), 0);
+    EXPECT_EQ(TrackName(store, 0), u"p\uFFFDq");
+    EXPECT_EQ(TrackName(store, 1), u"x\uFFFDy");
+}
+
 TEST(TrackStore, DefaultNamesFollowTheStartText) {
     char text[20] = "2023-01-15 09:30:12";
     EXPECT_EQ(DefaultTrackName(text, 2), u"20230115_0930_trc003");
