@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Trakvio builds and tests with. Runs apt-get
+# through sudo unless it already runs as root.
+set -euo pipefail
+
+packages=(
+    # Build: compiler, CMake, tests, benchmarks.
+    g++ make cmake libgtest-dev libbenchmark-dev
+    # Fuzz targets: clang with the libFuzzer and sanitizer runtimes.
+    clang libclang-rt-dev
+    # Time zones used by the tests; GPSBabel as an independent GPX reader.
+    tzdata gpsbabel
+    # Benchmark input generators.
+    python3
+)
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo=(sudo)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ "${#missing[@]}" -gt 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get update -qq
+    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
