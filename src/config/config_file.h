@@ -20,23 +20,41 @@ int LocateConfiguration(const std::filesystem::path& userFolder, const std::file
                         std::filesystem::path& configPath);
 
 // Copies the template to configPath, replacing the TileCacheFolder= and
-// WorkFolder= lines with the chosen folders. Returns 0 when done.
-int CreateConfigurationFromTemplate(const std::filesystem::path& templatePath,
-                                    const std::filesystem::path& configPath,
+// WorkFolder= lines with the chosen folders (the per-user "cache" and
+// "q9work" folders, created here, unless the user browses to another).
+// Returns 0 when done, 1 when the template cannot be opened, 2 when the
+// configuration cannot be created, 3 when writing it failed (nothing is left
+// behind then).
+int CreateConfigurationFromTemplate(const std::filesystem::path& templatePath, const std::filesystem::path& configPath,
                                     const std::filesystem::path& userFolder);
 
 // Reads the configuration file into settings and applies the folder rules
-// (settings.userFolder must be set). Returns 0 when the file was read, 1 when
-// it could not be opened (the defaults and the per-user folders then stand).
+// (settings.userFolder should be set; UserDataFolder() stands in when it is
+// empty). Returns 0 when the file was read, 1 when it could not be opened
+// (the defaults and the per-user folders then stand).
 int ReadConfiguration(const std::filesystem::path& configPath, Settings& settings);
 
 // Reads configuration text (as if it were the file) into settings, without
 // the folder rules. Used by ReadConfiguration and by tests and fuzzing.
-void ReadConfigurationText(std::string_view text, Settings& settings);
+// A currentfolder line makes its folder the process's current directory at
+// once; with changeDirectory false the folder is only recorded in
+// settings.currentFolder (relative names then resolve against it).
+void ReadConfigurationText(std::string_view text, Settings& settings, bool changeDirectory = true);
 
-// Rewrites the folder, remembered-file and API-key lines. The new file is
-// written beside the old one and renamed over it, so the old file survives
-// any failure. Returns 0 when done.
+// The folder rules, first for the work folder (name "q9work"), then for the
+// tile cache folder (name "cache"): an existing configured folder is made
+// absolute and gets the name appended unless its last component already is
+// the name (ignoring case); an empty or missing one becomes the per-user
+// folder followed by the name; the result is created (one level) when
+// missing. Creation failures are not reported.
+void ApplyFolderRules(Settings& settings);
+
+// Rewrites the folder, remembered-file and API-key lines (matched with exact
+// case at the start of a line; missing lines are not added). The new file is
+// written beside the old one as "<name>_new.ini" and renamed over it, so the
+// old file survives any failure. Returns 0 when done, 1 when the file cannot
+// be opened, 2 when the new file cannot be created, 3 when writing it failed,
+// 4 when the rename failed.
 int WriteBackConfiguration(const std::filesystem::path& configPath, const Settings& settings);
 
 // "2023-01-01 09:00:00", "2023/01/01T09:00:00" or "20230101_090000", taken

@@ -37,7 +37,7 @@ struct MarkerSettings {
 };
 
 struct AttributionLink {
-    int32_t linkStart = 0;   // UTF-16 units into attribution
+    int32_t linkStart = 0;  // UTF-16 units into attribution
     int32_t linkLength = 0;
 };
 
@@ -77,12 +77,12 @@ struct GraphFont {
 // Graph labels, fonts and layout values.
 struct GraphSettings {
     // Axis titles, UTF-8, at most 31 bytes each with their unit.
-    std::string altitudeLabel = "Altitude [m]";          // h
-    std::string timeLabel = "Time";                      // t
-    std::string elapsedLabel = "Elapsed time";           // e
-    std::string distanceLabel = "Travel distance [km]";  // d
+    std::string altitudeLabel = "Altitude [m]";              // h
+    std::string timeLabel = "Time";                          // t
+    std::string elapsedLabel = "Elapsed time";               // e
+    std::string distanceLabel = "Travel distance [km]";      // d
     std::string averageSpeedLabel = "Average speed [km/h]";  // v
-    std::string speedLabel = "Speed [km/h]";             // u
+    std::string speedLabel = "Speed [km/h]";                 // u
     GraphFont numberFont;
     GraphFont labelFont;
     int32_t gap = 3;
@@ -107,12 +107,18 @@ struct Settings {
     // Geoid model and the loader's result for it (-1 until a model is loaded).
     GeoidModel geoidModel;
     int32_t geoidResult = -1;
+    // The geoidmodel line as read: the grid file (absolute; empty when no
+    // model is configured) and the part of the grid to load, in the order
+    // written a, b (latitude range), c, d (longitude range); all 0 loads the
+    // whole grid. The model is loaded from these after reading.
+    std::filesystem::path geoidModelFile;
+    double geoidBounds[4] = {0, 0, 0, 0};
 
     // Web page addresses, UTF-8.
-    std::string leafletcss;   // at most 127 bytes
-    std::string leafletjs;    // at most 127 bytes
-    std::string gmapjs;       // at most 127 bytes
-    std::string gmapapikey;   // stored key, at most 63 bytes
+    std::string leafletcss;  // at most 127 bytes
+    std::string leafletjs;   // at most 127 bytes
+    std::string gmapjs;      // at most 127 bytes
+    std::string gmapapikey;  // stored key, at most 63 bytes
     std::string gmapApiKeyInEffect;
 
     std::u16string mtkloggerdevidstr;  // at most 127 units
@@ -120,6 +126,8 @@ struct Settings {
     std::filesystem::path tileCacheFolder;
     std::filesystem::path workFolder;
     std::filesystem::path userFolder;  // the per-user folder the configuration lives in
+    // The folder a currentfolder line chose (absolute), empty when none was read.
+    std::filesystem::path currentFolder;
 
     bool showTrackListWindow = true;
     bool showGraphWindow = false;
@@ -135,7 +143,7 @@ struct Settings {
     std::filesystem::path svgFile;
     std::filesystem::path emfFile;
 
-    int32_t ssmeterslessthan = 0;   // standstill distance, metres
+    int32_t ssmeterslessthan = 0;  // standstill distance, metres
     bool hidpimapstretch = false;
 
     int32_t tracklinewidthdefault = 3;

@@ -63,7 +63,9 @@ TEST(GpxSamples, TracksPointsAndNamesOfRealFiles) {
         EXPECT_EQ(l->store.pointCount, e.points);
         EXPECT_EQ(PointsInClosedTracks(l->store), l->store.pointCount);
         for (size_t t = 0; t < e.names.size(); ++t) {
-            if (*e.names[t]) EXPECT_EQ(Utf16ToUtf8(TrackName(l->store, static_cast<int>(t))), e.names[t]);
+            if (*e.names[t]) {
+                EXPECT_EQ(Utf16ToUtf8(TrackName(l->store, static_cast<int>(t))), e.names[t]);
+            }
         }
     }
 }
@@ -146,8 +148,12 @@ TEST(GpxSamples, TrackPointsAgreeWithGpsBabel) {
             const ReferencePoint& r = reference[i];
             ASSERT_NEAR(p.latitude, r.latitude, 6e-7) << i;
             ASSERT_NEAR(p.longitude, r.longitude, 6e-7) << i;
-            if (!std::isnan(r.altitude)) ASSERT_NEAR(p.altitude, r.altitude, 0.051) << i;
-            if (r.time >= 0) ASSERT_EQ(p.time, r.time) << i;
+            if (!std::isnan(r.altitude)) {
+                ASSERT_NEAR(p.altitude, r.altitude, 0.051) << i;
+            }
+            if (r.time >= 0) {
+                ASSERT_EQ(p.time, r.time) << i;
+            }
         }
     }
 }
