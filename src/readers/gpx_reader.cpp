@@ -114,24 +114,29 @@ int64_t ParseGpxTime(const char* p, TimeFields& f) {
     return f.cachedMidnight + int64_t{f.hour} * 3600 + int64_t{f.minute} * 60 + f.second - offset;
 }
 
-// Finds "attribute=" inside the tag [tag, tagEnd) and reads the number behind
-// it; blanks and quotes before the number are skipped. Returns false when the
-// attribute is not in the tag.
-bool ReadPointAttribute(const char* tag, const char* tagEnd, const char* attribute, double& value) {
-    const char* at = tag;
-    for (;; ++at) {
-        if (tagEnd - at < 4) return false;
-        if (at[0] == attribute[0] && at[1] == attribute[1] && at[2] == attribute[2] && at[3] == attribute[3]) break;
-    }
-    const char* p = at + 4;
+// Reads the number behind an attribute's '=': blanks and quotes before it
+// are skipped.
+double ReadAttributeValue(const char* p, const char* tagEnd) {
     while (p < tagEnd && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == '"' || *p == '\'')) ++p;
-    value = ParseDouble(p, tagEnd);
-    return true;
+    return ParseDouble(p, tagEnd);
 }
 
+// Reads "lat=" and "lon=" (their first occurrences in the tag [tag, tagEnd));
+// a missing attribute keeps the previous value. Every point tag moves the
+// running time on by one second.
 void ParsePointTag(GpxScan& s, const char* tag, const char* tagEnd) {
-    ReadPointAttribute(tag, tagEnd, "lat=", s.latitude);
-    ReadPointAttribute(tag, tagEnd, "lon=", s.longitude);
+    bool haveLatitude = false, haveLongitude = false;
+    for (const char* eq = tag; (eq = FindChar(eq, tagEnd, '=')) != nullptr; ++eq) {
+        if (eq - tag < 3 || eq[-3] != 'l') continue;
+        if (!haveLatitude && eq[-2] == 'a' && eq[-1] == 't') {
+            s.latitude = ReadAttributeValue(eq + 1, tagEnd);
+            haveLatitude = true;
+        } else if (!haveLongitude && eq[-2] == 'o' && eq[-1] == 'n') {
+            s.longitude = ReadAttributeValue(eq + 1, tagEnd);
+            haveLongitude = true;
+        }
+        if (haveLatitude && haveLongitude) break;
+    }
     s.time += 1;
 }
 
@@ -189,11 +194,6 @@ void ReadName(GpxScan& s, const char* textStart, const char* end, const char*& r
     s.nameNext = WriteTrackName(s.store, s.namePosition, std::u16string_view(s.nameUtf16.data(), n));
 }
 
-inline bool IsNameChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ':' || c == '/' ||
-           c == '_' || c == '-' || c == '.';
-}
-
 // A point element's name ends here (and not in a longer name such as an
 // extension's "wptx1:...").
 bool EndsName(char c) { return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -209,62 +209,60 @@ int ReadGpxBuffer(TrackStore& store, const char* data, size_t size, int32_t name
         const char* lt = FindChar(p, end, '<');
         if (!lt) break;
         const char* tag = lt + 1;
-        // The first '>' after the '<': most tags are a bare name and a '>'.
-        const char* gt = tag;
-        while (gt < end && IsNameChar(*gt)) ++gt;
-        if (gt >= end || *gt != '>') gt = FindChar(gt, end, '>');
+        const char* gt = FindChar(tag, end, '>');
         if (!gt) break;
         p = gt + 1;
         bool selfClosing = gt[-1] == '/';
+        size_t length = static_cast<size_t>(gt - tag) + 1;  // the tag text with its '>'
         switch (tag[0]) {
             case 't':
-                if (StartsWith(tag, "trk>")) {
+                if (StartsWith(tag, length, "trk>")) {
                     s.inTrack = true;
-                } else if (StartsWith(tag, "trkseg>")) {
+                } else if (StartsWith(tag, length, "trkseg>")) {
                     s.elevation = 0;
                     s.inSegment = true;
-                } else if (StartsWith(tag, "trkpt") && EndsName(tag[5]) && s.inSegment) {
+                } else if (StartsWith(tag, length, "trkpt") && EndsName(tag[5]) && s.inSegment) {
                     ParsePointTag(s, tag, gt);
                     s.inTrackPoint = !selfClosing;
                     if (selfClosing && !StorePoint(s)) goto done;
-                } else if (StartsWith(tag, "time>") && (s.inTrackPoint || s.inWaypoint || s.inRoutePoint)) {
+                } else if (StartsWith(tag, length, "time>") && (s.inTrackPoint || s.inWaypoint || s.inRoutePoint)) {
                     s.time = ParseGpxTime(gt + 1, s.fields);
                 }
                 break;
             case 'r':
-                if (s.readRoutes && StartsWith(tag, "rte>")) {
+                if (s.readRoutes && StartsWith(tag, length, "rte>")) {
                     s.inTrack = true;
-                } else if (s.readRoutes && s.inTrack && StartsWith(tag, "rtept") && EndsName(tag[5])) {
+                } else if (s.readRoutes && s.inTrack && StartsWith(tag, length, "rtept") && EndsName(tag[5])) {
                     ParsePointTag(s, tag, gt);
                     s.inRoutePoint = !selfClosing;
                     if (selfClosing && !StorePoint(s)) goto done;
                 }
                 break;
             case '/':
-                if (StartsWith(tag, "/trk>") || (s.readRoutes && StartsWith(tag, "/rte>"))) {
+                if (StartsWith(tag, length, "/trk>") || (s.readRoutes && StartsWith(tag, length, "/rte>"))) {
                     if (!CloseGpxTrack(s)) goto done;
                     s.inTrack = false;
-                } else if (StartsWith(tag, "/trkseg>")) {
+                } else if (StartsWith(tag, length, "/trkseg>")) {
                     s.inSegment = false;
-                } else if (StartsWith(tag, "/trkpt>") || (s.readRoutes && StartsWith(tag, "/rtept>"))) {
+                } else if (StartsWith(tag, length, "/trkpt>") || (s.readRoutes && StartsWith(tag, length, "/rtept>"))) {
                     if (!StorePoint(s)) goto done;
                     s.inTrackPoint = false;
                     s.inRoutePoint = false;
-                } else if (StartsWith(tag, "/wpt>")) {
+                } else if (StartsWith(tag, length, "/wpt>")) {
                     s.inWaypoint = false;
                 }
                 break;
             case 'n':
-                if (StartsWith(tag, "name>") && !s.inTrackPoint && !s.inRoutePoint) ReadName(s, gt + 1, end, p);
+                if (StartsWith(tag, length, "name>") && !s.inTrackPoint && !s.inRoutePoint) ReadName(s, gt + 1, end, p);
                 break;
             case 'w':
-                if (StartsWith(tag, "wpt") && EndsName(tag[3])) {
+                if (StartsWith(tag, length, "wpt") && EndsName(tag[3])) {
                     ParsePointTag(s, tag, gt);
                     s.inWaypoint = !selfClosing;
                 }
                 break;
             case 'e':
-                if (StartsWith(tag, "ele>") && (s.inTrackPoint || s.inWaypoint || s.inRoutePoint)) {
+                if (StartsWith(tag, length, "ele>") && (s.inTrackPoint || s.inWaypoint || s.inRoutePoint)) {
                     s.elevation = ParseFloat(gt + 1, end);
                 }
                 break;

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <string_view>
@@ -29,6 +30,25 @@ constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7
 // Plain decimals ("35.59135978", "-40.5") with few enough digits are exact
 // as an integer divided by a power of ten, and one IEEE division rounds them
 // correctly. Returns false for anything else (exponents, long mantissas).
+// Eight ASCII digits at p, or false.
+inline bool ReadEightDigits(const char* p, uint64_t& value) {
+    uint64_t chunk;
+    std::memcpy(&chunk, p, 8);
+    if (((chunk & 0xF0F0F0F0F0F0F0F0u) | (((chunk + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u) >> 4)) !=
+        0x3333333333333333u)
+        return false;
+    chunk -= 0x3030303030303030u;
+    chunk = (chunk * 10) + (chunk >> 8);
+    chunk = (((chunk & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
+             (((chunk >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >>
+            32;
+    value = static_cast<uint32_t>(chunk);
+    return true;
+}
+
+// Plain decimals ("35.59135978", "-40.5") with few enough digits are exact
+// as an integer divided by a power of ten, and one IEEE division rounds them
+// correctly. Returns false for anything else (exponents, long mantissas).
 template <typename T>
 bool ParsePlainDecimal(const char* p, const char* end, T& value) {
     constexpr uint64_t kMantissaLimit = sizeof(T) == 8 ? (uint64_t{1} << 53) : (uint64_t{1} << 24);
@@ -42,6 +62,13 @@ bool ParsePlainDecimal(const char* p, const char* end, T& value) {
     }
     if (p < end && *p == '.') {
         ++p;
+        uint64_t eight;
+        if (digits <= 7 && end - p >= 8 && ReadEightDigits(p, eight)) {
+            mantissa = mantissa * 100000000u + eight;
+            p += 8;
+            fraction = 8;
+            digits += 8;
+        }
         while (p < end && IsDigit(*p)) {
             mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
             ++p;

@@ -1,0 +1,74 @@
+#include "readers/text_scan.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include "test_support.h"
+
+namespace trakvio {
+namespace {
+
+double Parse(const std::string& text) { return ParseDouble(text.c_str(), text.c_str() + text.size()); }
+
+TEST(TextScan, NumbersReadAsStrtodReadsThem) {
+    std::mt19937 random(42);
+    for (int i = 0; i < 200000; ++i) {
+        int intDigits = static_cast<int>(random() % 5);
+        int fractionDigits = static_cast<int>(random() % 20);
+        std::string text = random() % 2 ? "-" : "";
+        for (int k = 0; k < intDigits; ++k) text += static_cast<char>('0' + random() % 10);
+        if (fractionDigits > 0 || intDigits == 0) text += '.';
+        for (int k = 0; k < fractionDigits || (intDigits == 0 && k == 0); ++k) {
+            text += static_cast<char>('0' + random() % 10);
+        }
+        if (random() % 8 == 0) text += "e" + std::to_string(static_cast<int>(random() % 40) - 20);
+        text += '"';
+        double expected = std::strtod(text.c_str(), nullptr);
+        ASSERT_EQ(Parse(text), expected) << text;
+        float expectedFloat = std::strtof(text.c_str(), nullptr);
+        ASSERT_EQ(ParseFloat(text.c_str(), text.c_str() + text.size()), expectedFloat) << text;
+    }
+    EXPECT_EQ(Parse("  +12.5<"), 12.5);
+    EXPECT_EQ(Parse("5."), 5.0);
+    EXPECT_EQ(Parse("-.25"), -0.25);
+    EXPECT_EQ(Parse("nan"), 0.0);
+    EXPECT_EQ(Parse("inf"), 0.0);
+    EXPECT_EQ(Parse("1e999"), 0.0);
+    EXPECT_EQ(Parse("0x10"), 0.0);
+    EXPECT_EQ(Parse("-"), 0.0);
+    EXPECT_EQ(Parse(""), 0.0);
+    // The end bound is respected even inside a number.
+    std::string cut = "123456789";
+    EXPECT_EQ(ParseDouble(cut.c_str(), cut.c_str() + 3), 123.0);
+}
+
+TEST(TextScan, XmlReferencesAreDecoded) {
+    std::string text = "a &amp; b &lt;&gt; &quot;&apos; &#65;&#x42;&#x1F600; &unknown; &#0; &#xD800; & end &";
+    std::string out;
+    DecodeXmlText(text.data(), text.data() + text.size(), out);
+    EXPECT_EQ(out, "a & b <> \"' AB\xF0\x9F\x98\x80 &unknown; &#0; &#xD800; & end &");
+}
+
+TEST(TextScan, WholeFilesEndInANul) {
+    test::ScratchFolder folder;
+    long page = sysconf(_SC_PAGESIZE);
+    for (size_t size : {size_t{0}, size_t{1}, size_t{100}, static_cast<size_t>(page), static_cast<size_t>(page) + 1}) {
+        std::string bytes(size, 'x');
+        test::WriteFile(folder / "f", bytes);
+        FileBytes file;
+        ASSERT_EQ(file.Open(folder / "f"), 0) << size;
+        ASSERT_EQ(file.size(), size);
+        EXPECT_EQ(std::string(file.data(), size), bytes);
+        EXPECT_EQ(file.data()[size], '\0');
+    }
+    FileBytes missing;
+    EXPECT_EQ(missing.Open(folder / "missing"), 1);
+    EXPECT_EQ(missing.Open(folder.path()), 1);
+}
+
+}  // namespace
+}  // namespace trakvio
