@@ -1,10 +1,294 @@
 #include "compute/statistics.h"
 
-namespace trakvio {
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
 
-void DegreeLengths(double, double& kmPerDegLat, double& kmPerDegLon) { kmPerDegLat = kmPerDegLon = 0; }
-void RecomputeStatistics(TrackStore&, int) {}
-void ComputeSpeeds(TrackStore&, int) {}
-void FitZoom(TrackStore&) {}
+#include "platform/local_time.h"
+
+namespace trakvio {
+namespace {
+
+constexpr double kDegToRad = 0.017453292519943295;
+constexpr double kEquatorialRadiusKm = 6378.137;
+constexpr double kPolarRadiusKm = 6356.752314245;
+
+// Points fetched ahead of the one at hand in the passes over the whole array.
+// A large store lives in memory rather than in the cache, and the passes are
+// bound by its latency; about 2 KB ahead keeps the loads in flight.
+constexpr int32_t kPrefetchAhead = 32;
+
+// Points the arrays really hold, whatever pointCount claims.
+int32_t UsablePointCount(const TrackStore& store) {
+    int64_t n = std::min<int64_t>(store.pointCount, static_cast<int64_t>(store.points.size()));
+    return static_cast<int32_t>(std::max<int64_t>(n, 0));
+}
+
+// Tracks whose record and end index both exist.
+int32_t UsableTrackCount(const TrackStore& store) {
+    int64_t n = std::min<int64_t>(store.trackCount, static_cast<int64_t>(store.tracks.size()));
+    n = std::min<int64_t>(n, static_cast<int64_t>(store.trackEnd.size()));
+    return static_cast<int32_t>(std::max<int64_t>(n, 0));
+}
+
+// Speed in km/h from older to newer, in single precision; 0 for equal times.
+float PairSpeed(const LogPoint& older, const LogPoint& newer) {
+    if (newer.time == older.time) return 0.0f;
+    // The difference is taken modulo 2^64 so that absurd times cannot overflow.
+    int64_t seconds = static_cast<int64_t>(static_cast<uint64_t>(newer.time) - static_cast<uint64_t>(older.time));
+    return (newer.distance - older.distance) / static_cast<float>(seconds) * 3600.0f;
+}
+
+// Record of a track without enabled points: no bounds, no distance, empty
+// texts, both times those of the point at the track's end.
+void ClearTrackFigures(TrackRecord& record, int64_t time) {
+    record.minLat = record.maxLat = record.heightKm = 0;
+    record.minLon = record.maxLon = record.widthKm = 0;
+    record.distanceKm = 0;
+    record.firstPoint = record.lastPoint = -1;
+    record.startTime = record.endTime = time;
+    std::memset(record.startText, 0, sizeof record.startText);
+    std::memset(record.endText, 0, sizeof record.endText);
+}
+
+// Gives each enabled point of one track, in order, the speed over the pair
+// (the enabled point window places back, or the track's first point while
+// fewer lie behind), and the first point the speed of the one after it. This
+// keeps the leading and trailing ends window enabled intervals apart once the
+// window is full, and measures from the start until then.
+class SpeedWalk {
+  public:
+    SpeedWalk(LogPoint* points, int32_t first, int32_t window)
+        : points_(points), first_(first), trail_(first), window_(window) {}
+
+    // i: the next enabled point after the previous one; its distance is set.
+    void Next(int32_t i) {
+        if (++seen_ > window_) {
+            // Ends at i at the latest, which is enabled.
+            do {
+                ++trail_;
+            } while (points_[trail_].enabled == 0);
+        }
+        points_[i].speed = PairSpeed(points_[trail_], points_[i]);
+        if (seen_ == 1) second_ = i;
+    }
+
+    // A track of one enabled point shows its logged speed.
+    void Finish() {
+        LogPoint& first = points_[first_];
+        first.speed = second_ >= 0 ? points_[second_].speed : first.loggedSpeed;
+    }
+
+  private:
+    LogPoint* points_;
+    int32_t first_;
+    int32_t trail_;
+    int32_t window_;
+    int32_t seen_ = 0;
+    int32_t second_ = -1;
+};
+
+// Figures of the track over points first..last (inclusive, inside the array),
+// continuing the store's cumulative distance. Points before the first enabled
+// one keep their distance; every later point gets the cumulative distance.
+// The speeds of the enabled points are set in the same pass, while the points
+// are still in the cache; they depend only on this track's distances and
+// times, which are final by the time a point is reached.
+void TrackFigures(LogPoint* points, int32_t first, int32_t last, double kmPerDegLat, double kmPerDegLon, int32_t window,
+                  double& cumulative, TrackRecord& record) {
+    int32_t s = first;
+    while (s <= last && points[s].enabled == 0) ++s;
+    if (s > last) {
+        ClearTrackFigures(record, last >= 0 ? points[last].time : 0);
+        return;
+    }
+
+    const LogPoint& start = points[s];
+    double minLat = start.latitude, maxLat = start.latitude;
+    double minLon = start.longitude, maxLon = start.longitude;
+    int64_t startTime = start.time, endTime = start.time;
+    double trackDistance = 0;
+    double previousLat = start.latitude, previousLon = start.longitude;
+    int32_t lastEnabled = s;
+    points[s].distance = static_cast<float>(cumulative);
+    SpeedWalk speeds(points, s, window);
+
+    for (int32_t i = s + 1; i <= last; ++i) {
+        __builtin_prefetch(&points[std::min(i + kPrefetchAhead, last)], 1);
+        LogPoint& p = points[i];
+        if (p.enabled == 0) {
+            p.distance = static_cast<float>(cumulative);
+            continue;
+        }
+        if (p.time > endTime) {
+            endTime = p.time;
+        } else if (p.time < startTime) {
+            startTime = p.time;
+        }
+        if (p.latitude > maxLat) {
+            maxLat = p.latitude;
+        } else if (p.latitude < minLat) {
+            minLat = p.latitude;
+        }
+        if (p.longitude > maxLon) {
+            maxLon = p.longitude;
+        } else if (p.longitude < minLon) {
+            minLon = p.longitude;
+        }
+        double north = (p.latitude - previousLat) * kmPerDegLat;
+        double east = (p.longitude - previousLon) * kmPerDegLon;
+        double step = std::sqrt(north * north + east * east);
+        trackDistance += step;
+        cumulative += step;
+        p.distance = static_cast<float>(cumulative);
+        speeds.Next(i);
+        previousLat = p.latitude;
+        previousLon = p.longitude;
+        lastEnabled = i;
+    }
+    speeds.Finish();
+
+    record.firstPoint = s;
+    record.lastPoint = lastEnabled;
+    FormatLocalTime(points[s].time, record.startText);
+    FormatLocalTime(points[lastEnabled].time, record.endText);
+    record.minLat = minLat;
+    record.maxLat = maxLat;
+    record.heightKm = (maxLat - minLat) * kmPerDegLat;
+    record.minLon = minLon;
+    record.maxLon = maxLon;
+    record.widthKm = (maxLon - minLon) * kmPerDegLon;
+    record.distanceKm = trackDistance;
+    record.startTime = startTime;
+    record.endTime = endTime;
+}
+
+}  // namespace
+
+void DegreeLengths(double latitudeDeg, double& kmPerDegLat, double& kmPerDegLon) {
+    const double a = kEquatorialRadiusKm;
+    const double e2 = 1.0 - (kPolarRadiusKm * kPolarRadiusKm) / (a * a);
+    const double phi = latitudeDeg * kDegToRad;
+    const double sinPhi = std::sin(phi);
+    const double w = std::sqrt(1.0 - e2 * sinPhi * sinPhi);
+    kmPerDegLat = kDegToRad * a * (1.0 - e2) / (w * w * w);
+    kmPerDegLon = kDegToRad * a / w * std::cos(phi);
+}
+
+void RecomputeStatistics(TrackStore& store, int keepOverall) {
+    const int32_t pointCount = UsablePointCount(store);
+    LogPoint* points = store.points.data();
+
+    // Global point indices, time span and latitude range over the enabled
+    // points; a store without any keeps every other figure as it was.
+    int32_t firstEnabled = 0;
+    while (firstEnabled < pointCount && points[firstEnabled].enabled == 0) ++firstEnabled;
+    if (firstEnabled == pointCount) {
+        store.firstEnabledPoint = 0;
+        store.lastEnabledPoint = 0;
+        return;
+    }
+    int32_t lastEnabled = firstEnabled;
+    int64_t earliest = points[firstEnabled].time, latest = earliest;
+    double minLat = points[firstEnabled].latitude, maxLat = minLat;
+    for (int32_t i = firstEnabled + 1; i < pointCount; ++i) {
+        __builtin_prefetch(&points[std::min(i + kPrefetchAhead, pointCount - 1)]);
+        const LogPoint& p = points[i];
+        if (p.enabled == 0) continue;
+        lastEnabled = i;
+        if (p.latitude > maxLat) {
+            maxLat = p.latitude;
+        } else if (p.latitude < minLat) {
+            minLat = p.latitude;
+        }
+        if (p.time < earliest) {
+            earliest = p.time;
+        } else if (p.time > latest) {
+            latest = p.time;
+        }
+    }
+    store.firstEnabledPoint = firstEnabled;
+    store.lastEnabledPoint = lastEnabled;
+    store.earliestTime = earliest;
+    store.latestTime = latest;
+
+    // One pair of scale factors for every distance of this recomputation.
+    double kmPerDegLat = 0, kmPerDegLon = 0;
+    DegreeLengths((maxLat + minLat) / 2, kmPerDegLat, kmPerDegLon);
+
+    // Per-track figures and speeds; the cumulative distance runs on across
+    // tracks. End indices are clamped to the points the array holds, and a
+    // track never reaches back into an earlier one, so each point belongs to
+    // at most one track.
+    const int32_t trackCount = UsableTrackCount(store);
+    const int32_t window = std::max(store.speedWindow, 1);
+    double cumulative = 0;
+    int32_t previousEnd = -1;
+    for (int32_t t = 0; t < trackCount; ++t) {
+        int32_t last = std::clamp(store.trackEnd[t], int32_t{-1}, pointCount - 1);
+        TrackFigures(points, previousEnd + 1, last, kmPerDegLat, kmPerDegLon, window, cumulative, store.tracks[t]);
+        previousEnd = std::max(previousEnd, last);
+    }
+
+    if (keepOverall != 0) return;
+
+    double south = 90, north = -90, west = 180, east = -180;
+    double totalDistance = 0;
+    // Durations add up modulo 2^32, done in unsigned arithmetic so that a
+    // wrap is defined.
+    uint64_t totalDuration = 0;
+    for (int32_t t = 0; t < trackCount; ++t) {
+        const TrackRecord& record = store.tracks[t];
+        if (record.firstPoint < 0) continue;
+        south = std::min(south, record.minLat);
+        north = std::max(north, record.maxLat);
+        west = std::min(west, record.minLon);
+        east = std::max(east, record.maxLon);
+        totalDistance += record.distanceKm;
+        totalDuration += static_cast<uint64_t>(record.endTime) - static_cast<uint64_t>(record.startTime);
+    }
+    store.allMinLat = south;
+    store.allMaxLat = north;
+    store.allMinLon = west;
+    store.allMaxLon = east;
+    store.kmPerDegLat = kmPerDegLat;
+    store.kmPerDegLon = kmPerDegLon;
+    store.totalDistanceKm = totalDistance;
+    store.totalDuration = static_cast<int32_t>(static_cast<uint32_t>(totalDuration));
+}
+
+void ComputeSpeeds(TrackStore& store, int window) {
+    const int32_t pointCount = UsablePointCount(store);
+    const int32_t trackCount = UsableTrackCount(store);
+    LogPoint* points = store.points.data();
+    for (int32_t t = 0; t < trackCount; ++t) {
+        const TrackRecord& record = store.tracks[t];
+        int32_t s = record.firstPoint;
+        int32_t e = std::min(record.lastPoint, pointCount - 1);
+        if (s < 0 || s > e) continue;
+        SpeedWalk speeds(points, s, std::max(window, 1));
+        for (int32_t i = s + 1; i <= e; ++i) {
+            __builtin_prefetch(&points[std::min(i + kPrefetchAhead, e)], 1);
+            if (points[i].enabled != 0) speeds.Next(i);
+        }
+        speeds.Finish();
+    }
+}
+
+void FitZoom(TrackStore& store) {
+    double height = (store.allMaxLat - store.allMinLat) * store.kmPerDegLat;
+    double width = (store.allMaxLon - store.allMinLon) * store.kmPerDegLon;
+    int32_t zoom = 20;
+    double heightLimit = 0.08, widthLimit = 0.175;
+    // Ends for any input: the limits reach infinity after about a thousand
+    // doublings, and NaN compares false.
+    while (height > heightLimit || width > widthLimit) {
+        heightLimit *= 2;
+        widthLimit *= 2;
+        --zoom;
+    }
+    store.initialZoom = zoom;
+}
 
 }  // namespace trakvio
