@@ -13,5 +13,7 @@ namespace trakvio {
 size_t Utf8ToUtf16(std::string_view in, char16_t* out, size_t room);
 std::u16string Utf8ToUtf16(std::string_view in);
 std::string Utf16ToUtf8(std::u16string_view in);
+// Appends one code point (at most U+10FFFF, not a surrogate) as UTF-8.
+void AppendUtf8(char32_t codePoint, std::string& out);
 
 }  // namespace trakvio

@@ -13,6 +13,8 @@
 #include <new>
 #include <string_view>
 
+#include "platform/utf.h"
+
 namespace trakvio {
 
 const char* FindBytes(const char* from, const char* to, const char* needle, size_t n) {
@@ -112,24 +114,6 @@ double ParseDouble(const char* p, const char* end) { return ParseNumber<double>(
 float ParseFloat(const char* p, const char* end) { return ParseNumber<float>(p, end); }
 
 namespace {
-void AppendUtf8(char32_t cp, std::string& out) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
 // Decodes the reference starting at p ('&'); returns its length, 0 when it is
 // not a reference this decoder knows.
 size_t DecodeReference(const char* p, const char* to, std::string& out) {
