@@ -76,6 +76,21 @@ int64_t ParseGpxTime(const char* p, TimeFields& f) {
     const int widths[6] = {4, 2, 2, 2, 2, 2};
     const char separators[6] = {'-', '-', 'T', ':', ':', 0};
     int read = 0;
+    auto two = [](const char* q) { return (q[0] - '0') * 10 + (q[1] - '0'); };
+    if (IsDigit(p[0]) && IsDigit(p[1]) && IsDigit(p[2]) && IsDigit(p[3]) && p[4] == '-' && IsDigit(p[5]) &&
+        IsDigit(p[6]) && p[7] == '-' && IsDigit(p[8]) && IsDigit(p[9]) && p[10] == 'T' && IsDigit(p[11]) &&
+        IsDigit(p[12]) && p[13] == ':' && IsDigit(p[14]) && IsDigit(p[15]) && p[16] == ':' && IsDigit(p[17]) &&
+        IsDigit(p[18])) {
+        // The usual layout, all digits in place.
+        f.year = two(p) * 100 + two(p + 2);
+        f.month = two(p + 5);
+        f.day = two(p + 8);
+        f.hour = two(p + 11);
+        f.minute = two(p + 14);
+        f.second = two(p + 17);
+        p += 19;
+        read = 6;
+    }
     for (; read < 6; ++read) {
         if (!ScanIntField(p, widths[read], *slots[read])) break;
         if (separators[read] != 0) {
@@ -114,11 +129,13 @@ int64_t ParseGpxTime(const char* p, TimeFields& f) {
     return f.cachedMidnight + int64_t{f.hour} * 3600 + int64_t{f.minute} * 60 + f.second - offset;
 }
 
-// Reads the number behind an attribute's '=': blanks and quotes before it
-// are skipped.
-double ReadAttributeValue(const char* p, const char* tagEnd) {
+// Reads the number behind an attribute's '=' (blanks and quotes before it
+// are skipped) and returns where the number ends.
+const char* ReadAttributeValue(const char* p, const char* tagEnd, double& value) {
     while (p < tagEnd && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == '"' || *p == '\'')) ++p;
-    return ParseDouble(p, tagEnd);
+    const char* next;
+    value = ParseNumber<double>(p, tagEnd, &next);
+    return next;
 }
 
 // Reads "lat=" and "lon=" (their first occurrences in the tag [tag, tagEnd));
@@ -126,16 +143,19 @@ double ReadAttributeValue(const char* p, const char* tagEnd) {
 // running time on by one second.
 void ParsePointTag(GpxScan& s, const char* tag, const char* tagEnd) {
     bool haveLatitude = false, haveLongitude = false;
-    for (const char* eq = tag; (eq = FindChar(eq, tagEnd, '=')) != nullptr; ++eq) {
+    const char* p = tag;
+    while (!(haveLatitude && haveLongitude)) {
+        const char* eq = FindChar(p, tagEnd, '=');
+        if (!eq) break;
+        p = eq + 1;
         if (eq - tag < 3 || eq[-3] != 'l') continue;
         if (!haveLatitude && eq[-2] == 'a' && eq[-1] == 't') {
-            s.latitude = ReadAttributeValue(eq + 1, tagEnd);
+            p = ReadAttributeValue(eq + 1, tagEnd, s.latitude);
             haveLatitude = true;
         } else if (!haveLongitude && eq[-2] == 'o' && eq[-1] == 'n') {
-            s.longitude = ReadAttributeValue(eq + 1, tagEnd);
+            p = ReadAttributeValue(eq + 1, tagEnd, s.longitude);
             haveLongitude = true;
         }
-        if (haveLatitude && haveLongitude) break;
     }
     s.time += 1;
 }
@@ -205,11 +225,12 @@ int ReadGpxBuffer(TrackStore& store, const char* data, size_t size, int32_t name
     GpxScan s(store, namePosition);
     const char* p = data;
     const char* end = data + size;
+    AngleBracketIndex brackets(data, size);
     while (p < end) {
-        const char* lt = FindChar(p, end, '<');
+        const char* lt = brackets.NextOpen(p);
         if (!lt) break;
         const char* tag = lt + 1;
-        const char* gt = FindChar(tag, end, '>');
+        const char* gt = brackets.NextClose(tag);
         if (!gt) break;
         p = gt + 1;
         bool selfClosing = gt[-1] == '/';

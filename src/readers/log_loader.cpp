@@ -169,9 +169,13 @@ void ReportCut(const TrackStore& store, const std::filesystem::path& path) {
 // and the zoom for the points and tracks added since firstPoint/firstTrack.
 void CompleteLoad(TrackStore& store, const Settings& settings, int kind, int32_t namesStart, int32_t firstPoint,
                   int32_t firstTrack) {
-    for (int32_t i = firstPoint; i < store.pointCount; ++i) {
-        LogPoint& p = store.points[i];
-        p.geoidAltitude = p.altitude - GeoidUndulation(settings.geoidModel, p.longitude, p.latitude);
+    // Points arrive with geoidAltitude equal to altitude (AppendPoint); only a
+    // loaded model changes it, so the pass is skipped without one.
+    if (settings.geoidModel.loaded) {
+        for (int32_t i = firstPoint; i < store.pointCount; ++i) {
+            LogPoint& p = store.points[i];
+            p.geoidAltitude = p.altitude - GeoidUndulation(settings.geoidModel, p.longitude, p.latitude);
+        }
     }
     RecomputeStatistics(store, 0);
     if (store.trackNames[namesStart] == kNamesEndMarker) {

@@ -24,94 +24,23 @@ const char* FindBytes(const char* from, const char* to, const char* needle, size
     return at == std::string_view::npos ? nullptr : from + at;
 }
 
-namespace {
-
-constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
-// Plain decimals ("35.59135978", "-40.5") with few enough digits are exact
-// as an integer divided by a power of ten, and one IEEE division rounds them
-// correctly. Returns false for anything else (exponents, long mantissas).
-// Eight ASCII digits at p, or false.
-inline bool ReadEightDigits(const char* p, uint64_t& value) {
-    uint64_t chunk;
-    std::memcpy(&chunk, p, 8);
-    if (((chunk & 0xF0F0F0F0F0F0F0F0u) | (((chunk + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u) >> 4)) !=
-        0x3333333333333333u)
-        return false;
-    chunk -= 0x3030303030303030u;
-    chunk = (chunk * 10) + (chunk >> 8);
-    chunk = (((chunk & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
-             (((chunk >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >>
-            32;
-    value = static_cast<uint32_t>(chunk);
-    return true;
-}
-
-// Plain decimals ("35.59135978", "-40.5") with few enough digits are exact
-// as an integer divided by a power of ten, and one IEEE division rounds them
-// correctly. Returns false for anything else (exponents, long mantissas).
-template <typename T>
-bool ParsePlainDecimal(const char* p, const char* end, T& value) {
-    constexpr uint64_t kMantissaLimit = sizeof(T) == 8 ? (uint64_t{1} << 53) : (uint64_t{1} << 24);
-    constexpr int kMaxFractionDigits = sizeof(T) == 8 ? 22 : 10;
-    uint64_t mantissa = 0;
-    int digits = 0, fraction = 0;
-    while (p < end && IsDigit(*p)) {
-        mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
-        ++p;
-        if (++digits > 15) return false;
-    }
-    if (p < end && *p == '.') {
-        ++p;
-        uint64_t eight;
-        if (digits <= 7 && end - p >= 8 && ReadEightDigits(p, eight)) {
-            mantissa = mantissa * 100000000u + eight;
-            p += 8;
-            fraction = 8;
-            digits += 8;
-        }
-        while (p < end && IsDigit(*p)) {
-            mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
-            ++p;
-            ++fraction;
-            if (++digits > 15) return false;
-        }
-    }
-    if (digits == 0 || mantissa > kMantissaLimit || fraction > kMaxFractionDigits) return false;
-    if (p < end && (*p == 'e' || *p == 'E')) return false;
-    if constexpr (sizeof(T) == 8) {
-        value = static_cast<double>(mantissa) / kPowersOfTen[fraction];
-    } else {
-        value = static_cast<float>(mantissa) / static_cast<float>(kPowersOfTen[fraction]);
-    }
-    return true;
-}
-
-template <typename T>
-T ParseNumber(const char* p, const char* end) {
-    while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
-    bool negative = false;
-    if (p < end && (*p == '+' || *p == '-')) {
-        negative = *p == '-';
-        ++p;
-    }
-    // A sign is taken only before a digit or a point, as strtod does.
-    if (p >= end || !(IsDigit(*p) || *p == '.')) return 0;
-    T value = 0;
-    if (ParsePlainDecimal(p, end, value)) return negative ? -value : value;
+double ParseDecimalSlow(const char* p, const char* end, const char*& next) {
+    double value = 0;
     auto result = std::from_chars(p, end, value, std::chars_format::general);
-    if (result.ec == std::errc::result_out_of_range) {
-        // Too small underflows to 0; too large is not a usable coordinate.
-        return 0;
-    }
+    next = result.ec == std::errc::invalid_argument ? p : result.ptr;
+    // Out of range (too small or too large) and non-finite values give 0.
     if (result.ec != std::errc() || !std::isfinite(value)) return 0;
-    return negative ? -value : value;
+    return value;
 }
-}  // namespace
 
-double ParseDouble(const char* p, const char* end) { return ParseNumber<double>(p, end); }
-float ParseFloat(const char* p, const char* end) { return ParseNumber<float>(p, end); }
+float ParseDecimalSlowFloat(const char* p, const char* end, const char*& next) {
+    float value = 0;
+    auto result = std::from_chars(p, end, value, std::chars_format::general);
+    next = result.ec == std::errc::invalid_argument ? p : result.ptr;
+    if (result.ec != std::errc() || !std::isfinite(value)) return 0;
+    return value;
+}
+
 
 namespace {
 // Decodes the reference starting at p ('&'); returns its length, 0 when it is

@@ -40,13 +40,167 @@ inline const char* FindChar(const char* p, const char* end, char c) {
     return static_cast<const char*>(__builtin_memchr(p, c, static_cast<size_t>(end - p)));
 }
 
+// Finds '<' and '>' in a buffer through bitmaps of 64 bytes at a time: the
+// next tag costs a bit scan on a word already computed rather than a search.
+class AngleBracketIndex {
+public:
+    AngleBracketIndex(const char* data, size_t size) : data_(data), size_(size) {}
+    // First '<' at or after p (inside the buffer), or nullptr.
+    const char* NextOpen(const char* p) { return Next(p, 0); }
+    // First '>' at or after p, or nullptr.
+    const char* NextClose(const char* p) { return Next(p, 1); }
+
+private:
+    const char* Next(const char* p, int which) {
+        size_t offset = static_cast<size_t>(p - data_);
+        while (offset < size_) {
+            size_t block = offset & ~size_t{63};
+            if (block != block_) Load(block);
+            uint64_t bits = masks_[which] >> (offset - block);
+            if (bits) return data_ + offset + __builtin_ctzll(bits);
+            offset = block + 64;
+        }
+        return nullptr;
+    }
+
+    void Load(size_t block) {
+        block_ = block;
+        const char* p = data_ + block;
+        uint64_t open = 0, close = 0;
+#if defined(__SSE2__)
+        if (size_ - block >= 64) {
+            const __m128i lt = _mm_set1_epi8('<'), gt = _mm_set1_epi8('>');
+            for (int k = 0; k < 4; ++k) {
+                __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+                open |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lt))))
+                        << (16 * k);
+                close |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, gt))))
+                         << (16 * k);
+            }
+            masks_[0] = open;
+            masks_[1] = close;
+            return;
+        }
+#endif
+        size_t n = size_ - block < 64 ? size_ - block : 64;
+        for (size_t i = 0; i < n; ++i) {
+            open |= static_cast<uint64_t>(p[i] == '<') << i;
+            close |= static_cast<uint64_t>(p[i] == '>') << i;
+        }
+        masks_[0] = open;
+        masks_[1] = close;
+    }
+
+    const char* data_;
+    size_t size_;
+    size_t block_ = ~size_t{0};
+    uint64_t masks_[2] = {0, 0};
+};
+
 // First occurrence of needle[0..n) in [from, to), or nullptr.
 const char* FindBytes(const char* from, const char* to, const char* needle, size_t n);
 
-// Reads a decimal number at p (leading blanks and a '+' allowed, no further
-// than end). No digits, or a value that is not finite, give 0.
-double ParseDouble(const char* p, const char* end);
-float ParseFloat(const char* p, const char* end);
+namespace detail {
+
+inline constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                          1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// Eight ASCII digits at p, or false.
+inline bool ReadEightDigits(const char* p, uint64_t& value) {
+    uint64_t chunk;
+    std::memcpy(&chunk, p, 8);
+    if (((chunk & 0xF0F0F0F0F0F0F0F0u) | (((chunk + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u) >> 4)) !=
+        0x3333333333333333u)
+        return false;
+    chunk -= 0x3030303030303030u;
+    chunk = (chunk * 10) + (chunk >> 8);
+    chunk = (((chunk & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
+             (((chunk >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >>
+            32;
+    value = static_cast<uint32_t>(chunk);
+    return true;
+}
+
+// Plain decimals ("35.59135978", "40.5") with few enough digits are exact as
+// an integer divided by a power of ten, and one IEEE division rounds them
+// correctly. Returns false for anything else (exponents, long mantissas).
+template <typename T>
+inline bool ParsePlainDecimal(const char*& p, const char* end, T& value) {
+    constexpr uint64_t kMantissaLimit = sizeof(T) == 8 ? (uint64_t{1} << 53) : (uint64_t{1} << 24);
+    constexpr int kMaxFractionDigits = sizeof(T) == 8 ? 22 : 10;
+    const char* start = p;
+    uint64_t mantissa = 0;
+    int digits = 0, fraction = 0;
+    auto fail = [&] {
+        p = start;
+        return false;
+    };
+    while (p < end && IsDigit(*p)) {
+        mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+        ++p;
+        if (++digits > 15) return fail();
+    }
+    if (p < end && *p == '.') {
+        ++p;
+        uint64_t eight;
+        if (digits <= 7 && end - p >= 8 && ReadEightDigits(p, eight)) {
+            mantissa = mantissa * 100000000u + eight;
+            p += 8;
+            fraction = 8;
+            digits += 8;
+        }
+        while (p < end && IsDigit(*p)) {
+            mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+            ++p;
+            ++fraction;
+            if (++digits > 15) return fail();
+        }
+    }
+    if (digits == 0 || mantissa > kMantissaLimit || fraction > kMaxFractionDigits) return fail();
+    if (p < end && (*p == 'e' || *p == 'E')) return fail();
+    if constexpr (sizeof(T) == 8) {
+        value = static_cast<double>(mantissa) / kPowersOfTen[fraction];
+    } else {
+        value = static_cast<float>(mantissa) / static_cast<float>(kPowersOfTen[fraction]);
+    }
+    return true;
+}
+
+}  // namespace detail
+
+// Exponents, long mantissas and the rest, through the library; next is set
+// behind what was read.
+double ParseDecimalSlow(const char* p, const char* end, const char*& next);
+float ParseDecimalSlowFloat(const char* p, const char* end, const char*& next);
+
+// Reads a decimal number at p (leading blanks and a sign allowed, no further
+// than end). No digits, or a value that is not finite, give 0. next, when
+// given, is set behind the number (at p when there is none).
+template <typename T>
+inline T ParseNumber(const char* p, const char* end, const char** next = nullptr) {
+    const char* start = p;
+    if (next) *next = start;
+    while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        ++p;
+    }
+    // A sign is taken only before a digit or a point, as strtod does.
+    if (p >= end || !(IsDigit(*p) || *p == '.')) return 0;
+    T value = 0;
+    if (!detail::ParsePlainDecimal(p, end, value)) {
+        if constexpr (sizeof(T) == 8) {
+            value = ParseDecimalSlow(p, end, p);
+        } else {
+            value = ParseDecimalSlowFloat(p, end, p);
+        }
+    }
+    if (next) *next = p;
+    return negative ? -value : value;
+}
+inline double ParseDouble(const char* p, const char* end) { return ParseNumber<double>(p, end); }
+inline float ParseFloat(const char* p, const char* end) { return ParseNumber<float>(p, end); }
 
 // Appends [from, to) to out with the XML character references (&amp; &lt;
 // &gt; &quot; &apos; &#NNN; &#xHH;) decoded; anything else is copied as is.

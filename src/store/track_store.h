@@ -107,6 +107,8 @@ int CreateTrackStore(TrackStore& store, int32_t maxlogpoints, int32_t maxtracks)
 void ClearTrackStore(TrackStore& store);
 
 // Appends one point; returns false (and writes nothing) at the point capacity.
+// geoidAltitude starts equal to altitude, as it stays while no geoid model is
+// loaded.
 inline bool AppendPoint(TrackStore& store, double latitude, double longitude, float altitude, float loggedSpeed,
                         int64_t time, int32_t enabled) {
     if (store.pointCount >= store.maxlogpoints) return false;
@@ -114,6 +116,7 @@ inline bool AppendPoint(TrackStore& store, double latitude, double longitude, fl
     p.latitude = latitude;
     p.longitude = longitude;
     p.altitude = altitude;
+    p.geoidAltitude = altitude;  // uncorrected until the loader applies a geoid model
     p.loggedSpeed = loggedSpeed;
     p.time = time;
     p.enabled = enabled;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -44,6 +45,25 @@ TEST(TextScan, NumbersReadAsStrtodReadsThem) {
     // The end bound is respected even inside a number.
     std::string cut = "123456789";
     EXPECT_EQ(ParseDouble(cut.c_str(), cut.c_str() + 3), 123.0);
+}
+
+TEST(TextScan, BracketIndexFindsWhatMemchrFinds) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 200; ++round) {
+        std::string text(random() % 700, 'x');
+        for (char& c : text) {
+            unsigned r = random() % 16;
+            c = r == 0 ? '<' : r == 1 ? '>' : static_cast<char>('a' + r);
+        }
+        AngleBracketIndex index(text.data(), text.size());
+        const char* end = text.data() + text.size();
+        // Walk forward by uneven steps, asking for both characters.
+        for (const char* p = text.data(); p < end; p += 1 + random() % 9) {
+            auto expected = [&](char c) { return static_cast<const char*>(std::memchr(p, c, end - p)); };
+            ASSERT_EQ(index.NextOpen(p), expected('<'));
+            ASSERT_EQ(index.NextClose(p), expected('>'));
+        }
+    }
 }
 
 TEST(TextScan, XmlReferencesAreDecoded) {
