@@ -70,8 +70,9 @@ bool ScanIntField(const char*& p, int width, int& value) {
 
 // Parses "YYYY-MM-DDThh:mm:ss" with an optional fraction of a second and an
 // optional zone ("Z", "+09:00", "-0500", "+09"). Fields the text does not
-// supply keep their previous values; the result is the UTC second.
-int64_t ParseGpxTime(const char* p, TimeFields& f) {
+// supply keep their previous values; the result is the UTC second. p is left
+// behind the text read.
+int64_t ParseGpxTime(const char*& p, TimeFields& f) {
     int* slots[6] = {&f.year, &f.month, &f.day, &f.hour, &f.minute, &f.second};
     const int widths[6] = {4, 2, 2, 2, 2, 2};
     const char separators[6] = {'-', '-', 'T', ':', ':', 0};
@@ -115,9 +116,14 @@ int64_t ParseGpxTime(const char* p, TimeFields& f) {
                 int minutes = 0;
                 p += 2;
                 if (*p == ':') ++p;
-                if (IsDigit(p[0]) && IsDigit(p[1])) minutes = (p[0] - '0') * 10 + (p[1] - '0');
+                if (IsDigit(p[0]) && IsDigit(p[1])) {
+                    minutes = (p[0] - '0') * 10 + (p[1] - '0');
+                    p += 2;
+                }
                 if (hours <= 23 && minutes <= 59) offset = sign * (hours * 3600 + minutes * 60);
             }
+        } else if (*p == 'Z') {
+            ++p;
         }
     }
     if (f.year != f.cachedYear || f.month != f.cachedMonth || f.day != f.cachedDay) {
@@ -247,7 +253,10 @@ int ReadGpxBuffer(TrackStore& store, const char* data, size_t size, int32_t name
                     s.inTrackPoint = !selfClosing;
                     if (selfClosing && !StorePoint(s)) goto done;
                 } else if (StartsWith(tag, length, "time>") && (s.inTrackPoint || s.inWaypoint || s.inRoutePoint)) {
-                    s.time = ParseGpxTime(gt + 1, s.fields);
+                    const char* text = gt + 1;
+                    s.time = ParseGpxTime(text, s.fields);
+                    // The end tag right behind the text matches nothing: step over it.
+                    if (StartsWith(text, static_cast<size_t>(end - text), "</time>")) p = text + 7;
                 }
                 break;
             case 'r':
@@ -284,7 +293,9 @@ int ReadGpxBuffer(TrackStore& store, const char* data, size_t size, int32_t name
                 break;
             case 'e':
                 if (StartsWith(tag, length, "ele>") && (s.inTrackPoint || s.inWaypoint || s.inRoutePoint)) {
-                    s.elevation = ParseFloat(gt + 1, end);
+                    const char* next;
+                    s.elevation = ParseNumber<float>(gt + 1, end, &next);
+                    if (StartsWith(next, static_cast<size_t>(end - next), "</ele>")) p = next + 6;
                 }
                 break;
             default:
