@@ -125,20 +125,16 @@ inline bool ReadEightDigits(const char* p, uint64_t& value) {
 // an integer divided by a power of ten, and one IEEE division rounds them
 // correctly. Returns false for anything else (exponents, long mantissas).
 template <typename T>
-inline bool ParsePlainDecimal(const char*& p, const char* end, T& value) {
+inline bool ParsePlainDecimal(const char*& at, const char* end, T& value) {
     constexpr uint64_t kMantissaLimit = sizeof(T) == 8 ? (uint64_t{1} << 53) : (uint64_t{1} << 24);
     constexpr int kMaxFractionDigits = sizeof(T) == 8 ? 22 : 10;
-    const char* start = p;
+    const char* p = at;
     uint64_t mantissa = 0;
     int digits = 0, fraction = 0;
-    auto fail = [&] {
-        p = start;
-        return false;
-    };
     while (p < end && IsDigit(*p)) {
         mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
         ++p;
-        if (++digits > 15) return fail();
+        ++digits;
     }
     if (p < end && *p == '.') {
         ++p;
@@ -147,22 +143,24 @@ inline bool ParsePlainDecimal(const char*& p, const char* end, T& value) {
             mantissa = mantissa * 100000000u + eight;
             p += 8;
             fraction = 8;
-            digits += 8;
         }
         while (p < end && IsDigit(*p)) {
             mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
             ++p;
             ++fraction;
-            if (++digits > 15) return fail();
         }
     }
-    if (digits == 0 || mantissa > kMantissaLimit || fraction > kMaxFractionDigits) return fail();
-    if (p < end && (*p == 'e' || *p == 'E')) return fail();
+    // More than 15 digits may have overflowed the mantissa: leave those, and
+    // exponents, to the library.
+    if (digits + fraction == 0 || digits + fraction > 15 || mantissa > kMantissaLimit ||
+        fraction > kMaxFractionDigits || (p < end && (*p == 'e' || *p == 'E')))
+        return false;
     if constexpr (sizeof(T) == 8) {
         value = static_cast<double>(mantissa) / kPowersOfTen[fraction];
     } else {
         value = static_cast<float>(mantissa) / static_cast<float>(kPowersOfTen[fraction]);
     }
+    at = p;
     return true;
 }
 
