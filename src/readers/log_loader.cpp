@@ -13,7 +13,11 @@
 #include "compute/geoid.h"
 #include "compute/statistics.h"
 #include "platform/messages.h"
+#include "readers/csv_text_reader.h"
 #include "readers/gpx_reader.h"
+#include "readers/kml_reader.h"
+#include "readers/mtk_reader.h"
+#include "readers/nmea_reader.h"
 
 namespace trakvio {
 
@@ -165,6 +169,15 @@ void ReportCut(const TrackStore& store, const std::filesystem::path& path) {
                 "Read Warning", MessageButtons::kOk, kAnswerOk, MessageIcon::kWarning);
 }
 
+// Closes the points a one-track reader appended as one track. Its name comes
+// with the default names; a track is only closed while the track capacity
+// and the names buffer leave room for it, otherwise its points are given up.
+bool CloseOneTrack(TrackStore& store, int32_t namesStart) {
+    if (store.trackCount < store.maxtracks && TrackNameRoom(namesStart) >= 0) return CloseTrack(store);
+    store.pointCount = PointsInClosedTracks(store);
+    return false;
+}
+
 // Geoid-corrected altitudes, statistics, default names, widths and colours
 // and the zoom for the points and tracks added since firstPoint/firstTrack.
 void CompleteLoad(TrackStore& store, const Settings& settings, int kind, int32_t namesStart, int32_t firstPoint,
@@ -218,6 +231,7 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
     store.loadKind = static_cast<int16_t>(kind);
     int32_t firstTrack = store.trackCount;
     int32_t firstPoint = store.pointCount;
+    int status = kLoadDone;
 
     if (readFlag) {
         switch (kind) {
@@ -230,9 +244,37 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
                 if (result == kGpxCut) ReportCut(store, path);
                 break;
             }
+            case kKindKml: {
+                int result =
+                    ReadKml(store, path, namesStart, settings.kmlTimeDefaultStart, settings.kmlTimeDefaultStep);
+                if (result == kReaderUnsupported) return kLoadUnknownKind;
+                if (result == kReaderCannotOpen) {
+                    ReportCannotOpen(path);
+                    return kLoadReaderError;
+                }
+                if (result == kReaderCut) ReportCut(store, path);
+                break;
+            }
+            case kKindNmea:
+            case kKindMtkBinary:
+            case kKindCsvText: {
+                int result = kind == kKindNmea        ? ReadNmea(store, path)
+                             : kind == kKindMtkBinary ? ReadMtkBinary(store, path)
+                                                      : ReadCsvText(store, path);
+                if (result == kReaderUnsupported) return kLoadUnknownKind;
+                // One track, closed here even when the file could not be read,
+                // so that every loaded file keeps its place in the track list.
+                if (!CloseOneTrack(store, namesStart)) result = kReaderCut;
+                if (result == kReaderCut) ReportCut(store, path);
+                if (result == kReaderCannotOpen) {
+                    ReportCannotOpen(path);
+                    status = kLoadReaderError;
+                }
+                break;
+            }
             default:
-                // Archives, NMEA, MTK dumps, databases, KML, CSV text and
-                // logger downloads have no reader in this build.
+                // Archives, databases and logger downloads have no reader in
+                // this build.
                 return kLoadUnknownKind;
         }
     }
@@ -243,7 +285,7 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
     if (!readFlag) return kLoadDone;
 
     CompleteLoad(store, settings, kind, namesStart, firstPoint, firstTrack);
-    return kLoadDone;
+    return status;
 }
 
 int LoadLogFile(TrackStore& store, Settings& settings, const std::filesystem::path& path) {

@@ -1,0 +1,7 @@
+#include "readers/mtk_reader.h"
+
+namespace trakvio {
+
+int ReadMtkBinary(TrackStore&, const std::filesystem::path&) { return kReaderUnsupported; }
+
+}  // namespace trakvio
