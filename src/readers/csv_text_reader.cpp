@@ -1,7 +1,95 @@
 #include "readers/csv_text_reader.h"
 
+#include "platform/local_time.h"
+#include "readers/text_scan.h"
+
 namespace trakvio {
 
-int ReadCsvText(TrackStore&, const std::filesystem::path&) { return kReaderUnsupported; }
+namespace {
+
+// Characters of a line that are looked at; the rest of a longer line is not.
+constexpr ptrdiff_t kLongestLine = 1023;
+constexpr float kKmPerHourPerMetrePerSecond = 3.6f;
+
+// Column indexes of a data line.
+enum Column { kType, kDateTime, kLatitude, kLongitude, kAccuracy, kAltitude, kGeoidHeight, kSpeed, kColumnsRead };
+
+// A digit field of exactly width characters at p, or -1.
+int Digits(const char* p, int width) {
+    int value = 0;
+    for (int i = 0; i < width; ++i) {
+        if (!IsDigit(p[i])) return -1;
+        value = value * 10 + (p[i] - '0');
+    }
+    return value;
+}
+
+// "YYYY-MM-DD hh:mm:ss" at [p, end), anything behind the seconds ignored.
+bool ReadDateTime(const char* p, const char* end, int64_t& time) {
+    if (end - p < 19 || p[4] != '-' || p[7] != '-' || p[10] != ' ' || p[13] != ':' || p[16] != ':') return false;
+    int year = Digits(p, 4), month = Digits(p + 5, 2), day = Digits(p + 8, 2);
+    int hour = Digits(p + 11, 2), minute = Digits(p + 14, 2), second = Digits(p + 17, 2);
+    if (year < 0 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 || minute < 0 ||
+        minute > 59 || second < 0 || second > 60)
+        return false;
+    time = UtcFromCivil(year, month, day, hour, minute, second);
+    return true;
+}
+
+// The number filling the field [p, end) (blanks around it allowed); false
+// for an empty field or one with anything else in it.
+bool ReadWholeNumber(const char* p, const char* end, double& value) {
+    const char* next;
+    value = ParseNumber<double>(p, end, &next);
+    if (next == p) return false;
+    while (next < end && (*next == ' ' || *next == '\t' || *next == '\r')) ++next;
+    return next == end;
+}
+
+}  // namespace
+
+int ReadCsvTextBuffer(TrackStore& store, const char* data, size_t size) {
+    const char* p = data;
+    const char* end = data + size;
+    const char* begin[kColumnsRead];
+    const char* stop[kColumnsRead];
+    while (p < end) {
+        const char* newline = FindChar(p, end, '\n');
+        const char* lineEnd = newline ? newline : end;
+        const char* next = newline ? newline + 1 : end;
+        if (lineEnd - p > kLongestLine) lineEnd = p + kLongestLine;
+        if (lineEnd - p >= 2 && p[0] == 'T' && p[1] == ',') {
+            // Columns by comma; those the line lacks are empty.
+            const char* last = lineEnd;
+            while (last > p && last[-1] == '\r') --last;
+            const char* q = p;
+            for (int column = 0; column < kColumnsRead; ++column) {
+                const char* comma = FindChar(q, last, ',');
+                begin[column] = q;
+                stop[column] = comma ? comma : last;
+                q = comma ? comma + 1 : last;
+            }
+            int64_t time;
+            double latitude, longitude;
+            if (ReadDateTime(begin[kDateTime], stop[kDateTime], time) &&
+                ReadWholeNumber(begin[kLatitude], stop[kLatitude], latitude) &&
+                ReadWholeNumber(begin[kLongitude], stop[kLongitude], longitude) && latitude >= -90 && latitude <= 90 &&
+                longitude >= -180 && longitude <= 180) {
+                float altitude =
+                    ParseFloat(begin[kAltitude], stop[kAltitude]) + ParseFloat(begin[kGeoidHeight], stop[kGeoidHeight]);
+                float speed = ParseFloat(begin[kSpeed], stop[kSpeed]) * kKmPerHourPerMetrePerSecond;
+                if (!AppendPoint(store, latitude, longitude, altitude, speed, time, 1)) return kReaderCut;
+            }
+        }
+        p = next;
+    }
+    return kReaderDone;
+}
+
+int ReadCsvText(TrackStore& store, const std::filesystem::path& path) {
+    FileBytes file;
+    if (file.Open(path) != 0) return kReaderCannotOpen;
+    return ReadCsvTextBuffer(store, file.data(), file.size());
+}
 
 }  // namespace trakvio
