@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "app/track_list_rows.h"
+#include "compute/geoid.h"
 #include "config/config_file.h"
+#include "config/geoid_config.h"
 #include "config/settings.h"
 #include "platform/folders.h"
 #include "platform/utf.h"
@@ -35,16 +37,20 @@ constexpr const char* kProgram = "trakvio-cli";
 
 constexpr const char* kUsage =
     "usage: trakvio-cli info [--json] [--ini FILE] PATH...\n"
+    "       trakvio-cli info --geoid-info [--ini FILE]\n"
     "       trakvio-cli points [--ini FILE] PATH...\n"
     "       trakvio-cli help\n"
     "\n"
     "Loads each PATH in order, adding it to what is loaded, and then\n"
     "  info     prints the track list: one line per track and the total row,\n"
     "           or with --json a description of the store and its tracks;\n"
+    "           with --geoid-info it loads nothing and prints what the geoid\n"
+    "           model named in the configuration holds (or that none is);\n"
     "  points   writes every point as CSV (index,trackIndex,latitude,longitude,\n"
     "           altitude,geoidAltitude,loggedSpeed,distance,speed,time,enabled).\n"
     "\n"
     "  --json       JSON output of info\n"
+    "  --geoid-info the configured geoid model instead of a track list\n"
     "  --ini FILE   read FILE instead of the user's Trakvio.ini\n"
     "\n"
     "Exit status: 0 when every file was loaded, otherwise the last load result\n"
@@ -57,6 +63,7 @@ enum class Command { kNone, kInfo, kPoints, kHelp };
 struct Options {
     Command command = Command::kNone;
     bool json = false;
+    bool geoidInfo = false;
     bool hasIni = false;
     fs::path ini;
     std::vector<fs::path> paths;
@@ -130,6 +137,8 @@ int ParseArguments(int argc, char** argv, Options& options) {
             return 0;
         } else if (arg == "--json" && options.command == Command::kInfo) {
             options.json = true;
+        } else if (arg == "--geoid-info" && options.command == Command::kInfo) {
+            options.geoidInfo = true;
         } else if (arg == "--ini") {
             if (i + 1 >= argc || argv[i + 1][0] == '\0') {
                 PrintUsageError("--ini needs a FILE");
@@ -144,6 +153,13 @@ int ParseArguments(int argc, char** argv, Options& options) {
             PrintUsageError("unknown option '" + std::string(arg) + "'");
             return kExitUsage;
         }
+    }
+    if (options.geoidInfo) {
+        if (options.json || !options.paths.empty()) {
+            PrintUsageError("--geoid-info takes no PATH and no --json");
+            return kExitUsage;
+        }
+        return 0;
     }
     if (options.paths.empty()) {
         PrintUsageError("no PATH given");
@@ -169,8 +185,9 @@ void PrintFileProblem(const fs::path& path, std::string_view problem) {
 }
 
 // Reads the configuration named by --ini or the user's own (created from the
-// template beside the program when it is not there yet). Returns 0, or
-// kExitFailure when the file named by --ini could not be read.
+// template beside the program when it is not there yet) and loads the geoid
+// model it names. Returns 0, or kExitFailure when the file named by --ini
+// could not be read.
 int ReadSettings(const Options& options, Settings& settings) {
     settings.userFolder = UserDataFolder();
     fs::path configPath;
@@ -187,6 +204,7 @@ int ReadSettings(const Options& options, Settings& settings) {
         }
         PrintFileProblem(configPath, "cannot read the configuration; using the defaults");
     }
+    LoadConfiguredGeoidModel(settings);
     return 0;
 }
 
@@ -487,6 +505,14 @@ int Run(int argc, char** argv) {
 
     Settings settings;
     if (int status = ReadSettings(options, settings); status != 0) return status;
+    if (options.geoidInfo) {
+        const GeoidModelInfo info = DescribeGeoidModel(settings.geoidModel, settings.geoidResult);
+        if (std::fputs(info.text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+            std::fprintf(stderr, "%s: cannot write the output\n", kProgram);
+            return kExitFailure;
+        }
+        return 0;
+    }
 
     TrackStore store;
     if (CreateTrackStore(store, settings.maxlogpoints, settings.maxtracks) != 0) {
