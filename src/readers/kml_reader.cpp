@@ -1,7 +1,615 @@
 #include "readers/kml_reader.h"
 
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "compute/default_colors.h"
+#include "platform/local_time.h"
+#include "platform/utf.h"
+#include "readers/text_scan.h"
+
 namespace trakvio {
 
-int ReadKml(TrackStore&, const std::filesystem::path&, int32_t, int64_t, int32_t) { return kReaderUnsupported; }
+namespace {
+
+// Styles past this many are not kept; references to them match nothing.
+constexpr int kMaxStyles = 1024;
+constexpr int64_t kNoTime = INT64_MIN;
+
+// A Style element with an id. Ids point into the file's bytes.
+struct StyleEntry {
+    std::string_view id;
+    uint32_t color = 0;  // aabbggrr, as KML writes it
+    int32_t width = 0;
+    bool hasColor = false, hasWidth = false;
+};
+
+// A StyleMap element: a placemark that refers to it is drawn with the style
+// of its "normal" pair.
+struct StyleMapEntry {
+    std::string_view id;
+    std::string_view normal;
+};
+
+struct KmlScan {
+    TrackStore& store;
+    int32_t namePosition;
+    int64_t time;  // given to the next point that has no time of its own
+    int32_t step;
+
+    std::vector<StyleEntry> styles;
+    int styleCount = 0;  // completed entries
+    int openStyle = -1;  // entry being read, -1 outside a Style with an id
+    std::vector<StyleMapEntry> styleMaps;
+    int styleMapCount = 0;
+    int openStyleMap = -1;
+    bool pairIsNormal = false;
+
+    // Line style of the current placemark; a placemark that names no style
+    // of its own keeps the previous placemark's.
+    uint32_t color = 0;
+    float width = 0;
+    bool hasColor = false, hasWidth = false;
+
+    // Name of the current placemark: bytes of the file, decoded at close.
+    const char* nameFrom = nullptr;
+    const char* nameTo = nullptr;
+    bool nameIsCdata = false;
+    bool nameEndMissing = false;  // no "</name>" follows: later searches are pointless
+
+    bool inPlacemark = false, inLineString = false, inLineStyle = false, inGxTrack = false;
+    std::vector<int64_t> whens;  // times of the open gx:Track, in order
+    size_t coordIndex = 0;       // gx:coord elements seen in the open gx:Track
+    // Points of gx:coord elements that came before their when: (coord index,
+    // point index), patched when the when arrives.
+    std::vector<std::pair<size_t, int32_t>> waiting;
+    size_t waitingNext = 0;
+
+    std::vector<int32_t> paletteTracks;  // tracks whose style gave no colour, ascending
+    bool cut = false;
+    std::string nameUtf8;
+    std::u16string nameUtf16;
+
+    KmlScan(TrackStore& s, int32_t position, int64_t start, int32_t timeStep)
+        : store(s), namePosition(position), time(start), step(timeStep) {
+        nameUtf16.resize(kTrackNamesCapacity);
+    }
+};
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// An element's name ends here (and not in a longer name).
+bool EndsName(char c) { return c == '>' || c == '/' || IsBlank(c); }
+
+std::string_view Trimmed(const char* from, const char* to) {
+    while (from < to && IsBlank(*from)) ++from;
+    while (to > from && IsBlank(to[-1])) --to;
+    return std::string_view(from, static_cast<size_t>(to - from));
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// The value of the id attribute in the tag [tag, tagEnd): the text between
+// its quotes, or up to a blank when it has none. Empty when there is no id.
+std::string_view IdAttribute(const char* tag, const char* tagEnd) {
+    const char* p = tag;
+    while (const char* at = FindBytes(p, tagEnd, "id=", 3)) {
+        p = at + 3;
+        if (!IsBlank(at[-1])) continue;
+        if (p < tagEnd && (*p == '"' || *p == '\'')) {
+            const char* close = FindChar(p + 1, tagEnd, *p);
+            return std::string_view(p + 1, static_cast<size_t>((close ? close : tagEnd) - (p + 1)));
+        }
+        const char* q = p;
+        while (q < tagEnd && !IsBlank(*q) && *q != '/') ++q;
+        return std::string_view(p, static_cast<size_t>(q - p));
+    }
+    return {};
+}
+
+// Reads digits[0..n) at p as a number; false when one is not a digit.
+bool Digits(const char* p, const char* end, int n, int& value) {
+    if (end - p < n) return false;
+    int v = 0;
+    for (int i = 0; i < n; ++i) {
+        if (!IsDigit(p[i])) return false;
+        v = v * 10 + (p[i] - '0');
+    }
+    value = v;
+    return true;
+}
+
+// An XML Schema date-time as KML writes it in when elements: a year, then
+// optionally month, day, "Thh:mm[:ss]" with a fraction (dropped) and a zone
+// ("Z", "+09:00", "-0500"). kNoTime when not even a year is there.
+int64_t ParseKmlTime(const char* p, const char* end) {
+    while (p < end && IsBlank(*p)) ++p;
+    int year, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+    if (!Digits(p, end, 4, year)) return kNoTime;
+    p += 4;
+    if (p < end && *p == '-' && Digits(p + 1, end, 2, month)) {
+        p += 3;
+        if (p < end && *p == '-' && Digits(p + 1, end, 2, day)) {
+            p += 3;
+            if (p < end && *p == 'T' && Digits(p + 1, end, 2, hour) && p + 3 < end && p[3] == ':' &&
+                Digits(p + 4, end, 2, minute)) {
+                p += 6;
+                if (p < end && *p == ':' && Digits(p + 1, end, 2, second)) p += 3;
+                if (p < end && (*p == '.' || *p == ',')) {
+                    ++p;
+                    while (p < end && IsDigit(*p)) ++p;
+                }
+            }
+        }
+    }
+    int64_t offset = 0;
+    int hours, minutes = 0;
+    if (p < end && (*p == '+' || *p == '-') && Digits(p + 1, end, 2, hours)) {
+        const char* q = p + 3;
+        if (q < end && *q == ':') ++q;
+        Digits(q, end, 2, minutes);
+        if (hours <= 23 && minutes <= 59) offset = (*p == '-' ? -1 : 1) * (hours * 3600 + minutes * 60);
+    }
+    return UtcFromCivil(year, month, day, hour, minute, second) - offset;
+}
+
+// KML aabbggrr to the store's 0xRRGGBB; the alpha byte is dropped.
+uint32_t StoreColor(uint32_t kml) { return ((kml & 0xFF) << 16) | (kml & 0xFF00) | ((kml >> 16) & 0xFF); }
+
+bool StorePoint(KmlScan& s, double latitude, double longitude, float altitude, int64_t time) {
+    if (!AppendPoint(s.store, latitude, longitude, altitude, 0.0f, time, 1)) {
+        s.cut = true;
+        return false;
+    }
+    s.time = time + s.step;
+    return true;
+}
+
+// Closes the open track with the current placemark's name (a default name
+// when it has none), width and colour. At a capacity the track's points are
+// given up and the scan stops.
+bool CloseKmlTrack(KmlScan& s) {
+    TrackStore& store = s.store;
+    int32_t first = PointsInClosedTracks(store);
+    int32_t next = -1;
+    if (store.trackCount < store.maxtracks && TrackNameRoom(s.namePosition) >= 0) {
+        if (s.nameFrom) {
+            s.nameUtf8.clear();
+            if (s.nameIsCdata) {
+                s.nameUtf8.assign(s.nameFrom, s.nameTo);
+            } else {
+                DecodeXmlText(s.nameFrom, s.nameTo, s.nameUtf8);
+            }
+            size_t n = Utf8ToUtf16(s.nameUtf8, s.nameUtf16.data(), static_cast<size_t>(TrackNameRoom(s.namePosition)));
+            next = WriteTrackName(store, s.namePosition, std::u16string_view(s.nameUtf16.data(), n));
+        } else {
+            char startText[20] = {};
+            if (store.pointCount > first) FormatLocalTime(store.points[first].time, startText);
+            next = WriteTrackName(store, s.namePosition, DefaultTrackName(startText, store.trackCount));
+        }
+    }
+    if (next < 0 || !CloseTrack(store)) {
+        store.pointCount = first;
+        s.cut = true;
+        return false;
+    }
+    s.namePosition = next;
+    TrackRecord& track = store.tracks[store.trackCount - 1];
+    track.lineWidth = s.hasWidth ? static_cast<int32_t>(s.width) : store.tracklinewidthdefault;
+    if (s.hasColor) {
+        track.color = StoreColor(s.color);
+    } else {
+        track.color = 0;
+        s.paletteTracks.push_back(store.trackCount - 1);
+    }
+    return true;
+}
+
+// A number of a tuple: plain decimals, the usual case, without a call;
+// anything else through ParseNumber. next is set behind the number (at p
+// when there is none).
+template <typename T>
+inline T TupleNumber(const char* p, const char* end, const char** next) {
+    const char* q = p;
+    bool negative = false;
+    if (q < end && (*q == '-' || *q == '+')) {
+        negative = *q == '-';
+        ++q;
+    }
+    T value;
+    if (q < end && IsDigit(*q) && detail::ParsePlainDecimal(q, end, value)) {
+        *next = q;
+        return negative ? -value : value;
+    }
+    return ParseNumber<T>(p, end, next);
+}
+
+// Tuples "longitude,latitude[,altitude]" separated by blanks in [p, limit).
+// A tuple without a readable latitude is skipped, and so is anything after
+// a tuple's numbers up to the next blank. False when the store is full.
+bool ReadTuples(KmlScan& s, const char* p, const char* limit) {
+    while (p < limit) {
+        if (IsBlank(*p)) {
+            ++p;
+            // Indentation before each tuple: eight blanks at a time.
+            uint64_t word;
+            while (limit - p >= 8 && (std::memcpy(&word, p, 8), word == 0x2020202020202020u)) p += 8;
+            continue;
+        }
+        const char* next;
+        double longitude = TupleNumber<double>(p, limit, &next);
+        bool complete = false;
+        double latitude = 0;
+        float altitude = 0;
+        if (next != p && next < limit && *next == ',') {
+            const char* q = next + 1;
+            latitude = TupleNumber<double>(q, limit, &next);
+            complete = next != q;
+            if (complete && next < limit && *next == ',') {
+                q = next + 1;
+                altitude = TupleNumber<float>(q, limit, &next);
+            }
+        }
+        p = next;
+        while (p < limit && !IsBlank(*p)) ++p;
+        if (complete && !StorePoint(s, latitude, longitude, altitude, s.time)) return false;
+    }
+    return true;
+}
+
+// The text of a coordinates element from text on, comments included; resume
+// is set behind its end tag (or at the '<' that ended it). False when the
+// store is full.
+bool ReadCoordinates(KmlScan& s, AngleBracketIndex& brackets, const char* text, const char* end, const char*& resume) {
+    const char* p = text;
+    for (;;) {
+        const char* lt = brackets.NextOpen(p);
+        if (!ReadTuples(s, p, lt ? lt : end)) return false;
+        if (!lt) {
+            p = end;
+            break;
+        }
+        p = lt;
+        if (!StartsWith(lt, static_cast<size_t>(end - lt), "<!--")) break;
+        const char* close = FindBytes(lt + 4, end, "-->", 3);
+        if (!close) {
+            p = end;
+            break;
+        }
+        p = close + 3;
+    }
+    if (StartsWith(p, static_cast<size_t>(end - p), "</coordinates>")) p += 14;
+    resume = p;
+    return true;
+}
+
+// One gx:coord: "longitude latitude [altitude]". Empty or unreadable ones
+// add no point but still use up their when.
+bool ReadGxCoord(KmlScan& s, const char* p, const char* limit) {
+    size_t index = s.coordIndex++;
+    const char* next;
+    double longitude = ParseNumber<double>(p, limit, &next);
+    if (next == p) return true;
+    p = next;
+    double latitude = ParseNumber<double>(p, limit, &next);
+    if (next == p) return true;
+    float altitude = ParseNumber<float>(next, limit);
+    if (index >= s.whens.size()) s.waiting.emplace_back(index, s.store.pointCount);
+    int64_t time = index < s.whens.size() && s.whens[index] != kNoTime ? s.whens[index] : s.time;
+    return StorePoint(s, latitude, longitude, altitude, time);
+}
+
+// One when of a gx:Track: the time of the gx:coord of the same rank, which
+// may have come before it.
+void ReadWhen(KmlScan& s, const char* p, const char* limit) {
+    int64_t time = ParseKmlTime(p, limit);
+    size_t index = s.whens.size();
+    s.whens.push_back(time);
+    while (s.waitingNext < s.waiting.size() && s.waiting[s.waitingNext].first < index) ++s.waitingNext;
+    if (s.waitingNext < s.waiting.size() && s.waiting[s.waitingNext].first == index) {
+        if (time != kNoTime && s.waiting[s.waitingNext].second < s.store.pointCount) {
+            s.store.points[s.waiting[s.waitingNext].second].time = time;
+            s.time = time + s.step;
+        }
+        ++s.waitingNext;
+    }
+}
+
+// Applies the style a styleUrl refers to: the text after its '#', compared
+// without regard to case with the ids of completed styles, then with those
+// of style maps. A reference that matches nothing leaves the placemark
+// without width and colour, so that it gets the defaults.
+void ApplyStyleUrl(KmlScan& s, std::string_view reference) {
+    size_t hash = reference.find('#');
+    if (hash != std::string_view::npos) reference.remove_prefix(hash + 1);
+    auto apply = [&s](std::string_view id) {
+        bool matched = false;
+        for (int i = 0; i < s.styleCount; ++i) {
+            const StyleEntry& e = s.styles[static_cast<size_t>(i)];
+            if (!EqualsIgnoringCase(e.id, id)) continue;
+            matched = true;
+            if (e.hasColor) {
+                s.color = e.color;
+                s.hasColor = true;
+            }
+            if (e.hasWidth) {
+                s.width = static_cast<float>(e.width);
+                s.hasWidth = true;
+            }
+        }
+        return matched;
+    };
+    if (apply(reference)) return;
+    for (int i = s.styleMapCount - 1; i >= 0; --i) {
+        const StyleMapEntry& m = s.styleMaps[static_cast<size_t>(i)];
+        if (!EqualsIgnoringCase(m.id, reference)) continue;
+        std::string_view normal = m.normal;
+        size_t mark = normal.find('#');
+        if (mark != std::string_view::npos) normal.remove_prefix(mark + 1);
+        if (apply(normal)) return;
+        break;
+    }
+    s.hasColor = false;
+    s.hasWidth = false;
+}
+
+// A hexadecimal colour after an optional '#'; false when there is none.
+bool ParseColor(const char* p, const char* end, uint32_t& color) {
+    while (p < end && IsBlank(*p)) ++p;
+    if (p < end && *p == '#') ++p;
+    uint32_t value = 0;
+    int digits = 0;
+    for (; p < end && digits < 8; ++p, ++digits) {
+        char c = *p;
+        int d = IsDigit(c)               ? c - '0'
+                : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                         : -1;
+        if (d < 0) break;
+        value = value * 16 + static_cast<uint32_t>(d);
+    }
+    if (digits == 0) return false;
+    color = value;
+    return true;
+}
+
+void ReadName(KmlScan& s, const char* text, const char* end, const char*& resume) {
+    if (s.nameEndMissing) return;
+    const char* close = FindBytes(text, end, "</name>", 7);
+    if (!close) {
+        s.nameEndMissing = true;
+        return;
+    }
+    resume = close + 7;
+    const char* cdata = FindBytes(text, close, "<![CDATA[", 9);
+    s.nameIsCdata = cdata != nullptr;
+    if (cdata) {
+        s.nameFrom = cdata + 9;
+        const char* bracket = FindChar(s.nameFrom, close, ']');
+        s.nameTo = bracket ? bracket : close;
+    } else {
+        s.nameFrom = text;
+        s.nameTo = close;
+    }
+}
+
+// Gives the tracks whose style named no colour the colour the default
+// colouring would give them; every other track keeps its own.
+void ApplyPaletteColors(KmlScan& s) {
+    if (s.paletteTracks.empty()) return;
+    TrackStore& store = s.store;
+    std::vector<uint32_t> kept(static_cast<size_t>(store.trackCount));
+    for (int t = 0; t < store.trackCount; ++t) kept[static_cast<size_t>(t)] = store.tracks[t].color;
+    AssignDefaultColors(store);
+    size_t k = 0;
+    for (int t = 0; t < store.trackCount; ++t) {
+        if (k < s.paletteTracks.size() && s.paletteTracks[k] == t) {
+            ++k;
+            continue;
+        }
+        store.tracks[t].color = kept[static_cast<size_t>(t)];
+    }
+}
+
+}  // namespace
+
+int ReadKmlBuffer(TrackStore& store, const char* data, size_t size, int32_t namePosition, int64_t timeStart,
+                  int32_t timeStep) {
+    if (namePosition < 0 || namePosition >= kTrackNamesCapacity) namePosition = NamesEndPosition(store);
+    int64_t start = store.pointCount > 0 ? store.points[store.pointCount - 1].time + timeStep : timeStart;
+    KmlScan s(store, namePosition, start, timeStep);
+    const char* p = data;
+    const char* end = data + size;
+    AngleBracketIndex brackets(data, size);
+    while (p < end) {
+        const char* lt = brackets.NextOpen(p);
+        if (!lt) break;
+        const char* tag = lt + 1;
+        const char* gt = brackets.NextClose(tag);
+        if (!gt) break;
+        p = gt + 1;
+        bool selfClosing = gt[-1] == '/';
+        size_t length = static_cast<size_t>(gt - tag) + 1;  // the tag text with its '>'
+        switch (tag[0]) {
+            case '!': {
+                // Comments and CDATA sections may hold anything, tags included.
+                const char* close = nullptr;
+                if (StartsWith(tag, static_cast<size_t>(end - tag), "!--")) {
+                    close = FindBytes(tag + 3, end, "-->", 3);
+                } else if (StartsWith(tag, static_cast<size_t>(end - tag), "![CDATA[")) {
+                    close = FindBytes(tag + 8, end, "]]>", 3);
+                } else {
+                    break;
+                }
+                if (!close) goto done;
+                p = close + 3;
+                break;
+            }
+            case 'S':
+                if (StartsWith(tag, length, "StyleMap") && EndsName(tag[8])) {
+                    s.openStyleMap = -1;
+                    std::string_view id = IdAttribute(tag, gt);
+                    if (!selfClosing && !id.empty() && s.styleMapCount < kMaxStyles) {
+                        if (s.styleMaps.empty()) s.styleMaps.resize(kMaxStyles);
+                        s.styleMaps[static_cast<size_t>(s.styleMapCount)] = StyleMapEntry{id, {}};
+                        s.openStyleMap = s.styleMapCount;
+                    }
+                } else if (StartsWith(tag, length, "Style") && EndsName(tag[5])) {
+                    s.openStyle = -1;
+                    std::string_view id = IdAttribute(tag, gt);
+                    if (!selfClosing && !id.empty() && s.styleCount < kMaxStyles) {
+                        if (s.styles.empty()) s.styles.resize(kMaxStyles);
+                        s.styles[static_cast<size_t>(s.styleCount)] = StyleEntry{id};
+                        s.openStyle = s.styleCount;
+                    }
+                }
+                break;
+            case 'P':
+                if (StartsWith(tag, length, "Placemark") && EndsName(tag[9]) && !selfClosing) {
+                    s.inPlacemark = true;
+                    s.nameFrom = s.nameTo = nullptr;
+                } else if (StartsWith(tag, length, "Pair") && EndsName(tag[4])) {
+                    s.pairIsNormal = false;
+                }
+                break;
+            case 'k':
+                if (StartsWith(tag, length, "key>") && s.openStyleMap >= 0) {
+                    const char* close = brackets.NextOpen(gt + 1);
+                    s.pairIsNormal = Trimmed(gt + 1, close ? close : end) == "normal";
+                }
+                break;
+            case 's':
+                if (StartsWith(tag, length, "styleUrl>") && (s.inPlacemark || s.openStyleMap >= 0)) {
+                    const char* close = brackets.NextOpen(gt + 1);
+                    if (!close) close = end;
+                    std::string_view reference = Trimmed(gt + 1, close);
+                    if (s.openStyleMap >= 0) {
+                        StyleMapEntry& m = s.styleMaps[static_cast<size_t>(s.openStyleMap)];
+                        if (m.normal.empty() || s.pairIsNormal) m.normal = reference;
+                    } else {
+                        ApplyStyleUrl(s, reference);
+                    }
+                    if (StartsWith(close, static_cast<size_t>(end - close), "</styleUrl>")) p = close + 11;
+                }
+                break;
+            case 'L':
+                if (StartsWith(tag, length, "LineString") && EndsName(tag[10]) && !selfClosing) {
+                    s.inLineString = true;
+                } else if (StartsWith(tag, length, "LineStyle") && EndsName(tag[9]) && !selfClosing) {
+                    s.inLineStyle = true;
+                }
+                break;
+            case 'n':
+                if (StartsWith(tag, length, "name>") && s.inPlacemark) ReadName(s, gt + 1, end, p);
+                break;
+            case 'c':
+                if (StartsWith(tag, length, "coordinates") && EndsName(tag[11]) && s.inLineString && !selfClosing) {
+                    if (!ReadCoordinates(s, brackets, gt + 1, end, p)) goto done;
+                } else if (StartsWith(tag, length, "color>") && s.inLineStyle) {
+                    uint32_t color;
+                    if (!ParseColor(gt + 1, end, color)) break;
+                    if (s.openStyle >= 0) {
+                        StyleEntry& e = s.styles[static_cast<size_t>(s.openStyle)];
+                        e.color = color;
+                        e.hasColor = true;
+                    }
+                    if (s.inPlacemark) {
+                        s.color = color;
+                        s.hasColor = true;
+                    }
+                }
+                break;
+            case 'w':
+                if (StartsWith(tag, length, "width>") && s.inLineStyle) {
+                    const char* next;
+                    float width = ParseNumber<float>(gt + 1, end, &next);
+                    // Less than one pixel would not be drawn: such a width counts as none.
+                    if (next == gt + 1 || !(width >= 1.0f && width <= 1000.0f)) break;
+                    if (s.openStyle >= 0) {
+                        StyleEntry& e = s.styles[static_cast<size_t>(s.openStyle)];
+                        e.width = static_cast<int32_t>(width);
+                        e.hasWidth = true;
+                    }
+                    if (s.inPlacemark) {
+                        s.width = width;
+                        s.hasWidth = true;
+                    }
+                } else if (StartsWith(tag, length, "when>") && s.inGxTrack) {
+                    const char* close = brackets.NextOpen(gt + 1);
+                    if (!close) close = end;
+                    ReadWhen(s, gt + 1, close);
+                    if (StartsWith(close, static_cast<size_t>(end - close), "</when>")) p = close + 7;
+                }
+                break;
+            case 'g':
+                if (StartsWith(tag, length, "gx:coord") && EndsName(tag[8]) && s.inGxTrack) {
+                    if (selfClosing) {
+                        ++s.coordIndex;
+                        break;
+                    }
+                    const char* close = brackets.NextOpen(gt + 1);
+                    if (!close) close = end;
+                    if (!ReadGxCoord(s, gt + 1, close)) goto done;
+                    if (StartsWith(close, static_cast<size_t>(end - close), "</gx:coord>")) p = close + 11;
+                } else if (StartsWith(tag, length, "gx:Track") && EndsName(tag[8]) && !selfClosing) {
+                    s.inGxTrack = true;
+                    s.whens.clear();
+                    s.coordIndex = 0;
+                    s.waiting.clear();
+                    s.waitingNext = 0;
+                }
+                break;
+            case '/':
+                if (StartsWith(tag, length, "/LineString>")) {
+                    if (s.inLineString && !CloseKmlTrack(s)) goto done;
+                    s.inLineString = false;
+                } else if (StartsWith(tag, length, "/gx:Track>")) {
+                    // A gx:Track without points is no track: location-history
+                    // exports hold many.
+                    if (s.inGxTrack && store.pointCount > PointsInClosedTracks(store) && !CloseKmlTrack(s)) goto done;
+                    s.inGxTrack = false;
+                } else if (StartsWith(tag, length, "/Placemark>")) {
+                    s.inPlacemark = false;
+                } else if (StartsWith(tag, length, "/LineStyle>")) {
+                    s.inLineStyle = false;
+                } else if (StartsWith(tag, length, "/Style>")) {
+                    if (s.openStyle >= 0) s.styleCount = s.openStyle + 1;
+                    s.openStyle = -1;
+                } else if (StartsWith(tag, length, "/StyleMap>")) {
+                    if (s.openStyleMap >= 0) s.styleMapCount = s.openStyleMap + 1;
+                    s.openStyleMap = -1;
+                }
+                break;
+            default:
+                break;
+        }
+    }
+done:
+    // Points left outside every track (a file that ends inside a line string,
+    // or a scan stopped at the point capacity) are closed into one last track.
+    if (store.pointCount > PointsInClosedTracks(store)) CloseKmlTrack(s);
+    ApplyPaletteColors(s);
+    store.trackNames[s.namePosition] = kNamesEndMarker;
+    return s.cut ? kReaderCut : kReaderDone;
+}
+
+int ReadKml(TrackStore& store, const std::filesystem::path& path, int32_t namePosition, int64_t timeStart,
+            int32_t timeStep) {
+    FileBytes file;
+    if (file.Open(path) != 0) return kReaderCannotOpen;
+    return ReadKmlBuffer(store, file.data(), file.size(), namePosition, timeStart, timeStep);
+}
 
 }  // namespace trakvio

@@ -1,8 +1,13 @@
-// KML reader: scans a KML file for placemarks with line strings and tracks,
-// appends their points, closes one track each with its name, width and
-// colour from the file's styles. Never writes past the store's capacities.
+// KML reader: scans a KML file for placemarks with line strings and gx:Track
+// elements, appends their points and closes one track each with its
+// placemark's name and the line colour and width of its style. Not an XML
+// parser: it recognises a handful of tags by the bytes after '<'. Line
+// strings carry no times, so their points get invented ones, a fixed step
+// apart; gx:Track points keep their own. Never writes past the store's
+// capacities; a file cut short keeps the points read so far in a closed track.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 
@@ -12,10 +17,20 @@
 namespace trakvio {
 
 // Names go into trackNames from namePosition (the loader's end-marker
-// position) on. Points without times of their own get times from timeStart
-// (or the store's last point) in steps of timeStep seconds. Returns a
-// kReader* result.
+// position) on, and the end marker is written behind the last; a track whose
+// placemark has no name gets the default name pattern. Points without times
+// of their own get times from timeStart (or timeStep after the store's last
+// point, when the store holds points) in steps of timeStep seconds. Tracks
+// take width and colour from their style; a track whose style gives none
+// gets tracklinewidthdefault and its palette colour. Tracks already in the
+// store keep their colours. Returns kReaderDone, kReaderCannotOpen (nothing
+// written) or kReaderCut (a capacity was reached; the file was read up to it).
 int ReadKml(TrackStore& store, const std::filesystem::path& path, int32_t namePosition, int64_t timeStart,
             int32_t timeStep);
+
+// The same over a buffer that holds the whole file and one NUL behind it
+// (data[size] == 0).
+int ReadKmlBuffer(TrackStore& store, const char* data, size_t size, int32_t namePosition, int64_t timeStart,
+                  int32_t timeStep);
 
 }  // namespace trakvio
