@@ -121,6 +121,17 @@ inline bool ReadEightDigits(const char* p, uint64_t& value) {
     return true;
 }
 
+// Four ASCII digits at p, or false.
+inline bool ReadFourDigits(const char* p, uint64_t& value) {
+    uint32_t chunk;
+    std::memcpy(&chunk, p, 4);
+    if (((chunk & 0xF0F0F0F0u) | (((chunk + 0x06060606u) & 0xF0F0F0F0u) >> 4)) != 0x33333333u) return false;
+    chunk -= 0x30303030u;
+    chunk = (chunk * 10) + (chunk >> 8);
+    value = (chunk & 0xFFu) * 100 + ((chunk >> 16) & 0xFFu);
+    return true;
+}
+
 // Plain decimals ("35.59135978", "40.5") with few enough digits are exact as
 // an integer divided by a power of ten, and one IEEE division rounds them
 // correctly. Returns false for anything else (exponents, long mantissas).
@@ -138,11 +149,16 @@ inline bool ParsePlainDecimal(const char*& at, const char* end, T& value) {
     }
     if (p < end && *p == '.') {
         ++p;
-        uint64_t eight;
-        if (digits <= 7 && end - p >= 8 && ReadEightDigits(p, eight)) {
-            mantissa = mantissa * 100000000u + eight;
+        // A run of eight or else four digits first; the rest one by one.
+        uint64_t run;
+        if (end - p >= 8 && ReadEightDigits(p, run)) {
+            mantissa = mantissa * 100000000u + run;
             p += 8;
-            fraction = 8;
+            fraction += 8;
+        } else if (end - p >= 4 && ReadFourDigits(p, run)) {
+            mantissa = mantissa * 10000u + run;
+            p += 4;
+            fraction += 4;
         }
         while (p < end && IsDigit(*p)) {
             mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
