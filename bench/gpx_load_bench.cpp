@@ -4,8 +4,6 @@
 // The log is generated once into the system's temporary folder (about 130 MB
 // for 1,000,000 points). TRAKVIO_BENCH_GPX names another file to load instead.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -16,7 +14,7 @@
 #include <random>
 #include <string>
 
-#include "readers/log_loader.h"
+#include "bench_support.h"
 
 namespace {
 
@@ -28,10 +26,11 @@ void GenerateGpx(const std::filesystem::path& path, int points) {
     FILE* out = std::fopen(path.c_str(), "wb");
     if (!out) return;
     std::setvbuf(out, nullptr, _IOFBF, 1 << 20);
-    std::fputs("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx version=\"1.1\" creator=\"trakvio bench\" "
-               "xmlns=\"http://www.topografix.com/GPX/1/1\">\n  <metadata>\n    <name>Benchmark log</name>\n"
-               "  </metadata>\n",
-               out);
+    std::fputs(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx version=\"1.1\" creator=\"trakvio bench\" "
+        "xmlns=\"http://www.topografix.com/GPX/1/1\">\n  <metadata>\n    <name>Benchmark log</name>\n"
+        "  </metadata>\n",
+        out);
     std::mt19937 random(20240501);
     std::normal_distribution<double> step(0.0, 0.00002);
     double lat = 35.59, lon = 139.70, ele = 40;
@@ -61,58 +60,17 @@ void GenerateGpx(const std::filesystem::path& path, int points) {
 }
 
 const std::filesystem::path& BenchFile() {
-    static std::filesystem::path path = [] {
-        if (const char* given = std::getenv("TRAKVIO_BENCH_GPX")) return std::filesystem::path(given);
-        auto p = std::filesystem::temp_directory_path() / "trakvio-bench-1000000.gpx";
-        std::error_code ec;
-        if (!std::filesystem::exists(p, ec)) GenerateGpx(p, kPoints);
-        return p;
-    }();
+    static const std::filesystem::path path =
+        trakvio::bench::InputFile("TRAKVIO_BENCH_GPX", "trakvio-bench-1000000.gpx",
+                                  [](const std::filesystem::path& p) { GenerateGpx(p, kPoints); });
     return path;
 }
 
-void BM_GpxLoad(benchmark::State& state) {
-    const auto& path = BenchFile();
-    trakvio::TrackStore store;
-    trakvio::Settings settings;
-    if (trakvio::CreateTrackStore(store, 1100000, 100) != 0) {
-        state.SkipWithError("store");
-        return;
-    }
-    for (auto _ : state) {
-        trakvio::ClearTrackStore(store);
-        int result = trakvio::LoadLogFile(store, settings, path);
-        if (result != 0) state.SkipWithError("load failed");
-        benchmark::DoNotOptimize(store.totalDistanceKm);
-    }
-    state.counters["points"] = store.pointCount;
-    state.SetItemsProcessed(state.iterations() * store.pointCount);
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(std::filesystem::file_size(path)));
-}
+void BM_GpxLoad(benchmark::State& state) { trakvio::bench::RunLoad(state, BenchFile(), 1100000, 100); }
 BENCHMARK(BM_GpxLoad)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // The floor: read the file once and look at every byte.
-void BM_GpxPlainPass(benchmark::State& state) {
-    const auto& path = BenchFile();
-    size_t size = std::filesystem::file_size(path);
-    std::unique_ptr<char[]> buffer(new char[size + 1]);
-    for (auto _ : state) {
-        int fd = ::open(path.c_str(), O_RDONLY);
-        size_t used = 0;
-        ssize_t n;
-        while (used < size && (n = ::read(fd, buffer.get() + used, size - used)) > 0) used += static_cast<size_t>(n);
-        ::close(fd);
-        size_t tags = 0;
-        const char* p = buffer.get();
-        const char* end = p + used;
-        while ((p = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(end - p))))) {
-            ++tags;
-            ++p;
-        }
-        benchmark::DoNotOptimize(tags);
-    }
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(size));
-}
+void BM_GpxPlainPass(benchmark::State& state) { trakvio::bench::RunPlainPass(state, BenchFile(), '<'); }
 BENCHMARK(BM_GpxPlainPass)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace

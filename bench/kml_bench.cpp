@@ -6,8 +6,6 @@
 // segment, a shared line style, one "lon,lat,alt" tuple per line.
 // TRAKVIO_BENCH_KML names another file to load instead.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,7 +15,7 @@
 #include <random>
 #include <string>
 
-#include "readers/log_loader.h"
+#include "bench_support.h"
 
 namespace {
 
@@ -55,58 +53,17 @@ void GenerateKml(const std::filesystem::path& path, int tuples) {
 }
 
 const std::filesystem::path& BenchFile() {
-    static std::filesystem::path path = [] {
-        if (const char* given = std::getenv("TRAKVIO_BENCH_KML")) return std::filesystem::path(given);
-        auto p = std::filesystem::temp_directory_path() / "trakvio-bench-1000000.kml";
-        std::error_code ec;
-        if (!std::filesystem::exists(p, ec)) GenerateKml(p, kTuples);
-        return p;
-    }();
+    static const std::filesystem::path path =
+        trakvio::bench::InputFile("TRAKVIO_BENCH_KML", "trakvio-bench-1000000.kml",
+                                  [](const std::filesystem::path& p) { GenerateKml(p, kTuples); });
     return path;
 }
 
-void BM_KmlLoad(benchmark::State& state) {
-    const auto& path = BenchFile();
-    trakvio::TrackStore store;
-    trakvio::Settings settings;
-    if (trakvio::CreateTrackStore(store, 1100000, 200) != 0) {
-        state.SkipWithError("store");
-        return;
-    }
-    for (auto _ : state) {
-        trakvio::ClearTrackStore(store);
-        int result = trakvio::LoadLogFile(store, settings, path);
-        if (result != 0) state.SkipWithError("load failed");
-        benchmark::DoNotOptimize(store.totalDistanceKm);
-    }
-    state.counters["points"] = store.pointCount;
-    state.SetItemsProcessed(state.iterations() * store.pointCount);
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(std::filesystem::file_size(path)));
-}
+void BM_KmlLoad(benchmark::State& state) { trakvio::bench::RunLoad(state, BenchFile(), 1100000, 200); }
 BENCHMARK(BM_KmlLoad)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // The floor: read the file once and look at every byte.
-void BM_KmlPlainPass(benchmark::State& state) {
-    const auto& path = BenchFile();
-    size_t size = std::filesystem::file_size(path);
-    std::unique_ptr<char[]> buffer(new char[size + 1]);
-    for (auto _ : state) {
-        int fd = ::open(path.c_str(), O_RDONLY);
-        size_t used = 0;
-        ssize_t n;
-        while (used < size && (n = ::read(fd, buffer.get() + used, size - used)) > 0) used += static_cast<size_t>(n);
-        ::close(fd);
-        size_t tags = 0;
-        const char* p = buffer.get();
-        const char* end = p + used;
-        while ((p = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(end - p))))) {
-            ++tags;
-            ++p;
-        }
-        benchmark::DoNotOptimize(tags);
-    }
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(size));
-}
+void BM_KmlPlainPass(benchmark::State& state) { trakvio::bench::RunPlainPass(state, BenchFile(), '<'); }
 BENCHMARK(BM_KmlPlainPass)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace

@@ -5,8 +5,6 @@
 // generated once into the system's temporary folder. TRAKVIO_BENCH_MTK names
 // another file to load instead.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -18,7 +16,7 @@
 #include <memory>
 #include <string>
 
-#include "readers/log_loader.h"
+#include "bench_support.h"
 
 namespace {
 
@@ -75,55 +73,17 @@ void GenerateDump(const std::filesystem::path& path, int records) {
 }
 
 const std::filesystem::path& BenchFile() {
-    static std::filesystem::path path = [] {
-        if (const char* given = std::getenv("TRAKVIO_BENCH_MTK")) return std::filesystem::path(given);
-        auto p = std::filesystem::temp_directory_path() / "trakvio-bench-1000000.bin";
-        std::error_code ec;
-        if (!std::filesystem::exists(p, ec)) GenerateDump(p, kRecords);
-        return p;
-    }();
+    static const std::filesystem::path path =
+        trakvio::bench::InputFile("TRAKVIO_BENCH_MTK", "trakvio-bench-1000000.bin",
+                                  [](const std::filesystem::path& p) { GenerateDump(p, kRecords); });
     return path;
 }
 
-void BM_MtkLoad(benchmark::State& state) {
-    const auto& path = BenchFile();
-    trakvio::TrackStore store;
-    trakvio::Settings settings;
-    if (trakvio::CreateTrackStore(store, 1100000, 100) != 0) {
-        state.SkipWithError("store");
-        return;
-    }
-    for (auto _ : state) {
-        trakvio::ClearTrackStore(store);
-        int result = trakvio::LoadLogFile(store, settings, path);
-        if (result != 0) state.SkipWithError("load failed");
-        benchmark::DoNotOptimize(store.totalDistanceKm);
-    }
-    state.counters["points"] = store.pointCount;
-    state.SetItemsProcessed(state.iterations() * store.pointCount);
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(std::filesystem::file_size(path)));
-}
+void BM_MtkLoad(benchmark::State& state) { trakvio::bench::RunLoad(state, BenchFile(), 1100000, 100); }
 BENCHMARK(BM_MtkLoad)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-// The floor: read the file once in sector pieces and look at every byte.
-void BM_MtkPlainPass(benchmark::State& state) {
-    const auto& path = BenchFile();
-    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kSector]);
-    size_t size = 0;
-    for (auto _ : state) {
-        int fd = ::open(path.c_str(), O_RDONLY);
-        uint64_t sum = 0;
-        size = 0;
-        ssize_t n;
-        while ((n = ::read(fd, buffer.get(), kSector)) > 0) {
-            for (ssize_t i = 0; i < n; ++i) sum += buffer[i];
-            size += static_cast<size_t>(n);
-        }
-        ::close(fd);
-        benchmark::DoNotOptimize(sum);
-    }
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(size));
-}
+// The floor: read the file once and look at every byte.
+void BM_MtkPlainPass(benchmark::State& state) { trakvio::bench::RunPlainPass(state, BenchFile(), '*'); }
 BENCHMARK(BM_MtkPlainPass)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace

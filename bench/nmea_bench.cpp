@@ -7,8 +7,6 @@
 // MTK-style receivers write. TRAKVIO_BENCH_NMEA names another file to load
 // instead.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -20,7 +18,7 @@
 #include <random>
 #include <string>
 
-#include "readers/log_loader.h"
+#include "bench_support.h"
 
 namespace {
 
@@ -81,58 +79,17 @@ void GenerateNmea(const std::filesystem::path& path, int fixes) {
 }
 
 const std::filesystem::path& BenchFile() {
-    static std::filesystem::path path = [] {
-        if (const char* given = std::getenv("TRAKVIO_BENCH_NMEA")) return std::filesystem::path(given);
-        auto p = std::filesystem::temp_directory_path() / "trakvio-bench-1000000.nmea";
-        std::error_code ec;
-        if (!std::filesystem::exists(p, ec)) GenerateNmea(p, kFixes);
-        return p;
-    }();
+    static const std::filesystem::path path =
+        trakvio::bench::InputFile("TRAKVIO_BENCH_NMEA", "trakvio-bench-1000000.nmea",
+                                  [](const std::filesystem::path& p) { GenerateNmea(p, kFixes); });
     return path;
 }
 
-void BM_NmeaLoad(benchmark::State& state) {
-    const auto& path = BenchFile();
-    trakvio::TrackStore store;
-    trakvio::Settings settings;
-    if (trakvio::CreateTrackStore(store, 1100000, 100) != 0) {
-        state.SkipWithError("store");
-        return;
-    }
-    for (auto _ : state) {
-        trakvio::ClearTrackStore(store);
-        int result = trakvio::LoadLogFile(store, settings, path);
-        if (result != 0) state.SkipWithError("load failed");
-        benchmark::DoNotOptimize(store.totalDistanceKm);
-    }
-    state.counters["points"] = store.pointCount;
-    state.SetItemsProcessed(state.iterations() * store.pointCount);
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(std::filesystem::file_size(path)));
-}
+void BM_NmeaLoad(benchmark::State& state) { trakvio::bench::RunLoad(state, BenchFile(), 1100000, 100); }
 BENCHMARK(BM_NmeaLoad)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-// The floor: read the file once and find every line.
-void BM_NmeaPlainPass(benchmark::State& state) {
-    const auto& path = BenchFile();
-    size_t size = std::filesystem::file_size(path);
-    std::unique_ptr<char[]> buffer(new char[size + 1]);
-    for (auto _ : state) {
-        int fd = ::open(path.c_str(), O_RDONLY);
-        size_t used = 0;
-        ssize_t n;
-        while (used < size && (n = ::read(fd, buffer.get() + used, size - used)) > 0) used += static_cast<size_t>(n);
-        ::close(fd);
-        size_t lines = 0;
-        const char* p = buffer.get();
-        const char* end = p + used;
-        while ((p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p))))) {
-            ++lines;
-            ++p;
-        }
-        benchmark::DoNotOptimize(lines);
-    }
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(size));
-}
+// The floor: read the file once and look at every byte.
+void BM_NmeaPlainPass(benchmark::State& state) { trakvio::bench::RunPlainPass(state, BenchFile(), '\n'); }
 BENCHMARK(BM_NmeaPlainPass)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace

@@ -10,35 +10,17 @@
 
 #include "compute/default_colors.h"
 #include "compute/statistics.h"
+#include "fuzz_support.h"
 #include "readers/gpx_reader.h"
 
 using namespace trakvio;
 
-namespace {
-
-void Check(bool condition) {
-    if (!condition) std::abort();
-}
-
-TrackStore& Store() {
-    static TrackStore store = [] {
-        TrackStore s;
-        CreateTrackStore(s, 64, 6);
-        return s;
-    }();
-    return store;
-}
-
-}  // namespace
+using fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    TrackStore& store = Store();
-    ClearTrackStore(store);
+    TrackStore& store = fuzz::SmallStore(64, 6);
     store.readGpxRoutes = size > 0 && (data[0] & 1);
-    AppendPoint(store, 35, 139, 10, 0, 1000, 1);
-    AppendPoint(store, 35.001, 139.001, 11, 0, 1010, 1);
-    CloseTrack(store);
-    int32_t next = WriteTrackName(store, 0, u"first");
+    int32_t next = fuzz::StartWithOneTrack(store);
 
     std::vector<char> text(data, data + size);
     text.push_back(0);

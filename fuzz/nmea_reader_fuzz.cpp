@@ -10,33 +10,16 @@
 #include <vector>
 
 #include "compute/statistics.h"
+#include "fuzz_support.h"
 #include "readers/nmea_reader.h"
 
 using namespace trakvio;
 
-namespace {
-
-void Check(bool condition) {
-    if (!condition) std::abort();
-}
-
-TrackStore& Store() {
-    static TrackStore store = [] {
-        TrackStore s;
-        CreateTrackStore(s, 32, 4);
-        return s;
-    }();
-    return store;
-}
-
-}  // namespace
+using fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    TrackStore& store = Store();
-    ClearTrackStore(store);
-    AppendPoint(store, 35, 139, 10, 0, 1000, 1);
-    AppendPoint(store, 35.001, 139.001, 11, 0, 1010, 1);
-    CloseTrack(store);
+    TrackStore& store = fuzz::SmallStore(32, 4);
+    fuzz::StartWithOneTrack(store);
 
     std::vector<char> text(data, data + size);
     text.push_back(0);
