@@ -14,80 +14,69 @@ struct Fix {
     int64_t time;
     float altitude = 0;
 };
+using Fixes = std::vector<Fix>;
+using Indices = std::vector<int32_t>;
 
 constexpr double kDegPerMetre = 1.0 / 110950;  // about one metre of latitude at 35 degrees north
 
-void AddTrack(TrackStore& store, const std::vector<Fix>& fixes) {
-    for (const Fix& fix : fixes)
-        AppendPoint(store, 35.0 + fix.northMetres * kDegPerMetre, 139.0, fix.altitude, 0, fix.time, 1);
-    CloseTrack(store);
-}
-
-// count fixes from metre start, step metres apart, one a second from time.
-std::vector<Fix> Walk(int count, double start, double step, int64_t time) {
-    std::vector<Fix> fixes;
-    for (int i = 0; i < count; ++i) fixes.push_back({start + i * step, time + i});
+// count fixes one a second from time: step metres apart from metre start, or
+// (step 0) jittering within 4 m around it.
+Fixes Walk(int count, double start, double step, int64_t time) {
+    Fixes fixes;
+    for (int i = 0; i < count; ++i) fixes.push_back({start + (step != 0 ? i * step : i * 7 % 5), time + i});
     return fixes;
 }
-
-// count fixes jittering within 4 m around metre at.
-std::vector<Fix> Stay(int count, double at, int64_t time) {
-    std::vector<Fix> fixes;
-    for (int i = 0; i < count; ++i) fixes.push_back({at + (i * 7 % 5), time + i});
-    return fixes;
-}
-
-std::vector<Fix> operator+(std::vector<Fix> a, const std::vector<Fix>& b) {
+Fixes Stay(int count, double at, int64_t time) { return Walk(count, at, 0, time); }
+Fixes operator+(Fixes a, const Fixes& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
 
-TrackStore StoreOf(const std::vector<std::vector<Fix>>& tracks) {
+TrackStore StoreOf(const std::vector<Fixes>& tracks) {
     TrackStore store;
     EXPECT_EQ(CreateTrackStore(store, 200, 10), 0);
-    for (const auto& fixes : tracks) AddTrack(store, fixes);
+    for (const auto& fixes : tracks) {
+        for (const Fix& fix : fixes)
+            AppendPoint(store, 35.0 + fix.northMetres * kDegPerMetre, 139.0, fix.altitude, 0, fix.time, 1);
+        CloseTrack(store);
+    }
     RecomputeStatistics(store, 0);
     return store;
 }
 
-std::vector<int32_t> Deleted(const TrackStore& store) {
-    std::vector<int32_t> indices;
-    for (int32_t i = 0; i < store.pointCount; ++i) {
+Indices Deleted(const TrackStore& store) {
+    Indices indices;
+    for (int32_t i = 0; i < store.pointCount; ++i)
         if (store.points[i].enabled == 0) indices.push_back(i);
-    }
     return indices;
 }
 
-std::vector<int32_t> Range(int32_t from, int32_t to) {
-    std::vector<int32_t> indices;
+Indices Range(int32_t from, int32_t to) {
+    Indices indices;
     for (int32_t i = from; i <= to; ++i) indices.push_back(i);
     return indices;
 }
 
-TEST(StandstillDelete, AnOpeningStayKeepsOnlyItsLastPoint) {
-    TrackStore store = StoreOf({Stay(30, 0, 0) + Walk(10, 50, 50, 30)});
-    EXPECT_EQ(DeleteStandstillPoints(store, 10), 29);
-    EXPECT_EQ(Deleted(store), Range(0, 28));
-}
-
-TEST(StandstillDelete, AStayInsideATrackKeepsBothEndsOneAtTheEndIsLeftAlone) {
-    TrackStore store = StoreOf({Walk(5, 0, 50, 0) + Stay(10, 250, 5) + Walk(5, 300, 50, 15) + Stay(10, 600, 20)});
-    EXPECT_EQ(DeleteStandstillPoints(store, 10), 8);
-    EXPECT_EQ(Deleted(store), Range(6, 13));
-}
-
-TEST(StandstillDelete, DeletedPointsNeverDecideWhatStays) {
-    // The stay's last enabled point stays even when a deleted point lies
-    // between it and the point that leaves the box.
-    TrackStore store = StoreOf({Stay(5, 0, 0) + Walk(3, 50, 50, 5)});
-    store.points[4].enabled = 0;
-    EXPECT_EQ(DeleteStandstillPoints(store, 10), 3);
-    EXPECT_EQ(Deleted(store), (std::vector<int32_t>{0, 1, 2, 4}));
-    // A first point with only a deleted point after it is no stay.
-    store = StoreOf({Walk(5, 0, 50, 0)});
-    store.points[1].enabled = 0;
-    EXPECT_EQ(DeleteStandstillPoints(store, 10), 0);
-    EXPECT_EQ(Deleted(store), (std::vector<int32_t>{1}));
+TEST(StandstillDelete, StaysKeepTheirEndsAndDeletedPointsNeverDecide) {
+    const struct {
+        Fixes fixes;
+        Indices alreadyDeleted;
+        int32_t count;
+        Indices deleted;
+    } cases[] = {
+        {Stay(30, 0, 0) + Walk(10, 50, 50, 30), {}, 29, Range(0, 28)},  // an opening stay keeps its last point
+        // inside a track both ends stay; a stay at the end is left alone
+        {Walk(5, 0, 50, 0) + Stay(10, 250, 5) + Walk(5, 300, 50, 15) + Stay(10, 600, 20), {}, 8, Range(6, 13)},
+        // the last enabled point stays though a deleted one follows it inside the box
+        {Stay(5, 0, 0) + Walk(3, 50, 50, 5), {4}, 3, {0, 1, 2, 4}},
+        {Walk(5, 0, 50, 0), {1}, 0, {1}},  // a first point with only a deleted one after it
+    };
+    for (const auto& c : cases) {
+        TrackStore store = StoreOf({c.fixes});
+        for (int32_t i : c.alreadyDeleted) store.points[i].enabled = 0;
+        EXPECT_EQ(DeleteStandstillPoints(store, 10), c.count);
+        EXPECT_EQ(Deleted(store), c.deleted);
+    }
 }
 
 TEST(StandstillDelete, RunsOnlyWithADistanceAndScaleFactorsAndThenClearsTheSelection) {
@@ -104,18 +93,21 @@ TEST(StandstillDelete, RunsOnlyWithADistanceAndScaleFactorsAndThenClearsTheSelec
     EXPECT_EQ(store.points[2].selected, 0);
 }
 
-TEST(StandstillCollapse, CompactionDropsDeletedPointsAndKeepsEmptyTracksEmpty) {
+TEST(StandstillCollapse, DropsDeletedPointsAndKeepsEmptyTracksEmpty) {
     TrackStore store = StoreOf({Walk(3, 0, 50, 0), Walk(2, 200, 50, 10), Walk(3, 400, 50, 20)});
     for (int32_t i : {1, 3, 4}) store.points[i].enabled = 0;
     store.points[5].selected = -1;
     ASSERT_EQ(CompactAndCollapseStandstills(store, 0), 5);
-    EXPECT_EQ(store.pointCount, 5);
-    EXPECT_EQ(store.trackEnd[0], 1);
-    EXPECT_EQ(store.trackEnd[1], 1);
-    EXPECT_EQ(store.trackEnd[2], 4);
+    EXPECT_EQ(Indices(store.trackEnd.begin(), store.trackEnd.begin() + 3), (Indices{1, 1, 4}));
     EXPECT_EQ(store.points[1].time, 2);
     EXPECT_EQ(store.points[2].time, 20);
     EXPECT_EQ(store.selectedCount, 1);
+
+    store = StoreOf({Walk(2, 0, 50, 0), Stay(4, 300, 10), {}});
+    store.points[0].enabled = store.points[1].enabled = 0;
+    ASSERT_EQ(CompactAndCollapseStandstills(store, 10), 1);
+    EXPECT_EQ(Indices(store.trackEnd.begin(), store.trackEnd.begin() + 3), (Indices{-1, 0, 0}));
+    EXPECT_EQ(store.points[0].time, 11);  // 10 + 6 / 4
 }
 
 TEST(StandstillCollapse, EachStayBecomesItsMeanPoint) {
@@ -129,16 +121,6 @@ TEST(StandstillCollapse, EachStayBecomesItsMeanPoint) {
     EXPECT_EQ(store.points[1].latitude, moving.latitude);
     EXPECT_EQ(store.points[1].time, moving.time);
     EXPECT_EQ(store.points[2].time, 55);  // 50 + 11 / 2
-}
-
-TEST(StandstillCollapse, ATrackLeftWithoutPointsStaysEmpty) {
-    TrackStore store = StoreOf({Walk(2, 0, 50, 0), Stay(4, 300, 10), Walk(0, 0, 0, 0)});
-    store.points[0].enabled = store.points[1].enabled = 0;
-    ASSERT_EQ(CompactAndCollapseStandstills(store, 10), 1);
-    EXPECT_EQ(store.trackEnd[0], -1);
-    EXPECT_EQ(store.trackEnd[1], 0);
-    EXPECT_EQ(store.trackEnd[2], 0);
-    EXPECT_EQ(store.points[0].time, 11);  // 10 + 6 / 4
 }
 
 TEST(StandstillRobustness, DamagedEndsAndCountsStayInsideTheArrays) {

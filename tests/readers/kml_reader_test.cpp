@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
 #include <sstream>
 #include <string>
-#include <vector>
+#include <utility>
 
 #include "platform/local_time.h"
 #include "platform/utf.h"
@@ -15,10 +14,6 @@
 
 namespace trakvio {
 namespace {
-
-using test::ScopedTimeZone;
-using test::ScratchFolder;
-using test::WriteFile;
 
 constexpr int64_t kStart = 1672531200;  // 2023-01-01 00:00:00 UTC, the kmltimedefault start
 
@@ -37,10 +32,8 @@ void ExpectConsistent(const TrackStore& store) {
     EXPECT_EQ(PointsInClosedTracks(store), store.pointCount);
     int names = 0;
     int32_t pos = 0;
-    while (pos < kTrackNamesCapacity && store.trackNames[pos] != kNamesEndMarker) {
-        if (store.trackNames[pos] == 0) ++names;
-        ++pos;
-    }
+    for (; pos < kTrackNamesCapacity && store.trackNames[pos] != kNamesEndMarker; ++pos)
+        names += store.trackNames[pos] == 0;
     ASSERT_LT(pos, kTrackNamesCapacity);
     EXPECT_EQ(names, store.trackCount);
 }
@@ -50,53 +43,7 @@ std::string Placemark(const std::string& inner, const std::string& coordinates) 
            "</coordinates></LineString></Placemark>";
 }
 
-TEST(KmlReader, LineStringsTakeTheirStyleAndSteppedTimes) {
-    ScratchFolder folder;
-    WriteFile(folder / "red.kml", R"(<?xml version="1.0" encoding="UTF-8"?>
-<kml xmlns="http://www.opengis.net/kml/2.2"><Document>
-<Style id="red"><LineStyle><color>ff0000ff</color><width>4</width></LineStyle></Style>
-<Placemark><name>Fish &amp; Chips &#x263A;</name><styleUrl>#red</styleUrl>
-<LineString><coordinates>139.1,35.1,10 139.2,35.2,20
-</coordinates></LineString></Placemark>
-</Document></kml>)");
-    TrackStore store = MakeStore();
-    Settings settings;
-    ASSERT_EQ(LoadLogFile(store, settings, folder / "red.kml"), kLoadDone);
-    ASSERT_EQ(store.trackCount, 1);
-    ASSERT_EQ(store.pointCount, 2);
-    EXPECT_EQ(TrackName(store, 0), u"Fish & Chips \u263A");
-    EXPECT_EQ(store.tracks[0].color, 0xFF0000u);
-    EXPECT_EQ(store.tracks[0].lineWidth, 4);
-    EXPECT_DOUBLE_EQ(store.points[1].latitude, 35.2);
-    EXPECT_DOUBLE_EQ(store.points[1].longitude, 139.2);
-    EXPECT_FLOAT_EQ(store.points[1].altitude, 20.0f);
-    EXPECT_EQ(store.points[0].time, settings.kmlTimeDefaultStart);
-    EXPECT_EQ(store.points[1].time, settings.kmlTimeDefaultStart + 5);
-    EXPECT_EQ(store.loadKind, kKindKml);
-}
-
-TEST(KmlReader, LoadedBehindAGpxTrackItContinuesItsTimesAndKeepsItsColours) {
-    ScratchFolder folder;
-    WriteFile(folder / "a.gpx", R"(<gpx><trk><name>G</name><trkseg>
-<trkpt lat="1" lon="1"><time>2024-03-01T10:00:00Z</time></trkpt></trkseg></trk></gpx>)");
-    WriteFile(folder / "b.kml", "<kml>" + Placemark("<name>K</name>", "2,2 3,3") + "</kml>");
-    TrackStore store = MakeStore();
-    store.tracklinewidthdefault = 5;
-    Settings settings;
-    ASSERT_EQ(LoadLogFile(store, settings, folder / "a.gpx"), kLoadDone);
-    store.tracks[0].color = 0x123456;  // recoloured by the user
-    ASSERT_EQ(LoadLogFile(store, settings, folder / "b.kml"), kLoadDone);
-    ASSERT_EQ(store.trackCount, 2);
-    EXPECT_EQ(store.points[1].time, UtcFromCivil(2024, 3, 1, 10, 0, 5));
-    EXPECT_EQ(store.points[2].time, UtcFromCivil(2024, 3, 1, 10, 0, 10));
-    EXPECT_EQ(store.tracks[0].color, 0x123456u);
-    // No style: the default width and a palette colour, never black or 0.
-    EXPECT_EQ(store.tracks[1].lineWidth, 5);
-    EXPECT_NE(store.tracks[1].color, 0u);
-    EXPECT_NE(store.tracks[1].color, 0x123456u);
-}
-
-TEST(KmlReader, StyleReferencesMapsAndDefaults) {
+TEST(KmlReader, LineStringsTakeTheirColourAndWidthFromStyles) {
     std::string kml = R"(<kml><Document>
 <Style id="blue"><LineStyle><color>FFFF0000</color><width>6</width></LineStyle></Style>
 <Style id="thin"><LineStyle><width>2</width></LineStyle></Style>
@@ -105,43 +52,58 @@ TEST(KmlReader, StyleReferencesMapsAndDefaults) {
 <Pair><key>normal</key><styleUrl>#blue</styleUrl></Pair></StyleMap>)";
     for (int i = 0; i < 1030; ++i)
         kml += "<Style id=\"s" + std::to_string(i) + "\"><LineStyle><color>ff00ff00</color></LineStyle></Style>";
-    kml += Placemark("<styleUrl>#BLUE</styleUrl>", "1,1") +                                     // case ignored
-           Placemark("", "1,1") +                                                               // previous placemark's
-           Placemark("<styleUrl>#thin</styleUrl>", "1,1") +                                     // width only
-           Placemark("<styleUrl>file.kml#map</styleUrl>", "1,1") +                              // a style map's normal
-           Placemark("<styleUrl>#nowhere</styleUrl>", "1,1") +                                  // matches nothing
-           Placemark("<styleUrl>#icon</styleUrl>", "1,1") +                                     // no line style
-           Placemark("<styleUrl>#s5</styleUrl>", "1,1") +                                       // in the table
-           Placemark("<styleUrl>#s1029</styleUrl>", "1,1") +                                    // past the table
-           Placemark("<Style><LineStyle><color>8000ffff</color></LineStyle></Style>", "1,1") +  // inline
-           "</Document></kml>";
+    for (const char* inner :
+         {"<styleUrl>#BLUE</styleUrl>", "", "<styleUrl>#thin</styleUrl>", "<styleUrl>file.kml#map</styleUrl>",
+          "<styleUrl>#nowhere</styleUrl>", "<styleUrl>#icon</styleUrl>", "<styleUrl>#s5</styleUrl>",
+          "<styleUrl>#s1029</styleUrl>", "<Style><LineStyle><color>8000ffff</color></LineStyle></Style>"})
+        kml += Placemark(inner, "1,1");
     TrackStore store = MakeStore();
     store.tracklinewidthdefault = 3;
-    ASSERT_EQ(Read(store, kml), kReaderDone);
+    ASSERT_EQ(Read(store, kml + "</Document></kml>"), kReaderDone);
     ASSERT_EQ(store.trackCount, 9);
-    struct {
-        uint32_t color;
-        int width;
-    } expected[] = {{0x0000FF, 6}, {0x0000FF, 6}, {0x0000FF, 2}, {0x0000FF, 6}, {0, 3},
-                    {0, 3},        {0x00FF00, 3}, {0, 3},        {0xFFFF00, 3}};
+    // Case ignored; no styleUrl keeps the previous one; width only; a style map's normal; unresolved, no line
+    // style or past the table: the default width and a palette colour (0 here); inline.
+    const std::pair<uint32_t, int> expected[] = {{0x0000FF, 6}, {0x0000FF, 6}, {0x0000FF, 2}, {0x0000FF, 6}, {0, 3},
+                                                 {0, 3},        {0x00FF00, 3}, {0, 3},        {0xFFFF00, 3}};
     for (int t = 0; t < 9; ++t) {
-        SCOPED_TRACE(t);
-        EXPECT_EQ(store.tracks[t].lineWidth, expected[t].width);
-        if (expected[t].color != 0) {
-            EXPECT_EQ(store.tracks[t].color, expected[t].color);
-        } else {
-            EXPECT_NE(store.tracks[t].color, 0u);  // a palette colour
-        }
+        EXPECT_EQ(store.tracks[t].lineWidth, expected[t].second) << t;
+        EXPECT_EQ(store.tracks[t].color, expected[t].first ? expected[t].first : store.tracks[t].color) << t;
+        EXPECT_NE(store.tracks[t].color, 0u) << t;
     }
+}
+
+TEST(KmlReader, InventedTimesStartAtTheDefaultOrFiveSecondsAfterAGpxTrack) {
+    test::ScratchFolder folder;
+    test::WriteFile(folder / "a.gpx", R"(<gpx><trk><name>G</name><trkseg>
+<trkpt lat="1" lon="1"><time>2024-03-01T10:00:00Z</time></trkpt></trkseg></trk></gpx>)");
+    const std::string kml = "<kml>" + Placemark("<name>Fish &amp; Chips &#x263A;</name>", "2,2 3,3") + "</kml>";
+    test::WriteFile(folder / "b.kml", kml);
+    test::WriteFile(folder / "c.kml", kml);
+    TrackStore store = MakeStore();
+    store.tracklinewidthdefault = 5;
+    Settings settings;
+    ASSERT_EQ(LoadLogFile(store, settings, folder / "b.kml"), kLoadDone);
+    EXPECT_EQ(store.loadKind, kKindKml);
+    ASSERT_EQ(LoadLogFile(store, settings, folder / "a.gpx"), kLoadDone);
+    store.tracks[1].color = 0x123456;  // recoloured by the user
+    ASSERT_EQ(LoadLogFile(store, settings, folder / "c.kml"), kLoadDone);
+    ASSERT_EQ(store.trackCount, 3);
+    EXPECT_EQ(TrackName(store, 2), u"Fish & Chips \u263A");
+    const int64_t times[] = {settings.kmlTimeDefaultStart, settings.kmlTimeDefaultStart + 5,
+                             UtcFromCivil(2024, 3, 1, 10, 0, 0), UtcFromCivil(2024, 3, 1, 10, 0, 5),
+                             UtcFromCivil(2024, 3, 1, 10, 0, 10)};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(store.points[i].time, times[i]) << i;
+    EXPECT_EQ(store.tracks[1].color, 0x123456u);
+    EXPECT_EQ(store.tracks[2].lineWidth, 5);  // no style: the default width and a palette colour
+    EXPECT_NE(store.tracks[2].color, 0u);
+    EXPECT_NE(store.tracks[2].color, 0x123456u);
 }
 
 TEST(KmlReader, TuplesOfTwoOrThreeNumbersWithSignsAndComments) {
     TrackStore store = MakeStore();
-    ASSERT_EQ(Read(store, "<kml>" +
-                              Placemark("<name><![CDATA[Mixed <b>]]></name>",
-                                        "\r\n  -91.6,30.1,1.5\n-91.7,30.2 \t+008.51,+48.26,+768\n<!-- bat: 89% -->\n"
-                                        "8.52,48.27,770 junk 5 8.53,48.28") +
-                              "</kml>"),
+    const std::string coordinates =
+        "\r\n  -91.6,30.1,1.5\n-91.7,30.2 \t+008.51,+48.26,+768\n<!-- bat: 89% -->\n8.52,48.27,770 junk 5 8.53,48.28";
+    ASSERT_EQ(Read(store, "<kml>" + Placemark("<name><![CDATA[Mixed <b>]]></name>", coordinates) + "</kml>"),
               kReaderDone);
     ASSERT_EQ(store.pointCount, 5);
     EXPECT_EQ(TrackName(store, 0), u"Mixed <b>");
@@ -152,13 +114,12 @@ TEST(KmlReader, TuplesOfTwoOrThreeNumbersWithSignsAndComments) {
         EXPECT_DOUBLE_EQ(store.points[i].longitude, expected[i][1]) << i;
         EXPECT_FLOAT_EQ(store.points[i].altitude, static_cast<float>(expected[i][2])) << i;
         EXPECT_EQ(store.points[i].time, kStart + 5 * i);
-        EXPECT_EQ(store.points[i].enabled, 1);
     }
     ExpectConsistent(store);
 }
 
 TEST(KmlReader, GxTracksKeepTheirOwnTimes) {
-    ScopedTimeZone tz("UTC");
+    test::ScopedTimeZone tz("UTC");
     TrackStore store = MakeStore();
     ASSERT_EQ(Read(store, R"(<kml xmlns:gx="http://www.google.com/kml/ext/2.2"><Document>
 <Placemark><name>Walk</name><gx:MultiTrack><gx:Track>
@@ -175,71 +136,50 @@ TEST(KmlReader, GxTracksKeepTheirOwnTimes) {
               kReaderDone);
     ASSERT_EQ(store.trackCount, 3);  // the empty gx:Track is no track
     ASSERT_EQ(store.pointCount, 6);
-    EXPECT_EQ(TrackName(store, 0), u"Walk");
-    // The empty gx:coord takes its when with it.
-    EXPECT_EQ(store.points[0].time, UtcFromCivil(2021, 3, 2, 9, 30, 41));
+    // The empty gx:coord takes its when with it; a missing when is invented.
+    const int64_t times[] = {UtcFromCivil(2021, 3, 2, 9, 30, 41),  UtcFromCivil(2021, 3, 2, 0, 0, 0),
+                             UtcFromCivil(2013, 8, 8, 15, 24, 47), UtcFromCivil(2013, 8, 8, 15, 24, 48),
+                             UtcFromCivil(2013, 8, 8, 15, 24, 53), UtcFromCivil(2013, 8, 8, 15, 24, 58)};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(store.points[i].time, times[i]) << i;
     EXPECT_DOUBLE_EQ(store.points[0].latitude, 48.50);
     EXPECT_FLOAT_EQ(store.points[0].altitude, 405.5f);
-    EXPECT_EQ(store.points[1].time, UtcFromCivil(2021, 3, 2, 0, 0, 0));
     EXPECT_FLOAT_EQ(store.points[1].altitude, 0.0f);
-    EXPECT_EQ(store.points[2].time, UtcFromCivil(2013, 8, 8, 15, 24, 47));
-    EXPECT_EQ(store.points[3].time, UtcFromCivil(2013, 8, 8, 15, 24, 48));
-    EXPECT_EQ(store.points[4].time, UtcFromCivil(2013, 8, 8, 15, 24, 53));  // no when: invented
-    // A line string without a placemark name gets a default name; its time follows on.
-    EXPECT_EQ(store.points[5].time, UtcFromCivil(2013, 8, 8, 15, 24, 58));
-    EXPECT_EQ(TrackName(store, 2), u"20130808_1524_trc003");
+    EXPECT_EQ(TrackName(store, 0), u"Walk");
+    EXPECT_EQ(TrackName(store, 2), u"20130808_1524_trc003");  // no placemark name
     ExpectConsistent(store);
 }
 
-TEST(KmlReader, StopsCleanlyAtEveryCapacity) {
+TEST(KmlReader, StopsCleanlyAtEveryCapacityAndKeepsEarlierTracksOnJunk) {
     std::string tuples;
     for (int i = 0; i < 8; ++i) tuples += "1," + std::to_string(i) + " ";
     std::string three = "<kml>";
     for (int t = 0; t < 3; ++t) three += Placemark("<name>" + std::string(3000, 'n') + "</name>", tuples);
-    three += "</kml>";
+    // Points run out, tracks run out, names run out.
+    const struct {
+        int32_t points, tracks, keptTracks, keptPoints, lastNameSize;
+    } cases[] = {{5, 10, 1, 5, 3000}, {1000, 1, 1, 8, 3000}, {1000, 10, 2, 16, kTrackNamesCapacity - 3001 - 2}};
+    for (const auto& c : cases) {
+        TrackStore store = MakeStore(c.points, c.tracks);
+        EXPECT_EQ(Read(store, three + "</kml>"), kReaderCut);
+        EXPECT_EQ(store.trackCount, c.keptTracks);
+        EXPECT_EQ(store.pointCount, c.keptPoints);
+        EXPECT_DOUBLE_EQ(store.points[4].latitude, 4);
+        ExpectConsistent(store);
+        EXPECT_EQ(static_cast<int32_t>(TrackName(store, c.keptTracks - 1).size()), c.lastNameSize);
+    }
 
-    TrackStore points = MakeStore(5, 10);
-    EXPECT_EQ(Read(points, three), kReaderCut);
-    EXPECT_EQ(points.pointCount, 5);
-    EXPECT_EQ(points.trackCount, 1);
-    EXPECT_DOUBLE_EQ(points.points[4].latitude, 4);
-    ExpectConsistent(points);
-
-    TrackStore tracks = MakeStore(1000, 1);
-    EXPECT_EQ(Read(tracks, three), kReaderCut);
-    EXPECT_EQ(tracks.trackCount, 1);
-    EXPECT_EQ(tracks.pointCount, 8);
-    ExpectConsistent(tracks);
-
-    TrackStore names = MakeStore(1000, 10);
-    EXPECT_EQ(Read(names, three), kReaderCut);
-    EXPECT_EQ(names.trackCount, 2);
-    EXPECT_EQ(names.pointCount, 16);
-    EXPECT_EQ(TrackName(names, 1).size(), static_cast<size_t>(kTrackNamesCapacity - 3001 - 2));
-    ExpectConsistent(names);
-}
-
-TEST(KmlReader, BrokenFilesKeepWhatWasLoadedBefore) {
     TrackStore store = MakeStore();
     ASSERT_EQ(Read(store, "<kml>" + Placemark("<name>first</name>", "1,2") + "</kml>"), kReaderDone);
-    for (std::string junk :
-         {std::string(), std::string("\0\x01\xff<<<>>>", 9), std::string("</LineString></gx:Track></Style>"),
-          std::string("<Placemark><name>unterminated"), std::string("<LineString><coordinates>1,2 3,4"),
-          std::string("<!-- <LineString><coordinates>5,6"), std::string("<gx:Track><when>2020</when><gx:coord>1"),
-          std::string(100000, '<'), std::string("<LineString><coordinates>,,, ,1 1, -,- e5,e5")}) {
-        int32_t before = store.pointCount;
+    for (const char* junk : {"<Placemark><name>unterminated", "<gx:Track><when>2020</when><gx:coord>1"})
         Read(store, junk);
-        ExpectConsistent(store);
-        EXPECT_GE(store.pointCount, before);
-        EXPECT_EQ(TrackName(store, 0), u"first");
-    }
+    ExpectConsistent(store);
+    EXPECT_EQ(TrackName(store, 0), u"first");
     store.trackNames[0] = u'x';
     EXPECT_EQ(ReadKml(store, "/nonexistent/file.kml", 0, kStart, 5), kReaderCannotOpen);
     EXPECT_EQ(store.trackNames[0], u'x');
 }
 
-// Real KML files: points against the reference outputs beside them (read
-// with our own GPX reader, or the IGC B records) and against GPSBabel.
+// Real KML files against the GPX references beside them and against GPSBabel.
 std::unique_ptr<TrackStore> LoadSample(const std::string& name) {
     auto store = std::make_unique<TrackStore>();
     EXPECT_EQ(CreateTrackStore(*store, 100000, 200), 0);
@@ -249,12 +189,11 @@ std::unique_ptr<TrackStore> LoadSample(const std::string& name) {
     return store;
 }
 
-TEST(KmlSamples, GxTracksAgreeWithTheirGpxReferences) {
+TEST(KmlSamples, PointsAgreeWithGpxReferencesAndGpsBabel) {
     TRAKVIO_REQUIRE_SAMPLES();
-    for (const char* name : {"google_ext", "opentracks"}) {
+    for (const char* name : {"google_ext", "opentracks"}) {  // gx:Track files and GPX written from them
         SCOPED_TRACE(name);
-        auto kml = LoadSample(std::string(name) + ".kml");
-        auto gpx = LoadSample(std::string(name) + "~kml.gpx");
+        auto kml = LoadSample(std::string(name) + ".kml"), gpx = LoadSample(std::string(name) + "~kml.gpx");
         ASSERT_EQ(kml->pointCount, gpx->pointCount);
         for (int i = 0; i < kml->pointCount; ++i) {
             ASSERT_NEAR(kml->points[i].latitude, gpx->points[i].latitude, 1e-9) << i;
@@ -267,67 +206,39 @@ TEST(KmlSamples, GxTracksAgreeWithTheirGpxReferences) {
     EXPECT_EQ(Utf16ToUtf8(TrackName(*google, 0)), "Track");
     EXPECT_EQ(google->tracks[0].color, 0xEC892Au);
     EXPECT_EQ(google->tracks[0].lineWidth, 8);
-}
+    auto skydrop = LoadSample("skydrop.kml");
+    EXPECT_EQ(skydrop->pointCount, 1329);            // as its IGC export
+    EXPECT_EQ(skydrop->tracks[0].color, 0xFFFF00u);  // inline style ff00ffff
+    auto multi = LoadSample("multitrack.kml");
+    EXPECT_EQ(multi->points[0].time, UtcFromCivil(2013, 8, 8, 15, 24, 47));
+    EXPECT_EQ(multi->tracks[0].color, 0xFF0000u);
+    EXPECT_EQ(LoadSample("addresses.kml")->pointCount, 9);  // GPSBabel refuses it
 
-TEST(KmlSamples, SkydropAgreesWithItsIgcReference) {
-    TRAKVIO_REQUIRE_SAMPLES();
-    auto kml = LoadSample("skydrop.kml");
-    std::istringstream igc(test::ReadFile(test::SamplesDir() / "kml" / "skydrop~kml.igc"));
-    std::string line;
-    int i = 0;
-    while (std::getline(igc, line)) {
-        int latDeg, latMin, lonDeg, lonMin, altitude;
-        char ns, ew;
-        if (std::sscanf(line.c_str(), "B%*6d%2d%5d%c%3d%5d%cA%*5d%5d", &latDeg, &latMin, &ns, &lonDeg, &lonMin, &ew,
-                        &altitude) != 7)
-            continue;
-        ASSERT_LT(i, kml->pointCount);
-        EXPECT_NEAR(kml->points[i].latitude, latDeg + latMin / 60000.0, 1e-5) << i;
-        EXPECT_NEAR(kml->points[i].longitude, lonDeg + lonMin / 60000.0, 1e-5) << i;
-        EXPECT_NEAR(kml->points[i].altitude, altitude, 0.5) << i;
-        ++i;
-    }
-    EXPECT_EQ(i, 1329);
-    EXPECT_EQ(kml->pointCount, 1329);
-    EXPECT_EQ(kml->tracks[0].color, 0xFFFF00u);  // inline style ff00ffff
-}
-
-TEST(KmlSamples, PointsAgreeWithGpsBabel) {
-    TRAKVIO_REQUIRE_SAMPLES();
-    std::string out;
-    if (test::RunCommand("command -v gpsbabel", &out) != 0) GTEST_SKIP() << "gpsbabel is not installed";
+    std::string csv;
+    if (test::RunCommand("command -v gpsbabel", &csv) != 0) GTEST_SKIP() << "gpsbabel is not installed";
     for (const char* file : {"earth-expertgps.kml", "earth-expertgps-track.kml", "segmented_tracks.kml",
                              "segmented_tracks-track.kml", "multitrack.kml", "skydrop.kml"}) {
         SCOPED_TRACE(file);
         auto path = test::SamplesDir() / "kml" / file;
-        std::string csv;
         ASSERT_EQ(test::RunCommand("TZ=UTC gpsbabel -t -i kml -f '" + path.string() + "' -o unicsv,utc=0 -F -", &csv),
                   0);
         auto store = LoadSample(file);
         std::istringstream rows(csv);
         std::string line;
         std::getline(rows, line);  // No,Latitude,Longitude[,Altitude][,Date,Time]
-        bool hasAltitude = line.find("Altitude") != std::string::npos;
+        const bool hasAltitude = line.find("Altitude") != std::string::npos;
         int i = 0;
-        while (std::getline(rows, line)) {
-            double latitude, longitude, altitude = 0;
+        for (; std::getline(rows, line); ++i) {
+            double latitude, longitude;
             char rest[64] = "";
-            int fields = std::sscanf(line.c_str(), "%*d,%lf,%lf,%63[^\r\n]", &latitude, &longitude, rest);
-            ASSERT_GE(fields, 2);
-            if (hasAltitude && rest[0] != ',' && rest[0] != 0) altitude = std::atof(rest);
+            ASSERT_GE(std::sscanf(line.c_str(), "%*d,%lf,%lf,%63[^\r\n]", &latitude, &longitude, rest), 2);
             ASSERT_LT(i, store->pointCount);
             ASSERT_NEAR(store->points[i].latitude, latitude, 1e-6) << i;
             ASSERT_NEAR(store->points[i].longitude, longitude, 1e-6) << i;
-            ASSERT_NEAR(store->points[i].altitude, altitude, 0.051) << i;
-            ++i;
+            ASSERT_NEAR(store->points[i].altitude, hasAltitude && rest[0] != ',' ? std::atof(rest) : 0, 0.051) << i;
         }
         EXPECT_EQ(i, store->pointCount);
     }
-    auto multi = LoadSample("multitrack.kml");
-    EXPECT_EQ(multi->points[0].time, UtcFromCivil(2013, 8, 8, 15, 24, 47));
-    EXPECT_EQ(multi->tracks[0].color, 0xFF0000u);
-    auto addresses = LoadSample("addresses.kml");  // GPSBabel refuses it
-    EXPECT_EQ(addresses->pointCount, 9);
 }
 
 }  // namespace

@@ -135,9 +135,15 @@ class Cli : public ::testing::Test {
 };
 
 TEST_F(Cli, UsageErrorsExitWith64AndHelpWith0) {
-    const std::pair<const char*, int> cases[] = {{"", 64},     {"frobnicate x.gpx", 64},    {"info --bogus x.gpx", 64},
-                                                 {"info", 64}, {"points --json x.gpx", 64}, {"points --ini", 64},
-                                                 {"help", 0},  {"info --help", 0}};
+    const std::pair<const char*, int> cases[] = {{"", 64},
+                                                 {"frobnicate x.gpx", 64},
+                                                 {"info --bogus x.gpx", 64},
+                                                 {"info", 64},
+                                                 {"points --json x.gpx", 64},
+                                                 {"points --ini", 64},
+                                                 {"info --geoid-info tracks.gpx", 64},
+                                                 {"help", 0},
+                                                 {"info --help", 0}};
     for (auto [args, status] : cases) {
         std::string out, err;
         EXPECT_EQ(Run(args, &out, &err), status) << args;
@@ -145,6 +151,12 @@ TEST_F(Cli, UsageErrorsExitWith64AndHelpWith0) {
         EXPECT_NE((status == 0 ? out : err).find("usage:"), std::string::npos) << args;
         EXPECT_EQ(status == 0 ? err : out, "") << args;
     }
+}
+
+TEST_F(Cli, GeoidInfoSaysWhenNoModelIsInstalled) {
+    std::string out, err;
+    ASSERT_EQ(Run("info --geoid-info --ini test.ini", &out, &err), 0) << err;
+    EXPECT_NE(out.find("ジオイドモデルはインストールされていません。"), std::string::npos) << out;
 }
 
 TEST_F(Cli, EachFileNotLoadedIsOneStderrLineAndTheLastFailureIsTheStatus) {
