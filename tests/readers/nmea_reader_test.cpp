@@ -5,8 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -163,28 +164,73 @@ TEST(NmeaReader, FirstFixTime) {
 // out. Each is one of ours (used once), at its position to 2e-6 degrees
 // (GPSBabel pairs an RMC with the previous fix's position) and at its time
 // rounded half up to the second.
-constexpr const char* kGpxPoint =
-    R"re(lat="([-\d.]+)" lon="([-\d.]+)">\s*<ele>([-\d.]*)</ele>\s*<time>(\d+)-(\d+)-(\d+)T(\d+):(\d+):([\d.]+))re";
-constexpr const char* kCsvRow = R"re(\n\d+,([-\d.]+),([-\d.]+),([-\d.]*),.*,(\d+)/(\d+)/(\d+),(\d+):(\d+):([\d.]+))re";
+// One point of a reference output; altitude NaN where it is empty.
+struct Reference {
+    double latitude = 0, longitude = 0, altitude = NAN;
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+    double second = 0;
+};
 
-void ExpectReferencePoints(const Loaded& l, const std::string& text, const char* pattern, double separation = NAN) {
+std::vector<Reference> GpxReferences(const std::string& text) {
+    std::vector<Reference> out;
+    for (size_t at = text.find("<trkpt "); at != std::string::npos; at = text.find("<trkpt ", at + 1)) {
+        Reference r;
+        std::sscanf(text.c_str() + at, "<trkpt lat=\"%lf\" lon=\"%lf\"", &r.latitude, &r.longitude);
+        size_t end = text.find("</trkpt>", at), ele = text.find("<ele>", at), time = text.find("<time>", at);
+        if (ele < end) r.altitude = std::strtod(text.c_str() + ele + 5, nullptr);
+        if (time < end) {
+            std::sscanf(text.c_str() + time + 6, "%d-%d-%dT%d:%d:%lf", &r.year, &r.month, &r.day, &r.hour, &r.minute,
+                        &r.second);
+        }
+        out.push_back(r);
+    }
+    return out;
+}
+
+// GPSBabel's unicsv: No,Latitude,Longitude,Altitude,...,Date,Time.
+std::vector<Reference> CsvReferences(const std::string& text) {
+    std::vector<Reference> out;
+    size_t at = text.find('\n');
+    while (at != std::string::npos && at + 1 < text.size()) {
+        size_t end = text.find('\n', at + 1);
+        std::string line = text.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1);
+        at = end;
+        std::vector<std::string> cells(1);
+        for (char c : line) {
+            if (c == ',') {
+                cells.emplace_back();
+            } else {
+                cells.back().push_back(c);
+            }
+        }
+        if (cells.size() < 11) continue;
+        Reference r;
+        r.latitude = std::stod(cells[1]);
+        r.longitude = std::stod(cells[2]);
+        if (!cells[3].empty()) r.altitude = std::stod(cells[3]);
+        std::sscanf(cells[9].c_str(), "%d/%d/%d", &r.year, &r.month, &r.day);
+        std::sscanf(cells[10].c_str(), "%d:%d:%lf", &r.hour, &r.minute, &r.second);
+        out.push_back(r);
+    }
+    return out;
+}
+
+void ExpectReferencePoints(const Loaded& l, const std::vector<Reference>& references, double separation = NAN) {
     std::vector<bool> used(static_cast<size_t>(l.count()));
     int found = 0;
-    const std::regex re(pattern);
-    for (std::sregex_iterator m(text.begin(), text.end(), re), end; m != end; ++m) {
-        auto n = [&](int i) { return std::stod((*m)[i].str()); };
-        if (n(4) <= 1970 || n(7) + n(8) + n(9) == 0) continue;
-        int64_t second = UtcFromCivil(int(n(4)), int(n(5)), int(n(6)), int(n(7)), int(n(8)), 0) +
-                         (std::llround(n(9) * 1000) + 500) / 1000;
+    for (const Reference& r : references) {
+        if (r.year <= 1970 || r.hour + r.minute + r.second == 0) continue;
+        int64_t second =
+            UtcFromCivil(r.year, r.month, r.day, r.hour, r.minute, 0) + (std::llround(r.second * 1000) + 500) / 1000;
         int i = 0;
-        while (i < l.count() && (used[i] || l[i].time != second || std::fabs(l[i].latitude - n(1)) > 2e-6 ||
-                                 std::fabs(l[i].longitude - n(2)) > 2e-6))
+        while (i < l.count() && (used[i] || l[i].time != second || std::fabs(l[i].latitude - r.latitude) > 2e-6 ||
+                                 std::fabs(l[i].longitude - r.longitude) > 2e-6))
             ++i;
-        ASSERT_LT(i, l.count()) << "reference point not found: " << (*m)[0].str();
+        ASSERT_LT(i, l.count()) << "reference point not found: " << r.latitude << "," << r.longitude;
         used[i] = true;
         ++found;
         if (!std::isnan(separation)) {
-            EXPECT_NEAR(l[i].altitude, n(3) + separation, 0.06) << (*m)[0].str();
+            EXPECT_NEAR(l[i].altitude, r.altitude + separation, 0.06);
         }
     }
     EXPECT_EQ(found, l.count());
@@ -211,8 +257,10 @@ TEST(NmeaSamples, RealLogsMatchTheirReferenceOutputs) {
         ASSERT_EQ(ReadLogFile(l.store, l.settings, dir / file, "NMEA", 1), kLoadDone);
         ASSERT_EQ(l.count(), points);
         for (int i = 0; i < l.count(); ++i) EXPECT_EQ(l[i].enabled, 1);
-        if (file == "nmea") ExpectReferencePoints(l, test::ReadFile(dir / "nmea.gpx"), kGpxPoint, -34.2);
-        if (file == "nmeadatetime.nmea") ExpectReferencePoints(l, test::ReadFile(dir / "nmeadatetime.csv"), kCsvRow);
+        if (file == "nmea") ExpectReferencePoints(l, GpxReferences(test::ReadFile(dir / "nmea.gpx")), -34.2);
+        if (file == "nmeadatetime.nmea") {
+            ExpectReferencePoints(l, CsvReferences(test::ReadFile(dir / "nmeadatetime.csv")));
+        }
     }
 }
 
