@@ -30,13 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(store.trackCount >= 1 && store.trackEnd[0] == 1);
     Check(PointsInClosedTracks(store) == store.pointCount);
     for (int t = 1; t < store.trackCount; ++t) Check(store.trackEnd[t] >= store.trackEnd[t - 1]);
-    int names = 0;
-    int32_t pos = 0;
-    while (pos < kTrackNamesCapacity && store.trackNames[pos] != kNamesEndMarker) {
-        if (store.trackNames[pos] == 0) ++names;
-        ++pos;
-    }
-    Check(pos < kTrackNamesCapacity && names == store.trackCount);
+    Check(StoredNameCount(store) == store.trackCount);
     Check(TrackName(store, 0) == u"first");
 
     RecomputeStatistics(store, 0);

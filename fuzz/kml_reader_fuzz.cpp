@@ -31,13 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(store.trackEnd[t] >= store.trackEnd[t - 1]);
         Check(store.tracks[t].lineWidth > 0 && store.tracks[t].color <= 0xFFFFFF);
     }
-    int names = 0;
-    int32_t pos = 0;
-    while (pos < kTrackNamesCapacity && store.trackNames[pos] != kNamesEndMarker) {
-        if (store.trackNames[pos] == 0) ++names;
-        ++pos;
-    }
-    Check(pos < kTrackNamesCapacity && names == store.trackCount);
+    Check(StoredNameCount(store) == store.trackCount);
     Check(TrackName(store, 0) == u"first");
 
     RecomputeStatistics(store, 0);

@@ -433,15 +433,12 @@ int ReadKmlBuffer(TrackStore& store, const char* data, size_t size, int32_t name
     const char* p = data;
     const char* end = data + size;
     AngleBracketIndex brackets(data, size);
-    while (p < end) {
-        const char* lt = brackets.NextOpen(p);
-        if (!lt) break;
-        const char* tag = lt + 1;
-        const char* gt = brackets.NextClose(tag);
-        if (!gt) break;
-        p = gt + 1;
-        bool selfClosing = gt[-1] == '/';
-        size_t length = static_cast<size_t>(gt - tag) + 1;  // the tag text with its '>'
+    Tag found;
+    while (NextTag(brackets, p, found)) {
+        const char* tag = found.text;
+        const char* gt = found.close;
+        const bool selfClosing = found.selfClosing;
+        const size_t length = found.length;
         switch (tag[0]) {
             case '!': {
                 // Comments and CDATA sections may hold anything, tags included.

@@ -24,29 +24,32 @@ const char* FindBytes(const char* from, const char* to, const char* needle, size
     return at == std::string_view::npos ? nullptr : from + at;
 }
 
-double ParseDecimalSlow(const char* p, const char* end, const char*& next) {
-    double value = 0;
+namespace {
+template <typename T>
+T ParseDecimalWithLibrary(const char* p, const char* end, const char*& next) {
+    T value = 0;
     auto result = std::from_chars(p, end, value, std::chars_format::general);
     next = result.ec == std::errc::invalid_argument ? p : result.ptr;
     // Out of range (too small or too large) and non-finite values give 0.
     if (result.ec != std::errc() || !std::isfinite(value)) return 0;
     return value;
 }
+}  // namespace
 
-float ParseDecimalSlowFloat(const char* p, const char* end, const char*& next) {
-    float value = 0;
-    auto result = std::from_chars(p, end, value, std::chars_format::general);
-    next = result.ec == std::errc::invalid_argument ? p : result.ptr;
-    if (result.ec != std::errc() || !std::isfinite(value)) return 0;
-    return value;
+double ParseDecimalSlow(const char* p, const char* end, const char*& next) {
+    return ParseDecimalWithLibrary<double>(p, end, next);
 }
 
+float ParseDecimalSlowFloat(const char* p, const char* end, const char*& next) {
+    return ParseDecimalWithLibrary<float>(p, end, next);
+}
 
 namespace {
 // Decodes the reference starting at p ('&'); returns its length, 0 when it is
 // not a reference this decoder knows.
 size_t DecodeReference(const char* p, const char* to, std::string& out) {
-    const char* semicolon = static_cast<const char*>(std::memchr(p, ';', static_cast<size_t>(std::min<ptrdiff_t>(to - p, 12))));
+    const char* semicolon =
+        static_cast<const char*>(std::memchr(p, ';', static_cast<size_t>(std::min<ptrdiff_t>(to - p, 12))));
     if (!semicolon) return 0;
     std::string_view name(p + 1, static_cast<size_t>(semicolon - p - 1));
     size_t length = static_cast<size_t>(semicolon - p + 1);

@@ -43,14 +43,14 @@ inline const char* FindChar(const char* p, const char* end, char c) {
 // Finds '<' and '>' in a buffer through bitmaps of 64 bytes at a time: the
 // next tag costs a bit scan on a word already computed rather than a search.
 class AngleBracketIndex {
-public:
+  public:
     AngleBracketIndex(const char* data, size_t size) : data_(data), size_(size) {}
     // First '<' at or after p (inside the buffer), or nullptr.
     const char* NextOpen(const char* p) { return Next(p, 0); }
     // First '>' at or after p, or nullptr.
     const char* NextClose(const char* p) { return Next(p, 1); }
 
-private:
+  private:
     const char* Next(const char* p, int which) {
         size_t offset = static_cast<size_t>(p - data_);
         while (offset < size_) {
@@ -96,6 +96,29 @@ private:
     size_t block_ = ~size_t{0};
     uint64_t masks_[2] = {0, 0};
 };
+
+// One tag of markup: the text after its '<', up to and including its '>'.
+struct Tag {
+    const char* text = nullptr;
+    const char* close = nullptr;  // the '>'
+    size_t length = 0;            // bytes from text through the '>'
+    bool selfClosing = false;     // the text ends in "/>"
+};
+
+// The next tag at or after p: the first '<' and the first '>' behind it. Sets
+// p behind the '>'; false when no complete tag is left.
+inline bool NextTag(AngleBracketIndex& brackets, const char*& p, Tag& tag) {
+    const char* lt = brackets.NextOpen(p);
+    if (!lt) return false;
+    const char* gt = brackets.NextClose(lt + 1);
+    if (!gt) return false;
+    tag.text = lt + 1;
+    tag.close = gt;
+    tag.length = static_cast<size_t>(gt - lt);
+    tag.selfClosing = gt[-1] == '/';
+    p = gt + 1;
+    return true;
+}
 
 // First occurrence of needle[0..n) in [from, to), or nullptr.
 const char* FindBytes(const char* from, const char* to, const char* needle, size_t n);
@@ -223,7 +246,7 @@ void DecodeXmlText(const char* from, const char* to, std::string& out);
 // The bytes of a whole file with a NUL behind them: mapped when the file
 // allows it, otherwise read into one buffer.
 class FileBytes {
-public:
+  public:
     FileBytes() = default;
     ~FileBytes();
     FileBytes(const FileBytes&) = delete;
@@ -233,7 +256,7 @@ public:
     const char* data() const { return data_; }
     size_t size() const { return size_; }
 
-private:
+  private:
     const char* data_ = nullptr;
     size_t size_ = 0;
     void* mapping_ = nullptr;

@@ -53,6 +53,15 @@ bool CloseTrack(TrackStore& store) {
     return true;
 }
 
+int32_t StoredNameCount(const TrackStore& store) {
+    int32_t names = 0;
+    for (char16_t unit : store.trackNames) {
+        if (unit == kNamesEndMarker) return names;
+        if (unit == 0) ++names;
+    }
+    return -1;
+}
+
 int32_t NamesEndPosition(const TrackStore& store) {
     const auto& names = store.trackNames;
     for (int32_t i = 0; i < kTrackNamesCapacity; ++i) {

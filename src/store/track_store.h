@@ -139,6 +139,9 @@ inline int32_t PointsInClosedTracks(const TrackStore& store) {
     return store.trackCount == 0 ? 0 : store.trackEnd[store.trackCount - 1] + 1;
 }
 
+// Names stored before the end marker; -1 when the marker is missing.
+int32_t StoredNameCount(const TrackStore& store);
+
 // Position of the end marker in trackNames (the end of the stored names).
 // Returns the position of the trackCount-th NUL's follower when the marker is
 // missing, so a damaged buffer never sends a writer past its end.

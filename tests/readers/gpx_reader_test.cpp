@@ -26,14 +26,7 @@ TrackStore MakeStore(int32_t points = 1000, int32_t tracks = 20) {
 // Every point lies in a closed track and the names match the track count.
 void ExpectConsistent(const TrackStore& store) {
     EXPECT_EQ(PointsInClosedTracks(store), store.pointCount);
-    int names = 0;
-    int32_t pos = 0;
-    while (pos < kTrackNamesCapacity && store.trackNames[pos] != kNamesEndMarker) {
-        if (store.trackNames[pos] == 0) ++names;
-        ++pos;
-    }
-    ASSERT_LT(pos, kTrackNamesCapacity);
-    EXPECT_EQ(names, store.trackCount);
+    EXPECT_EQ(StoredNameCount(store), store.trackCount);
 }
 
 TEST(GpxReader, SegmentsRunTogetherAndElevationResetsPerSegment) {

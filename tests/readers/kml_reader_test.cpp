@@ -30,12 +30,7 @@ TrackStore MakeStore(int32_t points = 1000, int32_t tracks = 20) {
 // Every point lies in a closed track and the names match the track count.
 void ExpectConsistent(const TrackStore& store) {
     EXPECT_EQ(PointsInClosedTracks(store), store.pointCount);
-    int names = 0;
-    int32_t pos = 0;
-    for (; pos < kTrackNamesCapacity && store.trackNames[pos] != kNamesEndMarker; ++pos)
-        names += store.trackNames[pos] == 0;
-    ASSERT_LT(pos, kTrackNamesCapacity);
-    EXPECT_EQ(names, store.trackCount);
+    EXPECT_EQ(StoredNameCount(store), store.trackCount);
 }
 
 std::string Placemark(const std::string& inner, const std::string& coordinates) {
