@@ -10,9 +10,20 @@ packages=(
     clang libclang-rt-dev
     # Time zones used by the tests; GPSBabel as an independent GPX reader.
     tzdata gpsbabel
+    # Libraries: zip archives and KMZ, SQLite logger databases (bound at run
+    # time), EMF graph files, text metrics and the fonts they measure.
+    pkg-config zlib1g-dev libzip-dev libsqlite3-dev libsqlite3-0 libemf-dev
+    libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-noto-cjk
     # Benchmark input generators.
     python3
+    # Independent readers used by the tests: an SVG renderer, a headless
+    # browser for the web map pages.
+    librsvg2-bin chromium
 )
+# npm fetches Leaflet for the page tests; Node.js builds may already carry it.
+if ! command -v npm >/dev/null 2>&1; then
+    packages+=(npm)
+fi
 
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/track_list_rows.h"
+#include "cli_common.h"
 #include "compute/geoid.h"
 #include "config/config_file.h"
 #include "config/geoid_config.h"
@@ -31,14 +32,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 64;
-constexpr const char* kProgram = "trakvio-cli";
+using namespace cli;
 
 constexpr const char* kUsage =
     "usage: trakvio-cli info [--json] [--ini FILE] PATH...\n"
     "       trakvio-cli info --geoid-info [--ini FILE]\n"
     "       trakvio-cli points [--ini FILE] PATH...\n"
+    "       trakvio-cli export [--ini FILE] [--title TEXT] OUTPUT... PATH...\n"
+    "       trakvio-cli graph [--ini FILE] --x ITEM --y ITEM [--size WxH] [--dpi N] OUT PATH...\n"
     "       trakvio-cli help\n"
     "\n"
     "Loads each PATH in order, adding it to what is loaded, and then\n"
@@ -166,75 +167,6 @@ int ParseArguments(int argc, char** argv, Options& options) {
         return kExitUsage;
     }
     return 0;
-}
-
-// The configuration may change the current directory, so every path given is
-// made absolute before it is read.
-fs::path Absolute(const fs::path& path) {
-    std::error_code ec;
-    fs::path absolute = fs::absolute(path, ec);
-    return ec ? path : absolute.lexically_normal();
-}
-
-// Any bytes as valid UTF-8 (bad sequences become U+FFFD).
-std::string ValidUtf8(std::string_view bytes) { return Utf16ToUtf8(Utf8ToUtf16(bytes)); }
-
-void PrintFileProblem(const fs::path& path, std::string_view problem) {
-    std::string name = ValidUtf8(path.string());
-    std::fprintf(stderr, "%s: %s: %.*s\n", kProgram, name.c_str(), static_cast<int>(problem.size()), problem.data());
-}
-
-// Reads the configuration named by --ini or the user's own (created from the
-// template beside the program when it is not there yet) and loads the geoid
-// model it names. Returns 0, or kExitFailure when the file named by --ini
-// could not be read.
-int ReadSettings(const Options& options, Settings& settings) {
-    settings.userFolder = UserDataFolder();
-    fs::path configPath;
-    if (options.hasIni) {
-        configPath = options.ini;
-    } else if (LocateConfiguration(settings.userFolder, ProgramFolder() / "_Trakvio.ini", configPath) != 0) {
-        PrintFileProblem(settings.userFolder, "no configuration file could be set up here; using the defaults");
-        return 0;
-    }
-    if (ReadConfiguration(configPath, settings) != 0) {
-        if (options.hasIni) {
-            PrintFileProblem(configPath, "cannot read the configuration");
-            return kExitFailure;
-        }
-        PrintFileProblem(configPath, "cannot read the configuration; using the defaults");
-    }
-    LoadConfiguredGeoidModel(settings);
-    return 0;
-}
-
-// Loads every path in order; results gets one load result per path. Returns
-// 0 when all were loaded, else the last non-zero result.
-int LoadAll(TrackStore& store, Settings& settings, const std::vector<fs::path>& paths, std::vector<int>& results) {
-    int status = 0;
-    for (const fs::path& path : paths) {
-        std::error_code ec;
-        fs::file_status fileStatus = fs::status(path, ec);
-        int result;
-        if (!fs::exists(fileStatus)) {
-            PrintFileProblem(path, "no such file");
-            result = kLoadReaderError;
-        } else if (fs::is_directory(fileStatus)) {
-            PrintFileProblem(path, "is a folder, not a log file");
-            result = kLoadReaderError;
-        } else {
-            result = LoadLogFile(store, settings, path);
-            // The loader reports read errors and a missing SQLite library itself.
-            if (result == kLoadUnknownKind) {
-                PrintFileProblem(path, "not a recognised log file");
-            } else if (result != kLoadDone && result != kLoadReaderError && result != kLoadSqliteMissing) {
-                PrintFileProblem(path, "could not be loaded (result " + std::to_string(result) + ")");
-            }
-        }
-        results.push_back(result);
-        if (result != 0) status = result;
-    }
-    return status;
 }
 
 // ---- JSON ----
@@ -494,6 +426,11 @@ void WritePointsCsv(Output& out, const TrackStore& store) {
 }
 
 int Run(int argc, char** argv) {
+    if (argc >= 2) {
+        std::string_view command = argv[1];
+        if (command == "export") return RunExportCommand(argc, argv);
+        if (command == "graph") return RunGraphCommand(argc, argv);
+    }
     Options options;
     if (int status = ParseArguments(argc, argv, options); status != 0) return status;
     if (options.command == Command::kHelp) {
@@ -504,7 +441,7 @@ int Run(int argc, char** argv) {
     if (options.hasIni) options.ini = Absolute(options.ini);
 
     Settings settings;
-    if (int status = ReadSettings(options, settings); status != 0) return status;
+    if (int status = ReadCliSettings(options.hasIni, options.ini, settings); status != 0) return status;
     if (options.geoidInfo) {
         const GeoidModelInfo info = DescribeGeoidModel(settings.geoidModel, settings.geoidResult);
         if (std::fputs(info.text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
@@ -515,13 +452,7 @@ int Run(int argc, char** argv) {
     }
 
     TrackStore store;
-    if (CreateTrackStore(store, settings.maxlogpoints, settings.maxtracks) != 0) {
-        std::fprintf(stderr, "%s: cannot create a track store for %d points and %d tracks\n", kProgram,
-                     static_cast<int>(settings.maxlogpoints), static_cast<int>(settings.maxtracks));
-        return kExitFailure;
-    }
-    store.tracklinewidthdefault = settings.tracklinewidthdefault;
-    store.tracklinecolordefault = settings.tracklinecolordefault;
+    if (int status = SetUpCliStore(store, settings); status != 0) return status;
 
     std::vector<int> results;
     int status = LoadAll(store, settings, options.paths, results);

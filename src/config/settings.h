@@ -160,6 +160,15 @@ struct Settings {
     // Run-time switch of the loader: while 1, reader errors of the database
     // readers are shown; Cancel in such a message sets it to 0.
     int32_t showReadErrors = 1;
+
+    // Switches of the archive reader. ITM packages: 1 reads the .poi
+    // database, 0 the .bin log; 1 also enters the other file in the
+    // loaded-file list so that a saved archive keeps both. While
+    // showArchiveErrors is 1 an archive with nothing loadable is reported;
+    // Cancel in that message sets it to 0.
+    int32_t itmReadPoi = 1;
+    int32_t itmKeepBoth = 1;
+    int32_t showArchiveErrors = 1;
 };
 
 }  // namespace trakvio

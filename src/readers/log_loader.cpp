@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "archive/track_archive.h"
 #include "compute/default_colors.h"
 #include "compute/geoid.h"
 #include "compute/statistics.h"
@@ -272,9 +273,13 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
                 }
                 break;
             }
+            case kKindArchive:
+                // The zip's members are loaded one by one and complete
+                // themselves; the archive only takes its place in the list.
+                OpenArchive(store, settings, path);
+                break;
             default:
-                // Archives, databases and logger downloads have no reader in
-                // this build.
+                // Logger downloads have no reader in this build.
                 return kLoadUnknownKind;
         }
     }
@@ -292,8 +297,7 @@ int LoadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
     std::string ext;
     if (FileExtension(path, ext) &&
         (EqualsIgnoringCase(ext, "q9z") || EqualsIgnoringCase(ext, "itm") || EqualsIgnoringCase(ext, "kmz"))) {
-        // Archives are opened by the archive reader, which this build lacks.
-        return kLoadUnknownKind;
+        return OpenArchive(store, settings, path);
     }
     return ReadLogFile(store, settings, path, {}, 1);
 }

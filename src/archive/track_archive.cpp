@@ -1,0 +1,7 @@
+#include "archive/track_archive.h"
+
+namespace trakvio {
+
+int OpenArchive(TrackStore&, Settings&, const std::filesystem::path&) { return 2; }
+
+}  // namespace trakvio
