@@ -16,4 +16,10 @@ namespace trakvio {
 // be opened.
 int OpenArchive(TrackStore& store, Settings& settings, const std::filesystem::path& path);
 
+// Writes the track property file into the work folder and the archive of the
+// loaded files plus that property file. Nothing happens when no file is
+// loaded or the path is empty. Returns 0, or non-zero when the property file
+// or the archive could not be written (callers of the program ignore it).
+int SaveArchive(const TrackStore& store, const Settings& settings, const std::filesystem::path& archivePath);
+
 }  // namespace trakvio
