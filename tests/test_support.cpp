@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include <dlfcn.h>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -99,6 +101,34 @@ int RunCommand(const std::string& command, std::string* out, std::string* err) {
     if (out) *out = std::move(data);
     if (err) *err = ReadFile(errPath);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string ExecuteSql(const std::filesystem::path& database, const std::string& sql) {
+    using OpenFunction = int (*)(const char*, void**);
+    using ExecFunction = int (*)(void*, const char*, void*, void*, char**);
+    using CloseFunction = int (*)(void*);
+    using FreeFunction = void (*)(void*);
+    static void* library = dlopen("libsqlite3.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) return "libsqlite3.so.0 is not installed";
+    auto open = reinterpret_cast<OpenFunction>(dlsym(library, "sqlite3_open"));
+    auto exec = reinterpret_cast<ExecFunction>(dlsym(library, "sqlite3_exec"));
+    auto close = reinterpret_cast<CloseFunction>(dlsym(library, "sqlite3_close"));
+    auto release = reinterpret_cast<FreeFunction>(dlsym(library, "sqlite3_free"));
+    void* db = nullptr;
+    if (open(database.string().c_str(), &db) != 0) {
+        close(db);
+        return "cannot open " + database.string();
+    }
+    char* error = nullptr;
+    std::string message;
+    // Fixtures need no durability; without syncs they are made in no time.
+    exec(db, "pragma synchronous = off; pragma journal_mode = memory;", nullptr, nullptr, nullptr);
+    if (exec(db, sql.c_str(), nullptr, nullptr, &error) != 0) {
+        message = error != nullptr ? error : "failed";
+        release(error);
+    }
+    close(db);
+    return message;
 }
 
 }  // namespace trakvio::test

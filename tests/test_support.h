@@ -74,4 +74,9 @@ private:
 // with what it wrote to stdout (and err with stderr when given).
 int RunCommand(const std::string& command, std::string* out, std::string* err = nullptr);
 
+// Runs SQL statements on a database file (created when missing) through the
+// system's SQLite library. Returns an empty string when done, else SQLite's
+// error message.
+std::string ExecuteSql(const std::filesystem::path& database, const std::string& sql);
+
 }  // namespace trakvio::test

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "compute/geoid.h"
+#include "platform/sqlite_library.h"
 #include "store/track_store.h"
 
 namespace trakvio {
@@ -90,6 +91,15 @@ struct GraphSettings {
     int32_t axisPenWidth = 1;
     int32_t majorTickLength = 8;
     int32_t minorTickLength = 4;
+    // Graph items: X 1 time of day and date, 2 elapsed time, 3 travel
+    // distance; Y 1 altitude, 2 travel distance, 3 computed speed, 4 logged
+    // speed.
+    int32_t xItem = 1;
+    int32_t yItem = 1;
+    // Vector output: SVG resolution (0 = the display's) and the EMF reference
+    // printer (at most 64 bytes; empty = the display).
+    uint32_t svgDpi = 600;
+    std::string referencePrinter;
 };
 
 struct Settings {
@@ -160,6 +170,9 @@ struct Settings {
     // Run-time switch of the loader: while 1, reader errors of the database
     // readers are shown; Cancel in such a message sets it to 0.
     int32_t showReadErrors = 1;
+    // The SQLite binding the database readers use; bound at the first
+    // database load and again when the user retries.
+    SqliteLibrary sqlite;
 
     // Switches of the archive reader. ITM packages: 1 reads the .poi
     // database, 0 the .bin log; 1 also enters the other file in the

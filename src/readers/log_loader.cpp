@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -16,6 +17,7 @@
 #include "platform/messages.h"
 #include "readers/csv_text_reader.h"
 #include "readers/gpx_reader.h"
+#include "readers/itm_reader.h"
 #include "readers/kml_reader.h"
 #include "readers/mtk_reader.h"
 #include "readers/nmea_reader.h"
@@ -170,6 +172,33 @@ void ReportCut(const TrackStore& store, const std::filesystem::path& path) {
                 "Read Warning", MessageButtons::kOk, kAnswerOk, MessageIcon::kWarning);
 }
 
+// Binds SQLite, asking the user to install it (Retry) or give up (Cancel)
+// while it cannot be bound. Returns false when the user gave up.
+bool BindSqlite(Settings& settings) {
+    LoadSqliteLibrary(settings.sqlite);
+    while (!settings.sqlite.loaded) {
+        int answer = ShowMessage(
+            "このファイルの読込には \"sqlite3.dll\" が必要です。\nSQLite Download Page から \"32-bit DLL (x86) for "
+            "SQLite\" をダウンロードして、展開された \"sqlite3.dll\" をDLL検索フォルダにインストールしてから"
+            "「再試行」してください。",
+            "read_wp", MessageButtons::kRetryCancel, kAnswerCancel, MessageIcon::kWarning);
+        if (answer != kAnswerRetry) return false;
+        LoadSqliteLibrary(settings.sqlite);
+    }
+    return true;
+}
+
+// "read_poi Error" / "read_ggh Error" while the user has not silenced them.
+void ReportDatabaseError(Settings& settings, bool itm, uint32_t result, const std::filesystem::path& path) {
+    if (settings.showReadErrors != 1) return;
+    char code[16];
+    std::snprintf(code, sizeof code, "%x", result);
+    const std::string title = itm ? "read_poi Error" : "read_ggh Error";
+    int answer = ShowMessage(title + " " + code + "\n" + PathText(path) + "\n", title, MessageButtons::kOkCancel,
+                             kAnswerOk, MessageIcon::kError);
+    if (answer == kAnswerCancel) settings.showReadErrors = 0;
+}
+
 // Closes the points a one-track reader appended as one track. Its name comes
 // with the default names; a track is only closed while the track capacity
 // and the names buffer leave room for it, otherwise its points are given up.
@@ -271,6 +300,22 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
                     ReportCannotOpen(path);
                     status = kLoadReaderError;
                 }
+                break;
+            }
+            case kKindItm:
+            case kKindGoGoHike: {
+                if (!BindSqlite(settings)) return kLoadSqliteMissing;
+                const bool itm = kind == kKindItm;
+                uint32_t result = itm ? ReadItm(settings.sqlite, store, path, namesStart)
+                                      : ReadGoGoHike(settings.sqlite, store, path);
+                if (result != 0) {
+                    // Points the reader appended before failing belong to no
+                    // track; they go, as the database's tracks do.
+                    store.pointCount = PointsInClosedTracks(store);
+                    ReportDatabaseError(settings, itm, result, path);
+                    return kLoadReaderError;
+                }
+                if (!itm && !CloseOneTrack(store, namesStart)) ReportCut(store, path);
                 break;
             }
             case kKindArchive:

@@ -1,0 +1,268 @@
+#include "readers/itm_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "readers/log_loader.h"
+#include "test_support.h"
+
+namespace trakvio {
+namespace {
+
+using test::ExecuteSql;
+using test::MessageCatcher;
+using test::ScopedTimeZone;
+using test::ScratchFolder;
+
+constexpr uint64_t kFileTimeOf1970 = 116444736000000000u;
+
+// A Windows file time split into the two columns the database keeps.
+std::string FileTimeColumns(int64_t unixTime) {
+    uint64_t fileTime = kFileTimeOf1970 + static_cast<uint64_t>(unixTime) * 10000000u;
+    return std::to_string(fileTime >> 32) + ", " + std::to_string(fileTime & 0xFFFFFFFFu);
+}
+
+// An ITM database of `points` waypoints with one GPS-log row each (ids
+// 1..points, one second apart from 2023-06-01 00:00:00 UTC) and the given
+// lines ("id, 'name', firstId, lastId") and styles ("id, 'Line_N', width,
+// bgr"). extraSql runs last.
+std::string MakeItm(const std::filesystem::path& path, int points, const std::string& lines,
+                    const std::string& styles, int lineCount, const std::string& extraSql = "") {
+    std::string sql =
+        "create table IT_TGVLib (fObjNo integer, fObjFreeNo integer, fTypeName text);"
+        "create table GPSLog (fID integer, fZero integer, fGPSTime1 integer, fGPSTime2 integer, fGPSSpeed real);"
+        "create table WP (fID integer, fZero integer, fLongitude real, fLatitude real, fAltitude real);"
+        "create table Line (fID integer, fZero integer, fName text, f1stWPID integer, fLstWPID integer);"
+        "create table VStyle (fID integer, fZero integer, fName text, fVSWidth integer, fVSFColor integer,"
+        " fVSBColor integer, fVSOColor integer);"
+        "begin;";
+    sql += "insert into IT_TGVLib values (" + std::to_string(points) + ", 0, 'WP'), (" + std::to_string(points) +
+           ", 0, 'GPSLog'), (" + std::to_string(lineCount + 3) + ", 3, 'Line'), (9, 0, 'VStyle');";
+    for (int i = 1; i <= points; ++i) {
+        const std::string id = std::to_string(i);
+        sql += "insert into GPSLog values (" + id + ", 0, " + FileTimeColumns(1685577600 + i - 1) + ", " +
+               std::to_string(i) + ".5);";
+        sql += "insert into WP values (" + id + ", 0, 139." + std::to_string(100 + i) + ", 35." +
+               std::to_string(100 + i) + ", " + std::to_string(10 * i) + ");";
+    }
+    // Deleted rows (fZero 1) are never read.
+    sql += "insert into GPSLog values (999, 1, 0, 0, 0); insert into WP values (999, 1, 0, 0, 0);";
+    if (!lines.empty()) sql += "insert into Line values " + lines + ";";
+    if (!styles.empty()) sql += "insert into VStyle values " + styles + ";";
+    sql += "commit;" + extraSql;
+    return ExecuteSql(path, sql);
+}
+
+std::string MakeGoGoHike(const std::filesystem::path& path, const std::string& rows, int sequence) {
+    return ExecuteSql(path,
+                      "create table android_metadata (locale text); insert into android_metadata values ('ja_JP');"
+                      "create table location (_id integer primary key autoincrement, longitude integer,"
+                      " latitude integer, altitude integer, accuracy integer, time integer);"
+                      "insert into location (longitude, latitude, altitude, accuracy, time) values " +
+                          rows + ";update sqlite_sequence set seq = " + std::to_string(sequence) +
+                          " where name = 'location';");
+}
+
+struct Loader {
+    TrackStore store;
+    Settings settings;
+    explicit Loader(int32_t points = 1000, int32_t tracks = 50) {
+        EXPECT_EQ(CreateTrackStore(store, points, tracks), 0);
+    }
+};
+
+TEST(DatabaseReaders, ItmTracksNamesStylesAndTimes) {
+    ScopedTimeZone tz("UTC");
+    ScratchFolder folder;
+    ASSERT_EQ(MakeItm(folder / "walk.poi", 30,
+                      "(7, 0, '朝の散歩', 1, 10), (8, 0, 'return', 11, 25)",
+                      "(1, 0, 'Line_8', 5, 255, 0, 0), (2, 0, 'Other', 1, 1, 0, 0), (3, 0, 'Line_7', 2, 1193046, 0, 0)",
+                      2),
+              "");
+    Loader l;
+    // Something loaded before: the database's tracks go behind it.
+    AppendPoint(l.store, 1, 2, 3, 0, 100, 1);
+    CloseTrack(l.store);
+    WriteTrackName(l.store, 0, u"first");
+    EnterLoadedFile(l.store, folder / "earlier.gpx", 2);
+
+    ASSERT_EQ(LoadLogFile(l.store, l.settings, folder / "walk.poi"), kLoadDone);
+    ASSERT_EQ(l.store.trackCount, 3);
+    // Waypoints 26 to 30 lie on no line and are not kept.
+    EXPECT_EQ(l.store.pointCount, 26);
+    EXPECT_EQ(l.store.trackEnd[1], 10);
+    EXPECT_EQ(l.store.trackEnd[2], 25);
+    EXPECT_EQ(TrackName(l.store, 1), u"朝の散歩");
+    EXPECT_EQ(TrackName(l.store, 2), u"return");
+    EXPECT_EQ(StoredNameCount(l.store), 3);
+    // Widths and colours from the styles (BGR 0x123456 is RGB 0x563412),
+    // not the defaults.
+    EXPECT_EQ(l.store.tracks[1].lineWidth, 2);
+    EXPECT_EQ(l.store.tracks[1].color, 0x563412u);
+    EXPECT_EQ(l.store.tracks[2].lineWidth, 5);
+    EXPECT_EQ(l.store.tracks[2].color, 0xFF0000u);
+    EXPECT_EQ(l.store.tracks[1].fileIndex, 1);
+    EXPECT_EQ(l.store.tracks[2].fileIndex, 1);
+    const LogPoint& p = l.store.points[1];
+    EXPECT_EQ(p.time, 1685577600);
+    EXPECT_DOUBLE_EQ(p.latitude, 35.101);
+    EXPECT_DOUBLE_EQ(p.longitude, 139.101);
+    EXPECT_FLOAT_EQ(p.altitude, 10);
+    EXPECT_FLOAT_EQ(p.loggedSpeed, 1.5f);
+    EXPECT_EQ(p.enabled, 1);
+    EXPECT_EQ(l.store.points[25].time, 1685577600 + 24);
+    EXPECT_STREQ(l.store.tracks[2].startText, "2023-06-01 00:00:10");
+    EXPECT_EQ(l.store.fileCount, 2);
+    // Found by extension, so the kind is not recorded.
+    EXPECT_EQ(l.store.fileKinds[1], 0);
+    EXPECT_EQ(l.store.loadKind, kKindItm);
+
+    int64_t fileTime = 0;
+    EXPECT_EQ(ItmFirstFixTime(l.settings.sqlite, folder / "walk.poi", fileTime), 0);
+    EXPECT_EQ(fileTime, static_cast<int64_t>(kFileTimeOf1970 + 1685577600ull * 10000000u));
+    EXPECT_EQ(ItmFirstFixTime(l.settings.sqlite, folder / "none.poi", fileTime), 2);
+    ASSERT_EQ(MakeItm(folder / "empty.poi", 0, "", "", 0), "");
+    EXPECT_EQ(ItmFirstFixTime(l.settings.sqlite, folder / "empty.poi", fileTime), 6);
+    ASSERT_EQ(ExecuteSql(folder / "other.db", "create table t (x);"), "");
+    EXPECT_EQ(ItmFirstFixTime(l.settings.sqlite, folder / "other.db", fileTime), 4);
+}
+
+// Every inconsistency is an error result that leaves the store as it was:
+// points, tracks and names.
+TEST(DatabaseReaders, ItmErrorsLeaveTheStoreAlone) {
+    ScratchFolder folder;
+    const std::string twoLines = "(1, 0, 'a', 1, 10), (2, 0, 'b', 11, 20)";
+    const std::string twoStyles = "(1, 0, 'Line_1', 3, 0, 0, 0), (2, 0, 'Line_2', 3, 0, 0, 0)";
+    struct Case {
+        const char* name;
+        std::string lines, styles, extra;
+        int lineCount;
+        uint32_t result;
+    } cases[] = {
+        {"count.poi", twoLines, twoStyles, "update IT_TGVLib set fObjNo = 21 where fTypeName = 'GPSLog';", 2,
+         kItmGpsCount},
+        {"wpcount.poi", twoLines, twoStyles, "update IT_TGVLib set fObjFreeNo = 1 where fTypeName = 'WP';", 2,
+         kItmWpCount},
+        {"nostyle.poi", twoLines, "(1, 0, 'Line_1', 3, 0, 0, 0)", "", 2, kItmLinesDiffer},
+        // Ids beyond the highest waypoint id would index outside the table.
+        {"lineid.poi", "(1, 0, 'a', 1, 9999)", "(1, 0, 'Line_1', 3, 0, 0, 0)", "", 1, kItmLineEnd},
+        {"gpsid.poi", twoLines, twoStyles, "update GPSLog set fID = 2147483647 where fID = 3;", 2, kItmGpsId},
+        {"negative.poi", twoLines, twoStyles, "update IT_TGVLib set fObjNo = -5 where fTypeName = 'WP';", 2,
+         kItmTypeRange},
+        {"huge.poi", twoLines, twoStyles, "update IT_TGVLib set fObjNo = 9000000000 where fTypeName = 'WP';", 2,
+         kItmTypeRange},
+        {"rows.poi", twoLines, twoStyles,
+         "insert into WP values (50, 0, 1, 1, 1); update IT_TGVLib set fObjFreeNo = -1 where fTypeName = 'WP';", 2,
+         kItmRowsDiffer},
+        {"notable.poi", twoLines, twoStyles, "drop table VStyle;", 2, kItmStyleQuery + 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(MakeItm(folder / c.name, 20, c.lines, c.styles, c.lineCount, c.extra), "");
+        Loader l;
+        AppendPoint(l.store, 1, 2, 3, 0, 100, 1);
+        CloseTrack(l.store);
+        WriteTrackName(l.store, 0, u"first");
+        LoadSqliteLibrary(l.settings.sqlite);
+        EXPECT_EQ(ReadItm(l.settings.sqlite, l.store, folder / c.name, NamesEndPosition(l.store)), c.result);
+        EXPECT_EQ(l.store.pointCount, 1);
+        EXPECT_EQ(l.store.trackCount, 1);
+        EXPECT_EQ(StoredNameCount(l.store), 1);
+    }
+
+    // Through the loader: the error is shown once, Cancel silences the next
+    // ones, and nothing is entered.
+    Loader l;
+    MessageCatcher cancel(kAnswerCancel);
+    const auto path = folder / "count.poi";
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, path), kLoadReaderError);
+    ASSERT_EQ(cancel.messages().size(), 1u);
+    EXPECT_EQ(cancel.messages()[0].title, "read_poi Error");
+    EXPECT_EQ(cancel.messages()[0].text, "read_poi Error 240000\n" + path.string() + "\n");
+    EXPECT_EQ(l.settings.showReadErrors, 0);
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, path), kLoadReaderError);
+    EXPECT_EQ(cancel.messages().size(), 1u);
+    EXPECT_EQ(l.store.fileCount, 0);
+    EXPECT_EQ(l.store.pointCount, 0);
+
+    // A store too small for the database: the counts disagree.
+    Loader small(12, 5);
+    LoadSqliteLibrary(small.settings.sqlite);
+    EXPECT_EQ(ReadItm(small.settings.sqlite, small.store, folder / "nostyle.poi", 0), kItmGpsCount);
+    EXPECT_EQ(small.store.pointCount, 0);
+    EXPECT_EQ(small.store.trackNames[0], kNamesEndMarker);
+}
+
+TEST(DatabaseReaders, GoGoHikeOneTrack) {
+    ScopedTimeZone tz("Asia/Tokyo");
+    ScratchFolder folder;
+    ASSERT_EQ(MakeGoGoHike(folder / "hike.ggh",
+                           "(139700000, 35600000, 12, 5, 1700000000999), (139700100, 35600100, 13, 5, 1700000005000),"
+                           " (-122419400, 37774900, -3, 5, 1700000010500)",
+                           3),
+              "");
+    Loader l;
+    ASSERT_EQ(LoadLogFile(l.store, l.settings, folder / "hike.ggh"), kLoadDone);
+    ASSERT_EQ(l.store.trackCount, 1);
+    ASSERT_EQ(l.store.pointCount, 3);
+    EXPECT_DOUBLE_EQ(l.store.points[0].longitude, 139.7);
+    EXPECT_DOUBLE_EQ(l.store.points[0].latitude, 35.6);
+    EXPECT_FLOAT_EQ(l.store.points[0].altitude, 12);
+    EXPECT_EQ(l.store.points[0].time, 1700000000);  // milliseconds cut toward zero
+    EXPECT_EQ(l.store.points[2].time, 1700000010);
+    EXPECT_DOUBLE_EQ(l.store.points[2].longitude, -122.4194);
+    EXPECT_FLOAT_EQ(l.store.points[0].loggedSpeed, 0);
+    EXPECT_EQ(TrackName(l.store, 0), u"20231115_0713_trc001");
+    EXPECT_EQ(l.store.tracks[0].lineWidth, l.store.tracklinewidthdefault);
+
+    // A sequence that does not match the rows: an error, and the points read
+    // do not stay behind without a track.
+    ASSERT_EQ(MakeGoGoHike(folder / "short.ggh", "(1, 2, 3, 4, 5000)", 4), "");
+    MessageCatcher ok;
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "short.ggh"), kLoadReaderError);
+    EXPECT_TRUE(ok.Saw("read_ggh Error 340000\n"));
+    EXPECT_EQ(l.store.pointCount, 3);
+    EXPECT_EQ(l.store.trackCount, 1);
+    EXPECT_EQ(l.store.fileCount, 1);
+    EXPECT_EQ(l.settings.showReadErrors, 1);
+
+    // Not a GoGoHike database at all.
+    ASSERT_EQ(ExecuteSql(folder / "plain.ggh", "create table t (x);"), "");
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "plain.ggh"), kLoadReaderError);
+    EXPECT_TRUE(ok.Saw("read_ggh Error 110001\n"));
+    // A file that is not a database.
+    test::WriteFile(folder / "text.ggh", "hello, this is not SQLite at all\n");
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "text.ggh"), kLoadReaderError);
+    EXPECT_TRUE(ok.Saw("read_ggh Error 11001a\n"));  // SQLITE_NOTADB when the first query runs
+
+    // More rows than the store holds.
+    Loader small(2, 5);
+    EXPECT_EQ(LoadLogFile(small.store, small.settings, folder / "hike.ggh"), kLoadReaderError);
+    EXPECT_EQ(small.store.pointCount, 0);
+}
+
+TEST(DatabaseReaders, MissingSqliteLibraryAsksAndGivesUp) {
+    ScratchFolder folder;
+    ASSERT_EQ(MakeGoGoHike(folder / "hike.ggh", "(1, 2, 3, 4, 5000)", 1), "");
+    Loader l;
+    l.settings.sqlite.libraryName = "libtrakvio-no-such-sqlite.so";
+    MessageCatcher headless;  // the default answer: Cancel
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "hike.ggh"), kLoadSqliteMissing);
+    ASSERT_EQ(headless.messages().size(), 1u);
+    EXPECT_EQ(headless.messages()[0].title, "read_wp");
+    EXPECT_EQ(headless.messages()[0].buttons, MessageButtons::kRetryCancel);
+    EXPECT_TRUE(headless.Saw("\"sqlite3.dll\" が必要です。"));
+    EXPECT_EQ(l.store.fileCount, 0);
+    EXPECT_EQ(l.store.pointCount, 0);
+    // The readers themselves refuse without the binding.
+    EXPECT_EQ(ReadGoGoHike(l.settings.sqlite, l.store, folder / "hike.ggh"), 0x10000u);
+    int64_t fileTime;
+    EXPECT_EQ(ItmFirstFixTime(l.settings.sqlite, folder / "hike.ggh", fileTime), 1);
+    // The other kinds load as before.
+    test::WriteFile(folder / "a.gpx", "<gpx><trk><trkseg><trkpt lat=\"1\" lon=\"2\"/></trkseg></trk></gpx>");
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "a.gpx"), kLoadDone);
+}
+
+}  // namespace
+}  // namespace trakvio
