@@ -143,7 +143,7 @@ void BM_SortFilesByTimeWithWorkspace(benchmark::State& state) {
     RunOnFreshCopies(state, true,
                      [&workspace](TrackStore& store) { benchmark::DoNotOptimize(SortFilesByTime(store, &workspace)); });
 }
-BENCHMARK(BM_SortFilesByTimeWithWorkspace)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(6);
+BENCHMARK(BM_SortFilesByTimeWithWorkspace)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
 
 }  // namespace
 }  // namespace trakvio

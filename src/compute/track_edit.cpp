@@ -334,13 +334,12 @@ int SortFilesByTime(TrackStore& store, std::vector<LogPoint>* workspace) {
         }
         const int32_t pointsInTracks = ends[trackCount - 1] + 1;
 
-        // The points go through a scratch copy: the caller's workspace when
-        // given, which keeps its pages from one sort to the next, otherwise
-        // storage taken for this sort alone.
+        // The points are rebuilt in a scratch array. A caller's workspace
+        // keeps its pages from one sort to the next and, as large as the
+        // point array, simply changes places with it afterwards; otherwise
+        // storage is taken for this sort alone and copied back.
         PointBuffer owned(workspace == nullptr ? static_cast<size_t>(pointsInTracks) : 0);
-        if (workspace != nullptr && workspace->size() < static_cast<size_t>(pointsInTracks)) {
-            workspace->resize(static_cast<size_t>(pointsInTracks));
-        }
+        if (workspace != nullptr && workspace->size() != store.points.size()) workspace->resize(store.points.size());
         LogPoint* points = workspace != nullptr ? workspace->data() : owned.data();
         std::vector<TrackRecord> tracks(trackCount);
         std::vector<int32_t> trackEnd(trackCount);
@@ -374,7 +373,16 @@ int SortFilesByTime(TrackStore& store, std::vector<LogPoint>* workspace) {
         names[namePos] = kNamesEndMarker;
 
         // Nothing can fail from here on.
-        if (pointsInTracks > 0) std::memcpy(store.points.data(), points, sizeof(LogPoint) * pointsInTracks);
+        if (workspace != nullptr) {
+            // Points held behind the last track stay where they are.
+            if (n > pointsInTracks) {
+                std::memcpy(points + pointsInTracks, store.points.data() + pointsInTracks,
+                            sizeof(LogPoint) * static_cast<size_t>(n - pointsInTracks));
+            }
+            store.points.swap(*workspace);
+        } else if (pointsInTracks > 0) {
+            std::memcpy(store.points.data(), points, sizeof(LogPoint) * pointsInTracks);
+        }
         std::copy(tracks.begin(), tracks.end(), store.tracks.begin());
         std::copy(trackEnd.begin(), trackEnd.end(), store.trackEnd.begin());
         store.trackNames = names;

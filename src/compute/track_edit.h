@@ -105,8 +105,9 @@ int CheckTimeOrder(const TrackStore& store);
 // kEditNothingToDo. Equal keys keep their load order; a file without tracks
 // sorts last. kEditBadFileIndex when a track names no loaded file.
 // The points are rebuilt through a scratch copy; a caller that sorts often
-// (the batch conversion) can pass a workspace that it keeps, so that the
-// memory is taken once rather than at every sort.
+// (the batch conversion) can pass a workspace that it keeps: it grows to the
+// size of the point array and then changes places with it, so the memory is
+// taken once and the points are copied once rather than twice.
 int SortFilesByTime(TrackStore& store, std::vector<LogPoint>* workspace = nullptr);
 
 }  // namespace trakvio

@@ -189,7 +189,21 @@ TEST(TrackEditSortFiles, OrdersFilesByTheirFirstTrackAndRefusesUnknownFiles) {
     EXPECT_EQ(damaged.loadedFiles[0], "/logs/b.gpx");
 
     const int64_t firstOfC = store.points[3].time;
+    // A sort through a kept workspace (which changes places with the point
+    // array) gives the same store; a point held behind the last track stays.
+    TrackStore viaWorkspace = store;
+    AppendPoint(viaWorkspace, 1, 2, 3, 0, 4, 1);
+    std::vector<LogPoint> kept(3);
+    ASSERT_EQ(SortFilesByTime(viaWorkspace, &kept), kEditDone);
     ASSERT_EQ(SortFilesByTime(store), kEditDone);
+    ASSERT_EQ(viaWorkspace.pointCount, store.pointCount + 1);
+    ASSERT_EQ(viaWorkspace.points.size(), store.points.size());
+    for (int32_t i = 0; i < store.pointCount; ++i) {
+        EXPECT_EQ(viaWorkspace.points[i].time, store.points[i].time) << i;
+        EXPECT_EQ(viaWorkspace.points[i].latitude, store.points[i].latitude) << i;
+    }
+    EXPECT_EQ(viaWorkspace.points[store.pointCount].time, 4);
+    EXPECT_EQ(Ends(viaWorkspace), Ends(store));
     EXPECT_EQ(store.loadedFiles,
               (std::vector<std::filesystem::path>{"/logs/a.kml", "/logs/b.gpx", "/logs/d.csv", "/logs/c.nmea"}));
     EXPECT_EQ(store.fileKinds, (std::vector<uint16_t>{kKindKml, kKindGpx, kKindCsvText, kKindNmea}));
