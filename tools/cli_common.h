@@ -45,5 +45,6 @@ int LoadAll(TrackStore& store, Settings& settings, const std::vector<std::filesy
 // The commands that live in their own files; argv[1] is the command name.
 int RunExportCommand(int argc, char** argv);
 int RunGraphCommand(int argc, char** argv);
+int RunScriptCommand(int argc, char** argv);
 
 }  // namespace trakvio::cli

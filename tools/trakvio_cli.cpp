@@ -40,6 +40,7 @@ constexpr const char* kUsage =
     "       trakvio-cli points [--ini FILE] PATH...\n"
     "       trakvio-cli export [--ini FILE] [--title TEXT] OUTPUT... PATH...\n"
     "       trakvio-cli graph [--ini FILE] --x ITEM --y ITEM [--size WxH] [--dpi N] OUT PATH...\n"
+    "       trakvio-cli run [--ini FILE] SCRIPT.q9s\n"
     "       trakvio-cli help\n"
     "\n"
     "Loads each PATH in order, adding it to what is loaded, and then\n"
@@ -430,6 +431,7 @@ int Run(int argc, char** argv) {
         std::string_view command = argv[1];
         if (command == "export") return RunExportCommand(argc, argv);
         if (command == "graph") return RunGraphCommand(argc, argv);
+        if (command == "run") return RunScriptCommand(argc, argv);
     }
     Options options;
     if (int status = ParseArguments(argc, argv, options); status != 0) return status;

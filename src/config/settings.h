@@ -100,6 +100,10 @@ struct GraphSettings {
     // printer (at most 64 bytes; empty = the display).
     uint32_t svgDpi = 600;
     std::string referencePrinter;
+    // Client area of the graph window in pixels; SVG and EMF files are drawn
+    // at this size.
+    int32_t clientWidth = 500;
+    int32_t clientHeight = 260;
 };
 
 struct Settings {

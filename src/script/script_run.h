@@ -1,0 +1,91 @@
+// The batch script interpreter: reads a script, then runs its command lines
+// in order against the settings and the track store. The state a script
+// builds up (output formats and folders, graph lists, filter, options, the
+// index) starts afresh with every run; the global settings it changes stay
+// changed.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "config/settings.h"
+#include "script/script_text.h"
+#include "store/track_store.h"
+
+namespace trakvio {
+
+// Output formats of a conversion (flag bits).
+inline constexpr uint16_t kOutputQ9z = 1;
+inline constexpr uint16_t kOutputHtmlLeaflet = 2;
+inline constexpr uint16_t kOutputHtmlGmap = 4;
+inline constexpr uint16_t kOutputKml = 8;
+inline constexpr uint16_t kOutputKmz = 16;
+inline constexpr uint16_t kOutputSvg = 32;
+inline constexpr uint16_t kOutputEmf = 64;
+
+// Conversion options (flag bits).
+inline constexpr uint16_t kOptionNamePrefix = 1;
+inline constexpr uint16_t kOptionMergeInterval = 2;
+inline constexpr uint16_t kOptionDefaultColors = 4;
+inline constexpr uint16_t kOptionEraseStandstills = 8;
+inline constexpr uint16_t kOptionSortFiles = 16;
+inline constexpr uint16_t kOptionCheckOrder = 32;
+inline constexpr uint16_t kOptionWidth = 64;
+
+// Name-prefix modes.
+inline constexpr int kPrefixDate = 1;
+inline constexpr int kPrefixDateAndTime = 2;
+inline constexpr int kPrefixDateList = 3;
+
+// Input filter kinds.
+enum class FilterKind { kNone, kAfter, kBefore, kBetween };
+
+// Output folders, in the order of the format words.
+enum OutputFolder { kFolderQ9z, kFolderLeaflet, kFolderGmap, kFolderKml, kFolderSvg, kFolderEmf, kFolderCount };
+
+struct ScriptState {
+    uint16_t formats = 0;
+    // Up to five graph specifications each, six bits apiece, the newest in
+    // the lowest bits: bits 0-1 the horizontal item (1 time, 2 elapsed, 3
+    // distance), bits 3-5 the vertical one (1 altitude, 2 distance, 3
+    // average speed, 4 speed).
+    uint32_t svgGraphs = 0;
+    uint32_t emfGraphs = 0;
+    std::filesystem::path folders[kFolderCount];
+
+    std::filesystem::path indexPath;
+    bool indexOpen = false;
+    bool indexNewestFirst = false;
+    bool indexUrlEncoded = false;
+
+    FilterKind filterKind = FilterKind::kNone;
+    int32_t filterPosition = 0;    // 0-based
+    std::u16string filterText;     // at most 127 units
+    std::u16string filterTextEnd;  // "between": the last name text that passes
+
+    uint16_t options = 0;
+    int namePrefixMode = kPrefixDate;
+    int32_t lineWidth = 0;
+    int64_t mergeIntervalSeconds = 0;
+    std::filesystem::path dateListPath;
+
+    // Lines the monotonic checks collected during the run.
+    std::string monotonicReport;
+    bool ended = false;
+};
+
+// Number of graph specifications in a list.
+int GraphCount(uint32_t list);
+
+// Runs one command line. Returns false after `end`.
+bool ExecuteScriptLine(const ScriptLine& line, ScriptState& state, Settings& settings, TrackStore& store);
+
+// Runs the script at path: its folder becomes the current directory, the
+// lines run in order up to the end or `end`, an open index is finished and
+// what the monotonic checks found is reported. Returns -1 when the file
+// cannot be read (nothing else happens), otherwise 0.
+int RunScript(const std::filesystem::path& path, Settings& settings, TrackStore& store);
+
+}  // namespace trakvio

@@ -1,0 +1,224 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "script/script_run.h"
+#include "script/script_text.h"
+#include "test_support.h"
+
+namespace trakvio {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::ScratchFolder;
+using test::WriteFile;
+
+using Words = std::vector<std::string>;
+
+TEST(ScriptText, LinesArgumentsQuotesCommentsAndBlocks) {
+    std::vector<std::string> problems;
+    const std::string text =
+        "# a comment line\r\n"
+        "\r\n"
+        "   x_output_folder   html-L ,  out put/pages  # where the pages go\r\n"
+        "text_file notes.txt, w, \"one, two # three\"  \r\n"
+        "in_x_out {\r\n"
+        "  logs/*.gpx # kept verbatim\r\n"
+        "\"quoted\", too\r\n"
+        "}\r\n"
+        "set gpx_read_rte,TRUE\r\n"
+        "x_option ,, width=4,\r\n"
+        "end";  // no line break at the end
+    const std::vector<ScriptLine> lines = ParseScript(text, problems);
+    EXPECT_TRUE(problems.empty());
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[0].words, (Words{"x_output_folder", "html-L", "out put/pages"}));
+    EXPECT_EQ(lines[0].lineNumber, 3);
+    EXPECT_EQ(lines[1].words, (Words{"text_file", "notes.txt", "w", "one, two # three"}));
+    EXPECT_EQ(lines[2].words, (Words{"in_x_out", "{"}));
+    EXPECT_TRUE(lines[2].hasBlock);
+    EXPECT_EQ(lines[2].block, (Words{"  logs/*.gpx # kept verbatim", "\"quoted\", too"}));
+    EXPECT_EQ(lines[3].words, (Words{"set", "gpx_read_rte", "TRUE"}));
+    EXPECT_EQ(lines[4].words, (Words{"x_option", "", "", "width=4", ""}));
+    EXPECT_EQ(lines[5].words, (Words{"end"}));
+    EXPECT_EQ(lines[5].lineNumber, 11);
+
+    // Quoted blanks stay; a brace in a comment opens nothing.
+    problems.clear();
+    auto quoted = ParseScript("pause \"  two  \"  \ncd x # {\nmd y\n", problems);
+    ASSERT_EQ(quoted.size(), 3u);
+    EXPECT_EQ(quoted[0].words, (Words{"pause", "  two  "}));
+    EXPECT_FALSE(quoted[1].hasBlock);
+    EXPECT_EQ(quoted[2].words, (Words{"md", "y"}));
+
+    // Malformed: an unpaired quote runs to the end of its line; a block that
+    // is never closed takes the rest of the script. Both are reported.
+    auto broken = ParseScript("pause \"open, text # not a comment\r\ntext_file a, w, {\r\nline 1\r\nline 2\r\n",
+                              problems);
+    ASSERT_EQ(broken.size(), 2u);
+    EXPECT_EQ(broken[0].words, (Words{"pause", "open, text # not a comment"}));
+    EXPECT_EQ(broken[1].block, (Words{"line 1", "line 2"}));
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_NE(problems[0].find("line 1:"), std::string::npos);
+    EXPECT_NE(problems[1].find("line 2:"), std::string::npos);
+
+    // A closing line with text before its brace is the block's last line.
+    problems.clear();
+    auto closing = ParseScript("text_file a, w, {\nx\n  last}\nend\n", problems);
+    ASSERT_EQ(closing.size(), 2u);
+    EXPECT_EQ(closing[0].block, (Words{"x", "  last}"}));
+    EXPECT_EQ(closing[1].words, (Words{"end"}));
+
+    // Long and hostile input stays within its lines.
+    std::string huge = "text_file f, w, " + std::string(100000, 'x') + "\n\"\"\"\"\"\n,,,,\n{\n";
+    problems.clear();
+    auto big = ParseScript(huge, problems);
+    ASSERT_GE(big.size(), 1u);
+    EXPECT_EQ(big[0].words[3].size(), 100000u);
+}
+
+struct ScriptRunner {
+    ScratchFolder folder;
+    Settings settings;
+    TrackStore store;
+    fs::path previous = fs::current_path();
+    ScriptRunner() { CreateTrackStore(store, 100, 10); }
+    ~ScriptRunner() {
+        std::error_code ec;
+        fs::current_path(previous, ec);
+    }
+    int Script(const std::string& text) {
+        WriteFile(folder / "job.q9s", text);
+        return RunScript(folder / "job.q9s", settings, store);
+    }
+    ScriptState Execute(const std::string& text) {
+        std::vector<std::string> problems;
+        ScriptState state;
+        for (const ScriptLine& line : ParseScript(text, problems)) {
+            if (!ExecuteScriptLine(line, state, settings, store)) break;
+        }
+        return state;
+    }
+};
+
+TEST(ScriptRun, FormatsGraphsOptionsFiltersAndSettings) {
+    ScriptRunner run;
+    ScriptState state = run.Execute(
+        "x_output_format q9z, HTML-l, kmz, svg_th, svg-dv, SVG_TH, svg_eu, svg_dh, svg_tv, emf_dx\n");
+    EXPECT_EQ(state.formats, kOutputQ9z | kOutputHtmlLeaflet | kOutputKmz | kOutputSvg | kOutputEmf);
+    // Five svg graphs kept, the sixth ignored; the newest in the lowest bits.
+    EXPECT_EQ(GraphCount(state.svgGraphs), 5);
+    EXPECT_EQ(state.svgGraphs >> 24, (1u | 1u << 3));                // svg_th, the first
+    EXPECT_EQ((state.svgGraphs >> 18) & 0x3F, (3u | 3u << 3));       // svg-dv
+    EXPECT_EQ((state.svgGraphs >> 12) & 0x3F, (1u | 1u << 3));       // svg_TH as svg_th
+    EXPECT_EQ(state.svgGraphs & 0x3F, (3u | 1u << 3));               // svg_dh; svg_tv is ignored
+    EXPECT_EQ(state.emfGraphs, 3u);                                  // an unknown letter leaves its axis 0
+
+    state = run.Execute(
+        "x_option merge_interval=30, width=5, save_name_prefix=date_and_time\n"
+        "x_option merge_interval, color=default\n");
+    EXPECT_EQ(state.options, kOptionMergeInterval | kOptionDefaultColors);
+    EXPECT_EQ(state.mergeIntervalSeconds, 30 * 60);
+    EXPECT_EQ(state.lineWidth, 5);
+    EXPECT_EQ(state.namePrefixMode, kPrefixDateAndTime);
+    state = run.Execute("x_option merge_interval=30\nx_option erase_sswp\n");
+    EXPECT_EQ(state.options, kOptionEraseStandstills);
+    EXPECT_EQ(state.mergeIntervalSeconds, 30 * 60);
+    WriteFile(run.folder / "dates.txt", "20230101\n");
+    state = run.Execute("x_option save_name_prefix=dtlist=" + (run.folder / "dates.txt").string() +
+                        ", monotonic_check, monotonic_sortf\n");
+    EXPECT_EQ(state.namePrefixMode, kPrefixDateList);
+    EXPECT_EQ(state.dateListPath, run.folder / "dates.txt");
+    EXPECT_EQ(state.options, kOptionNamePrefix | kOptionCheckOrder | kOptionSortFiles);
+    state = run.Execute("x_option save_name_prefix=dtlist=missing.txt\n");
+    EXPECT_EQ(state.namePrefixMode, kPrefixDate);
+
+    state = run.Execute("x_input_filter name, 3, between, 2023, 2024\n");
+    EXPECT_EQ(state.filterKind, FilterKind::kBetween);
+    EXPECT_EQ(state.filterPosition, 2);
+    EXPECT_EQ(state.filterText, u"2023");
+    EXPECT_EQ(state.filterTextEnd, u"2024");
+    state = run.Execute("x_input_filter name, 1, after, 2023\nx_input_filter name, 1, sideways, " +
+                        std::string(300, 'z') + "\nx_input_filter size, 5, before, 1\n");
+    EXPECT_EQ(state.filterKind, FilterKind::kAfter);  // an unknown kind keeps the last one
+    EXPECT_EQ(state.filterText.size(), 127u);
+    EXPECT_EQ(state.filterPosition, 0);
+
+    run.Execute(
+        "set gpx_read_rte, TRUE\nset meters_less_than, 12.5\nset gmap_api_key, " + std::string(80, 'k') +
+        "\nset itm_read_data, .bin\nset itm_arch_data, single\ngrp_v_avg_pts 0\ngrp_svg_dpi 300\n"
+        "grp_client_size 640, 480\ngrp_font_num \"Noto Sans CJK JP\", 11\ngrp_font_label , 9\n"
+        "grp_emf_ref_printer Office Printer\nset nothing, 1\nunknown_command x\n");
+    EXPECT_EQ(run.store.readGpxRoutes, 1);
+    EXPECT_EQ(run.settings.ssmeterslessthan, 12);
+    EXPECT_EQ(run.settings.gmapApiKeyInEffect, std::string(63, 'k'));
+    EXPECT_EQ(run.settings.itmReadPoi, 0);
+    EXPECT_EQ(run.settings.itmKeepBoth, 0);
+    EXPECT_EQ(run.store.speedWindow, 1);
+    EXPECT_EQ(run.settings.graph.svgDpi, 300u);
+    EXPECT_EQ(run.settings.graph.clientWidth, 640);
+    EXPECT_EQ(run.settings.graph.clientHeight, 480);
+    EXPECT_EQ(run.settings.graph.numberFont.name, u"Noto Sans CJK JP");
+    EXPECT_EQ(run.settings.graph.numberFont.size, 11);
+    EXPECT_EQ(run.settings.graph.labelFont.name, u"Arial");
+    EXPECT_EQ(run.settings.graph.labelFont.size, 9);
+    EXPECT_EQ(run.settings.graph.referencePrinter, "Office Printer");
+    run.Execute("set gpx_read_rte, yes\ngrp_v_avg_pts 7\n");
+    EXPECT_EQ(run.store.readGpxRoutes, 0);
+    EXPECT_EQ(run.store.speedWindow, 7);
+}
+
+TEST(ScriptRun, FilesFoldersAndTheEnd) {
+    ScriptRunner run;
+    test::MessageCatcher catcher;
+    ASSERT_EQ(run.Script("md out/deep/er\n"
+                         "x_output_folder svg, graphs\n"
+                         "text_file out/notes.txt, w, \"one, two # three\"\n"
+                         "text_file out/notes.txt, a, {\n"
+                         "  indented, \"as is\" # too\n"
+                         "}\n"
+                         "cd out\n"
+                         "text_file here.txt, w, in out\n"
+                         "pause \"half way\"\n"
+                         "end\n"
+                         "text_file after.txt, w, never\n"),
+              0);
+    EXPECT_TRUE(fs::is_directory(run.folder / "out/deep/er"));
+    EXPECT_TRUE(fs::is_regular_file(run.folder / "graphs/.nomedia"));
+    EXPECT_EQ(ReadFile(run.folder / "out/notes.txt"), "one, two # three\r\n  indented, \"as is\" # too\r\n");
+    EXPECT_EQ(ReadFile(run.folder / "out/here.txt"), "in out\r\n");
+    EXPECT_FALSE(fs::exists(run.folder / "out/after.txt"));
+    EXPECT_FALSE(fs::exists(run.folder / "after.txt"));
+    EXPECT_TRUE(catcher.Saw("half way"));
+
+    // No final line break: the last line still runs.
+    ASSERT_EQ(run.Script("text_file last.txt, w, done"), 0);
+    EXPECT_EQ(ReadFile(run.folder / "last.txt"), "done\r\n");
+    // A mode other than writing or appending is refused.
+    ASSERT_EQ(run.Script("text_file mode.txt, r+, x\n"), 0);
+    EXPECT_FALSE(fs::exists(run.folder / "mode.txt"));
+    EXPECT_EQ(RunScript(run.folder / "missing.q9s", run.settings, run.store), -1);
+}
+
+TEST(ScriptRun, CommandLineRunsScripts) {
+    ScratchFolder folder;
+    WriteFile(folder / "ini", "maxlogpoints=1000\n");
+    WriteFile(folder / "job.q9s", "text_file out.txt, w, {\nfrom the command line\n}\n");
+    std::string out, err;
+    const std::string cli = TRAKVIO_CLI_PATH;
+    EXPECT_EQ(test::RunCommand(cli + " run --ini " + (folder / "ini").string() + " " + (folder / "job.q9s").string(),
+                               &out, &err),
+              0)
+        << err;
+    EXPECT_EQ(ReadFile(folder / "out.txt"), "from the command line\r\n");
+    EXPECT_NE(err.find("Script Execution Completed"), std::string::npos);
+    EXPECT_NE(test::RunCommand(cli + " run --ini " + (folder / "ini").string() + " " + (folder / "nope.q9s").string(),
+                               &out, &err),
+              0);
+    EXPECT_NE(err.find("cannot read the script"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace trakvio
