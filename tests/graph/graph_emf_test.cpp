@@ -1,0 +1,164 @@
+// EMF output read back record by record: a sound header that states the
+// reference resolution, records that chain to the end, every created pen
+// and font selected and deleted again, and the drawing's lines and texts.
+// When LibreOffice is installed (Debian: libreoffice-draw) the file is also
+// converted by it, a reader of its own.
+#include "graph/graph_emf.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+
+#include "graph/graph_output.h"
+#include "graph/graph_test_support.h"
+#include "test_support.h"
+
+namespace trakvio {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint32_t kEmrHeader = 1, kEmrPolyline = 4, kEmrEof = 14, kEmrSelectObject = 37, kEmrCreatePen = 38,
+                   kEmrDeleteObject = 40, kEmrExtCreateFont = 82, kEmrTextA = 83, kEmrTextW = 84, kEmrPolyline16 = 87;
+
+uint32_t U32(const std::string& bytes, size_t at) {
+    uint32_t v = 0;
+    std::memcpy(&v, bytes.data() + at, 4);
+    return v;
+}
+int32_t I32(const std::string& bytes, size_t at) { return static_cast<int32_t>(U32(bytes, at)); }
+
+struct EmfContents {
+    std::map<uint32_t, int> counts;  // records by type
+    std::set<uint32_t> created, deleted, selected;
+    std::u16string description;
+    std::u16string wideTexts;  // every EXTTEXTOUTW string, '|' after each
+    std::string ansiTexts;     // every EXTTEXTOUTA string, '|' after each
+    size_t records = 0;
+};
+
+// Walks the records of an EMF file; fails the test on anything malformed.
+EmfContents ParseEmf(const std::string& bytes) {
+    EmfContents c;
+    EXPECT_GE(bytes.size(), 108u);
+    if (bytes.size() < 108) return c;
+    EXPECT_EQ(U32(bytes, 0), kEmrHeader);
+    EXPECT_EQ(U32(bytes, 40), 0x464D4520u);  // " EMF"
+    EXPECT_EQ(U32(bytes, 48), bytes.size());
+    const uint32_t nDescription = U32(bytes, 60), offDescription = U32(bytes, 64);
+    for (uint32_t i = 0; i < nDescription && offDescription + 2 * i + 2 <= bytes.size(); ++i) {
+        c.description += static_cast<char16_t>(static_cast<unsigned char>(bytes[offDescription + 2 * i]) |
+                                               static_cast<unsigned char>(bytes[offDescription + 2 * i + 1]) << 8);
+    }
+    size_t at = 0;
+    uint32_t type = 0;
+    while (at + 8 <= bytes.size()) {
+        type = U32(bytes, at);
+        const uint32_t size = U32(bytes, at + 4);
+        EXPECT_EQ(size % 4, 0u) << "record " << type;
+        EXPECT_GE(size, 8u);
+        EXPECT_LE(at + size, bytes.size());
+        if (size < 8 || at + size > bytes.size()) break;
+        ++c.counts[type];
+        ++c.records;
+        if (type == kEmrCreatePen || type == kEmrExtCreateFont) c.created.insert(U32(bytes, at + 8));
+        if (type == kEmrDeleteObject) c.deleted.insert(U32(bytes, at + 8));
+        if (type == kEmrSelectObject && (U32(bytes, at + 8) & 0x80000000u) == 0) c.selected.insert(U32(bytes, at + 8));
+        if (type == kEmrTextA || type == kEmrTextW) {
+            // EMRTEXT after the bounds, mode and scales: reference point, count, offset.
+            const uint32_t chars = U32(bytes, at + 44), offset = U32(bytes, at + 48);
+            for (uint32_t i = 0; i < chars; ++i) {
+                if (type == kEmrTextA) {
+                    c.ansiTexts += bytes[at + offset + i];
+                } else {
+                    c.wideTexts +=
+                        static_cast<char16_t>(static_cast<unsigned char>(bytes[at + offset + 2 * i]) |
+                                              static_cast<unsigned char>(bytes[at + offset + 2 * i + 1]) << 8);
+                }
+            }
+            if (type == kEmrTextA) c.ansiTexts += '|';
+            if (type == kEmrTextW) c.wideTexts += u'|';
+        }
+        at += size;
+    }
+    EXPECT_EQ(at, bytes.size());
+    EXPECT_EQ(type, kEmrEof);
+    EXPECT_EQ(U32(bytes, 52), c.records);
+    return c;
+}
+
+TEST(GraphEmf, RecordStreamAndReferenceResolution) {
+    test::ScratchFolder scratch;
+    TrackStore store;
+    test::FillStore(store, {{{1000, 10, 0}, {1600, 30, 0.5}, {2200, 20, 1.0}}, {{5000, 15, 1.2}, {5600, 25, 1.5}}});
+    GraphSettings graph;
+    graph.altitudeLabel = "標高 [m]";
+    ASSERT_EQ(SaveGraphEmf(scratch / "g.emf", store, graph, 500, 260, 96, 0), 0);
+    const std::string bytes = test::ReadFile(scratch / "g.emf");
+    const EmfContents c = ParseEmf(bytes);
+
+    EXPECT_EQ(c.description, std::u16string(u"Trakvio\0\0\0", 10));
+    // 96 DPI: 1024 pixels over 270.933 mm; the picture is the whole graph.
+    EXPECT_EQ(I32(bytes, 72), 1024);
+    EXPECT_EQ(I32(bytes, 100), 270933);
+    EXPECT_EQ(I32(bytes, 16), 499);
+    EXPECT_EQ(I32(bytes, 20), 259);
+    EXPECT_EQ(I32(bytes, 32), 499 * 2540 / 96 + 1);  // 13205.4 rounded
+    // Frame and ticks, then one line per track.
+    EXPECT_GT(c.counts.at(kEmrPolyline16) + (c.counts.count(kEmrPolyline) ? c.counts.at(kEmrPolyline) : 0), 10);
+    // Axis pen and two track pens; the number font (kept for the X title) and
+    // the rotated Y title font. Every one is selected and deleted.
+    EXPECT_EQ(c.counts.at(kEmrCreatePen), 3);
+    EXPECT_EQ(c.counts.at(kEmrExtCreateFont), 2);
+    EXPECT_EQ(c.counts.at(kEmrDeleteObject), 5);
+    EXPECT_EQ(c.deleted, c.created);
+    EXPECT_EQ(c.selected, c.created);
+    EXPECT_NE(c.ansiTexts.find("|28|"), std::string::npos);
+    EXPECT_NE(c.wideTexts.find(u"標高 [m]|"), std::u16string::npos);
+    EXPECT_NE(c.wideTexts.find(u"Time|"), std::u16string::npos);
+
+    // 600 DPI of the same window: five times the pixels, the same frame.
+    ASSERT_EQ(SaveGraphEmf(scratch / "g600.emf", store, graph, 500, 260, 96, 600), 0);
+    const std::string fine = test::ReadFile(scratch / "g600.emf");
+    ParseEmf(fine);
+    EXPECT_EQ(I32(fine, 72), 6400);
+    EXPECT_EQ(I32(fine, 16), 3124);
+    EXPECT_NEAR(I32(fine, 32), I32(bytes, 32), 30);
+
+    // Nothing to draw: a valid, empty picture.
+    store.points[1].enabled = store.points[2].enabled = store.points[3].enabled = store.points[4].enabled = 0;
+    RecomputeStatistics(store, 0);
+    ASSERT_EQ(SaveGraphEmf(scratch / "empty.emf", store, graph, 500, 260, 96, 0), 0);
+    const EmfContents empty = ParseEmf(test::ReadFile(scratch / "empty.emf"));
+    EXPECT_EQ(empty.counts.count(kEmrPolyline16), 0u);
+    EXPECT_EQ(SaveGraphEmf(scratch / "no" / "g.emf", store, graph, 500, 260, 96, 0), 2);
+}
+
+TEST(GraphEmf, OpensInLibreOffice) {
+    std::string office;
+    if (test::RunCommand("command -v soffice || command -v libreoffice", &office) != 0 || office.empty()) {
+        GTEST_SKIP() << "LibreOffice is not installed (Debian: libreoffice-draw)";
+    }
+    office.erase(office.find('\n'));
+    test::ScratchFolder scratch;
+    TrackStore store;
+    test::FillStore(store, {{{1000, 10, 0}, {1600, 30, 0.5}, {2200, 20, 1.0}}});
+    ASSERT_EQ(SaveGraphEmf(scratch / "g.emf", store, GraphSettings(), 500, 260, 96, 0), 0);
+    std::string err;
+    const std::string folder = scratch.path().string();
+    ASSERT_EQ(test::RunCommand("cd '" + folder + "' && HOME='" + folder + "' '" + office +
+                                   "' --headless --convert-to png g.emf >/dev/null",
+                               nullptr, &err),
+              0)
+        << err;
+    ASSERT_TRUE(fs::exists(scratch / "g.png"));
+    EXPECT_GT(fs::file_size(scratch / "g.png"), 1000u);
+}
+
+}  // namespace
+}  // namespace trakvio

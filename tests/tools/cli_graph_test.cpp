@@ -1,0 +1,143 @@
+// trakvio-cli graph end to end: logs written here and real sample logs go
+// through the built program, and what it writes goes through real readers
+// (librsvg's rsvg-convert for SVG, and xmllint when it is there).
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "test_support.h"
+
+namespace trakvio {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// Two tracks of a walk, one point a minute, the second an hour after the first.
+std::string WalkGpx(int points) {
+    std::string gpx = "<gpx version=\"1.1\" creator=\"test\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n";
+    for (int track = 0; track < 2; ++track) {
+        gpx += "<trk><name>walk</name><trkseg>\n";
+        for (int i = 0; i < points; ++i) {
+            char line[200];
+            const int minute = track * (points + 60) + i;
+            std::snprintf(line, sizeof line,
+                          "<trkpt lat=\"%.6f\" lon=\"139.700000\"><ele>%.1f</ele>"
+                          "<time>2023-05-0%dT%02d:%02d:00Z</time></trkpt>\n",
+                          35.0 + minute * 0.0005, 100 + 30 * ((i * 7) % 11) / 10.0, 1 + minute / 1440, minute / 60 % 24,
+                          minute % 60);
+            gpx += line;
+        }
+        gpx += "</trkseg></trk>\n";
+    }
+    return gpx + "</gpx>\n";
+}
+
+class CliGraph : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fs::create_directory(scratch_ / "data");
+        test::WriteFile(scratch_ / "walk.gpx", WalkGpx(120));
+    }
+    int Run(const std::string& args, std::string* err = nullptr) {
+        const std::string env = "env XDG_DATA_HOME=" + Quote((scratch_ / "data").string()) + " TZ=UTC ";
+        return test::RunCommand(
+            "cd " + Quote(scratch_.path().string()) + " && " + env + Quote(TRAKVIO_CLI_PATH) + " graph " + args,
+            nullptr, err);
+    }
+    // Parses and renders an SVG document; fails the test when a reader refuses it.
+    void ExpectRenders(const fs::path& svg) {
+        std::string err;
+        std::string tools;
+        if (test::RunCommand("command -v xmllint", &tools) == 0) {
+            EXPECT_EQ(test::RunCommand("xmllint --noout " + Quote(svg.string()), nullptr, &err), 0) << svg << err;
+        }
+        const fs::path png = svg.string() + ".png";
+        ASSERT_EQ(test::RunCommand("rsvg-convert " + Quote(svg.string()) + " -o " + Quote(png.string()), nullptr, &err),
+                  0)
+            << svg << ": " << err;
+        EXPECT_EQ(test::ReadFile(png).substr(1, 3), "PNG");
+        EXPECT_GT(fs::file_size(png), 500u);
+    }
+
+    test::ScratchFolder scratch_;
+};
+
+TEST_F(CliGraph, WritesSvgHtmlAndEmfThatReadersOpen) {
+    std::string err;
+    ASSERT_EQ(Run("--x time --y altitude out.svg walk.gpx", &err), 0) << err;
+    const std::string svg = test::ReadFile(scratch_ / "out.svg");
+    EXPECT_NE(svg.find(" width=\"375pt\" height=\"195pt\" viewBox=\"0,0,3125,1625\""), std::string::npos);
+    ExpectRenders(scratch_ / "out.svg");
+
+    // The HTML page holds the same svg element.
+    ASSERT_EQ(Run("--x elapsed --y speed --size 640x300 --dpi 96 page.html walk.gpx", &err), 0) << err;
+    const std::string html = test::ReadFile(scratch_ / "page.html");
+    ASSERT_TRUE(html.starts_with("<!DOCTYPE html>\r\n"));
+    const size_t start = html.find("<svg"), end = html.find("</svg>");
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_NE(html.find("viewBox=\"0,0,640,300\""), std::string::npos);
+    test::WriteFile(scratch_ / "page.svg",
+                    "<svg xmlns=\"http://www.w3.org/2000/svg\"" + html.substr(start + 4, end + 6 - start - 4));
+    ExpectRenders(scratch_ / "page.svg");
+
+    ASSERT_EQ(Run("--x distance --y altitude out.emf walk.gpx", &err), 0) << err;
+    const std::string emf = test::ReadFile(scratch_ / "out.emf");
+    ASSERT_GT(emf.size(), 1000u);
+    EXPECT_EQ(emf.substr(40, 4), " EMF");
+
+    // A name without extension becomes a plain .svg.
+    ASSERT_EQ(Run("--x time --y distance --dpi 0 plain walk.gpx", &err), 0) << err;
+    EXPECT_NE(test::ReadFile(scratch_ / "plain.svg").find("viewBox=\"0,0,500,260\""), std::string::npos);
+}
+
+TEST_F(CliGraph, EveryItemPairOfRealLogsRenders) {
+    TRAKVIO_REQUIRE_SAMPLES();
+    const char* logs[] = {"gpx/multitrackgpx.gpx", "nmea/nmea", "gpx/blue_hills.gpx"};
+    const char* xs[] = {"time", "elapsed", "distance"};
+    const char* ys[] = {"altitude", "distance", "speed", "loggedspeed"};
+    int n = 0;
+    for (const char* log : logs) {
+        const std::string path = (test::SamplesDir() / log).string();
+        for (const char* x : xs) {
+            for (const char* y : ys) {
+                const std::string out = "s" + std::to_string(n++) + ".svg";
+                std::string err;
+                ASSERT_EQ(Run(std::string("--x ") + x + " --y " + y + " --dpi 150 " + out + " " + Quote(path), &err), 0)
+                    << log << " " << x << " " << y << ": " << err;
+                ExpectRenders(scratch_ / out);
+            }
+        }
+    }
+}
+
+TEST_F(CliGraph, NothingToDrawAndUsageErrors) {
+    test::WriteFile(scratch_ / "one.gpx",
+                    "<gpx><trk><trkseg><trkpt lat=\"35\" lon=\"139\"><time>2023-05-01T00:00:00Z</time></trkpt>"
+                    "</trkseg></trk></gpx>");
+    std::string err;
+    EXPECT_EQ(Run("--x time --y altitude one.svg one.gpx", &err), 0);
+    EXPECT_NE(err.find("nothing to draw"), std::string::npos);
+    ASSERT_TRUE(fs::exists(scratch_ / "one.svg"));
+    EXPECT_EQ(fs::file_size(scratch_ / "one.svg"), 0u);
+
+    for (const char* args : {"--x time out.svg walk.gpx", "--x hours --y altitude out.svg walk.gpx",
+                             "--x time --y altitude --size 500 out.svg walk.gpx",
+                             "--x time --y altitude --dpi -3 out.svg walk.gpx", "--x time --y altitude out.svg"}) {
+        EXPECT_EQ(Run(args, &err), 64) << args;
+        EXPECT_NE(err.find("usage: trakvio-cli graph"), std::string::npos) << args;
+    }
+    EXPECT_EQ(Run("--x time --y altitude out.svg missing.gpx", &err), 3);
+    EXPECT_EQ(Run("--x time --y altitude no/such/out.svg walk.gpx", &err), 1);
+    EXPECT_NE(err.find("cannot write the graph"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace trakvio
