@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "archive/zip_builder.h"
 #include "readers/log_loader.h"
 #include "test_support.h"
 
@@ -240,6 +241,25 @@ TEST(DatabaseReaders, GoGoHikeOneTrack) {
     Loader small(2, 5);
     EXPECT_EQ(LoadLogFile(small.store, small.settings, folder / "hike.ggh"), kLoadReaderError);
     EXPECT_EQ(small.store.pointCount, 0);
+}
+
+// An ITM package: its ituser.poi is named after the database's first fix and
+// read with its tracks.
+TEST(DatabaseReaders, ItmPackageReadsItsDatabase) {
+    ScopedTimeZone tz("UTC");
+    ScratchFolder folder;
+    ASSERT_EQ(MakeItm(folder / "db", 12, "(1, 0, 'walk', 1, 12)", "(1, 0, 'Line_1', 4, 255, 0, 0)", 1), "");
+    ASSERT_TRUE(test::BuildZip(folder / "pack.itm", {{"ituser.poi", test::ReadFile(folder / "db")}}));
+    Loader l;
+    l.settings.workFolder = folder / "work";
+    std::filesystem::create_directories(l.settings.workFolder);
+    ASSERT_EQ(LoadLogFile(l.store, l.settings, folder / "pack.itm"), kLoadDone);
+    ASSERT_EQ(l.store.fileCount, 1);
+    EXPECT_EQ(l.store.loadedFiles[0].filename(), "20230601_000000_ituser.poi");
+    EXPECT_EQ(l.store.trackCount, 1);
+    EXPECT_EQ(l.store.pointCount, 12);
+    EXPECT_EQ(TrackName(l.store, 0), u"walk");
+    EXPECT_EQ(l.store.tracks[0].color, 0xFF0000u);
 }
 
 TEST(DatabaseReaders, MissingSqliteLibraryAsksAndGivesUp) {

@@ -1,0 +1,73 @@
+// trakvio-cli over track archives: info and points open a .q9z through the
+// archive reader and show the set as it was saved.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "archive/archive_fixtures.h"
+#include "test_support.h"
+
+namespace trakvio {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+TEST(CliArchive, InfoAndPointsShowASavedSet) {
+    test::ScopedTimeZone tz("UTC");
+    test::ScratchFolder scratch;
+    Settings settings = test::ArchiveSettings(scratch / "make");
+    fs::create_directories(scratch / "logs");
+    TrackStore saved;
+    ASSERT_TRUE(test::BuildEditedSet(saved, settings, scratch / "logs"));
+    ASSERT_EQ(SaveArchive(saved, settings, scratch / "set.q9z"), 0);
+    fs::create_directory(scratch / "data");
+    test::WriteFile(scratch / "test.ini", "maxlogpoints=1000\n");
+
+    const std::string run = "cd " + Quote(scratch.path().string()) +
+                            " && env XDG_DATA_HOME=" + Quote((scratch / "data").string()) + " TZ=UTC " +
+                            Quote(TRAKVIO_CLI_PATH) + " ";
+    std::string out, err;
+    ASSERT_EQ(test::RunCommand(run + "info --json --ini test.ini set.q9z", &out, &err), 0) << err;
+    EXPECT_EQ(err, "");
+    EXPECT_NE(out.find("\"pointCount\":21,\"trackCount\":3,\"fileCount\":2,"), std::string::npos) << out;
+    const std::string names[] = {"\"name\":\"Walk\",\"color\":\"123456\",\"lineWidth\":7,",
+                                 "\"name\":\"Walk, part 2 <東京>\",", "\"name\":\"Ride\",\"color\":\"ABCDEF\","};
+    size_t at = 0;
+    for (const std::string& name : names) {
+        at = out.find(name, at);
+        EXPECT_NE(at, std::string::npos) << name << "\n" << out;
+    }
+    // The logs were extracted into the per-user work folder and listed from there.
+    const fs::path extracted = scratch / "data" / "Trakvio" / "q9work" / "q9zdir";
+    EXPECT_NE(out.find("\"path\":\"" + (extracted / "a.gpx").string() + "\""), std::string::npos) << out;
+
+    ASSERT_EQ(test::RunCommand(run + "points --ini test.ini set.q9z", &out, &err), 0) << err;
+    const std::vector<std::string> lines = Lines(out);
+    ASSERT_EQ(lines.size(), 22u);
+    std::string enabled, tracks;
+    for (size_t i = 1; i < lines.size(); ++i) {
+        enabled += lines[i].back();
+        tracks += lines[i][lines[i].find(',') + 1];
+    }
+    EXPECT_EQ(enabled, "110111111000111111111");
+    EXPECT_EQ(tracks, "000001111111111222222");
+}
+
+}  // namespace
+}  // namespace trakvio
