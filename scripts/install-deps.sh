@@ -18,7 +18,7 @@ packages=(
     python3
     # Independent readers used by the tests: an SVG renderer, a headless
     # browser for the web map pages.
-    librsvg2-bin chromium
+    librsvg2-bin chromium unzip
 )
 # npm fetches Leaflet for the page tests; Node.js builds may already carry it.
 if ! command -v npm >/dev/null 2>&1; then

@@ -10,11 +10,14 @@ jobs=$(nproc)
 echo "== normal build"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
+# Leaflet from the npm registry, for the test that opens a page in Chromium.
+scripts/fetch-leaflet.sh build/npm
 (cd build && ctest --output-on-failure -j "$jobs")
 
 echo "== sanitizer build"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRAKVIO_SANITIZE=ON -DTRAKVIO_BENCH=OFF
 cmake --build build-asan -j "$jobs"
+scripts/fetch-leaflet.sh build-asan/npm
 (cd build-asan && ctest --output-on-failure -j "$jobs")
 
 echo "== fuzz targets"

@@ -1,0 +1,295 @@
+#include "export/export_text.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <system_error>
+
+#include "platform/utf.h"
+
+namespace trakvio {
+
+namespace {
+
+constexpr size_t kSpillSize = size_t{1} << 20;
+constexpr size_t kTitleBytes = 255;
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+// U+2028 and U+2029 end a line in JavaScript; in UTF-8 they are E2 80 A8/A9.
+// Returns 0x2028, 0x2029 or 0 for the bytes at i.
+char32_t JsLineSeparatorAt(std::string_view s, size_t i) {
+    if (i + 2 >= s.size() || static_cast<unsigned char>(s[i]) != 0xE2 || static_cast<unsigned char>(s[i + 1]) != 0x80)
+        return 0;
+    const auto third = static_cast<unsigned char>(s[i + 2]);
+    return third == 0xA8 ? 0x2028 : third == 0xA9 ? 0x2029 : 0;
+}
+
+// True when the '<' at i starts "</script", "<script" or "<!--", in any case.
+bool StartsScriptMarkup(std::string_view s, size_t i) {
+    auto followedBy = [&](std::string_view word) {
+        if (s.size() - i - 1 < word.size()) return false;
+        for (size_t k = 0; k < word.size(); ++k) {
+            char c = s[i + 1 + k];
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            if (c != word[k]) return false;
+        }
+        return true;
+    };
+    return followedBy("/script") || followedBy("script") || followedBy("!--");
+}
+
+bool XmlForbidsByte(unsigned char c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\r'; }
+
+void AppendHexEscape(unsigned char c, std::string& out) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    out += "\\x";
+    out += kHex[c >> 4];
+    out += kHex[c & 0xF];
+}
+
+}  // namespace
+
+// ---- TextOutput ----
+
+TextOutput::~TextOutput() {
+    if (file_) std::fclose(file_);
+}
+
+int TextOutput::Create(const std::filesystem::path& path) {
+    if (file_) std::fclose(file_);
+    buffer_.clear();
+    error_ = 0;
+    errno = 0;
+    file_ = std::fopen(path.c_str(), "wb");
+    if (!file_) return errno != 0 ? errno : EIO;
+    buffer_.reserve(kSpillSize + 4096);
+    return 0;
+}
+
+void TextOutput::Spill() {
+    if (buffer_.empty()) return;
+    if (error_ == 0) {
+        errno = 0;
+        if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) error_ = errno != 0 ? errno : EIO;
+    }
+    buffer_.clear();
+}
+
+void TextOutput::Put(std::string_view text) {
+    while (!text.empty()) {
+        const void* found = std::memchr(text.data(), '\n', text.size());
+        if (!found) {
+            buffer_.append(text);
+            break;
+        }
+        const size_t n = static_cast<size_t>(static_cast<const char*>(found) - text.data());
+        buffer_.append(text.data(), n);
+        buffer_.append("\r\n", 2);
+        text.remove_prefix(n + 1);
+    }
+    if (file_ && buffer_.size() >= kSpillSize) Spill();
+}
+
+void TextOutput::Put(char c) {
+    if (c == '\n') buffer_.push_back('\r');
+    buffer_.push_back(c);
+    if (file_ && buffer_.size() >= kSpillSize) Spill();
+}
+
+void TextOutput::PutFixed(double value, int decimals) {
+    // Room for the largest double in fixed notation with its decimals.
+    char digits[400];
+    auto result = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
+    if (result.ec != std::errc()) {
+        Put('0');
+        return;
+    }
+    buffer_.append(digits, static_cast<size_t>(result.ptr - digits));
+    if (file_ && buffer_.size() >= kSpillSize) Spill();
+}
+
+void TextOutput::PutInteger(int64_t value) {
+    char digits[24];
+    auto result = std::to_chars(digits, digits + sizeof digits, value);
+    buffer_.append(digits, static_cast<size_t>(result.ptr - digits));
+}
+
+void TextOutput::PutTwoDigits(int64_t value) {
+    if (value >= 0 && value < 10) buffer_.push_back('0');
+    PutInteger(value);
+}
+
+void TextOutput::PutHex6(uint32_t value) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    char digits[8];
+    int n = 0;
+    // "%06X" prints more digits when the value needs them.
+    for (int shift = 28; shift >= 0; shift -= 4) {
+        const unsigned digit = (value >> shift) & 0xF;
+        if (n > 0 || digit != 0 || shift < 24) digits[n++] = kHex[digit];
+    }
+    buffer_.append(digits, static_cast<size_t>(n));
+}
+
+int TextOutput::Close() {
+    if (!file_) return error_;
+    Spill();
+    errno = 0;
+    if (std::fclose(file_) != 0 && error_ == 0) error_ = errno != 0 ? errno : EIO;
+    file_ = nullptr;
+    return error_;
+}
+
+void RemovePartialFile(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(std::filesystem::symlink_status(path, ec))) {
+        std::filesystem::remove(path, ec);
+    }
+}
+
+// ---- derived texts ----
+
+std::string TitleUtf8(std::u16string_view title) {
+    std::string utf8 = Utf16ToUtf8(title);
+    if (utf8.size() > kTitleBytes) {
+        size_t cut = kTitleBytes;
+        while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80) --cut;
+        utf8.resize(cut);
+    }
+    return utf8;
+}
+
+std::string PageTitle(std::string_view titleUtf8) {
+    if (titleUtf8.size() >= 10 && titleUtf8[8] == '_' &&
+        titleUtf8.substr(0, 8).find_first_not_of("0123456789") == std::string_view::npos) {
+        std::string reordered(titleUtf8.substr(9));
+        reordered += '_';
+        reordered += titleUtf8.substr(0, 8);
+        return reordered;
+    }
+    return std::string(titleUtf8);
+}
+
+std::string_view DisplayName(std::string_view nameUtf8) {
+    const size_t start = nameUtf8.find_first_not_of("0123456789_");
+    return start == std::string_view::npos ? std::string_view() : nameUtf8.substr(start);
+}
+
+void TimeSpanTexts(const TrackRecord& record, std::string_view& first, std::string_view& second) {
+    const std::string_view start(record.startText, strnlen(record.startText, sizeof record.startText));
+    const std::string_view end(record.endText, strnlen(record.endText, sizeof record.endText));
+    first = start;
+    if (std::strncmp(record.startText, record.endText, 10) == 0) {
+        second = end.size() > 11 ? end.substr(11) : std::string_view();
+    } else {
+        second = end;
+    }
+}
+
+// ---- escapers ----
+
+void AppendJsString(std::string_view utf8, char quote, std::string& out) {
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const char c = utf8[i];
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == quote) {
+            out += '\\';
+            out += c;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '<' && StartsScriptMarkup(utf8, i)) {
+            out += "\\x3C";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            AppendHexEscape(byte, out);
+        } else if (char32_t separator = JsLineSeparatorAt(utf8, i)) {
+            out += separator == 0x2028 ? "\\u2028" : "\\u2029";
+            i += 2;
+        } else {
+            out += c;
+        }
+    }
+}
+
+void AppendJsComment(std::string_view utf8, std::string& out) {
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const char c = utf8[i];
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '<' && StartsScriptMarkup(utf8, i)) {
+            out += "\\x3C";
+        } else if (char32_t separator = JsLineSeparatorAt(utf8, i)) {
+            out += separator == 0x2028 ? "\\u2028" : "\\u2029";
+            i += 2;
+        } else {
+            out += c;
+        }
+    }
+}
+
+void AppendHtml(std::string_view utf8, std::string& out) {
+    for (char c : utf8) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += c;
+        }
+    }
+}
+
+void AppendXmlText(std::string_view utf8, std::string& out) {
+    for (char c : utf8) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            default:
+                if (XmlForbidsByte(static_cast<unsigned char>(c))) {
+                    out += kReplacement;
+                } else {
+                    out += c;
+                }
+        }
+    }
+}
+
+void AppendCdata(std::string_view utf8, std::string& out) {
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const char c = utf8[i];
+        if (c == ']' && utf8.substr(i, 3) == "]]>") {
+            out += "]]]]><![CDATA[>";
+            i += 2;
+        } else if (XmlForbidsByte(static_cast<unsigned char>(c))) {
+            out += kReplacement;
+        } else {
+            out += c;
+        }
+    }
+}
+
+}  // namespace trakvio

@@ -1,0 +1,157 @@
+// The text pieces of the export writers: the escapers for each place user
+// text lands, the derived titles, names and time spans, and the buffered
+// output's line ends, numbers and failures.
+#include "export/export_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "test_support.h"
+
+namespace trakvio {
+namespace {
+
+std::string Js(std::string_view text, char quote) {
+    std::string out;
+    AppendJsString(text, quote, out);
+    return out;
+}
+
+std::string Comment(std::string_view text) {
+    std::string out;
+    AppendJsComment(text, out);
+    return out;
+}
+
+std::string Html(std::string_view text) {
+    std::string out;
+    AppendHtml(text, out);
+    return out;
+}
+
+std::string Xml(std::string_view text) {
+    std::string out;
+    AppendXmlText(text, out);
+    return out;
+}
+
+std::string Cdata(std::string_view text) {
+    std::string out;
+    AppendCdata(text, out);
+    return out;
+}
+
+TEST(ExportEscaping, JavaScriptLiteralsAndComments) {
+    // Texts without special characters stay as they are.
+    for (std::string_view plain :
+         {"20240501_0830_trc001", "地理院地図 標準", "a < b > c & </a>", "x/{z}/{y}.png?a=1"}) {
+        EXPECT_EQ(Js(plain, '"'), plain);
+        EXPECT_EQ(Comment(plain), plain);
+        EXPECT_EQ(Cdata(plain), plain);
+    }
+    // Only the enclosing quote is escaped; backslashes always.
+    EXPECT_EQ(Js(R"(O'Neil "x" \n)", '"'), R"(O'Neil \"x\" \\n)");
+    EXPECT_EQ(Js(R"(O'Neil "x")", '\''), R"(O\'Neil "x")");
+    // Line breaks, the JavaScript line separators and other control bytes.
+    EXPECT_EQ(Js("a\nb\rc\td\x7F", '"'), "a\\nb\\rc\\x09d\\x7F");
+    EXPECT_EQ(Js("a\u2028b\u2029c", '"'), "a\\u2028b\\u2029c");
+    // Script markup the HTML parser would act on, in any case.
+    EXPECT_EQ(Js("</script><script>alert(1)</SCRIPT>", '"'), "\\x3C/script>\\x3Cscript>alert(1)\\x3C/SCRIPT>");
+    EXPECT_EQ(Js("<!--<b>--></a>", '\''), "\\x3C!--<b>--></a>");
+    // A '<' at the very end, a lone E2 byte and a cut separator pass through.
+    EXPECT_EQ(Js("x<", '"'), "x<");
+    EXPECT_EQ(Js("\xE2\x80", '"'), "\xE2\x80");
+
+    EXPECT_EQ(Comment("title\nalert(1)\r\u2028</script>"), "title\\nalert(1)\\r\\u2028\\x3C/script>");
+    EXPECT_EQ(Comment(R"(C:\logs "a" 'b')"), R"(C:\logs "a" 'b')");
+}
+
+TEST(ExportEscaping, HtmlXmlAndCdata) {
+    EXPECT_EQ(Html(R"(<b class="x">Tom & Jerry's</b>)"),
+              "&lt;b class=&quot;x&quot;&gt;Tom &amp; Jerry&#39;s&lt;/b&gt;");
+    EXPECT_EQ(Xml("a<b>&c \"d\"\te\x01"), "a&lt;b&gt;&amp;c \"d\"\te\xEF\xBF\xBD");
+    // "]]>" cannot end the section; XML's forbidden controls become U+FFFD.
+    EXPECT_EQ(Cdata("a]]>b"), "a]]]]><![CDATA[>b");
+    EXPECT_EQ(Cdata("]]>]]>"), "]]]]><![CDATA[>]]]]><![CDATA[>");
+    EXPECT_EQ(Cdata("]]]>x]]"), "]]]]]><![CDATA[>x]]");
+    EXPECT_EQ(Cdata("a\x02\n\tb"), "a\xEF\xBF\xBD\n\tb");
+}
+
+TEST(ExportText, TitlesAndDisplayNames) {
+    EXPECT_EQ(PageTitle("20240501_walk"), "walk_20240501");
+    EXPECT_EQ(PageTitle("20240501_w"), "w_20240501");
+    EXPECT_EQ(PageTitle("20240501_"), "20240501_");  // shorter than 10 bytes
+    EXPECT_EQ(PageTitle("2024_walk"), "2024_walk");
+    EXPECT_EQ(PageTitle("2024050a_walk"), "2024050a_walk");
+    EXPECT_EQ(PageTitle("202405011_walk"), "202405011_walk");
+
+    EXPECT_EQ(DisplayName("20240501_0830_walk"), "walk");
+    EXPECT_EQ(DisplayName("_1_2_x_3"), "x_3");
+    EXPECT_EQ(DisplayName("20240501"), "");
+    EXPECT_EQ(DisplayName("walk 2"), "walk 2");
+
+    // At most 255 bytes, never half a character.
+    EXPECT_EQ(TitleUtf8(u"walk"), "walk");
+    EXPECT_EQ(TitleUtf8(std::u16string(300, u'a')).size(), 255u);
+    const std::string kana = TitleUtf8(std::u16string(100, u'あ'));  // three bytes each
+    EXPECT_EQ(kana.size(), 255u);
+    EXPECT_EQ(TitleUtf8(u"a" + std::u16string(100, u'あ')).size(), 253u);
+}
+
+TEST(TextOutput, LineEndsNumbersAndFailures) {
+    TextOutput text;
+    text.Put("a\nb\n\n");
+    text.Put('\n');
+    text.Put('c');
+    EXPECT_EQ(text.text(), "a\r\nb\r\n\r\n\r\nc");
+
+    // Numbers as printf's "%.6f", "%.1f", "%02d" and "%06X" print them.
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> degrees(-180, 180);
+    char expected[64];
+    for (int i = 0; i < 20000; ++i) {
+        const double value = i < 10 ? i * 0.05 - 0.25 : degrees(random);
+        for (int decimals : {1, 2, 3, 6}) {
+            TextOutput number;
+            number.PutFixed(value, decimals);
+            std::snprintf(expected, sizeof expected, "%.*f", decimals, value);
+            ASSERT_EQ(number.text(), expected) << value;
+        }
+    }
+    for (uint32_t colour : {0u, 0xABu, 0x0000FFu, 0x123456u, 0xFFFFFFu, 0x1000000u, 0xFFFFFFFFu}) {
+        TextOutput hex;
+        hex.PutHex6(colour);
+        std::snprintf(expected, sizeof expected, "%06X", colour);
+        EXPECT_EQ(hex.text(), expected);
+    }
+    for (int64_t value : {0, 7, 10, 123, -3}) {
+        TextOutput digits;
+        digits.PutTwoDigits(value);
+        std::snprintf(expected, sizeof expected, "%02d", static_cast<int>(value));
+        EXPECT_EQ(digits.text(), expected);
+    }
+
+    // Files: the text reaches the file with CR LF; a missing folder cannot
+    // be created; a full device reports the failure at Close.
+    test::ScratchFolder scratch;
+    TextOutput file;
+    ASSERT_EQ(file.Create(scratch / "out.txt"), 0);
+    for (int i = 0; i < 300000; ++i) file.Put("line\n");
+    EXPECT_EQ(file.Close(), 0);
+    const std::string written = test::ReadFile(scratch / "out.txt");
+    EXPECT_EQ(written.size(), 300000u * 6);
+    EXPECT_EQ(written.substr(0, 12), "line\r\nline\r\n");
+    TextOutput missing;
+    EXPECT_NE(missing.Create(scratch / "no folder" / "out.txt"), 0);
+    TextOutput full;
+    if (full.Create("/dev/full") == 0) {
+        for (int i = 0; i < 300000; ++i) full.Put("line\n");
+        EXPECT_NE(full.Close(), 0);
+    }
+}
+
+}  // namespace
+}  // namespace trakvio

@@ -1,0 +1,240 @@
+// KML and KMZ export: the whole document of a small store, colours,
+// coordinates and names, the read-back through our KML reader and through
+// GPSBabel's, and the KMZ's single entry.
+#include "export/kml_writer.h"
+
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "export_test_store.h"
+#include "readers/kml_reader.h"
+#include "test_support.h"
+
+namespace trakvio {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string KmlText(const TrackStore& store, std::u16string_view title) {
+    TextOutput out;
+    PutKmlDocument(out, title, store);
+    return out.text();
+}
+
+std::string Quote(const std::string& text) { return "'" + text + "'"; }
+
+TEST(KmlWriter, SmallStoreByteForByte) {
+    test::ScopedTimeZone utc("UTC");
+    TrackStore store;
+    test::FillStore(store, test::SmallTracks());
+    const std::string expected = test::Crlf(R"(<?xml version="1.0" encoding="UTF-8"?>
+<kml xmlns="http://earth.google.com/kml/2.2">
+<Document><description><![CDATA[20240501_walk]]></description>
+<Folder><name>20240501_walk</name>
+<Placemark>
+<description>2024-05-01 08:00:00 - 09:30:00</description>
+<name><![CDATA[20240501_walk]]></name>
+<Style><LineStyle><color>B20000FF</color><width>3</width></LineStyle></Style>
+<LineString><extrude>0</extrude><tessellate>1</tessellate><altitudeMode>absolute</altitudeMode><coordinates>
+139.000000,35.000000,40.3
+139.001000,35.001000,41.0
+139.000500,35.002000,12.2
+</coordinates></LineString></Placemark>
+<Placemark>
+<description> - </description>
+<name><![CDATA[deleted]]></name>
+<Style><LineStyle><color>B200FF00</color><width>2</width></LineStyle></Style>
+<LineString><extrude>0</extrude><tessellate>1</tessellate><altitudeMode>absolute</altitudeMode><coordinates>
+</coordinates></LineString></Placemark>
+<Placemark>
+<description>2024-05-01 23:30:00 - 2024-05-02 00:15:30</description>
+<name><![CDATA[Night ride]]></name>
+<Style><LineStyle><color>B2FF0000</color><width>5</width></LineStyle></Style>
+<LineString><extrude>0</extrude><tessellate>1</tessellate><altitudeMode>absolute</altitudeMode><coordinates>
+139.100000,35.100000,-3.0
+139.100200,35.100500,5.1
+</coordinates></LineString></Placemark>
+</Folder></Document></kml>
+)");
+    EXPECT_EQ(KmlText(store, u"20240501_walk"), expected);
+
+    test::ScratchFolder scratch;
+    ASSERT_EQ(WriteKml(scratch / "walk.kml", u"20240501_walk", store), kExportDone);
+    EXPECT_EQ(test::ReadFile(scratch / "walk.kml"), expected);
+    // Any extension but .kmz gives plain KML under exactly that name.
+    ASSERT_EQ(WriteKml(scratch / "walk.txt", u"20240501_walk", store), kExportDone);
+    EXPECT_EQ(test::ReadFile(scratch / "walk.txt"), expected);
+    EXPECT_EQ(WriteKml(scratch / "missing" / "walk.kml", u"t", store), kExportCannotCreate);
+    EXPECT_EQ(WriteKml("/dev/full", u"t", store), kExportWriteFailed);
+}
+
+TEST(KmlWriter, ColoursCoordinatesAndNames) {
+    test::ScopedTimeZone utc("UTC");
+    std::vector<test::TestTrack> tracks = {
+        {u"blue", {{35.6812344, 139.7671234, 40.3f, test::kMay1, 1}}, 0x0000FF, 1, 0},
+        {u"a]]>b<![CDATA[c]]>", {{1, 2, 0, test::kMay1, 1}}, 0x123456, 7, 0},
+        {u"&<tag>\u0001", {{-33.5, -70.25, 0, test::kMay1, 1}}, 0xFFFFFF, 1, 0},
+    };
+    TrackStore store;
+    test::FillStore(store, tracks);
+    const std::string kml = KmlText(store, u"Title ]]> & <b>");
+    EXPECT_NE(kml.find("<color>B2FF0000</color><width>1</width>"), std::string::npos);
+    EXPECT_NE(kml.find("<color>B2563412</color><width>7</width>"), std::string::npos);
+    EXPECT_NE(kml.find("<color>B2FFFFFF</color>"), std::string::npos);
+    EXPECT_NE(kml.find("<coordinates>\r\n139.767123,35.681234,40.3\r\n</coordinates>"), std::string::npos);
+    EXPECT_NE(kml.find("\r\n-70.250000,-33.500000,0.0\r\n"), std::string::npos);
+    // CDATA sections stay closed; text outside them is escaped.
+    EXPECT_NE(kml.find("<name><![CDATA[a]]]]><![CDATA[>b<![CDATA[c]]]]><![CDATA[>]]></name>"), std::string::npos);
+    EXPECT_NE(kml.find("<name><![CDATA[&<tag>\xEF\xBF\xBD]]></name>"), std::string::npos);
+    EXPECT_NE(kml.find("<description><![CDATA[Title ]]]]><![CDATA[> & <b>]]></description>"), std::string::npos);
+    EXPECT_NE(kml.find("<Folder><name>Title ]]&gt; &amp; &lt;b&gt;</name>"), std::string::npos);
+    EXPECT_EQ(test::CountOf(kml, "<Placemark>"), 3u);
+}
+
+// Reads a KML file back into a fresh store through our reader.
+void ReadBack(const std::string& kml, TrackStore& store) {
+    CreateTrackStore(store, 100, 10);
+    std::string buffer = kml;  // the reader wants a NUL behind the data
+    ASSERT_EQ(ReadKmlBuffer(store, buffer.c_str(), buffer.size(), 0, test::kMay1, 5), kReaderDone);
+}
+
+TEST(KmlWriter, ReadsBackThroughOurReader) {
+    test::ScopedTimeZone utc("UTC");
+    std::vector<test::TestTrack> tracks = test::SmallTracks();
+    tracks.erase(tracks.begin() + 1);  // a placemark without coordinates is no track to read back
+    tracks[1].name = u"夜 ride";
+    TrackStore store;
+    test::FillStore(store, tracks);
+    TrackStore back;
+    ReadBack(KmlText(store, u"round trip"), back);
+
+    ASSERT_EQ(back.trackCount, 2);
+    for (int t = 0; t < 2; ++t) {
+        EXPECT_EQ(TrackName(back, t), TrackName(store, t));
+        EXPECT_EQ(back.tracks[t].color, store.tracks[t].color);
+        EXPECT_EQ(back.tracks[t].lineWidth, store.tracks[t].lineWidth);
+    }
+    // Only enabled points, within the printed precision.
+    std::vector<const LogPoint*> written;
+    for (int32_t i = 0; i < store.pointCount; ++i) {
+        if (store.points[i].enabled) written.push_back(&store.points[i]);
+    }
+    ASSERT_EQ(back.pointCount, static_cast<int32_t>(written.size()));
+    EXPECT_EQ(back.trackEnd[0], 2);
+    for (int32_t i = 0; i < back.pointCount; ++i) {
+        EXPECT_NEAR(back.points[i].latitude, written[i]->latitude, 0.5e-6) << i;
+        EXPECT_NEAR(back.points[i].longitude, written[i]->longitude, 0.5e-6) << i;
+        EXPECT_NEAR(back.points[i].altitude, written[i]->geoidAltitude, 0.0501) << i;
+    }
+}
+
+TEST(KmlWriter, AcceptedByGpsBabel) {
+    test::ScopedTimeZone utc("UTC");
+    std::string version;
+    if (test::RunCommand("gpsbabel -V", &version) != 0) {
+        FAIL() << "gpsbabel is needed for this test (apt-get install gpsbabel)";
+    }
+    // GPSBabel reads the empty coordinate list of a track without enabled
+    // points as one point at 0,0; the store here has none.
+    std::vector<test::TestTrack> tracks = test::SmallTracks();
+    tracks.erase(tracks.begin() + 1);
+    TrackStore store;
+    test::FillStore(store, tracks);
+    test::ScratchFolder scratch;
+    ASSERT_EQ(WriteKml(scratch / "small.kml", u"GPSBabel", store), kExportDone);
+    std::string csv, err;
+    ASSERT_EQ(test::RunCommand("gpsbabel -t -i kml -f " + Quote((scratch / "small.kml").string()) + " -o unicsv -F -",
+                               &csv, &err),
+              0)
+        << err;
+    // unicsv: a header naming the columns, then one row per point.
+    std::istringstream lines(csv);
+    std::string line;
+    ASSERT_TRUE(std::getline(lines, line));
+    std::vector<std::string> header;
+    std::istringstream headerFields(line);
+    for (std::string field; std::getline(headerFields, field, ',');)
+        header.push_back(field.substr(0, field.find('\r')));
+    const auto latColumn = std::find(header.begin(), header.end(), "Latitude") - header.begin();
+    const auto lonColumn = std::find(header.begin(), header.end(), "Longitude") - header.begin();
+    ASSERT_LT(static_cast<size_t>(latColumn), header.size()) << csv;
+    ASSERT_LT(static_cast<size_t>(lonColumn), header.size()) << csv;
+    std::vector<std::pair<double, double>> read;
+    while (std::getline(lines, line)) {
+        std::vector<std::string> fields;
+        std::istringstream rowFields(line);
+        for (std::string field; std::getline(rowFields, field, ',');) fields.push_back(field);
+        ASSERT_GT(fields.size(), static_cast<size_t>(std::max(latColumn, lonColumn))) << line;
+        read.emplace_back(std::stod(fields[latColumn]), std::stod(fields[lonColumn]));
+    }
+    const std::vector<std::pair<double, double>> expected = {
+        {35.0, 139.0}, {35.001, 139.001}, {35.002, 139.0005}, {35.1, 139.1}, {35.1005, 139.1002}};
+    ASSERT_EQ(read.size(), expected.size()) << csv;
+    for (size_t i = 0; i < read.size(); ++i) {
+        EXPECT_NEAR(read[i].first, expected[i].first, 1e-6) << i;
+        EXPECT_NEAR(read[i].second, expected[i].second, 1e-6) << i;
+    }
+}
+
+// The names and contents of every entry of a zip file.
+std::vector<std::pair<std::string, std::string>> ZipEntries(const fs::path& path) {
+    std::vector<std::pair<std::string, std::string>> entries;
+    int error = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
+    if (!archive) return entries;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
+        zip_stat_t stat;
+        zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &stat);
+        std::string data(stat.size, '\0');
+        zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), 0);
+        if (file) {
+            data.resize(static_cast<size_t>(std::max<zip_int64_t>(zip_fread(file, data.data(), stat.size), 0)));
+            zip_fclose(file);
+        }
+        entries.emplace_back(zip_get_name(archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_GUESS), data);
+    }
+    zip_close(archive);
+    return entries;
+}
+
+TEST(KmlWriter, KmzHoldsOneEntryBuiltInMemory) {
+    test::ScopedTimeZone utc("UTC");
+    TrackStore store;
+    test::FillStore(store, test::SmallTracks());
+    const std::string kml = KmlText(store, u"packed");
+    test::ScratchFolder scratch;
+    // A .kml of the entry's name beside the output stays untouched.
+    test::WriteFile(scratch / "Trip 1.kml", "not mine");
+    ASSERT_EQ(WriteKml(scratch / "Trip 1.KMZ", u"packed", store), kExportDone);
+    EXPECT_EQ(test::ReadFile(scratch / "Trip 1.kml"), "not mine");
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(scratch.path())) ++files;
+    EXPECT_EQ(files, 2u);
+
+    auto entries = ZipEntries(scratch / "Trip 1.KMZ");
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].first, "Trip 1.kml");
+    EXPECT_EQ(entries[0].second, kml);
+    // An independent unzip reads the same bytes; an existing KMZ is replaced.
+    ASSERT_EQ(WriteKml(scratch / "地図.kmz", u"packed", store), kExportDone);
+    ASSERT_EQ(WriteKml(scratch / "地図.kmz", u"packed", store), kExportDone);
+    std::string unzipped;
+    ASSERT_EQ(test::RunCommand("unzip -p " + Quote((scratch / "地図.kmz").string()) + " 地図.kml", &unzipped), 0);
+    EXPECT_EQ(unzipped, kml);
+    entries = ZipEntries(scratch / "地図.kmz");
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].first, "地図.kml");
+    EXPECT_EQ(KmzEntryName("/x/y/archive.v2.kmz"), "archive.v2.kml");
+
+    EXPECT_EQ(WriteKml(scratch / "missing" / "x.kmz", u"t", store), kExportCannotCreate);
+}
+
+}  // namespace
+}  // namespace trakvio

@@ -1,0 +1,187 @@
+// trakvio-cli export end to end: the built program loads a GPX log and writes
+// the pages, KML, KMZ and archive asked for; usage errors exit with 64 and an
+// output that cannot be written is named on stderr with exit status 1.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "test_support.h"
+
+namespace trakvio {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+size_t CountOf(std::string_view haystack, std::string_view needle) {
+    size_t count = 0;
+    for (size_t at = haystack.find(needle); at != std::string_view::npos; at = haystack.find(needle, at + 1)) ++count;
+    return count;
+}
+
+bool Has(std::string_view haystack, std::string_view needle) { return haystack.find(needle) != std::string_view::npos; }
+
+constexpr const char* kGpx = R"(<gpx version="1.1" creator="trakvio test" xmlns="http://www.topografix.com/GPX/1/1">
+ <trk><name>20240501_walk</name><trkseg>
+  <trkpt lat="35.5" lon="139.5"><ele>40.5</ele><time>2024-05-01T08:00:00Z</time></trkpt>
+  <trkpt lat="35.51" lon="139.51"><ele>41</ele><time>2024-05-01T08:30:00Z</time></trkpt>
+  <trkpt lat="35.52" lon="139.5"><ele>42.25</ele><time>2024-05-01T09:30:00Z</time></trkpt></trkseg></trk>
+ <trk><name>&lt;/script&gt;&lt;script&gt;alert(1)&lt;/script&gt;</name><trkseg>
+  <trkpt lat="35.6" lon="139.6"><ele>5</ele><time>2024-05-01T23:59:30Z</time></trkpt>
+  <trkpt lat="35.6" lon="139.6"><ele>6</ele><time>2024-05-01T23:59:30Z</time></trkpt></trkseg></trk>
+</gpx>)";
+
+constexpr const char* kMaps =
+    "basemap=\"OpenStreetMap\",\"osmjp\",\"https://tile.openstreetmap.org/{z}/{x}/{y}.png\","
+    "\"(c) <OpenStreetMap> contributors\",\"https://www.openstreetmap.org/copyright\",0,19\n"
+    "leafletcss=https://unpkg.com/leaflet@1.9.4/dist/leaflet.css\n"
+    "leafletjs=https://unpkg.com/leaflet@1.9.4/dist/leaflet.js\n"
+    "gmapjs=https://maps.googleapis.com/maps/api/js\n"
+    "GMapAPIkey=\"TestKey-123\"\n";
+
+class CliExport : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const char* folder : {"data", "elsewhere", "work", "work/out"}) fs::create_directory(scratch_ / folder);
+        // currentfolder moves the working folder: outputs must still land
+        // where the command line meant them.
+        test::WriteFile(scratch_ / "work" / "test.ini",
+                        std::string(kMaps) + "currentfolder=" + (scratch_ / "elsewhere").string() + "\n");
+        test::WriteFile(scratch_ / "work" / "bare.ini", "maxlogpoints=1000\n");
+        test::WriteFile(scratch_ / "work" / "tracks.gpx", kGpx);
+    }
+    int Run(const std::string& args, std::string* out, std::string* err) {
+        const std::string env = "env XDG_DATA_HOME=" + Quote((scratch_ / "data").string()) + " TZ=UTC ";
+        const std::string cd = "cd " + Quote((scratch_ / "work").string()) + " && ";
+        return test::RunCommand(cd + env + Quote(TRAKVIO_CLI_PATH) + " export " + args, out, err);
+    }
+    fs::path Work(std::string_view name) const { return scratch_ / "work" / std::string(name); }
+
+    test::ScratchFolder scratch_;
+};
+
+TEST_F(CliExport, UsageErrorsExitWith64AndHelpWith0) {
+    const std::pair<const char*, int> cases[] = {{"", 64},
+                                                 {"tracks.gpx", 64},
+                                                 {"--leaflet", 64},
+                                                 {"--leaflet= tracks.gpx", 64},
+                                                 {"--kml out.kml", 64},
+                                                 {"--title", 64},
+                                                 {"--svg out.svg tracks.gpx", 64},
+                                                 {"--help", 0}};
+    for (auto [args, status] : cases) {
+        std::string out, err;
+        EXPECT_EQ(Run(args, &out, &err), status) << args;
+        EXPECT_TRUE(Has(status == 0 ? out : err, "usage: trakvio-cli export")) << args << "\n" << err;
+        EXPECT_EQ(status == 0 ? err : out, "") << args;
+    }
+    EXPECT_FALSE(fs::exists(Work("out.kml")));
+}
+
+TEST_F(CliExport, WritesEveryOutputAskedFor) {
+    std::string out, err;
+    ASSERT_EQ(Run("--ini test.ini --title 20240501_walk --leaflet out/l.htm --gmap=out/g.htm --kml out/t.kml "
+                  "--kml out/t.KMZ tracks.gpx",
+                  &out, &err),
+              0)
+        << err;
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(out, "");
+
+    const std::string leaflet = test::ReadFile(Work("out/l.htm"));
+    EXPECT_TRUE(
+        leaflet.starts_with("<!DOCTYPE html>\r\n<html><head>\r\n<meta charset=\"utf-8\">\r\n"
+                            "<title>walk_20240501</title>\r\n"
+                            "<link rel=\"stylesheet\" href=\"https://unpkg.com/leaflet@1.9.4/dist/leaflet.css\"/>"));
+    EXPECT_TRUE(Has(leaflet,
+                    "var osmjp=L.tileLayer(\"https://tile.openstreetmap.org/{z}/{x}/{y}.png\",{minZoom:0,"
+                    "maxZoom:19,attribution:'&copy; <a href=\"https://www.openstreetmap.org/copyright\" "
+                    "target=\"_blank\">OpenStreetMap</a> contributors'});\r\n"));
+    EXPECT_TRUE(Has(leaflet,
+                    "\r\n//path1:20240501_walk\r\nmyPath=L.polyline([[35.500000,139.500000],"
+                    "[35.510000,139.510000],[35.520000,139.500000]],{color:'#"));
+    EXPECT_TRUE(Has(leaflet, "myPath.bindTooltip(\"walk\");"));
+    EXPECT_TRUE(Has(leaflet, "t=1:30:00 v="));
+    EXPECT_TRUE(Has(leaflet, "<br>2024-05-01 08:00:00 - 09:30:00\");"));
+    // The hostile name is inert; the zero-duration track shows speed 0.00.
+    EXPECT_EQ(CountOf(leaflet, "<script"), 2u);
+    EXPECT_TRUE(Has(leaflet, "myPath.bindTooltip(\"&lt;/script&gt;&lt;script&gt;alert(1)&lt;/script&gt;\");"));
+    EXPECT_TRUE(Has(leaflet, "t=0:00:00 v=0.00km/h<br>2024-05-01 23:59:30 - 23:59:30"));
+    EXPECT_TRUE(Has(leaflet,
+                    "map.fitBounds(L.latLngBounds([35.500000,139.500000],[35.600000,139.600000]));\r\n"
+                    "osmjp.addTo(map);\r\n</script>\r\n</body></html>\r\n"));
+
+    const std::string google = test::ReadFile(Work("out/g.htm"));
+    EXPECT_TRUE(Has(google, "{center:{lat:35.550000,lng:139.550000},zoom:"));
+    EXPECT_TRUE(Has(google, "var myCd02=[\r\n{lat:35.600000,lng:139.600000},\r\n{lat:35.600000,lng:139.600000}];"));
+    EXPECT_TRUE(Has(google, "js?key=TestKey-123&callback=initMap\" async defer></script>\r\n</body></html>\r\n"));
+    EXPECT_EQ(CountOf(google, "<script"), 2u);
+
+    const std::string kml = test::ReadFile(Work("out/t.kml"));
+    EXPECT_TRUE(
+        kml.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+                        "<kml xmlns=\"http://earth.google.com/kml/2.2\">\r\n"
+                        "<Document><description><![CDATA[20240501_walk]]></description>\r\n"));
+    EXPECT_TRUE(Has(kml,
+                    "<coordinates>\r\n139.500000,35.500000,40.5\r\n139.510000,35.510000,41.0\r\n"
+                    "139.500000,35.520000,42.2\r\n</coordinates>"));
+    EXPECT_TRUE(Has(kml, "<name><![CDATA[</script><script>alert(1)</script>]]></name>"));
+    std::string unzipped;
+    ASSERT_EQ(test::RunCommand("unzip -p " + Quote(Work("out/t.KMZ").string()) + " t.kml", &unzipped), 0);
+    EXPECT_EQ(unzipped, kml);
+    // Nothing landed in the folder the configuration moved to.
+    EXPECT_TRUE(fs::is_empty(scratch_ / "elsewhere"));
+}
+
+TEST_F(CliExport, DefaultTitleAndMissingBaseMap) {
+    std::string out, err;
+    // No osmjp base map: the page is written with a warning.
+    ASSERT_EQ(Run("--ini bare.ini --leaflet plain.htm --kml plain.kml tracks.gpx", &out, &err), 0) << err;
+    EXPECT_EQ(err, "trakvio-cli: " + Work("plain.htm").string() +
+                       ": warning: no base map has the id osmjp; the page shows no tiles\n");
+    EXPECT_TRUE(Has(test::ReadFile(Work("plain.htm")), "<title>tracks</title>"));
+    EXPECT_TRUE(Has(test::ReadFile(Work("plain.kml")), "<Folder><name>tracks</name>"));
+}
+
+TEST_F(CliExport, ReportsWhatCannotBeWritten) {
+    std::string out, err;
+    // One output cannot be created: it is named, the others are written.
+    EXPECT_EQ(Run("--ini test.ini --leaflet missing/x.htm --kml ok.kml --kml missing/x.kmz tracks.gpx", &out, &err), 1);
+    EXPECT_EQ(err, "trakvio-cli: " + Work("missing/x.htm").string() +
+                       ": cannot be created\ntrakvio-cli: " + Work("missing/x.kmz").string() + ": cannot be created\n");
+    EXPECT_TRUE(fs::exists(Work("ok.kml")));
+    EXPECT_FALSE(fs::exists(Work("missing")));
+
+    // Nothing loaded: nothing written, the load result is the exit status.
+    EXPECT_EQ(Run("--ini test.ini --leaflet none.htm nothing.gpx", &out, &err), 3);
+    EXPECT_TRUE(Has(err, "nothing.gpx: no such file\n")) << err;
+    EXPECT_TRUE(Has(err, "no points were loaded; nothing written\n")) << err;
+    EXPECT_FALSE(fs::exists(Work("none.htm")));
+
+    // A file that could not be loaded beside one that could: the outputs are
+    // written and the exit status is the load result.
+    EXPECT_EQ(Run("--ini test.ini --kml some.kml nothing.gpx tracks.gpx", &out, &err), 3);
+    EXPECT_TRUE(fs::exists(Work("some.kml")));
+}
+
+TEST_F(CliExport, SavesTheArchive) {
+    std::string out, err;
+    ASSERT_EQ(Run("--ini test.ini --q9z out/set.q9z tracks.gpx", &out, &err), 0) << err;
+    std::string listing;
+    ASSERT_EQ(test::RunCommand("unzip -Z1 " + Quote(Work("out/set.q9z").string()), &listing), 0);
+    EXPECT_TRUE(Has(listing, "tracks.gpx\n")) << listing;
+    EXPECT_TRUE(Has(listing, "set.q9t\n")) << listing;
+    // An archive that cannot be written is reported.
+    EXPECT_EQ(Run("--ini test.ini --q9z missing/set.q9z tracks.gpx", &out, &err), 1);
+    EXPECT_TRUE(Has(err, "missing/set.q9z: cannot write the archive\n")) << err;
+}
+
+}  // namespace
+}  // namespace trakvio
