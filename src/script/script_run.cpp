@@ -7,10 +7,12 @@
 #include <string_view>
 #include <system_error>
 
+#include "archive/zip_files.h"
 #include "config/config_values.h"
 #include "platform/messages.h"
 #include "platform/status_text.h"
 #include "platform/utf.h"
+#include "script/batch_convert.h"
 
 namespace trakvio {
 namespace {
@@ -21,7 +23,7 @@ constexpr size_t kMaxPathUnits = 259;
 constexpr size_t kMaxFilterUnits = 127;
 constexpr size_t kMaxKeyBytes = 63;
 constexpr size_t kMaxFontUnits = 31;
-constexpr uint32_t kGraphListFull = 0x3F000000;  // a fifth specification is there
+constexpr uint32_t kGraphListFull = 0x3F000000;  // a fifth graph is in the list
 
 void Skipped(const ScriptLine& line, std::string_view what) {
     ShowStatusText("script line " + std::to_string(line.lineNumber) + ": " + std::string(what));
@@ -217,7 +219,14 @@ void Font(const ScriptLine& line, GraphFont& font) {
 
 // The block's lines, up to a line beginning with '}', or the one text.
 std::vector<std::string> BlockOrText(const ScriptLine& line, size_t index) {
-    if (line.hasBlock && line.words.back() == "{" && index + 1 == line.words.size()) return line.block;
+    if (line.hasBlock && line.words.back() == "{" && index + 1 == line.words.size()) {
+        std::vector<std::string> lines;
+        for (const std::string& blockLine : line.block) {
+            if (!blockLine.empty() && blockLine[0] == '}') break;
+            lines.push_back(blockLine);
+        }
+        return lines;
+    }
     return {line.words[index]};
 }
 
@@ -248,8 +257,25 @@ void TextFile(const ScriptLine& line) {
     std::fclose(file);
 }
 
-void PendingCommand(const ScriptLine& line) {
-    Skipped(line, line.words[0] + " is not available in this build; the line is skipped");
+// compress_zip zip, folder, patterns, options: 'a' appends, 'r' recurses,
+// 'u' keeps the folder's own name in the entry names.
+void CompressZip(const ScriptLine& line) {
+    fs::path zip, folder;
+    if (line.words.size() < 4) {
+        Skipped(line, "compress_zip needs a zip file, a folder and patterns; the line is skipped");
+        return;
+    }
+    if (!PathArgument(line, 1, zip) || !PathArgument(line, 2, folder)) return;
+    bool append = false, recurse = false, keepFolderName = false;
+    for (size_t i = 4; i < line.words.size(); ++i) {
+        if (line.words[i].empty()) continue;
+        const char c = static_cast<char>(line.words[i][0] | 0x20);
+        append |= c == 'a';
+        recurse |= c == 'r';
+        keepFolderName |= c == 'u';
+    }
+    ShowStatusText("Creating ZIP Archive");
+    ArchiveFolder(zip, folder, line.words[3], append ? 0 : 1, recurse ? 1 : 0, keepFolderName ? 1 : 0);
 }
 
 }  // namespace
@@ -274,9 +300,45 @@ bool ExecuteScriptLine(const ScriptLine& line, ScriptState& state, Settings& set
         if (PathArgument(line, 1, path)) fs::current_path(path, ec);
     } else if (is("md")) {
         if (PathArgument(line, 1, path)) fs::create_directories(path, ec);
-    } else if (is("x_output_index") || is("x_close_index") || is("in_x_out") || is("compress_zip") ||
-               is("url_enc")) {
-        PendingCommand(line);
+    } else if (is("x_output_index")) {
+        // Only while a page format is chosen; the index links to the pages.
+        if ((state.formats & (kOutputHtmlLeaflet | kOutputHtmlGmap)) == 0) return true;
+        FinishIndex(state);
+        if (!PathArgument(line, 1, path)) return true;
+        bool newestFirst = false, urlEncoded = false;
+        for (size_t i = 2; i < line.words.size(); ++i) {
+            if (StartsWithIgnoringCase(line.words[i], "de")) newestFirst = true;
+            if (StartsWithIgnoringCase(line.words[i], "url")) urlEncoded = true;
+        }
+        if (OpenIndex(state, path, newestFirst, urlEncoded) != 0) ShowStatusText("x_output_index Error");
+    } else if (is("x_close_index")) {
+        FinishIndex(state);
+    } else if (is("in_x_out")) {
+        if (line.words.size() < 2 || line.words[1].empty()) {
+            Skipped(line, "in_x_out needs a file pattern; the line is skipped");
+            return true;
+        }
+        for (const std::string& pattern : BlockOrText(line, 1)) {
+            // Block lines are taken as written, blanks around them aside.
+            const size_t first = pattern.find_first_not_of(" \t");
+            if (first == std::string::npos) continue;
+            const size_t last = pattern.find_last_not_of(" \t");
+            const std::string trimmed = pattern.substr(first, last - first + 1);
+            if (ConvertBatch(trimmed, state, settings, store) != 0) {
+                Skipped(line, "no file matches " + trimmed);
+            }
+        }
+    } else if (is("compress_zip")) {
+        CompressZip(line);
+    } else if (is("url_enc")) {
+        fs::path output;
+        if (!PathArgument(line, 1, path)) return true;
+        if (line.words.size() > 2 && !line.words[2].empty()) {
+            if (!PathArgument(line, 2, output)) return true;
+        } else {
+            output = path;
+        }
+        EncodeLinks(path, output);
     } else if (is("x_input_filter")) {
         InputFilter(line, state);
     } else if (is("x_output_folder")) {
@@ -341,6 +403,7 @@ int RunScript(const fs::path& path, Settings& settings, TrackStore& store) {
     for (const ScriptLine& line : lines) {
         if (!ExecuteScriptLine(line, state, settings, store)) break;
     }
+    FinishIndex(state);
     ShowStatusText("Script Execution Completed");
     if (!state.monotonicReport.empty()) {
         ShowMessage(state.monotonicReport, "monotonic_check Error");

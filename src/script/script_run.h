@@ -73,6 +73,8 @@ struct ScriptState {
 
     // Lines the monotonic checks collected during the run.
     std::string monotonicReport;
+    // Scratch points of the file sort, kept from one group to the next.
+    std::vector<LogPoint> sortWorkspace;
     bool ended = false;
 };
 

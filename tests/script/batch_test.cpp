@@ -1,0 +1,270 @@
+#include "script/batch_convert.h"
+
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "readers/log_loader.h"
+#include "script/script_run.h"
+#include "test_support.h"
+
+namespace trakvio {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::ScopedTimeZone;
+using test::ScratchFolder;
+using test::WriteFile;
+
+using Names = std::vector<std::string>;
+
+std::string Sentence(const std::string& body) {
+    unsigned sum = 0;
+    for (char c : body) sum ^= static_cast<unsigned char>(c);
+    char tail[8];
+    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
+    return "$" + body + tail;
+}
+
+// An NMEA log of `fixes` one-second RMC/GGA fixes from hh:mm:00 UTC on
+// 2023-05-01, walking north from 35.5 N 139.5 E.
+std::string NmeaLog(int hour, int minute, int fixes) {
+    std::string log;
+    for (int i = 0; i < fixes; ++i) {
+        char time[16], position[64];
+        std::snprintf(time, sizeof time, "%02d%02d%02d", hour, minute + i / 60, i % 60);
+        std::snprintf(position, sizeof position, "3530.%04d,N,13930.0000,E", 100 + i * 10);
+        log += Sentence(std::string("GPRMC,") + time + ",A," + position + ",2.0,0.0,010523,,,A");
+        log += Sentence(std::string("GPGGA,") + time + "," + position + ",1,08,1.0,50.0,M,36.7,M,,");
+    }
+    return log;
+}
+
+std::string Gpx(const std::string& name, const std::string& date, int points) {
+    std::string gpx = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\"><trk><name>" + name + "</name><trkseg>\n";
+    for (int i = 0; i < points; ++i) {
+        char point[200];
+        std::snprintf(point, sizeof point,
+                      "<trkpt lat=\"35.%04d\" lon=\"139.%04d\"><ele>%d</ele><time>%sT09:%02d:%02dZ</time></trkpt>\n",
+                      1000 + i * 7, 2000 + i * 5, 40 + i, date.c_str(), i / 60, i % 60);
+        gpx += point;
+    }
+    return gpx + "</trkseg></trk></gpx>\n";
+}
+
+TEST(Batch, FilesFiltersAndOutputNames) {
+    ScopedTimeZone tz("Asia/Tokyo");
+    ScratchFolder folder;
+    for (const char* name : {"a.gpx", "B.gpx", "c.gpx", "c.txt", "20221231_x.nmea", "20230101_x.nmea", "2023_y.gpx"}) {
+        WriteFile(folder / name, "x");
+    }
+    fs::create_directory(folder / "d.gpx");  // a folder is never a log
+    ScriptState state;
+    fs::path where;
+    Names names;
+    ASSERT_EQ(CollectBatchFiles((folder / "*.gpx").string(), state, where, names), 0);
+    EXPECT_EQ(names, (Names{"2023_y.gpx", "B.gpx", "a.gpx", "c.gpx"}));
+    EXPECT_EQ(where, folder.path());
+    EXPECT_EQ(CollectBatchFiles((folder / "*.kml").string(), state, where, names), -1);
+
+    state.filterKind = FilterKind::kAfter;
+    state.filterText = u"2023";
+    ASSERT_EQ(CollectBatchFiles((folder / "*.nmea").string(), state, where, names), 0);
+    EXPECT_EQ(names, (Names{"20230101_x.nmea"}));
+    state.filterKind = FilterKind::kBefore;
+    ASSERT_EQ(CollectBatchFiles((folder / "2*").string(), state, where, names), 0);
+    EXPECT_EQ(names, (Names{"20221231_x.nmea", "20230101_x.nmea", "2023_y.gpx"}));
+    state.filterKind = FilterKind::kBetween;
+    state.filterText = u"202212";
+    state.filterTextEnd = u"202212";
+    ASSERT_EQ(CollectBatchFiles((folder / "*").string(), state, where, names), 0);
+    EXPECT_EQ(names, (Names{"20221231_x.nmea"}));
+    state.filterKind = FilterKind::kAfter;
+    state.filterPosition = 9;  // a name that ends early compares less
+    state.filterText = u"x.";
+    ASSERT_EQ(CollectBatchFiles((folder / "*").string(), state, where, names), 0);
+    EXPECT_EQ(names, (Names{"20221231_x.nmea", "20230101_x.nmea"}));
+    state.filterText = u"zzz";
+    EXPECT_EQ(CollectBatchFiles((folder / "*").string(), state, where, names), -1);
+
+    // Output names.
+    ScriptState naming;
+    size_t cursor = 0;
+    const std::vector<std::string> none;
+    const int64_t t = 1682911800;  // 2023-05-01 12:30:00 in Tokyo
+    EXPECT_EQ(BatchOutputName(naming, "walk.day.gpx", t, none, cursor), "walk.day");
+    naming.options = kOptionNamePrefix;
+    EXPECT_EQ(BatchOutputName(naming, "20230501_123000.nmea", t, none, cursor), "20230501_");
+    EXPECT_EQ(BatchOutputName(naming, "hike.gpx", t, none, cursor), "20230501_hike");
+    naming.namePrefixMode = kPrefixDateAndTime;
+    EXPECT_EQ(BatchOutputName(naming, "20230501_123000.nmea", t, none, cursor), "20230501_123000_");
+    naming.namePrefixMode = kPrefixDateList;
+    WriteFile(folder / "list.txt", "20230430_Earlier\r\n20230501_Fuji\n20230501_Mt.Fuji\n20230502_Last");
+    const std::vector<std::string> list = ReadDateList(folder / "list.txt");
+    EXPECT_EQ(list, (Names{"20230430_Earlier", "20230501_Fuji", "20230501_Mt.Fuji", "20230502_Last"}));
+    EXPECT_EQ(BatchOutputName(naming, "a.gpx", t, list, cursor), "20230501_Fuji");
+    EXPECT_EQ(BatchOutputName(naming, "b.gpx", t, list, cursor), "20230501_Mt");
+    EXPECT_EQ(BatchOutputName(naming, "c.gpx", t, list, cursor), "20230501_c");
+    EXPECT_EQ(BatchOutputName(naming, "d.gpx", t + 86400, list, cursor), "20230502_Last");
+}
+
+TEST(Batch, IndexOrderAndLinkEncoding) {
+    ScratchFolder folder;
+    ScriptState state;
+    const fs::path index = folder / "list.htm";
+    ASSERT_EQ(OpenIndex(state, index, true, true), 0);
+    const char* rows[] = {"<tr><th>2023/05/02</th><th><a href=\"p/20230502_b.htm\">b</a></th><td>1</td></tr>\n",
+                          "<tr><th>2023/05/01</th><th><a href=\"p/20230501_a.htm\">a</a></th><td>1</td></tr>\n",
+                          "<tr><th>2023/05/02</th><th><a href=\"p/2023 05 ハイク.htm\">ハイク</a></th><td>1</td></tr>\n"};
+    for (const char* row : rows) {
+        FILE* file = std::fopen(index.c_str(), "ab");
+        std::fputs(row, file);
+        std::fclose(file);
+    }
+    FinishIndex(state);
+    const std::string text = ReadFile(index);
+    EXPECT_EQ(text.find("<html>\n<head>\n<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\n"), 0u);
+    EXPECT_NE(text.find("<title>list - Map List</title>\n"), std::string::npos);
+    EXPECT_NE(text.find("td {font-size:80%;text-align:right;}"), std::string::npos);
+    // Newest first; rows of one date in reverse order of writing.
+    const size_t hike = text.find("2023%2005%20%E3%83%8F%E3%82%A4%E3%82%AF.htm\">ハイク</a>");
+    const size_t b = text.find("20230502_b.htm");
+    const size_t a = text.find("20230501_a.htm");
+    ASSERT_NE(hike, std::string::npos);
+    EXPECT_LT(hike, b);
+    EXPECT_LT(b, a);
+    EXPECT_EQ(text.substr(text.size() - 24), "\n</table></body></html>\n");
+
+    EXPECT_EQ(EncodeLinksInText("<a href=x\xffy\xe3\x81>t</a> <a href=\"\xc3\xa9 \xf0\x9f\x97\xbb\">"),
+              "<a href=x%FFy%E3%81>t</a> <a href=\"%C3%A9%20%F0%9F%97%BB\">");
+    WriteFile(folder / "in.htm", "<p><a href=\"a b.htm\">a b</a></p>");
+    EXPECT_EQ(EncodeLinks(folder / "in.htm", folder / "out.htm"), 0);
+    EXPECT_EQ(ReadFile(folder / "out.htm"), "<p><a href=\"a%20b.htm\">a b</a></p>");
+    EXPECT_EQ(EncodeLinks(folder / "missing.htm", folder / "out.htm"), 1);
+}
+
+std::vector<std::string> ZipNames(const fs::path& path) {
+    std::vector<std::string> names;
+    int error = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
+    if (archive == nullptr) return names;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) names.emplace_back(zip_get_name(archive, i, 0));
+    zip_close(archive);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct ScriptRunner {
+    ScratchFolder folder;
+    Settings settings;
+    TrackStore store;
+    fs::path previous = fs::current_path();
+    ScriptRunner() {
+        CreateTrackStore(store, 20000, 50);
+        settings.workFolder = folder / "work";
+        settings.userFolder = folder / "user";
+        fs::create_directories(settings.workFolder);
+    }
+    ~ScriptRunner() {
+        std::error_code ec;
+        fs::current_path(previous, ec);
+    }
+    int Run(const std::string& text) {
+        WriteFile(folder / "job.q9s", text);
+        return RunScript(folder / "job.q9s", settings, store);
+    }
+};
+
+TEST(Batch, ScriptConvertsFoldersIntoEveryFormat) {
+    ScopedTimeZone tz("UTC");
+    ScriptRunner run;
+    fs::create_directories(run.folder / "logs");
+    WriteFile(run.folder / "logs/walk.gpx", Gpx("Morning walk", "2023-05-03", 120));
+    WriteFile(run.folder / "logs/ride.gpx", Gpx("Ride", "2023-05-01", 90));
+    // Gaps of 10 and 40 minutes between the NMEA logs.
+    WriteFile(run.folder / "logs/n1.nmea", NmeaLog(1, 0, 60));
+    WriteFile(run.folder / "logs/n2.nmea", NmeaLog(1, 11, 60));
+    WriteFile(run.folder / "logs/n3.nmea", NmeaLog(1, 52, 60));
+    test::MessageCatcher catcher;
+    ASSERT_EQ(run.Run("x_output_format q9z, html-L, kml, svg_th, svg_dv\n"
+                      "x_output_folder q9z, out/q9z\n"
+                      "x_output_folder html-L, out/html\n"
+                      "x_output_folder kml, out/kml\n"
+                      "x_output_folder svg, out/svg\n"
+                      "x_output_index out/index.htm, de\n"
+                      "x_option save_name_prefix, merge_interval=30, monotonic_check\n"
+                      "in_x_out {\n"
+                      "  logs/*.gpx\n"
+                      "  logs/*.nmea\n"
+                      "}\n"
+                      "in_x_out logs/*.none\n"),
+              0);
+    const fs::path out = run.folder / "out";
+    for (const char* name : {"20230501_ride", "20230503_walk", "20230501_n1", "20230501_n3"}) {
+        SCOPED_TRACE(name);
+        const std::string base = name;
+        EXPECT_TRUE(fs::is_regular_file(out / "q9z" / (base + ".q9z")));
+        EXPECT_TRUE(fs::is_regular_file(out / "html" / (base + ".htm")));
+        EXPECT_TRUE(fs::is_regular_file(out / "kml" / (base + ".kml")));
+        EXPECT_GT(fs::file_size(out / "svg" / (base + "_th.svg")), 100u);
+        EXPECT_GT(fs::file_size(out / "svg" / (base + "_dv.svg")), 100u);
+    }
+    EXPECT_FALSE(fs::exists(out / "q9z/20230501_n2.q9z"));  // merged into n1
+    EXPECT_EQ(ZipNames(out / "q9z/20230501_n1.q9z"), (Names{"20230501_n1.q9t", "n1.nmea", "n2.nmea"}));
+    EXPECT_TRUE(fs::is_regular_file(out / "svg/.nomedia"));
+
+    const std::string index = ReadFile(out / "index.htm");
+    // One row per group, newest first; links as the folders were written.
+    const size_t walk = index.find("<tr><th>2023/05/03</th><th><a href=\"out/html/20230503_walk.htm\">walk</a></th>"
+                                   "<th><a href=\"out/svg/20230503_walk_th.svg\">t-h</a></th>"
+                                   "<th><a href=\"out/svg/20230503_walk_dv.svg\">d-v</a></th><td>");
+    ASSERT_NE(walk, std::string::npos) << index;
+    const size_t n3 = index.find("20230501_n3.htm\">n3</a>");
+    const size_t n1 = index.find("20230501_n1.htm\">n1</a>");
+    const size_t ride = index.find("20230501_ride.htm\">ride</a>");
+    EXPECT_LT(walk, n3);
+    EXPECT_LT(n3, n1);  // same date: reverse order of writing
+    EXPECT_LT(n1, ride);
+    EXPECT_NE(index.find("<td>1</td><td>120</td><td>120</td><td></td></tr>"), std::string::npos);
+    EXPECT_EQ(run.settings.q9ArchiveFile, fs::path("out/q9z/20230501_n3.q9z"));
+    EXPECT_TRUE(catcher.messages().empty());  // no monotonic errors
+
+    // The archives open again with their tracks.
+    TrackStore reopened;
+    CreateTrackStore(reopened, 1000, 10);
+    ASSERT_EQ(LoadLogFile(reopened, run.settings, out / "q9z/20230501_n1.q9z"), 0);
+    EXPECT_EQ(reopened.pointCount, 120);
+    EXPECT_EQ(reopened.fileCount, 2);
+}
+
+TEST(Batch, KmlOnlyWritesNoRowsAndZipsFolders) {
+    ScriptRunner run;
+    fs::create_directories(run.folder / "logs/sub");
+    WriteFile(run.folder / "logs/one.gpx", Gpx("One", "2023-06-01", 10));
+    WriteFile(run.folder / "logs/sub/two.gpx", Gpx("Two", "2023-06-02", 10));
+    WriteFile(run.folder / "logs/notes.txt", "x");
+    ASSERT_EQ(run.Run("x_output_format html-L\n"
+                      "x_output_index index.htm\n"
+                      "x_output_format kmz\n"
+                      "x_output_folder kmz, kmz\n"
+                      "in_x_out logs/*.gpx\n"
+                      "x_close_index\n"
+                      "compress_zip plain.zip, logs, *.gpx;*.txt\n"
+                      "compress_zip deep.zip, logs, *.gpx, r, u\n"
+                      "compress_zip deep.zip, logs, *.txt, a\n"),
+              0);
+    EXPECT_TRUE(fs::is_regular_file(run.folder / "kmz/one.kmz"));
+    const std::string index = ReadFile(run.folder / "index.htm");
+    EXPECT_EQ(index.find("<tr>"), std::string::npos);
+    EXPECT_NE(index.find("</table></body></html>\n"), std::string::npos);
+    EXPECT_EQ(ZipNames(run.folder / "plain.zip"), (Names{"notes.txt", "one.gpx"}));
+    EXPECT_EQ(ZipNames(run.folder / "deep.zip"),
+              (Names{"logs/", "logs/one.gpx", "logs/sub/", "logs/sub/two.gpx", "notes.txt"}));
+}
+
+}  // namespace
+}  // namespace trakvio
