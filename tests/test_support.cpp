@@ -131,4 +131,20 @@ std::string ExecuteSql(const std::filesystem::path& database, const std::string&
     return message;
 }
 
+std::string ShellQuote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::string ChromiumPath() {
+    if (const char* program = std::getenv("TRAKVIO_CHROMIUM"); program && *program) {
+        return std::filesystem::exists(program) ? program : "";
+    }
+    std::string found;
+    if (RunCommand("command -v chromium", &found) != 0) return "";
+    while (!found.empty() && (found.back() == '\n' || found.back() == '\r')) found.pop_back();
+    return found;
+}
+
 }  // namespace trakvio::test

@@ -74,6 +74,13 @@ private:
 // with what it wrote to stdout (and err with stderr when given).
 int RunCommand(const std::string& command, std::string* out, std::string* err = nullptr);
 
+// text as one word of a POSIX shell command line (single-quoted).
+std::string ShellQuote(const std::string& text);
+
+// The headless Chromium to run: TRAKVIO_CHROMIUM, else "chromium" on the
+// PATH; empty when there is none.
+std::string ChromiumPath();
+
 // Runs SQL statements on a database file (created when missing) through the
 // system's SQLite library. Returns an empty string when done, else SQLite's
 // error message.

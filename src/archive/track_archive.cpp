@@ -16,21 +16,13 @@
 #include "readers/itm_reader.h"
 #include "readers/log_loader.h"
 #include "readers/mtk_reader.h"
+#include "readers/text_scan.h"
 
 namespace trakvio {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
 
 // The text after the last '.' of a name ("" when there is none).
 std::string_view Extension(std::string_view name) {

@@ -5,6 +5,7 @@
 
 #include "platform/utf.h"
 #include "readers/sqlite_query.h"
+#include "readers/text_scan.h"
 
 namespace trakvio {
 namespace {
@@ -12,17 +13,6 @@ namespace {
 // Waypoint ids index a table of point indices; a database claiming more ids
 // than this is not a logger's.
 constexpr int64_t kMaxWaypointId = 1 << 26;
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
 
 uint64_t FileTime(const SqliteQuery& query, int high, int low) {
     return (static_cast<uint64_t>(query.Int64(high)) << 32) | (static_cast<uint64_t>(query.Int64(low)) & 0xFFFFFFFFu);

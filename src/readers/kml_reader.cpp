@@ -90,17 +90,6 @@ std::string_view Trimmed(const char* from, const char* to) {
     return std::string_view(from, static_cast<size_t>(to - from));
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 // The value of the id attribute in the tag [tag, tagEnd): the text between
 // its quotes, or up to a blank when it has none. Empty when there is no id.
 std::string_view IdAttribute(const char* tag, const char* tagEnd) {

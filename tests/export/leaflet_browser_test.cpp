@@ -26,25 +26,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 fs::path LeafletDist() {
     if (const char* folder = std::getenv("TRAKVIO_LEAFLET_DIR"); folder && *folder) return folder;
     return fs::path(TRAKVIO_CLI_PATH).parent_path() / "npm" / "node_modules" / "leaflet" / "dist";
-}
-
-std::string Chromium() {
-    if (const char* program = std::getenv("TRAKVIO_CHROMIUM"); program && *program) {
-        return fs::exists(program) ? program : "";
-    }
-    std::string found;
-    if (test::RunCommand("command -v chromium", &found) != 0) return "";
-    while (!found.empty() && (found.back() == '\n' || found.back() == '\r')) found.pop_back();
-    return found;
 }
 
 // Text as the DOM serialiser writes it back: & < > (and no-break spaces).
@@ -128,7 +112,7 @@ TEST(LeafletBrowser, DrawsTracksShowsTextsAndRunsNoInjectedScript) {
         << "Leaflet is not at " << dist << "; install it with scripts/fetch-leaflet.sh "
         << fs::path(TRAKVIO_CLI_PATH).parent_path() / "npm"
         << " (npm install leaflet@1.9.4), or point TRAKVIO_LEAFLET_DIR at its dist folder";
-    const std::string chromium = Chromium();
+    const std::string chromium = test::ChromiumPath();
     ASSERT_FALSE(chromium.empty()) << "headless Chromium is needed: apt-get install chromium "
                                       "(or set TRAKVIO_CHROMIUM to the browser)";
 
@@ -165,12 +149,12 @@ TEST(LeafletBrowser, DrawsTracksShowsTextsAndRunsNoInjectedScript) {
     test::WriteFile(page, test::ReadFile(page) + std::string(kProbe));
 
     std::string dom, err;
-    const int status = test::RunCommand("timeout 120 " + Quote(chromium) +
+    const int status = test::RunCommand("timeout 120 " + test::ShellQuote(chromium) +
                                             " --headless --disable-gpu --no-sandbox --no-first-run"
                                             " --user-data-dir=" +
-                                            Quote((scratch / "profile").string()) +
+                                            test::ShellQuote((scratch / "profile").string()) +
                                             " --window-size=1024,768 --virtual-time-budget=5000 --dump-dom " +
-                                            Quote("file://" + page.string()),
+                                            test::ShellQuote("file://" + page.string()),
                                         &dom, &err);
     ASSERT_EQ(status, 0) << err;
     ASSERT_EQ(ElementTexts(dom, "<pre class=\"probe-done\"", "</pre>").size(), 1u)

@@ -15,12 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 std::vector<std::string> Hrefs(const std::string& dom) {
     std::vector<std::string> links;
     for (size_t pos = dom.find("<a href=\""); pos != std::string::npos; pos = dom.find("<a href=\"", pos + 1)) {
@@ -36,8 +30,8 @@ TEST(Demo, ConvertsTheExamplesIntoAnIndexWhoseLinksResolve) {
     fs::copy(test::SourceDir() / "data/examples", demo, fs::copy_options::recursive);
     std::string out, err;
     ASSERT_EQ(test::RunCommand(std::string(TRAKVIO_CLI_PATH) + " run --ini " +
-                                   Quote((test::SourceDir() / "data/_Trakvio.ini").string()) + " " +
-                                   Quote((demo / "demo.q9s").string()),
+                                   test::ShellQuote((test::SourceDir() / "data/_Trakvio.ini").string()) + " " +
+                                   test::ShellQuote((demo / "demo.q9s").string()),
                                &out, &err),
               0)
         << err;
@@ -51,19 +45,14 @@ TEST(Demo, ConvertsTheExamplesIntoAnIndexWhoseLinksResolve) {
     EXPECT_FALSE(fs::exists(demo / "archives/20230415_tamagawa_ride_2.q9z"));
     EXPECT_EQ(test::ReadFile(demo / "done.txt"), "Demo converted: open index.htm\r\n");
 
-    std::string chromium;
-    if (const char* program = std::getenv("TRAKVIO_CHROMIUM"); program && *program) {
-        chromium = program;
-    } else if (test::RunCommand("command -v chromium", &chromium) == 0) {
-        while (!chromium.empty() && (chromium.back() == '\n' || chromium.back() == '\r')) chromium.pop_back();
-    }
+    const std::string chromium = test::ChromiumPath();
     ASSERT_FALSE(chromium.empty()) << "headless Chromium is needed: apt-get install chromium "
                                       "(scripts/install-deps.sh does), or set TRAKVIO_CHROMIUM";
     std::string dom;
-    ASSERT_EQ(test::RunCommand("timeout 120 " + Quote(chromium) +
+    ASSERT_EQ(test::RunCommand("timeout 120 " + test::ShellQuote(chromium) +
                                    " --headless --disable-gpu --no-sandbox --no-first-run --user-data-dir=" +
-                                   Quote((scratch / "profile").string()) + " --dump-dom " +
-                                   Quote("file://" + (demo / "index.htm").string()),
+                                   test::ShellQuote((scratch / "profile").string()) + " --dump-dom " +
+                                   test::ShellQuote("file://" + (demo / "index.htm").string()),
                                &dom, &err),
               0)
         << err;

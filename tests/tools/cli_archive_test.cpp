@@ -15,12 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -39,9 +33,9 @@ TEST(CliArchive, InfoAndPointsShowASavedSet) {
     fs::create_directory(scratch / "data");
     test::WriteFile(scratch / "test.ini", "maxlogpoints=1000\n");
 
-    const std::string run = "cd " + Quote(scratch.path().string()) +
-                            " && env XDG_DATA_HOME=" + Quote((scratch / "data").string()) + " TZ=UTC " +
-                            Quote(TRAKVIO_CLI_PATH) + " ";
+    const std::string run = "cd " + test::ShellQuote(scratch.path().string()) +
+                            " && env XDG_DATA_HOME=" + test::ShellQuote((scratch / "data").string()) + " TZ=UTC " +
+                            test::ShellQuote(TRAKVIO_CLI_PATH) + " ";
     std::string out, err;
     ASSERT_EQ(test::RunCommand(run + "info --json --ini test.ini set.q9z", &out, &err), 0) << err;
     EXPECT_EQ(err, "");

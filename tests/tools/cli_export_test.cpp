@@ -14,12 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 size_t CountOf(std::string_view haystack, std::string_view needle) {
     size_t count = 0;
     for (size_t at = haystack.find(needle); at != std::string_view::npos; at = haystack.find(needle, at + 1)) ++count;
@@ -58,9 +52,9 @@ class CliExport : public ::testing::Test {
         test::WriteFile(scratch_ / "work" / "tracks.gpx", kGpx);
     }
     int Run(const std::string& args, std::string* out, std::string* err) {
-        const std::string env = "env XDG_DATA_HOME=" + Quote((scratch_ / "data").string()) + " TZ=UTC ";
-        const std::string cd = "cd " + Quote((scratch_ / "work").string()) + " && ";
-        return test::RunCommand(cd + env + Quote(TRAKVIO_CLI_PATH) + " export " + args, out, err);
+        const std::string env = "env XDG_DATA_HOME=" + test::ShellQuote((scratch_ / "data").string()) + " TZ=UTC ";
+        const std::string cd = "cd " + test::ShellQuote((scratch_ / "work").string()) + " && ";
+        return test::RunCommand(cd + env + test::ShellQuote(TRAKVIO_CLI_PATH) + " export " + args, out, err);
     }
     fs::path Work(std::string_view name) const { return scratch_ / "work" / std::string(name); }
 
@@ -134,7 +128,7 @@ TEST_F(CliExport, WritesEveryOutputAskedFor) {
                     "139.500000,35.520000,42.2\r\n</coordinates>"));
     EXPECT_TRUE(Has(kml, "<name><![CDATA[</script><script>alert(1)</script>]]></name>"));
     std::string unzipped;
-    ASSERT_EQ(test::RunCommand("unzip -p " + Quote(Work("out/t.KMZ").string()) + " t.kml", &unzipped), 0);
+    ASSERT_EQ(test::RunCommand("unzip -p " + test::ShellQuote(Work("out/t.KMZ").string()) + " t.kml", &unzipped), 0);
     EXPECT_EQ(unzipped, kml);
     // Nothing landed in the folder the configuration moved to.
     EXPECT_TRUE(fs::is_empty(scratch_ / "elsewhere"));
@@ -175,7 +169,7 @@ TEST_F(CliExport, SavesTheArchive) {
     std::string out, err;
     ASSERT_EQ(Run("--ini test.ini --q9z out/set.q9z tracks.gpx", &out, &err), 0) << err;
     std::string listing;
-    ASSERT_EQ(test::RunCommand("unzip -Z1 " + Quote(Work("out/set.q9z").string()), &listing), 0);
+    ASSERT_EQ(test::RunCommand("unzip -Z1 " + test::ShellQuote(Work("out/set.q9z").string()), &listing), 0);
     EXPECT_TRUE(Has(listing, "tracks.gpx\n")) << listing;
     EXPECT_TRUE(Has(listing, "set.q9t\n")) << listing;
     // An archive that cannot be written is reported.

@@ -14,12 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 // Two tracks of a walk, one point a minute, the second an hour after the first.
 std::string WalkGpx(int points) {
     std::string gpx = "<gpx version=\"1.1\" creator=\"test\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n";
@@ -47,9 +41,9 @@ class CliGraph : public ::testing::Test {
         test::WriteFile(scratch_ / "walk.gpx", WalkGpx(120));
     }
     int Run(const std::string& args, std::string* err = nullptr) {
-        const std::string env = "env XDG_DATA_HOME=" + Quote((scratch_ / "data").string()) + " TZ=UTC ";
+        const std::string env = "env XDG_DATA_HOME=" + test::ShellQuote((scratch_ / "data").string()) + " TZ=UTC ";
         return test::RunCommand(
-            "cd " + Quote(scratch_.path().string()) + " && " + env + Quote(TRAKVIO_CLI_PATH) + " graph " + args,
+            "cd " + test::ShellQuote(scratch_.path().string()) + " && " + env + test::ShellQuote(TRAKVIO_CLI_PATH) + " graph " + args,
             nullptr, err);
     }
     // Parses and renders an SVG document; fails the test when a reader refuses it.
@@ -57,10 +51,10 @@ class CliGraph : public ::testing::Test {
         std::string err;
         std::string tools;
         if (test::RunCommand("command -v xmllint", &tools) == 0) {
-            EXPECT_EQ(test::RunCommand("xmllint --noout " + Quote(svg.string()), nullptr, &err), 0) << svg << err;
+            EXPECT_EQ(test::RunCommand("xmllint --noout " + test::ShellQuote(svg.string()), nullptr, &err), 0) << svg << err;
         }
         const fs::path png = svg.string() + ".png";
-        ASSERT_EQ(test::RunCommand("rsvg-convert " + Quote(svg.string()) + " -o " + Quote(png.string()), nullptr, &err),
+        ASSERT_EQ(test::RunCommand("rsvg-convert " + test::ShellQuote(svg.string()) + " -o " + test::ShellQuote(png.string()), nullptr, &err),
                   0)
             << svg << ": " << err;
         EXPECT_EQ(test::ReadFile(png).substr(1, 3), "PNG");
@@ -110,7 +104,7 @@ TEST_F(CliGraph, EveryItemPairOfRealLogsRenders) {
             for (const char* y : ys) {
                 const std::string out = "s" + std::to_string(n++) + ".svg";
                 std::string err;
-                ASSERT_EQ(Run(std::string("--x ") + x + " --y " + y + " --dpi 150 " + out + " " + Quote(path), &err), 0)
+                ASSERT_EQ(Run(std::string("--x ") + x + " --y " + y + " --dpi 150 " + out + " " + test::ShellQuote(path), &err), 0)
                     << log << " " << x << " " << y << ": " << err;
                 ExpectRenders(scratch_ / out);
             }
