@@ -5,6 +5,7 @@
 
 #include "script/script_run.h"
 #include "script/script_text.h"
+#include "platform/status_text.h"
 #include "test_support.h"
 
 namespace trakvio {
@@ -200,6 +201,56 @@ TEST(ScriptRun, FilesFoldersAndTheEnd) {
     ASSERT_EQ(run.Script("text_file mode.txt, r+, x\n"), 0);
     EXPECT_FALSE(fs::exists(run.folder / "mode.txt"));
     EXPECT_EQ(RunScript(run.folder / "missing.q9s", run.settings, run.store), -1);
+}
+
+// Collects the status texts of a run.
+struct StatusCatcher {
+    std::vector<std::string> texts;
+    StatusCatcher() { SetStatusTextHandler(&Handle, this); }
+    ~StatusCatcher() { SetStatusTextHandler(nullptr, nullptr); }
+    static void Handle(void* context, std::string_view text) {
+        static_cast<StatusCatcher*>(context)->texts.emplace_back(text);
+    }
+    bool Saw(std::string_view fragment) const {
+        for (const std::string& text : texts) {
+            if (text.find(fragment) != std::string::npos) return true;
+        }
+        return false;
+    }
+};
+
+// A malformed script runs what it can and says what it skipped.
+TEST(ScriptRun, MalformedScriptsSayWhatTheySkip) {
+    ScriptRunner run;
+    StatusCatcher status;
+    ASSERT_EQ(run.Script("x_output_folder svg\n"
+                         "cd\n"
+                         "md " + std::string(300, 'd') + "\n"
+                         "in_x_out\n"
+                         "set gpx_read_rte\n"
+                         "grp_client_size 0, 10\n"
+                         "x_output_format html-L\n"
+                         "x_output_index missing/folder/index.htm\n"
+                         "text_file \"ok.txt, w, unclosed\n"
+                         "text_file fine.txt, w, still runs\n"
+                         "text_file open.txt, w, {\n"
+                         "inside the block\n"),
+              0);
+    EXPECT_TRUE(status.Saw("script line 1: x_output_folder needs a format and a folder"));
+    EXPECT_TRUE(status.Saw("script line 2: cd needs a path"));
+    EXPECT_TRUE(status.Saw("script line 3: the path is longer than 259 units"));
+    EXPECT_TRUE(status.Saw("script line 4: in_x_out needs a file pattern"));
+    EXPECT_TRUE(status.Saw("script line 5: set needs a name and a value"));
+    EXPECT_TRUE(status.Saw("script line 6: the graph size must be positive"));
+    EXPECT_TRUE(status.Saw("x_output_index Error"));
+    EXPECT_TRUE(status.Saw("script line 9: a double quote is not closed"));
+    EXPECT_TRUE(status.Saw("script line 11: the block is not closed"));
+    std::error_code ec;
+    EXPECT_FALSE(fs::exists(run.folder / std::string(300, 'd'), ec));
+    EXPECT_EQ(run.settings.graph.clientWidth, 500);
+    EXPECT_EQ(ReadFile(run.folder / "fine.txt"), "still runs\r\n");
+    EXPECT_EQ(ReadFile(run.folder / "open.txt"), "inside the block\r\n");
+    EXPECT_EQ(status.texts.back(), "Script Execution Completed");
 }
 
 TEST(ScriptRun, CommandLineRunsScripts) {
