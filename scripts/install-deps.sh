@@ -19,6 +19,8 @@ packages=(
     # Independent readers used by the tests: an SVG renderer, a headless
     # browser for the web map pages.
     librsvg2-bin chromium unzip
+    # An EMF reader: LibreOffice converts the EMF graphs to pictures.
+    libreoffice-draw-nogui
 )
 # npm fetches Leaflet for the page tests; Node.js builds may already carry it.
 if ! command -v npm >/dev/null 2>&1; then
