@@ -9,7 +9,7 @@ packages=(
     # Fuzz targets: clang with the libFuzzer and sanitizer runtimes.
     clang libclang-rt-dev
     # Time zones used by the tests; GPSBabel as an independent GPX reader.
-    tzdata gpsbabel
+    tzdata gpsbabel gdal-bin
     # Libraries: zip archives and KMZ, SQLite logger databases (bound at run
     # time), EMF graph files, text metrics and the fonts they measure.
     pkg-config zlib1g-dev libzip-dev libsqlite3-dev libsqlite3-0 libemf-dev

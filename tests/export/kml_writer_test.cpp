@@ -28,8 +28,6 @@ std::string KmlText(const TrackStore& store, std::u16string_view title) {
     return out.text();
 }
 
-std::string Quote(const std::string& text) { return "'" + text + "'"; }
-
 TEST(KmlWriter, SmallStoreByteForByte) {
     test::ScopedTimeZone utc("UTC");
     TrackStore store;
@@ -135,6 +133,36 @@ TEST(KmlWriter, ReadsBackThroughOurReader) {
     }
 }
 
+// GDAL's KML reader takes every placemark, the one without enabled points
+// included, with the coordinates we wrote.
+TEST(KmlWriter, AcceptedByGdal) {
+    test::ScopedTimeZone utc("UTC");
+    std::string version;
+    if (test::RunCommand("ogrinfo --version", &version) != 0) {
+        FAIL() << "ogrinfo is needed for this test (apt-get install gdal-bin)";
+    }
+    TrackStore store;
+    test::FillStore(store, test::SmallTracks());
+    test::ScratchFolder scratch;
+    ASSERT_EQ(WriteKml(scratch / "small.kml", u"GDAL", store), kExportDone);
+    std::string listing, err;
+    ASSERT_EQ(test::RunCommand("ogrinfo -ro -al " + test::ShellQuote((scratch / "small.kml").string()), &listing, &err),
+              0)
+        << err;
+    size_t features = 0;
+    for (size_t pos = listing.find("OGRFeature("); pos != std::string::npos; pos = listing.find("OGRFeature(", pos + 1)) {
+        ++features;
+    }
+    EXPECT_EQ(features, 3u) << listing;
+    EXPECT_NE(listing.find("Name (String) = 20240501_walk"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("Name (String) = Night ride"), std::string::npos) << listing;
+    // The walk's line, longitude first, with the altitude above the geoid to
+    // a tenth of a metre; the deleted track's line is empty.
+    EXPECT_NE(listing.find("LINESTRING EMPTY"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("LINESTRING Z (139 35 40.3,139.001 35.001 41,139.0005 35.002 12.2)"), std::string::npos)
+        << listing;
+}
+
 TEST(KmlWriter, AcceptedByGpsBabel) {
     test::ScopedTimeZone utc("UTC");
     std::string version;
@@ -150,7 +178,7 @@ TEST(KmlWriter, AcceptedByGpsBabel) {
     test::ScratchFolder scratch;
     ASSERT_EQ(WriteKml(scratch / "small.kml", u"GPSBabel", store), kExportDone);
     std::string csv, err;
-    ASSERT_EQ(test::RunCommand("gpsbabel -t -i kml -f " + Quote((scratch / "small.kml").string()) + " -o unicsv -F -",
+    ASSERT_EQ(test::RunCommand("gpsbabel -t -i kml -f " + test::ShellQuote((scratch / "small.kml").string()) + " -o unicsv -F -",
                                &csv, &err),
               0)
         << err;
@@ -226,7 +254,7 @@ TEST(KmlWriter, KmzHoldsOneEntryBuiltInMemory) {
     ASSERT_EQ(WriteKml(scratch / "地図.kmz", u"packed", store), kExportDone);
     ASSERT_EQ(WriteKml(scratch / "地図.kmz", u"packed", store), kExportDone);
     std::string unzipped;
-    ASSERT_EQ(test::RunCommand("unzip -p " + Quote((scratch / "地図.kmz").string()) + " 地図.kml", &unzipped), 0);
+    ASSERT_EQ(test::RunCommand("unzip -p " + test::ShellQuote((scratch / "地図.kmz").string()) + " 地図.kml", &unzipped), 0);
     EXPECT_EQ(unzipped, kml);
     entries = ZipEntries(scratch / "地図.kmz");
     ASSERT_EQ(entries.size(), 1u);
