@@ -89,8 +89,12 @@ ValueRange ComputeValueRange(const TrackStore& store, int yItem, int32_t f, int3
     return r;
 }
 
+// A tick label; an empty one (a time beyond the years a date can show) is
+// left out.
 void Text(const GraphBackend& backend, int32_t x, int32_t y, const char* text) {
-    backend.tickText(backend.context, x, y, text, static_cast<int32_t>(std::strlen(text)));
+    const size_t length = std::strlen(text);
+    if (length == 0) return;
+    backend.tickText(backend.context, x, y, text, static_cast<int32_t>(length));
 }
 
 void Title(const GraphBackend& backend, int32_t x, int32_t y, const std::string& utf8) {
