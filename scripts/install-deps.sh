@@ -16,9 +16,9 @@ packages=(
     libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-noto-cjk
     # Benchmark input generators.
     python3
-    # Independent readers used by the tests: an SVG renderer, a headless
+    # Independent readers used by the tests: an SVG renderer, an XML checker, a headless
     # browser for the web map pages.
-    librsvg2-bin chromium unzip
+    librsvg2-bin libxml2-utils chromium unzip
     # An EMF reader: LibreOffice converts the EMF graphs to pictures.
     libreoffice-draw-nogui
 )
