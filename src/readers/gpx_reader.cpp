@@ -182,9 +182,7 @@ bool CloseGpxTrack(GpxScan& s) {
     int32_t first = PointsInClosedTracks(store);
     int32_t next = s.nameNext;
     if (next < 0 && store.trackCount < store.maxtracks) {
-        char startText[20] = {};
-        if (store.pointCount > first) FormatLocalTime(store.points[first].time, startText);
-        next = WriteTrackName(store, s.namePosition, DefaultTrackName(startText, store.trackCount));
+        next = WriteOpenTrackDefaultName(store, s.namePosition);
     }
     if (next < 0 || !CloseTrack(store)) {
         store.pointCount = first;

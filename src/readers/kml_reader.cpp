@@ -184,9 +184,7 @@ bool CloseKmlTrack(KmlScan& s) {
             size_t n = Utf8ToUtf16(s.nameUtf8, s.nameUtf16.data(), static_cast<size_t>(TrackNameRoom(s.namePosition)));
             next = WriteTrackName(store, s.namePosition, std::u16string_view(s.nameUtf16.data(), n));
         } else {
-            char startText[20] = {};
-            if (store.pointCount > first) FormatLocalTime(store.points[first].time, startText);
-            next = WriteTrackName(store, s.namePosition, DefaultTrackName(startText, store.trackCount));
+            next = WriteOpenTrackDefaultName(store, s.namePosition);
         }
     }
     if (next < 0 || !CloseTrack(store)) {

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <new>
 
+#include "platform/local_time.h"
+
 namespace trakvio {
 
 int CreateTrackStore(TrackStore& store, int32_t maxlogpoints, int32_t maxtracks) {
@@ -147,6 +149,13 @@ int RenameTrack(TrackStore& store, int t, std::u16string_view name) {
     }
     CopyName(name, n, names.data() + pos);
     return 0;
+}
+
+int32_t WriteOpenTrackDefaultName(TrackStore& store, int32_t pos) {
+    const int32_t first = PointsInClosedTracks(store);
+    char startText[20] = {};
+    if (store.pointCount > first) FormatLocalTime(store.points[first].time, startText);
+    return WriteTrackName(store, pos, DefaultTrackName(startText, store.trackCount));
 }
 
 std::u16string DefaultTrackName(const char (&startText)[20], int t) {

@@ -168,6 +168,11 @@ int RenameTrack(TrackStore& store, int t, std::u16string_view name);
 // "YYYYMMDD_HHMM_trcNNN" with NNN = t + 1; "trcNNN" when the text is empty.
 std::u16string DefaultTrackName(const char (&startText)[20], int t);
 
+// Writes at pos the default name of the track being read (the points behind
+// the last closed track), from the local time of its first point. Returns as
+// WriteTrackName.
+int32_t WriteOpenTrackDefaultName(TrackStore& store, int32_t pos);
+
 // Adds a file to the loaded-file list with its kind entry.
 void EnterLoadedFile(TrackStore& store, const std::filesystem::path& path, uint16_t kind);
 
