@@ -1,19 +1,48 @@
 // Feeds arbitrary bytes to the KML reader over a small store that already
 // holds a track, then runs the statistics over the result. The store must
 // stay consistent: every point in a closed track, one name per track before
-// the end marker, and the earlier track untouched, colour included.
+// the end marker, and the earlier track untouched, colour included. The
+// bytes are also read as one coordinate list in every way the tuple reading
+// offers (threads, the usual shapes read from byte masks, a small capacity),
+// and each must give exactly the points of the general reading.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "compute/statistics.h"
 #include "fuzz_support.h"
 #include "readers/kml_reader.h"
+#include "readers/kml_tuples.h"
 
 using namespace trakvio;
 
 using fuzz::Check;
+
+namespace {
+
+void CheckTupleReadings(const char* text, size_t size) {
+    static std::vector<LogPoint> expected(64), actual(64);
+    for (int64_t room : {int64_t{3}, int64_t{64}}) {
+        TupleRunResult reference =
+            ReadTupleRun(text, text + size, expected.data(), room, 100, 5, {1, size_t{1} << 40, false});
+        const TupleRunOptions others[] = {{1, size_t{1} << 40, true}, {2, 1, true}};
+        for (const TupleRunOptions& options : others) {
+            TupleRunResult result = ReadTupleRun(text, text + size, actual.data(), room, 100, 5, options);
+            Check(result.points == reference.points && result.full == reference.full);
+            for (int64_t i = 0; i < result.points; ++i) {
+                const LogPoint& a = actual[static_cast<size_t>(i)];
+                const LogPoint& b = expected[static_cast<size_t>(i)];
+                Check(std::memcmp(&a.latitude, &b.latitude, sizeof a.latitude) == 0 &&
+                      std::memcmp(&a.longitude, &b.longitude, sizeof a.longitude) == 0 &&
+                      std::memcmp(&a.altitude, &b.altitude, sizeof a.altitude) == 0 && a.time == b.time);
+            }
+        }
+    }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TrackStore& store = fuzz::SmallStore(64, 6);
@@ -36,5 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     RecomputeStatistics(store, 0);
     FitZoom(store);
+
+    CheckTupleReadings(text.data(), size);
     return 0;
 }

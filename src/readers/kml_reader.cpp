@@ -1,5 +1,6 @@
 #include "readers/kml_reader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@
 #include "compute/default_colors.h"
 #include "platform/local_time.h"
 #include "platform/utf.h"
+#include "readers/kml_tuples.h"
 #include "readers/text_scan.h"
 
 namespace trakvio {
@@ -204,56 +206,18 @@ bool CloseKmlTrack(KmlScan& s) {
     return true;
 }
 
-// A number of a tuple: plain decimals, the usual case, without a call;
-// anything else through ParseNumber. next is set behind the number (at p
-// when there is none).
-template <typename T>
-inline T TupleNumber(const char* p, const char* end, const char** next) {
-    const char* q = p;
-    bool negative = false;
-    if (q < end && (*q == '-' || *q == '+')) {
-        negative = *q == '-';
-        ++q;
-    }
-    T value;
-    if (q < end && IsDigit(*q) && detail::ParsePlainDecimal(q, end, value)) {
-        *next = q;
-        return negative ? -value : value;
-    }
-    return ParseNumber<T>(p, end, next);
-}
-
-// Tuples "longitude,latitude[,altitude]" separated by blanks in [p, limit).
-// A tuple without a readable latitude is skipped, and so is anything after
-// a tuple's numbers up to the next blank. False when the store is full.
+// The tuples in [p, limit), appended with invented times. False when the
+// store is full.
 bool ReadTuples(KmlScan& s, const char* p, const char* limit) {
-    while (p < limit) {
-        if (IsBlank(*p)) {
-            ++p;
-            // Indentation before each tuple: eight blanks at a time.
-            uint64_t word;
-            while (limit - p >= 8 && (std::memcpy(&word, p, 8), word == 0x2020202020202020u)) p += 8;
-            continue;
-        }
-        const char* next;
-        double longitude = TupleNumber<double>(p, limit, &next);
-        bool complete = false;
-        double latitude = 0;
-        float altitude = 0;
-        if (next != p && next < limit && *next == ',') {
-            const char* q = next + 1;
-            latitude = TupleNumber<double>(q, limit, &next);
-            complete = next != q;
-            if (complete && next < limit && *next == ',') {
-                q = next + 1;
-                altitude = TupleNumber<float>(q, limit, &next);
-            }
-        }
-        p = next;
-        while (p < limit && !IsBlank(*p)) ++p;
-        if (complete && !StorePoint(s, latitude, longitude, altitude, s.time)) return false;
-    }
-    return true;
+    TrackStore& store = s.store;
+    int64_t slots = std::min<int64_t>(store.maxlogpoints, static_cast<int64_t>(store.points.size()));
+    TupleRunResult run = ReadTupleRun(p, limit, store.points.data() + store.pointCount, slots - store.pointCount,
+                                      s.time, s.step);
+    store.pointCount += static_cast<int32_t>(run.points);
+    s.time = static_cast<int64_t>(static_cast<uint64_t>(s.time) +
+                                  static_cast<uint64_t>(run.points) * static_cast<uint64_t>(int64_t{s.step}));
+    if (run.full) s.cut = true;
+    return !run.full;
 }
 
 // The text of a coordinates element from text on, comments included; resume

@@ -66,14 +66,20 @@ class AngleBracketIndex {
   private:
     const char* Next(const char* p, int which) {
         size_t offset = static_cast<size_t>(p - data_);
-        while (offset < size_) {
-            size_t block = offset & ~size_t{63};
-            if (block != block_) Load(block);
-            uint64_t bits = masks_[which] >> (offset - block);
-            if (bits) return data_ + offset + __builtin_ctzll(bits);
-            offset = block + 64;
-        }
-        return nullptr;
+        if (offset >= size_) return nullptr;
+        size_t block = offset & ~size_t{63};
+        if (block != block_) Load(block);
+        uint64_t bits = masks_[which] >> (offset - block);
+        if (bits) return data_ + offset + __builtin_ctzll(bits);
+        // Not in this block: the library's search covers long stretches
+        // without markup (coordinate lists) faster than the bitmaps.
+        offset = block + 64;
+        if (offset >= size_) return nullptr;
+        const void* found = __builtin_memchr(data_ + offset, which == 0 ? '<' : '>', size_ - offset);
+        if (!found) return nullptr;
+        offset = static_cast<size_t>(static_cast<const char*>(found) - data_);
+        Load(offset & ~size_t{63});
+        return data_ + offset;
     }
 
     void Load(size_t block) {
@@ -168,6 +174,60 @@ inline bool ReadFourDigits(const char* p, uint64_t& value) {
     return true;
 }
 
+inline constexpr uint64_t kIntegerPowersOfTen[] = {1,      10,      100,      1000,      10000,
+                                                   100000, 1000000, 10000000, 100000000};
+
+// The first n (1 to 8) bytes at p, all digits, as a number. Reads 8 bytes.
+inline uint64_t ShortDigitRun(const char* p, int n) {
+    uint64_t chunk;
+    std::memcpy(&chunk, p, 8);
+    // The bytes behind the run sit in the high end of the word (little
+    // endian) and are shifted out; zeros come in as leading digits.
+    chunk = (chunk - 0x3030303030303030u) << (8 * (8 - n));
+    chunk = (chunk * 10) + (chunk >> 8);
+    chunk = (((chunk & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
+             (((chunk >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >>
+            32;
+    return static_cast<uint32_t>(chunk);
+}
+
+#if defined(__SSE2__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+// The usual shape of a coordinate, up to eight digits on each side of the
+// point, read without a loop: one 16-byte comparison finds the digit runs.
+// Needs 24 readable bytes at at. False (nothing read) for any other shape.
+template <typename T>
+inline bool ParseShortDecimal(const char*& at, T& value) {
+    constexpr uint64_t kMantissaLimit = sizeof(T) == 8 ? (uint64_t{1} << 53) : (uint64_t{1} << 24);
+    const char* p = at;
+    __m128i shifted = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_set1_epi8('0'));
+    __m128i isDigit = _mm_cmpeq_epi8(_mm_min_epu8(shifted, _mm_set1_epi8(9)), shifted);
+    // One bit per byte that is not a digit, and one past the 16 bytes.
+    unsigned other = (~static_cast<unsigned>(_mm_movemask_epi8(isDigit)) & 0xFFFFu) | 0x10000u;
+    int whole = __builtin_ctz(other);
+    if (whole == 0 || whole > 8) return false;
+    uint64_t mantissa = ShortDigitRun(p, whole);
+    int fraction = 0;
+    int length = whole;
+    if (p[whole] == '.') {
+        fraction = __builtin_ctz(other >> (whole + 1));
+        if (fraction == 0 || fraction > 8) return false;
+        mantissa = mantissa * kIntegerPowersOfTen[fraction] + ShortDigitRun(p + whole + 1, fraction);
+        length = whole + 1 + fraction;
+    }
+    // A number that runs on past the 16 bytes, or has an exponent, is not
+    // of this shape.
+    if (length >= 16 || p[length] == 'e' || p[length] == 'E' || whole + fraction > 15 || mantissa > kMantissaLimit)
+        return false;
+    if constexpr (sizeof(T) == 8) {
+        value = static_cast<double>(mantissa) / kPowersOfTen[fraction];
+    } else {
+        value = static_cast<float>(mantissa) / static_cast<float>(kPowersOfTen[fraction]);
+    }
+    at = p + length;
+    return true;
+}
+#endif
+
 // Plain decimals ("35.59135978", "40.5") with few enough digits are exact as
 // an integer divided by a power of ten, and one IEEE division rounds them
 // correctly. Returns false for anything else (exponents, long mantissas).
@@ -175,6 +235,9 @@ template <typename T>
 inline bool ParsePlainDecimal(const char*& at, const char* end, T& value) {
     constexpr uint64_t kMantissaLimit = sizeof(T) == 8 ? (uint64_t{1} << 53) : (uint64_t{1} << 24);
     constexpr int kMaxFractionDigits = sizeof(T) == 8 ? 22 : 10;
+#if defined(__SSE2__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    if (end - at >= 24 && ParseShortDecimal(at, value)) return true;
+#endif
     const char* p = at;
     uint64_t mantissa = 0;
     int digits = 0, fraction = 0;

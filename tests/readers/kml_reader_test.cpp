@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/local_time.h"
 #include "platform/utf.h"
@@ -172,6 +174,54 @@ TEST(KmlReader, StopsCleanlyAtEveryCapacityAndKeepsEarlierTracksOnJunk) {
     store.trackNames[0] = u'x';
     EXPECT_EQ(ReadKml(store, "/nonexistent/file.kml", 0, kStart, 5), kReaderCannotOpen);
     EXPECT_EQ(store.trackNames[0], u'x');
+}
+
+// A coordinate list of megabytes is read on two threads where the machine
+// has them; the points must be those of the text, in order, with the
+// invented times running on from one placemark to the next, and a cut at the
+// point capacity must fall where one reading from the front would stop.
+TEST(KmlReader, LongCoordinateListsReadExactly) {
+    std::string kml = "<kml>";
+    std::vector<std::string> printed;
+    char buffer[96];
+    for (int placemark = 0; placemark < 2; ++placemark) {
+        std::string coordinates = "\n";
+        for (int i = 0; i < 60000; ++i) {
+            double lon = 139.7 + i * 1.3e-6 - placemark, lat = -35.59 - i * 0.7e-6;
+            if (i % 1000 == 999) coordinates += "junk ";  // no point
+            std::snprintf(buffer, sizeof buffer, i % 7 ? "%.7f,%.7f,%.1f" : "%.6f,%.6f", lon, lat, i * 0.1 - 50);
+            printed.emplace_back(buffer);
+            coordinates += std::string("          ") + buffer + "\n";
+        }
+        kml += Placemark("<name>P" + std::to_string(placemark) + "</name>", coordinates);
+    }
+    kml += "</kml>";
+    ASSERT_GT(kml.size(), size_t{4} << 20);
+
+    TrackStore store = MakeStore(200000, 10);
+    ASSERT_EQ(Read(store, kml), kReaderDone);
+    ASSERT_EQ(store.pointCount, 120000);
+    ASSERT_EQ(store.trackCount, 2);
+    for (int i = 0; i < store.pointCount; ++i) {
+        const std::string& text = printed[static_cast<size_t>(i)];
+        char* end;
+        double lon = std::strtod(text.c_str(), &end);
+        double lat = std::strtod(end + 1, &end);
+        float alt = *end == ',' ? std::strtof(end + 1, nullptr) : 0.0f;
+        ASSERT_EQ(store.points[i].longitude, lon) << i;
+        ASSERT_EQ(store.points[i].latitude, lat) << i;
+        ASSERT_EQ(store.points[i].altitude, alt) << i;
+        ASSERT_EQ(store.points[i].time, kStart + 5 * i) << i;
+    }
+    ExpectConsistent(store);
+
+    TrackStore small = MakeStore(90001, 10);
+    EXPECT_EQ(Read(small, kml), kReaderCut);
+    EXPECT_EQ(small.pointCount, 90001);  // the points read so far close the last track
+    EXPECT_EQ(small.trackCount, 2);
+    EXPECT_EQ(small.points[90000].latitude, store.points[90000].latitude);
+    EXPECT_EQ(small.points[90000].time, store.points[90000].time);
+    ExpectConsistent(small);
 }
 
 // Real KML files against the GPX references beside them and against GPSBabel.

@@ -1,0 +1,313 @@
+#include "readers/kml_tuples.h"
+
+#include <algorithm>
+#include <cstring>
+#include <system_error>
+#include <thread>
+
+#include "readers/text_scan.h"
+
+#if defined(__SSE2__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+#include <emmintrin.h>
+#define TRAKVIO_TUPLE_MASKS 1
+#endif
+
+namespace trakvio {
+
+namespace {
+
+// Bytes a tuple read from its byte masks needs readable from its start.
+constexpr ptrdiff_t kPlainTupleBytes = 40;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// A number of a tuple: plain decimals, the usual case, without a call;
+// anything else through ParseNumber. next is set behind the number (at p
+// when there is none).
+template <typename T>
+inline T TupleNumber(const char* p, const char* end, const char** next) {
+    const char* q = p;
+    bool negative = false;
+    if (q < end && (*q == '-' || *q == '+')) {
+        negative = *q == '-';
+        ++q;
+    }
+    T value;
+    if (q < end && IsDigit(*q) && detail::ParsePlainDecimal(q, end, value)) {
+        *next = q;
+        return negative ? -value : value;
+    }
+    return ParseNumber<T>(p, end, next);
+}
+
+// The tuple at p (a byte that is not a blank) by the general rules. False
+// when it has no readable latitude.
+bool GeneralTuple(const char* p, const char* limit, double& longitude, double& latitude, float& altitude) {
+    const char* next;
+    longitude = TupleNumber<double>(p, limit, &next);
+    latitude = 0;
+    altitude = 0;
+    if (next == p || next >= limit || *next != ',') return false;
+    const char* q = next + 1;
+    latitude = TupleNumber<double>(q, limit, &next);
+    if (next == q) return false;
+    if (next < limit && *next == ',') altitude = TupleNumber<float>(next + 1, limit, &next);
+    return true;
+}
+
+#ifdef TRAKVIO_TUPLE_MASKS
+inline __m128i BlankBytes(__m128i v) {
+    return _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
+                        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))));
+}
+
+// Bit i set where p[i] (i < 64) is a blank.
+inline uint64_t BlankMask64(const char* p) {
+    uint64_t mask = 0;
+    for (int k = 0; k < 4; ++k) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        mask |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(BlankBytes(v)))) << (16 * k);
+    }
+    return mask;
+}
+
+// Bit i set where p[i] (i < 32) is of each kind.
+struct TupleMasks {
+    uint32_t digit, comma, blank;
+};
+
+inline TupleMasks MasksOf32(const char* p) {
+    uint32_t bits[3][2];
+    for (int half = 0; half < 2; ++half) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * half));
+        __m128i shifted = _mm_sub_epi8(v, _mm_set1_epi8('0'));
+        __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(shifted, _mm_set1_epi8(9)), shifted);
+        bits[0][half] = static_cast<uint32_t>(_mm_movemask_epi8(digit));
+        bits[1][half] = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(','))));
+        bits[2][half] = static_cast<uint32_t>(_mm_movemask_epi8(BlankBytes(v)));
+    }
+    TupleMasks m;
+    m.digit = bits[0][0] | (bits[0][1] << 16);
+    m.comma = bits[1][0] | (bits[1][1] << 16);
+    m.blank = bits[2][0] | (bits[2][1] << 16);
+    return m;
+}
+
+// The field p[from, to) of a tuple as a plain decimal: a sign, one to eight
+// digits, and a point followed by one to eight digits, or none. False for
+// any other shape, which the general parsing then reads. The value is the
+// one ParsePlainDecimal gives. Reads up to eight bytes past to.
+template <typename T>
+inline bool PlainField(const char* p, int from, int to, uint32_t digits, T& value) {
+    constexpr uint64_t kMantissaLimit = sizeof(T) == 8 ? (uint64_t{1} << 53) : (uint64_t{1} << 24);
+    bool negative = p[from] == '-';
+    if (negative || p[from] == '+') ++from;
+    if (from >= to) return false;
+    uint32_t field = static_cast<uint32_t>(((uint64_t{1} << to) - 1) & ~((uint64_t{1} << from) - 1));
+    uint32_t other = field & ~digits;
+    uint64_t mantissa;
+    int fraction = 0;
+    if (other == 0) {
+        if (to - from > 8) return false;
+        mantissa = detail::ShortDigitRun(p + from, to - from);
+    } else {
+        int point = __builtin_ctz(other);
+        int whole = point - from;
+        fraction = to - point - 1;
+        if ((other & (other - 1)) != 0 || p[point] != '.' || whole == 0 || whole > 8 || fraction == 0 ||
+            fraction > 8 || whole + fraction > 15)
+            return false;
+        mantissa = detail::ShortDigitRun(p + from, whole) * detail::kIntegerPowersOfTen[fraction] +
+                   detail::ShortDigitRun(p + point + 1, fraction);
+    }
+    if (mantissa > kMantissaLimit) return false;
+    T v;
+    if constexpr (sizeof(T) == 8) {
+        v = static_cast<double>(mantissa) / detail::kPowersOfTen[fraction];
+    } else {
+        v = static_cast<float>(mantissa) / static_cast<float>(detail::kPowersOfTen[fraction]);
+    }
+    value = negative ? -v : v;
+    return true;
+}
+
+// A whole tuple of plain decimals ending at a blank within 32 bytes of p,
+// the shape nearly every program writes, read from one set of byte masks.
+// Needs kPlainTupleBytes readable bytes at p. False (for the general
+// parsing) for any other shape.
+inline bool PlainTuple(const char* p, double& longitude, double& latitude, float& altitude) {
+    TupleMasks m = MasksOf32(p);
+    if (m.blank == 0) return false;
+    int length = __builtin_ctz(m.blank);
+    uint32_t commas = m.comma & ((uint32_t{1} << length) - 1);
+    if (commas == 0) return false;
+    int first = __builtin_ctz(commas);
+    commas &= commas - 1;
+    int second = commas ? __builtin_ctz(commas) : length;
+    if ((commas & (commas - 1)) != 0) return false;
+    altitude = 0;
+    return PlainField(p, 0, first, m.digit, longitude) && PlainField(p, first + 1, second, m.digit, latitude) &&
+           (second == length || PlainField(p, second + 1, length, m.digit, altitude));
+}
+#endif
+
+// Calls visit(start) for the start of each tuple (a byte that is not a blank
+// after one that is, or at from) in [from, to), in order, until it returns
+// false. Returns the start it returned false for, or nullptr. The starts
+// come from blank masks of 64 bytes, so finding the next one never waits for
+// the reading of the one before.
+template <typename Visit>
+const char* ForEachTupleStart(const char* from, const char* to, Visit&& visit) {
+    const char* block = from;
+    bool previousBlank = true;
+#ifdef TRAKVIO_TUPLE_MASKS
+    uint64_t carry = 1;
+    for (; to - block >= 64; block += 64) {
+        uint64_t blank = BlankMask64(block);
+        uint64_t starts = ~blank & ((blank << 1) | carry);
+        carry = blank >> 63;
+        while (starts) {
+            const char* start = block + __builtin_ctzll(starts);
+            if (!visit(start)) return start;
+            starts &= starts - 1;
+        }
+    }
+    previousBlank = carry != 0;
+#endif
+    for (; block < to; ++block) {
+        bool blank = IsBlank(*block);
+        if (!blank && previousBlank && !visit(block)) return block;
+        previousBlank = blank;
+    }
+    return nullptr;
+}
+
+int64_t CountTupleStarts(const char* from, const char* to) {
+    int64_t count = 0;
+    ForEachTupleStart(from, to, [&count](const char*) {
+        ++count;
+        return true;
+    });
+    return count;
+}
+
+struct PartResult {
+    int64_t points = 0;
+    const char* stoppedAt = nullptr;  // the tuple that found no slot, or nullptr
+};
+
+inline void PutPoint(LogPoint& point, double latitude, double longitude, float altitude, int64_t time) {
+    point.latitude = latitude;
+    point.longitude = longitude;
+    point.altitude = altitude;
+    point.geoidAltitude = altitude;
+    point.loggedSpeed = 0;
+    point.time = time;
+    point.enabled = 1;
+}
+
+// Time of the point k places after the first; wraps rather than overflows.
+inline int64_t PointTime(int64_t firstTime, int32_t step, int64_t k) {
+    return static_cast<int64_t>(static_cast<uint64_t>(firstTime) +
+                                static_cast<uint64_t>(k) * static_cast<uint64_t>(static_cast<int64_t>(step)));
+}
+
+// The tuples starting in [from, to), read no further than limit, into
+// out[0 .. room).
+PartResult ReadPart(const char* from, const char* to, const char* limit, LogPoint* out, int64_t room,
+                    int64_t firstTime, int32_t step, bool plainShapes) {
+    (void)plainShapes;  // without byte masks every tuple takes the general reading
+    PartResult result;
+    int64_t n = 0;
+    result.stoppedAt = ForEachTupleStart(from, to, [&](const char* start) {
+        double longitude, latitude;
+        float altitude;
+        bool complete = false;
+#ifdef TRAKVIO_TUPLE_MASKS
+        if (plainShapes && limit - start >= kPlainTupleBytes) complete = PlainTuple(start, longitude, latitude, altitude);
+#endif
+        if (!complete && !GeneralTuple(start, limit, longitude, latitude, altitude)) return true;
+        if (n >= room) return false;
+        PutPoint(out[n], latitude, longitude, altitude, PointTime(firstTime, step, n));
+        ++n;
+        return true;
+    });
+    result.points = n;
+    return result;
+}
+
+}  // namespace
+
+TupleRunResult ReadTupleRun(const char* p, const char* limit, LogPoint* out, int64_t room, int64_t firstTime,
+                            int32_t step, const TupleRunOptions& options) {
+    room = std::max<int64_t>(room, 0);
+    TupleRunResult result;
+    if (limit <= p) return result;
+    const size_t bytes = static_cast<size_t>(limit - p);
+
+    // Two halves, split at a blank so that no tuple straddles them.
+    const char* split = nullptr;
+    if (bytes >= options.parallelBytes && bytes >= 2) {
+        int workers = options.workers > 0 ? options.workers : (std::thread::hardware_concurrency() >= 2 ? 2 : 1);
+        if (workers >= 2) {
+            // The other thread also counts the first half's tuples, which
+            // costs about a fifth of reading them: it gets the smaller half.
+            const char* middle = p + bytes / 20 * 11;
+            while (middle < limit && !IsBlank(*middle)) ++middle;
+            if (middle < limit) split = middle;
+        }
+    }
+    if (!split) {
+        PartResult whole = ReadPart(p, limit, limit, out, room, firstTime, step, options.plainShapes);
+        result.points = whole.points;
+        result.full = whole.stoppedAt != nullptr;
+        return result;
+    }
+
+    // The second half is read on another thread into the slots behind one
+    // for each tuple start of the first half, which that thread counts first.
+    int64_t secondOffset = 0;
+    PartResult second;
+    auto readSecond = [&] {
+        secondOffset = std::min(CountTupleStarts(p, split), room);
+        second = ReadPart(split, limit, limit, out + secondOffset, room - secondOffset,
+                          PointTime(firstTime, step, secondOffset), step, options.plainShapes);
+    };
+    std::thread worker;
+    try {
+        worker = std::thread(readSecond);
+    } catch (const std::system_error&) {
+        readSecond();
+    }
+    PartResult first = ReadPart(p, split, limit, out, room, firstTime, step, options.plainShapes);
+    if (worker.joinable()) worker.join();
+
+    int64_t n = first.points;
+    if (first.stoppedAt) {
+        // Out of slots within the first half: nothing after it is kept.
+        result.points = n;
+        result.full = true;
+        return result;
+    }
+    // Tuples of the first half without a latitude left slots empty: the
+    // second half's points move down behind the first half's.
+    if (secondOffset != n) {
+        for (int64_t k = 0; k < second.points; ++k) {
+            const LogPoint& from = out[secondOffset + k];
+            PutPoint(out[n + k], from.latitude, from.longitude, from.altitude, PointTime(firstTime, step, n + k));
+        }
+    }
+    n += second.points;
+    if (second.stoppedAt) {
+        // The second half ran out of slots before the empty ones were given
+        // back: read on from where it stopped.
+        PartResult rest = ReadPart(second.stoppedAt, limit, limit, out + n, room - n, PointTime(firstTime, step, n),
+                                   step, options.plainShapes);
+        n += rest.points;
+        result.full = rest.stoppedAt != nullptr;
+    }
+    result.points = n;
+    return result;
+}
+
+}  // namespace trakvio
