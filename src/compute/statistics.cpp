@@ -176,51 +176,14 @@ void DegreeLengths(double latitudeDeg, double& kmPerDegLat, double& kmPerDegLon)
     kmPerDegLon = kDegToRad * a / w * std::cos(phi);
 }
 
-void RecomputeStatistics(TrackStore& store, int keepOverall) {
-    const int32_t pointCount = UsablePointCount(store);
+namespace {
+
+// Per-track figures and speeds; the cumulative distance runs on across
+// tracks. End indices are clamped to the points the array holds, and a track
+// never reaches back into an earlier one, so each point belongs to at most
+// one track and the tracks cover the points from 0 on without a gap.
+void AllTrackFigures(TrackStore& store, int32_t pointCount, double kmPerDegLat, double kmPerDegLon) {
     LogPoint* points = store.points.data();
-
-    // Global point indices, time span and latitude range over the enabled
-    // points; a store without any keeps every other figure as it was.
-    int32_t firstEnabled = 0;
-    while (firstEnabled < pointCount && points[firstEnabled].enabled == 0) ++firstEnabled;
-    if (firstEnabled == pointCount) {
-        store.firstEnabledPoint = 0;
-        store.lastEnabledPoint = 0;
-        return;
-    }
-    int32_t lastEnabled = firstEnabled;
-    int64_t earliest = points[firstEnabled].time, latest = earliest;
-    double minLat = points[firstEnabled].latitude, maxLat = minLat;
-    for (int32_t i = firstEnabled + 1; i < pointCount; ++i) {
-        __builtin_prefetch(&points[std::min(i + kPrefetchAhead, pointCount - 1)]);
-        const LogPoint& p = points[i];
-        if (p.enabled == 0) continue;
-        lastEnabled = i;
-        if (p.latitude > maxLat) {
-            maxLat = p.latitude;
-        } else if (p.latitude < minLat) {
-            minLat = p.latitude;
-        }
-        if (p.time < earliest) {
-            earliest = p.time;
-        } else if (p.time > latest) {
-            latest = p.time;
-        }
-    }
-    store.firstEnabledPoint = firstEnabled;
-    store.lastEnabledPoint = lastEnabled;
-    store.earliestTime = earliest;
-    store.latestTime = latest;
-
-    // One pair of scale factors for every distance of this recomputation.
-    double kmPerDegLat = 0, kmPerDegLon = 0;
-    DegreeLengths((maxLat + minLat) / 2, kmPerDegLat, kmPerDegLon);
-
-    // Per-track figures and speeds; the cumulative distance runs on across
-    // tracks. End indices are clamped to the points the array holds, and a
-    // track never reaches back into an earlier one, so each point belongs to
-    // at most one track.
     const int32_t trackCount = UsableTrackCount(store);
     const int32_t window = std::max(store.speedWindow, 1);
     double cumulative = 0;
@@ -230,9 +193,19 @@ void RecomputeStatistics(TrackStore& store, int keepOverall) {
         TrackFigures(points, previousEnd + 1, last, kmPerDegLat, kmPerDegLon, window, cumulative, store.tracks[t]);
         previousEnd = std::max(previousEnd, last);
     }
+}
 
-    if (keepOverall != 0) return;
+// The last index the tracks cover, -1 when they cover none.
+int32_t LastTrackedPoint(const TrackStore& store, int32_t pointCount) {
+    int32_t end = -1;
+    for (int32_t t = 0; t < UsableTrackCount(store); ++t) {
+        end = std::max(end, std::clamp(store.trackEnd[t], int32_t{-1}, pointCount - 1));
+    }
+    return end;
+}
 
+void OverallFigures(TrackStore& store, double kmPerDegLat, double kmPerDegLon) {
+    const int32_t trackCount = UsableTrackCount(store);
     double south = 90, north = -90, west = 180, east = -180;
     double totalDistance = 0;
     // Durations add up modulo 2^32, done in unsigned arithmetic so that a
@@ -256,6 +229,101 @@ void RecomputeStatistics(TrackStore& store, int keepOverall) {
     store.kmPerDegLon = kmPerDegLon;
     store.totalDistanceKm = totalDistance;
     store.totalDuration = static_cast<int32_t>(static_cast<uint32_t>(totalDuration));
+}
+
+// The track pass with the scale factors of an expected latitude range, the
+// whole-store figures gathered from the track records and the points behind
+// the last track. False, with the store's whole-store figures untouched,
+// when the range of the points is not the expected one.
+bool FiguresWithExpectedRange(TrackStore& store, int32_t pointCount, int32_t firstEnabled,
+                              const LatitudeRange& expected, double& kmPerDegLat, double& kmPerDegLon) {
+    DegreeLengths((expected.max + expected.min) / 2, kmPerDegLat, kmPerDegLon);
+    AllTrackFigures(store, pointCount, kmPerDegLat, kmPerDegLon);
+
+    const LogPoint* points = store.points.data();
+    int32_t lastEnabled = firstEnabled;
+    int64_t earliest = points[firstEnabled].time, latest = earliest;
+    double minLat = points[firstEnabled].latitude, maxLat = minLat;
+    for (int32_t t = 0; t < UsableTrackCount(store); ++t) {
+        const TrackRecord& record = store.tracks[t];
+        if (record.firstPoint < 0) continue;
+        // A latitude that is not a number is placed by the order of the
+        // points; only the pass over all of them handles it as it should.
+        if (std::isnan(record.minLat) || std::isnan(record.maxLat)) return false;
+        lastEnabled = record.lastPoint;
+        earliest = std::min(earliest, record.startTime);
+        latest = std::max(latest, record.endTime);
+        minLat = std::min(minLat, record.minLat);
+        maxLat = std::max(maxLat, record.maxLat);
+    }
+    for (int32_t i = LastTrackedPoint(store, pointCount) + 1; i < pointCount; ++i) {
+        const LogPoint& p = points[i];
+        if (p.enabled == 0) continue;
+        if (std::isnan(p.latitude)) return false;
+        lastEnabled = std::max(lastEnabled, i);
+        earliest = std::min(earliest, p.time);
+        latest = std::max(latest, p.time);
+        minLat = std::min(minLat, p.latitude);
+        maxLat = std::max(maxLat, p.latitude);
+    }
+    if (std::isnan(minLat) || minLat != expected.min || maxLat != expected.max) return false;
+    store.firstEnabledPoint = firstEnabled;
+    store.lastEnabledPoint = lastEnabled;
+    store.earliestTime = earliest;
+    store.latestTime = latest;
+    return true;
+}
+
+}  // namespace
+
+void RecomputeStatistics(TrackStore& store, int keepOverall, const LatitudeRange* expected) {
+    const int32_t pointCount = UsablePointCount(store);
+    LogPoint* points = store.points.data();
+
+    // Global point indices, time span and latitude range over the enabled
+    // points; a store without any keeps every other figure as it was.
+    int32_t firstEnabled = 0;
+    while (firstEnabled < pointCount && points[firstEnabled].enabled == 0) ++firstEnabled;
+    if (firstEnabled == pointCount) {
+        store.firstEnabledPoint = 0;
+        store.lastEnabledPoint = 0;
+        return;
+    }
+
+    double kmPerDegLat = 0, kmPerDegLon = 0;
+    if (!expected ||
+        !FiguresWithExpectedRange(store, pointCount, firstEnabled, *expected, kmPerDegLat, kmPerDegLon)) {
+        int32_t lastEnabled = firstEnabled;
+        int64_t earliest = points[firstEnabled].time, latest = earliest;
+        double minLat = points[firstEnabled].latitude, maxLat = minLat;
+        for (int32_t i = firstEnabled + 1; i < pointCount; ++i) {
+            __builtin_prefetch(&points[std::min(i + kPrefetchAhead, pointCount - 1)]);
+            const LogPoint& p = points[i];
+            if (p.enabled == 0) continue;
+            lastEnabled = i;
+            if (p.latitude > maxLat) {
+                maxLat = p.latitude;
+            } else if (p.latitude < minLat) {
+                minLat = p.latitude;
+            }
+            if (p.time < earliest) {
+                earliest = p.time;
+            } else if (p.time > latest) {
+                latest = p.time;
+            }
+        }
+        store.firstEnabledPoint = firstEnabled;
+        store.lastEnabledPoint = lastEnabled;
+        store.earliestTime = earliest;
+        store.latestTime = latest;
+
+        // One pair of scale factors for every distance of this recomputation.
+        DegreeLengths((maxLat + minLat) / 2, kmPerDegLat, kmPerDegLon);
+        AllTrackFigures(store, pointCount, kmPerDegLat, kmPerDegLon);
+    }
+
+    if (keepOverall != 0) return;
+    OverallFigures(store, kmPerDegLat, kmPerDegLon);
 }
 
 void ComputeSpeeds(TrackStore& store, int window) {

@@ -12,11 +12,23 @@ namespace trakvio {
 // Kilometres per degree of latitude and of longitude at latitudeDeg.
 void DegreeLengths(double latitudeDeg, double& kmPerDegLat, double& kmPerDegLon);
 
+// The lowest and highest latitude of a store's enabled points.
+struct LatitudeRange {
+    double min = 0, max = 0;
+};
+
 // Recomputes every derived figure of the store. keepOverall = 0 is the full
 // mode; non-zero leaves the overall bounds, the stored scale factors and the
 // totals as they were. A store without enabled points changes only
 // firstEnabledPoint and lastEnabledPoint (both 0).
-void RecomputeStatistics(TrackStore& store, int keepOverall);
+//
+// A caller that knows the latitude range of the enabled points (a reader
+// that has just filled an empty store) may give it: the scale factors are
+// then taken from it and the figures come from one pass over the points
+// instead of two. The range is checked against the points; when it was
+// wrong, everything is computed again without it, so the figures never
+// depend on it.
+void RecomputeStatistics(TrackStore& store, int keepOverall, const LatitudeRange* expected = nullptr);
 
 // Recomputes speed of every enabled point from distance and time over window
 // enabled points.

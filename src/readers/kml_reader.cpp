@@ -71,6 +71,8 @@ struct KmlScan {
     size_t waitingNext = 0;
 
     std::vector<int32_t> paletteTracks;  // tracks whose style gave no colour, ascending
+    LatitudeRange latitudes;             // of the points stored, when there are any
+    bool anyPoint = false;
     bool cut = false;
     std::string nameUtf8;
     std::u16string nameUtf16;
@@ -159,11 +161,18 @@ int64_t ParseKmlTime(const char* p, const char* end) {
 // KML aabbggrr to the store's 0xRRGGBB; the alpha byte is dropped.
 uint32_t StoreColor(uint32_t kml) { return ((kml & 0xFF) << 16) | (kml & 0xFF00) | ((kml >> 16) & 0xFF); }
 
+void AddLatitudes(KmlScan& s, double low, double high) {
+    s.latitudes.min = s.anyPoint ? std::min(s.latitudes.min, low) : low;
+    s.latitudes.max = s.anyPoint ? std::max(s.latitudes.max, high) : high;
+    s.anyPoint = true;
+}
+
 bool StorePoint(KmlScan& s, double latitude, double longitude, float altitude, int64_t time) {
     if (!AppendPoint(s.store, latitude, longitude, altitude, 0.0f, time, 1)) {
         s.cut = true;
         return false;
     }
+    AddLatitudes(s, latitude, latitude);
     s.time = time + s.step;
     return true;
 }
@@ -214,6 +223,7 @@ bool ReadTuples(KmlScan& s, const char* p, const char* limit) {
     TupleRunResult run = ReadTupleRun(p, limit, store.points.data() + store.pointCount, slots - store.pointCount,
                                       s.time, s.step);
     store.pointCount += static_cast<int32_t>(run.points);
+    if (run.points > 0) AddLatitudes(s, run.minLatitude, run.maxLatitude);
     s.time = static_cast<int64_t>(static_cast<uint64_t>(s.time) +
                                   static_cast<uint64_t>(run.points) * static_cast<uint64_t>(int64_t{s.step}));
     if (run.full) s.cut = true;
@@ -377,7 +387,7 @@ void ApplyPaletteColors(KmlScan& s) {
 }  // namespace
 
 int ReadKmlBuffer(TrackStore& store, const char* data, size_t size, int32_t namePosition, int64_t timeStart,
-                  int32_t timeStep) {
+                  int32_t timeStep, LatitudeRange* latitudes) {
     if (namePosition < 0 || namePosition >= kTrackNamesCapacity) namePosition = NamesEndPosition(store);
     int64_t start = store.pointCount > 0 ? store.points[store.pointCount - 1].time + timeStep : timeStart;
     KmlScan s(store, namePosition, start, timeStep);
@@ -550,14 +560,15 @@ done:
     if (store.pointCount > PointsInClosedTracks(store)) CloseKmlTrack(s);
     ApplyPaletteColors(s);
     store.trackNames[s.namePosition] = kNamesEndMarker;
+    if (latitudes && s.anyPoint) *latitudes = s.latitudes;
     return s.cut ? kReaderCut : kReaderDone;
 }
 
 int ReadKml(TrackStore& store, const std::filesystem::path& path, int32_t namePosition, int64_t timeStart,
-            int32_t timeStep) {
+            int32_t timeStep, LatitudeRange* latitudes) {
     FileBytes file;
     if (file.Open(path) != 0) return kReaderCannotOpen;
-    return ReadKmlBuffer(store, file.data(), file.size(), namePosition, timeStart, timeStep);
+    return ReadKmlBuffer(store, file.data(), file.size(), namePosition, timeStart, timeStep, latitudes);
 }
 
 }  // namespace trakvio

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "readers/reader_results.h"
+#include "compute/statistics.h"
 #include "store/track_store.h"
 
 namespace trakvio {
@@ -25,12 +26,14 @@ namespace trakvio {
 // gets tracklinewidthdefault and its palette colour. Tracks already in the
 // store keep their colours. Returns kReaderDone, kReaderCannotOpen (nothing
 // written) or kReaderCut (a capacity was reached; the file was read up to it).
+// latitudes, when given, receives the latitude range of the points read (when
+// there are any), for the statistics that follow.
 int ReadKml(TrackStore& store, const std::filesystem::path& path, int32_t namePosition, int64_t timeStart,
-            int32_t timeStep);
+            int32_t timeStep, LatitudeRange* latitudes = nullptr);
 
 // The same over a buffer that holds the whole file and one NUL behind it
 // (data[size] == 0).
 int ReadKmlBuffer(TrackStore& store, const char* data, size_t size, int32_t namePosition, int64_t timeStart,
-                  int32_t timeStep);
+                  int32_t timeStep, LatitudeRange* latitudes = nullptr);
 
 }  // namespace trakvio

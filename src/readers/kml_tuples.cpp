@@ -93,49 +93,51 @@ inline TupleMasks MasksOf32(const char* p) {
     return m;
 }
 
-// The field p[from, to) of a tuple as a plain decimal: a sign, one to eight
-// digits, and a point followed by one to eight digits, or none. False for
-// any other shape, which the general parsing then reads. The value is the
-// one ParsePlainDecimal gives. Reads up to eight bytes past to.
-template <typename T>
-inline bool PlainField(const char* p, int from, int to, uint32_t digits, T& value) {
-    constexpr uint64_t kMantissaLimit = sizeof(T) == 8 ? (uint64_t{1} << 53) : (uint64_t{1} << 24);
-    bool negative = p[from] == '-';
-    if (negative || p[from] == '+') ++from;
+// Where the digits of one field of a tuple lie, from the tuple's start.
+struct FieldShape {
+    uint8_t whole = 0, wholeDigits = 0;        // before the point: 1 to 8 digits
+    uint8_t fraction = 0, fractionDigits = 0;  // after it: 0 (no point) to 8
+    bool negative = false;
+};
+
+// The shape of a tuple of plain decimals: a sign, one to eight digits, and a
+// point followed by one to eight digits, or none, in each field. Tuples of a
+// file mostly share one; a tuple has it when its bytes equal the shape's
+// wherever the shape has no digit, and are digits everywhere else up to the
+// blank that ends it.
+struct TupleShape {
+    alignas(16) char bytes[32];
+    uint32_t others = 0;  // positions of the bytes that are not digits
+    uint32_t span = 0;    // the tuple and its blank; 0 for no shape
+    int fieldCount = 0;
+    FieldShape fields[3];
+};
+
+// The shape of the field p[from, to); false when it is not a plain decimal.
+bool FieldShapeOf(const char* p, int from, int to, uint32_t digits, FieldShape& field) {
+    field.negative = p[from] == '-';
+    if (field.negative || p[from] == '+') ++from;
     if (from >= to) return false;
-    uint32_t field = static_cast<uint32_t>(((uint64_t{1} << to) - 1) & ~((uint64_t{1} << from) - 1));
-    uint32_t other = field & ~digits;
-    uint64_t mantissa;
-    int fraction = 0;
-    if (other == 0) {
-        if (to - from > 8) return false;
-        mantissa = detail::ShortDigitRun(p + from, to - from);
-    } else {
+    uint32_t range = static_cast<uint32_t>(((uint64_t{1} << to) - 1) & ~((uint64_t{1} << from) - 1));
+    uint32_t other = range & ~digits;
+    int whole = to - from, fraction = 0;
+    if (other != 0) {
         int point = __builtin_ctz(other);
-        int whole = point - from;
+        whole = point - from;
         fraction = to - point - 1;
-        if ((other & (other - 1)) != 0 || p[point] != '.' || whole == 0 || whole > 8 || fraction == 0 ||
-            fraction > 8 || whole + fraction > 15)
-            return false;
-        mantissa = detail::ShortDigitRun(p + from, whole) * detail::kIntegerPowersOfTen[fraction] +
-                   detail::ShortDigitRun(p + point + 1, fraction);
+        if ((other & (other - 1)) != 0 || p[point] != '.' || fraction == 0 || fraction > 8) return false;
     }
-    if (mantissa > kMantissaLimit) return false;
-    T v;
-    if constexpr (sizeof(T) == 8) {
-        v = static_cast<double>(mantissa) / detail::kPowersOfTen[fraction];
-    } else {
-        v = static_cast<float>(mantissa) / static_cast<float>(detail::kPowersOfTen[fraction]);
-    }
-    value = negative ? -v : v;
+    if (whole == 0 || whole > 8 || whole + fraction > 15) return false;
+    field.whole = static_cast<uint8_t>(from);
+    field.wholeDigits = static_cast<uint8_t>(whole);
+    field.fraction = static_cast<uint8_t>(from + whole + 1);
+    field.fractionDigits = static_cast<uint8_t>(fraction);
     return true;
 }
 
-// A whole tuple of plain decimals ending at a blank within 32 bytes of p,
-// the shape nearly every program writes, read from one set of byte masks.
-// Needs kPlainTupleBytes readable bytes at p. False (for the general
-// parsing) for any other shape.
-inline bool PlainTuple(const char* p, double& longitude, double& latitude, float& altitude) {
+// The shape of the tuple at p, which needs kPlainTupleBytes readable bytes;
+// false when it has none of the plain kind.
+bool TupleShapeOf(const char* p, TupleShape& shape) {
     TupleMasks m = MasksOf32(p);
     if (m.blank == 0) return false;
     int length = __builtin_ctz(m.blank);
@@ -145,9 +147,70 @@ inline bool PlainTuple(const char* p, double& longitude, double& latitude, float
     commas &= commas - 1;
     int second = commas ? __builtin_ctz(commas) : length;
     if ((commas & (commas - 1)) != 0) return false;
+    shape.fieldCount = second == length ? 2 : 3;
+    if (!FieldShapeOf(p, 0, first, m.digit, shape.fields[0]) ||
+        !FieldShapeOf(p, first + 1, second, m.digit, shape.fields[1]) ||
+        (shape.fieldCount == 3 && !FieldShapeOf(p, second + 1, length, m.digit, shape.fields[2])))
+        return false;
+    std::memcpy(shape.bytes, p, sizeof shape.bytes);
+    shape.span = (uint32_t{2} << length) - 1;
+    shape.others = ~m.digit & shape.span;
+    return true;
+}
+
+inline bool HasShape(const char* p, const TupleShape& shape) {
+    uint32_t same[2], digit[2];
+    for (int half = 0; half < 2; ++half) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * half));
+        __m128i t = _mm_load_si128(reinterpret_cast<const __m128i*>(shape.bytes + 16 * half));
+        __m128i shifted = _mm_sub_epi8(v, _mm_set1_epi8('0'));
+        same[half] = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, t)));
+        digit[half] = static_cast<uint32_t>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(shifted, _mm_set1_epi8(9)), shifted)));
+    }
+    uint32_t sameBytes = same[0] | (same[1] << 16), digits = digit[0] | (digit[1] << 16);
+    return (((sameBytes & shape.others) | (digits & ~shape.others)) & shape.span) == shape.span;
+}
+
+// The value of a field of the shape, as ParsePlainDecimal gives it; false
+// when its digits are too many for the type to take exactly.
+template <typename T>
+inline bool FieldValue(const char* p, const FieldShape& field, T& value) {
+    constexpr uint64_t kMantissaLimit = sizeof(T) == 8 ? (uint64_t{1} << 53) : (uint64_t{1} << 24);
+    uint64_t mantissa = detail::ShortDigitRun(p + field.whole, field.wholeDigits);
+    if (field.fractionDigits) {
+        mantissa = mantissa * detail::kIntegerPowersOfTen[field.fractionDigits] +
+                   detail::ShortDigitRun(p + field.fraction, field.fractionDigits);
+    }
+    if (mantissa > kMantissaLimit) return false;
+    T v;
+    if constexpr (sizeof(T) == 8) {
+        v = static_cast<double>(mantissa) / detail::kPowersOfTen[field.fractionDigits];
+    } else {
+        v = static_cast<float>(mantissa) / static_cast<float>(detail::kPowersOfTen[field.fractionDigits]);
+    }
+    value = field.negative ? -v : v;
+    return true;
+}
+
+// The tuple at p, which has the shape.
+inline bool ShapedTuple(const char* p, const TupleShape& shape, double& longitude, double& latitude, float& altitude) {
     altitude = 0;
-    return PlainField(p, 0, first, m.digit, longitude) && PlainField(p, first + 1, second, m.digit, latitude) &&
-           (second == length || PlainField(p, second + 1, length, m.digit, altitude));
+    return FieldValue(p, shape.fields[0], longitude) && FieldValue(p, shape.fields[1], latitude) &&
+           (shape.fieldCount == 2 || FieldValue(p, shape.fields[2], altitude));
+}
+
+// A tuple of plain decimals ending at a blank within 32 bytes of p, the kind
+// nearly every program writes, read without the general parsing. Needs
+// kPlainTupleBytes readable bytes at p. Keeps the shape of the last such
+// tuple in shape, so that the next one of the same shape is only compared.
+inline bool PlainTuple(const char* p, TupleShape& shape, double& longitude, double& latitude, float& altitude) {
+    if (shape.span == 0 || !HasShape(p, shape)) {
+        TupleShape found;
+        if (!TupleShapeOf(p, found)) return false;
+        shape = found;
+    }
+    return ShapedTuple(p, shape, longitude, latitude, altitude);
 }
 #endif
 
@@ -194,7 +257,20 @@ int64_t CountTupleStarts(const char* from, const char* to) {
 struct PartResult {
     int64_t points = 0;
     const char* stoppedAt = nullptr;  // the tuple that found no slot, or nullptr
+    double minLatitude = 0, maxLatitude = 0;
 };
+
+// Adds the latitudes of part (when it has points) to result.
+void AddLatitudes(TupleRunResult& result, const PartResult& part) {
+    if (part.points == 0) return;
+    if (result.points == 0) {
+        result.minLatitude = part.minLatitude;
+        result.maxLatitude = part.maxLatitude;
+    } else {
+        result.minLatitude = std::min(result.minLatitude, part.minLatitude);
+        result.maxLatitude = std::max(result.maxLatitude, part.maxLatitude);
+    }
+}
 
 inline void PutPoint(LogPoint& point, double latitude, double longitude, float altitude, int64_t time) {
     point.latitude = latitude;
@@ -219,20 +295,28 @@ PartResult ReadPart(const char* from, const char* to, const char* limit, LogPoin
     (void)plainShapes;  // without byte masks every tuple takes the general reading
     PartResult result;
     int64_t n = 0;
+    double minLatitude = 0, maxLatitude = 0;
+#ifdef TRAKVIO_TUPLE_MASKS
+    TupleShape shape;
+#endif
     result.stoppedAt = ForEachTupleStart(from, to, [&](const char* start) {
         double longitude, latitude;
         float altitude;
         bool complete = false;
 #ifdef TRAKVIO_TUPLE_MASKS
-        if (plainShapes && limit - start >= kPlainTupleBytes) complete = PlainTuple(start, longitude, latitude, altitude);
+        if (plainShapes && limit - start >= kPlainTupleBytes) complete = PlainTuple(start, shape, longitude, latitude, altitude);
 #endif
         if (!complete && !GeneralTuple(start, limit, longitude, latitude, altitude)) return true;
         if (n >= room) return false;
         PutPoint(out[n], latitude, longitude, altitude, PointTime(firstTime, step, n));
+        minLatitude = n == 0 ? latitude : std::min(minLatitude, latitude);
+        maxLatitude = n == 0 ? latitude : std::max(maxLatitude, latitude);
         ++n;
         return true;
     });
     result.points = n;
+    result.minLatitude = minLatitude;
+    result.maxLatitude = maxLatitude;
     return result;
 }
 
@@ -259,6 +343,7 @@ TupleRunResult ReadTupleRun(const char* p, const char* limit, LogPoint* out, int
     }
     if (!split) {
         PartResult whole = ReadPart(p, limit, limit, out, room, firstTime, step, options.plainShapes);
+        AddLatitudes(result, whole);
         result.points = whole.points;
         result.full = whole.stoppedAt != nullptr;
         return result;
@@ -283,9 +368,10 @@ TupleRunResult ReadTupleRun(const char* p, const char* limit, LogPoint* out, int
     if (worker.joinable()) worker.join();
 
     int64_t n = first.points;
+    AddLatitudes(result, first);
+    result.points = n;
     if (first.stoppedAt) {
         // Out of slots within the first half: nothing after it is kept.
-        result.points = n;
         result.full = true;
         return result;
     }
@@ -297,16 +383,18 @@ TupleRunResult ReadTupleRun(const char* p, const char* limit, LogPoint* out, int
             PutPoint(out[n + k], from.latitude, from.longitude, from.altitude, PointTime(firstTime, step, n + k));
         }
     }
+    AddLatitudes(result, second);
     n += second.points;
+    result.points = n;
     if (second.stoppedAt) {
         // The second half ran out of slots before the empty ones were given
         // back: read on from where it stopped.
         PartResult rest = ReadPart(second.stoppedAt, limit, limit, out + n, room - n, PointTime(firstTime, step, n),
                                    step, options.plainShapes);
-        n += rest.points;
+        AddLatitudes(result, rest);
+        result.points = n + rest.points;
         result.full = rest.stoppedAt != nullptr;
     }
-    result.points = n;
     return result;
 }
 

@@ -16,6 +16,8 @@ namespace trakvio {
 struct TupleRunResult {
     int64_t points = 0;  // points written, in order, from the first slot
     bool full = false;   // a complete tuple found no slot: reading stopped there
+    // The lowest and highest latitude of the points written (when there are any).
+    double minLatitude = 0, maxLatitude = 0;
 };
 
 struct TupleRunOptions {

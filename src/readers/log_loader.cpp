@@ -203,7 +203,7 @@ bool CloseOneTrack(TrackStore& store, int32_t namesStart) {
 // Geoid-corrected altitudes, statistics, default names, widths and colours
 // and the zoom for the points and tracks added since firstPoint/firstTrack.
 void CompleteLoad(TrackStore& store, const Settings& settings, int kind, int32_t namesStart, int32_t firstPoint,
-                  int32_t firstTrack) {
+                  int32_t firstTrack, const LatitudeRange* latitudes) {
     // Points arrive with geoidAltitude equal to altitude (AppendPoint); only a
     // loaded model changes it, so the pass is skipped without one.
     if (settings.geoidModel.loaded) {
@@ -212,7 +212,9 @@ void CompleteLoad(TrackStore& store, const Settings& settings, int kind, int32_t
             p.geoidAltitude = p.altitude - GeoidUndulation(settings.geoidModel, p.longitude, p.latitude);
         }
     }
-    RecomputeStatistics(store, 0);
+    // The reader's latitude range covers the whole store when the store was
+    // empty before it.
+    RecomputeStatistics(store, 0, firstPoint == 0 ? latitudes : nullptr);
     if (store.trackNames[namesStart] == kNamesEndMarker) {
         int32_t position = namesStart;
         for (int t = firstTrack; t < store.trackCount; ++t) {
@@ -254,6 +256,8 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
     int32_t firstTrack = store.trackCount;
     int32_t firstPoint = store.pointCount;
     int status = kLoadDone;
+    LatitudeRange latitudes;
+    const LatitudeRange* knownLatitudes = nullptr;
 
     if (readFlag) {
         switch (kind) {
@@ -267,8 +271,11 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
                 break;
             }
             case kKindKml: {
-                int result =
-                    ReadKml(store, path, namesStart, settings.kmlTimeDefaultStart, settings.kmlTimeDefaultStep);
+                latitudes.min = 1;
+                latitudes.max = -1;  // no points: a range no store has
+                int result = ReadKml(store, path, namesStart, settings.kmlTimeDefaultStart,
+                                     settings.kmlTimeDefaultStep, &latitudes);
+                knownLatitudes = &latitudes;
                 if (result == kReaderUnsupported) return kLoadUnknownKind;
                 if (result == kReaderCannotOpen) {
                     ReportCannotOpen(path);
@@ -326,7 +333,7 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
     EnterLoadedFile(store, path, kindEntry);
     if (!readFlag) return kLoadDone;
 
-    CompleteLoad(store, settings, kind, namesStart, firstPoint, firstTrack);
+    CompleteLoad(store, settings, kind, namesStart, firstPoint, firstTrack, knownLatitudes);
     return status;
 }
 

@@ -5,7 +5,10 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
+#include <random>
+#include <string>
 #include <utility>
 
 #include "test_support.h"
@@ -219,6 +222,80 @@ TEST(Statistics, DamagedStoreStaysInsideTheArrays) {
     store.tracks[2].firstPoint = 700;
     ComputeSpeeds(store, 1 << 30);
     EXPECT_NEAR(store.points[4].speed, 40.07, 0.01);  // (0, 4): 445.2 m in 40 s
+}
+
+template <typename T>
+bool SameBits(const T& a, const T& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// Everything the statistics write, compared bit for bit.
+void ExpectSameFigures(const TrackStore& a, const TrackStore& b) {
+    for (int32_t i = 0; i < a.maxlogpoints; ++i) {
+        const LogPoint &p = a.points[i], &q = b.points[i];
+        ASSERT_TRUE(SameBits(p.distance, q.distance) && SameBits(p.speed, q.speed)) << "point " << i;
+    }
+    for (int32_t t = 0; t < a.maxtracks; ++t) {
+        const TrackRecord &r = a.tracks[t], &u = b.tracks[t];
+        ASSERT_TRUE(SameBits(r.minLat, u.minLat) && SameBits(r.maxLat, u.maxLat) && SameBits(r.heightKm, u.heightKm) &&
+                    SameBits(r.minLon, u.minLon) && SameBits(r.maxLon, u.maxLon) && SameBits(r.widthKm, u.widthKm) &&
+                    SameBits(r.distanceKm, u.distanceKm) && r.firstPoint == u.firstPoint &&
+                    r.lastPoint == u.lastPoint && r.startTime == u.startTime && r.endTime == u.endTime &&
+                    SameBits(r.startText, u.startText) && SameBits(r.endText, u.endText))
+            << "track " << t;
+    }
+    EXPECT_EQ(a.firstEnabledPoint, b.firstEnabledPoint);
+    EXPECT_EQ(a.lastEnabledPoint, b.lastEnabledPoint);
+    EXPECT_EQ(a.earliestTime, b.earliestTime);
+    EXPECT_EQ(a.latestTime, b.latestTime);
+    EXPECT_TRUE(SameBits(a.allMinLat, b.allMinLat) && SameBits(a.allMaxLat, b.allMaxLat) &&
+                SameBits(a.allMinLon, b.allMinLon) && SameBits(a.allMaxLon, b.allMaxLon));
+    EXPECT_TRUE(SameBits(a.kmPerDegLat, b.kmPerDegLat) && SameBits(a.kmPerDegLon, b.kmPerDegLon));
+    EXPECT_TRUE(SameBits(a.totalDistanceKm, b.totalDistanceKm));
+    EXPECT_EQ(a.totalDuration, b.totalDuration);
+}
+
+// A latitude range given by the caller only saves a pass: right or wrong,
+// the figures are those computed without it.
+TEST(Statistics, AGivenLatitudeRangeChangesNoFigure) {
+    std::mt19937 random(11);
+    for (int round = 0; round < 300; ++round) {
+        TrackStore store;
+        ASSERT_EQ(CreateTrackStore(store, 64, 6), 0);
+        store.speedWindow = 1 + static_cast<int32_t>(random() % 4);
+        int tracks = static_cast<int>(random() % 5);
+        double low = 0, high = 0;
+        bool any = false;
+        for (int t = 0; t < tracks || (round % 3 == 0 && t == tracks); ++t) {
+            int n = static_cast<int>(random() % 9);
+            for (int i = 0; i < n; ++i) {
+                double lat = round % 7 == 0 ? (random() % 2 ? 0.0 : -0.0) : -80.0 + (random() % 16000) * 0.01;
+                if (round % 29 == 0 && i == 1) lat = std::nan("");
+                int32_t enabled = random() % 4 ? 1 : 0;
+                AppendPoint(store, lat, (random() % 36000) * 0.01 - 180, 0, 0, kT0 + (random() % 1000), enabled);
+                if (enabled && !std::isnan(lat)) {
+                    low = any ? std::min(low, lat) : lat;
+                    high = any ? std::max(high, lat) : lat;
+                    any = true;
+                }
+            }
+            if (t < tracks) CloseTrack(store);  // else the points stay behind the last track
+        }
+        if (round % 11 == 0 && store.trackCount > 1) store.trackEnd[1] = store.trackEnd[0] - 1;
+        TrackStore reference = store;
+        RecomputeStatistics(reference, 0);
+        const LatitudeRange ranges[] = {{low, high}, {low, std::nextafter(high, 100.0)}, {high, low}, {-90, 90}};
+        for (const LatitudeRange& range : ranges) {
+            for (int keep : {0, 1}) {
+                SCOPED_TRACE("round " + std::to_string(round) + ", range " + std::to_string(range.min) + " " +
+                             std::to_string(range.max) + ", keep " + std::to_string(keep));
+                TrackStore given = store, plain = store;
+                RecomputeStatistics(given, keep, &range);
+                RecomputeStatistics(plain, keep);
+                ExpectSameFigures(given, plain);
+            }
+        }
+    }
 }
 
 TEST(Statistics, ZoomFitsTheData) {
