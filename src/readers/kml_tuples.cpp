@@ -247,10 +247,22 @@ const char* ForEachTupleStart(const char* from, const char* to, Visit&& visit) {
 
 int64_t CountTupleStarts(const char* from, const char* to) {
     int64_t count = 0;
-    ForEachTupleStart(from, to, [&count](const char*) {
-        ++count;
-        return true;
-    });
+    const char* block = from;
+    bool previousBlank = true;
+#ifdef TRAKVIO_TUPLE_MASKS
+    uint64_t carry = 1;
+    for (; to - block >= 64; block += 64) {
+        uint64_t blank = BlankMask64(block);
+        count += __builtin_popcountll(~blank & ((blank << 1) | carry));
+        carry = blank >> 63;
+    }
+    previousBlank = carry != 0;
+#endif
+    for (; block < to; ++block) {
+        bool blank = IsBlank(*block);
+        count += !blank && previousBlank;
+        previousBlank = blank;
+    }
     return count;
 }
 
@@ -335,8 +347,8 @@ TupleRunResult ReadTupleRun(const char* p, const char* limit, LogPoint* out, int
         int workers = options.workers > 0 ? options.workers : (std::thread::hardware_concurrency() >= 2 ? 2 : 1);
         if (workers >= 2) {
             // The other thread also counts the first half's tuples, which
-            // costs about a fifth of reading them: it gets the smaller half.
-            const char* middle = p + bytes / 20 * 11;
+            // costs about a seventh of reading them: it gets the smaller half.
+            const char* middle = p + bytes / 7 * 4;
             while (middle < limit && !IsBlank(*middle)) ++middle;
             if (middle < limit) split = middle;
         }
