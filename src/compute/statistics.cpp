@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "platform/local_time.h"
 
@@ -89,6 +91,16 @@ class SpeedWalk {
     int32_t second_ = -1;
 };
 
+// Kilometres from one position to the next with the scale factors of the
+// recomputation. Every distance goes through here, so that the sums taken
+// on another thread are bit for bit those of the track pass.
+inline double StepKm(double fromLat, double fromLon, double toLat, double toLon, double kmPerDegLat,
+                     double kmPerDegLon) {
+    double north = (toLat - fromLat) * kmPerDegLat;
+    double east = (toLon - fromLon) * kmPerDegLon;
+    return std::sqrt(north * north + east * east);
+}
+
 // Figures of the track over points first..last (inclusive, inside the array),
 // continuing the store's cumulative distance. Points before the first enabled
 // one keep their distance; every later point gets the cumulative distance.
@@ -136,9 +148,7 @@ void TrackFigures(LogPoint* points, int32_t first, int32_t last, double kmPerDeg
         } else if (p.longitude < minLon) {
             minLon = p.longitude;
         }
-        double north = (p.latitude - previousLat) * kmPerDegLat;
-        double east = (p.longitude - previousLon) * kmPerDegLon;
-        double step = std::sqrt(north * north + east * east);
+        double step = StepKm(previousLat, previousLon, p.latitude, p.longitude, kmPerDegLat, kmPerDegLon);
         trackDistance += step;
         cumulative += step;
         p.distance = static_cast<float>(cumulative);
@@ -178,21 +188,86 @@ void DegreeLengths(double latitudeDeg, double& kmPerDegLat, double& kmPerDegLon)
 
 namespace {
 
+// The cumulative distance the track pass leaves behind the track over
+// first..last, reading the points only.
+double CumulativeAfter(const LogPoint* points, int32_t first, int32_t last, double kmPerDegLat, double kmPerDegLon,
+                       double cumulative) {
+    int32_t s = first;
+    while (s <= last && points[s].enabled == 0) ++s;
+    if (s > last) return cumulative;
+    double previousLat = points[s].latitude, previousLon = points[s].longitude;
+    for (int32_t i = s + 1; i <= last; ++i) {
+        __builtin_prefetch(&points[std::min(i + kPrefetchAhead, last)]);
+        const LogPoint& p = points[i];
+        if (p.enabled == 0) continue;
+        cumulative += StepKm(previousLat, previousLon, p.latitude, p.longitude, kmPerDegLat, kmPerDegLon);
+        previousLat = p.latitude;
+        previousLon = p.longitude;
+    }
+    return cumulative;
+}
+
+// Stores smaller than this take one thread: starting another costs more
+// than it saves.
+constexpr int32_t kParallelPoints = 1 << 17;
+
 // Per-track figures and speeds; the cumulative distance runs on across
 // tracks. End indices are clamped to the points the array holds, and a track
 // never reaches back into an earlier one, so each point belongs to at most
 // one track and the tracks cover the points from 0 on without a gap.
-void AllTrackFigures(TrackStore& store, int32_t pointCount, double kmPerDegLat, double kmPerDegLon) {
+//
+// A large store with several tracks is shared with a second thread: it takes
+// the tracks from split on, after summing the distances of the tracks before
+// them (reading is cheaper than the pass, so this thread keeps the larger
+// part). The sums are the track pass's own, so nothing depends on the split.
+void AllTrackFigures(TrackStore& store, int32_t pointCount, double kmPerDegLat, double kmPerDegLon, int workers) {
     LogPoint* points = store.points.data();
     const int32_t trackCount = UsableTrackCount(store);
     const int32_t window = std::max(store.speedWindow, 1);
-    double cumulative = 0;
-    int32_t previousEnd = -1;
-    for (int32_t t = 0; t < trackCount; ++t) {
-        int32_t last = std::clamp(store.trackEnd[t], int32_t{-1}, pointCount - 1);
-        TrackFigures(points, previousEnd + 1, last, kmPerDegLat, kmPerDegLon, window, cumulative, store.tracks[t]);
-        previousEnd = std::max(previousEnd, last);
+    auto lastOf = [&](int32_t t) { return std::clamp(store.trackEnd[t], int32_t{-1}, pointCount - 1); };
+
+    int32_t split = trackCount;
+    if (pointCount >= kParallelPoints && trackCount >= 2) {
+        if (workers <= 0) workers = std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+        int32_t covered = -1;
+        for (int32_t t = 0; t < trackCount; ++t) covered = std::max(covered, lastOf(t));
+        int32_t end = -1;
+        for (int32_t t = 0; workers >= 2 && t + 1 < trackCount; ++t) {
+            end = std::max(end, lastOf(t));
+            if (end + 1 >= static_cast<int32_t>((covered + 1) * 0.69)) {
+                split = t + 1;
+                break;
+            }
+        }
     }
+
+    auto figures = [&](int32_t from, int32_t to, int32_t previousEnd, double cumulative) {
+        for (int32_t t = from; t < to; ++t) {
+            int32_t last = lastOf(t);
+            TrackFigures(points, previousEnd + 1, last, kmPerDegLat, kmPerDegLon, window, cumulative, store.tracks[t]);
+            previousEnd = std::max(previousEnd, last);
+        }
+    };
+    auto laterTracks = [&] {
+        double cumulative = 0;
+        int32_t previousEnd = -1;
+        for (int32_t t = 0; t < split; ++t) {
+            int32_t last = lastOf(t);
+            cumulative = CumulativeAfter(points, previousEnd + 1, last, kmPerDegLat, kmPerDegLon, cumulative);
+            previousEnd = std::max(previousEnd, last);
+        }
+        figures(split, trackCount, previousEnd, cumulative);
+    };
+    std::thread worker;
+    if (split < trackCount) {
+        try {
+            worker = std::thread(laterTracks);
+        } catch (const std::system_error&) {
+            laterTracks();
+        }
+    }
+    figures(0, split, -1, 0);
+    if (worker.joinable()) worker.join();
 }
 
 // The last index the tracks cover, -1 when they cover none.
@@ -236,9 +311,9 @@ void OverallFigures(TrackStore& store, double kmPerDegLat, double kmPerDegLon) {
 // the last track. False, with the store's whole-store figures untouched,
 // when the range of the points is not the expected one.
 bool FiguresWithExpectedRange(TrackStore& store, int32_t pointCount, int32_t firstEnabled,
-                              const LatitudeRange& expected, double& kmPerDegLat, double& kmPerDegLon) {
+                              const LatitudeRange& expected, int workers, double& kmPerDegLat, double& kmPerDegLon) {
     DegreeLengths((expected.max + expected.min) / 2, kmPerDegLat, kmPerDegLon);
-    AllTrackFigures(store, pointCount, kmPerDegLat, kmPerDegLon);
+    AllTrackFigures(store, pointCount, kmPerDegLat, kmPerDegLon, workers);
 
     const LogPoint* points = store.points.data();
     int32_t lastEnabled = firstEnabled;
@@ -276,7 +351,7 @@ bool FiguresWithExpectedRange(TrackStore& store, int32_t pointCount, int32_t fir
 
 }  // namespace
 
-void RecomputeStatistics(TrackStore& store, int keepOverall, const LatitudeRange* expected) {
+void RecomputeStatistics(TrackStore& store, int keepOverall, const LatitudeRange* expected, int workers) {
     const int32_t pointCount = UsablePointCount(store);
     LogPoint* points = store.points.data();
 
@@ -292,7 +367,7 @@ void RecomputeStatistics(TrackStore& store, int keepOverall, const LatitudeRange
 
     double kmPerDegLat = 0, kmPerDegLon = 0;
     if (!expected ||
-        !FiguresWithExpectedRange(store, pointCount, firstEnabled, *expected, kmPerDegLat, kmPerDegLon)) {
+        !FiguresWithExpectedRange(store, pointCount, firstEnabled, *expected, workers, kmPerDegLat, kmPerDegLon)) {
         int32_t lastEnabled = firstEnabled;
         int64_t earliest = points[firstEnabled].time, latest = earliest;
         double minLat = points[firstEnabled].latitude, maxLat = minLat;
@@ -319,7 +394,7 @@ void RecomputeStatistics(TrackStore& store, int keepOverall, const LatitudeRange
 
         // One pair of scale factors for every distance of this recomputation.
         DegreeLengths((maxLat + minLat) / 2, kmPerDegLat, kmPerDegLon);
-        AllTrackFigures(store, pointCount, kmPerDegLat, kmPerDegLon);
+        AllTrackFigures(store, pointCount, kmPerDegLat, kmPerDegLon, workers);
     }
 
     if (keepOverall != 0) return;

@@ -28,7 +28,12 @@ struct LatitudeRange {
 // instead of two. The range is checked against the points; when it was
 // wrong, everything is computed again without it, so the figures never
 // depend on it.
-void RecomputeStatistics(TrackStore& store, int keepOverall, const LatitudeRange* expected = nullptr);
+//
+// workers: threads to use; 0 lets a large store of several tracks be shared
+// with a second thread where the machine has one. The figures are the same
+// bit for bit either way.
+void RecomputeStatistics(TrackStore& store, int keepOverall, const LatitudeRange* expected = nullptr,
+                         int workers = 0);
 
 // Recomputes speed of every enabled point from distance and time over window
 // enabled points.

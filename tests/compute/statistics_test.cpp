@@ -298,6 +298,41 @@ TEST(Statistics, AGivenLatitudeRangeChangesNoFigure) {
     }
 }
 
+// A large store is shared with a second thread; the figures must not show it.
+TEST(Statistics, TwoThreadsGiveTheFiguresOfOne) {
+    TrackStore store;
+    ASSERT_EQ(CreateTrackStore(store, 400000, 8), 0);
+    std::mt19937 random(5);
+    double lat = 35.6, lon = 139.7;
+    const int32_t ends[] = {5000, 5001, 150000, 150000, 290000, 310000, 399000};
+    int64_t time = kT0;
+    for (int32_t end : ends) {
+        while (store.pointCount <= end) {
+            lat += (static_cast<int>(random() % 201) - 100) * 1e-6;
+            lon += (static_cast<int>(random() % 201) - 100) * 1e-6;
+            time += random() % 3;
+            AppendPoint(store, lat, lon, 0, 0, time, random() % 10 ? 1 : 0);
+        }
+        CloseTrack(store);
+    }
+    for (int i = 0; i < 500; ++i) AppendPoint(store, lat, lon, 0, 0, time, 1);  // behind the last track
+    store.speedWindow = 3;
+    for (int keep : {0, 1}) {
+        TrackStore one = store, two = store;
+        RecomputeStatistics(one, keep, nullptr, 1);
+        RecomputeStatistics(two, keep, nullptr, 2);
+        ExpectSameFigures(one, two);
+        LatitudeRange range{one.allMinLat, one.allMaxLat};
+        TrackStore given = store;
+        RecomputeStatistics(given, keep, &range, 2);
+        ExpectSameFigures(one, given);
+    }
+    TrackStore figures = store;
+    RecomputeStatistics(figures, 0);
+    EXPECT_GT(figures.points[398000].distance, figures.points[200000].distance);
+    EXPECT_NEAR(figures.totalDistanceKm, figures.points[399000].distance, 0.01);
+}
+
 TEST(Statistics, ZoomFitsTheData) {
     // A square of the given side around 35 degrees north. Zoom 20 fits 0.08 km
     // by 0.175 km, and each level below it twice as much.
