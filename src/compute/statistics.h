@@ -32,8 +32,7 @@ struct LatitudeRange {
 // workers: threads to use; 0 lets a large store of several tracks be shared
 // with a second thread where the machine has one. The figures are the same
 // bit for bit either way.
-void RecomputeStatistics(TrackStore& store, int keepOverall, const LatitudeRange* expected = nullptr,
-                         int workers = 0);
+void RecomputeStatistics(TrackStore& store, int keepOverall, const LatitudeRange* expected = nullptr, int workers = 0);
 
 // Recomputes speed of every enabled point from distance and time over window
 // enabled points.

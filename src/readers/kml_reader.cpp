@@ -220,8 +220,8 @@ bool CloseKmlTrack(KmlScan& s) {
 bool ReadTuples(KmlScan& s, const char* p, const char* limit) {
     TrackStore& store = s.store;
     int64_t slots = std::min<int64_t>(store.maxlogpoints, static_cast<int64_t>(store.points.size()));
-    TupleRunResult run = ReadTupleRun(p, limit, store.points.data() + store.pointCount, slots - store.pointCount,
-                                      s.time, s.step);
+    TupleRunResult run =
+        ReadTupleRun(p, limit, store.points.data() + store.pointCount, slots - store.pointCount, s.time, s.step);
     store.pointCount += static_cast<int32_t>(run.points);
     if (run.points > 0) AddLatitudes(s, run.minLatitude, run.maxLatitude);
     s.time = static_cast<int64_t>(static_cast<uint64_t>(s.time) +

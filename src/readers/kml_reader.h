@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "readers/reader_results.h"
 #include "compute/statistics.h"
+#include "readers/reader_results.h"
 #include "store/track_store.h"
 
 namespace trakvio {

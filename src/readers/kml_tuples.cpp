@@ -165,8 +165,8 @@ inline bool HasShape(const char* p, const TupleShape& shape) {
         __m128i t = _mm_load_si128(reinterpret_cast<const __m128i*>(shape.bytes + 16 * half));
         __m128i shifted = _mm_sub_epi8(v, _mm_set1_epi8('0'));
         same[half] = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, t)));
-        digit[half] = static_cast<uint32_t>(
-            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(shifted, _mm_set1_epi8(9)), shifted)));
+        digit[half] =
+            static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(shifted, _mm_set1_epi8(9)), shifted)));
     }
     uint32_t sameBytes = same[0] | (same[1] << 16), digits = digit[0] | (digit[1] << 16);
     return (((sameBytes & shape.others) | (digits & ~shape.others)) & shape.span) == shape.span;
@@ -214,13 +214,14 @@ inline bool PlainTuple(const char* p, TupleShape& shape, double& longitude, doub
 }
 #endif
 
-// Calls visit(start) for the start of each tuple (a byte that is not a blank
-// after one that is, or at from) in [from, to), in order, until it returns
-// false. Returns the start it returned false for, or nullptr. The starts
-// come from blank masks of 64 bytes, so finding the next one never waits for
-// the reading of the one before.
-template <typename Visit>
-const char* ForEachTupleStart(const char* from, const char* to, Visit&& visit) {
+// Calls take(block, starts) for the blocks of 64 bytes of [from, to) in
+// order, starts having bit i set where a tuple starts at block[i] (a byte
+// that is not a blank after one that is, or at from), until it returns
+// false. The bytes behind the last whole block come one at a time (starts
+// 1). The starts come from blank masks, so finding the next tuple never
+// waits for the reading of the one before.
+template <typename Take>
+void ForEachStartMask(const char* from, const char* to, Take&& take) {
     const char* block = from;
     bool previousBlank = true;
 #ifdef TRAKVIO_TUPLE_MASKS
@@ -229,40 +230,41 @@ const char* ForEachTupleStart(const char* from, const char* to, Visit&& visit) {
         uint64_t blank = BlankMask64(block);
         uint64_t starts = ~blank & ((blank << 1) | carry);
         carry = blank >> 63;
-        while (starts) {
-            const char* start = block + __builtin_ctzll(starts);
-            if (!visit(start)) return start;
-            starts &= starts - 1;
-        }
+        if (starts && !take(block, starts)) return;
     }
     previousBlank = carry != 0;
 #endif
     for (; block < to; ++block) {
         bool blank = IsBlank(*block);
-        if (!blank && previousBlank && !visit(block)) return block;
+        if (!blank && previousBlank && !take(block, uint64_t{1})) return;
         previousBlank = blank;
     }
-    return nullptr;
+}
+
+// Calls visit(start) for each tuple start in [from, to), in order, until it
+// returns false. Returns the start it returned false for, or nullptr.
+template <typename Visit>
+const char* ForEachTupleStart(const char* from, const char* to, Visit&& visit) {
+    const char* stopped = nullptr;
+    ForEachStartMask(from, to, [&](const char* block, uint64_t starts) {
+        for (; starts; starts &= starts - 1) {
+            const char* start = block + __builtin_ctzll(starts);
+            if (!visit(start)) {
+                stopped = start;
+                return false;
+            }
+        }
+        return true;
+    });
+    return stopped;
 }
 
 int64_t CountTupleStarts(const char* from, const char* to) {
     int64_t count = 0;
-    const char* block = from;
-    bool previousBlank = true;
-#ifdef TRAKVIO_TUPLE_MASKS
-    uint64_t carry = 1;
-    for (; to - block >= 64; block += 64) {
-        uint64_t blank = BlankMask64(block);
-        count += __builtin_popcountll(~blank & ((blank << 1) | carry));
-        carry = blank >> 63;
-    }
-    previousBlank = carry != 0;
-#endif
-    for (; block < to; ++block) {
-        bool blank = IsBlank(*block);
-        count += !blank && previousBlank;
-        previousBlank = blank;
-    }
+    ForEachStartMask(from, to, [&count](const char*, uint64_t starts) {
+        count += __builtin_popcountll(starts);
+        return true;
+    });
     return count;
 }
 
@@ -302,8 +304,8 @@ inline int64_t PointTime(int64_t firstTime, int32_t step, int64_t k) {
 
 // The tuples starting in [from, to), read no further than limit, into
 // out[0 .. room).
-PartResult ReadPart(const char* from, const char* to, const char* limit, LogPoint* out, int64_t room,
-                    int64_t firstTime, int32_t step, bool plainShapes) {
+PartResult ReadPart(const char* from, const char* to, const char* limit, LogPoint* out, int64_t room, int64_t firstTime,
+                    int32_t step, bool plainShapes) {
     (void)plainShapes;  // without byte masks every tuple takes the general reading
     PartResult result;
     int64_t n = 0;
@@ -316,7 +318,9 @@ PartResult ReadPart(const char* from, const char* to, const char* limit, LogPoin
         float altitude;
         bool complete = false;
 #ifdef TRAKVIO_TUPLE_MASKS
-        if (plainShapes && limit - start >= kPlainTupleBytes) complete = PlainTuple(start, shape, longitude, latitude, altitude);
+        if (plainShapes && limit - start >= kPlainTupleBytes) {
+            complete = PlainTuple(start, shape, longitude, latitude, altitude);
+        }
 #endif
         if (!complete && !GeneralTuple(start, limit, longitude, latitude, altitude)) return true;
         if (n >= room) return false;

@@ -21,9 +21,9 @@ struct TupleRunResult {
 };
 
 struct TupleRunOptions {
-    int workers = 0;               // threads to use; 0: two when the machine has them
+    int workers = 0;                 // threads to use; 0: two when the machine has them
     size_t parallelBytes = 1 << 20;  // shorter text is read on one thread
-    bool plainShapes = true;       // read the usual shape of tuple without the general parsing
+    bool plainShapes = true;         // read the usual shape of tuple without the general parsing
 };
 
 // Reads every tuple of [p, limit) into out[0 .. room): each maximal run of

@@ -50,7 +50,8 @@ int KindFromForcedName(std::string_view name) {
         int kind;
     };
     static constexpr Entry kForcedKinds[] = {
-        {"NMEA", kKindNmea}, {"GPX", kKindGpx}, {"KML", kKindKml}, {"BAD-TXT", kKindCsvText}, {"MTK-BIN", kKindMtkBinary},
+        {"NMEA", kKindNmea},       {"GPX", kKindGpx},           {"KML", kKindKml},
+        {"BAD-TXT", kKindCsvText}, {"MTK-BIN", kKindMtkBinary},
     };
     for (const Entry& e : kForcedKinds) {
         if (EqualsIgnoringCase(name, e.name)) return e.kind;
@@ -273,8 +274,8 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
             case kKindKml: {
                 latitudes.min = 1;
                 latitudes.max = -1;  // no points: a range no store has
-                int result = ReadKml(store, path, namesStart, settings.kmlTimeDefaultStart,
-                                     settings.kmlTimeDefaultStep, &latitudes);
+                int result = ReadKml(store, path, namesStart, settings.kmlTimeDefaultStart, settings.kmlTimeDefaultStep,
+                                     &latitudes);
                 knownLatitudes = &latitudes;
                 if (result == kReaderUnsupported) return kLoadUnknownKind;
                 if (result == kReaderCannotOpen) {

@@ -5,11 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string_view>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -174,8 +174,7 @@ inline bool ReadFourDigits(const char* p, uint64_t& value) {
     return true;
 }
 
-inline constexpr uint64_t kIntegerPowersOfTen[] = {1,      10,      100,      1000,      10000,
-                                                   100000, 1000000, 10000000, 100000000};
+inline constexpr uint64_t kIntegerPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
 
 // The first n (1 to 8) bytes at p, all digits, as a number. Reads 8 bytes.
 inline uint64_t ShortDigitRun(const char* p, int n) {

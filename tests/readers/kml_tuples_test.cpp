@@ -19,8 +19,23 @@ namespace {
 std::string MixedTuples(int tokens, unsigned seed, int junkPercent) {
     std::mt19937 random(seed);
     std::uniform_real_distribution<double> lon(-180, 180), lat(-90, 90), alt(-500, 9000);
-    const char* junk[] = {"abc", ",5", "1,", "-,2", ".5,.5", "1.,2.", "+-1,2", "1e,2", "--", "1;2", "\x01", "1,2,3,4",
-                          "12345678901234567890,1", "0.000000000000000001,2", "1e400,2", "nan,1", "1,inf,2"};
+    const char* junk[] = {"abc",
+                          ",5",
+                          "1,",
+                          "-,2",
+                          ".5,.5",
+                          "1.,2.",
+                          "+-1,2",
+                          "1e,2",
+                          "--",
+                          "1;2",
+                          "\x01",
+                          "1,2,3,4",
+                          "12345678901234567890,1",
+                          "0.000000000000000001,2",
+                          "1e400,2",
+                          "nan,1",
+                          "1,inf,2"};
     const char* blanks[] = {" ", "\n", "\r\n", "\t", "  ", "\n          ", "\n\t\t"};
     std::string text;
     char buffer[128];
@@ -30,14 +45,31 @@ std::string MixedTuples(int tokens, unsigned seed, int junkPercent) {
             text += junk[random() % (sizeof junk / sizeof junk[0])];
         } else {
             switch (random() % 8) {
-                case 0: std::snprintf(buffer, sizeof buffer, "%.7f,%.7f", lon(random), lat(random)); break;
-                case 1: std::snprintf(buffer, sizeof buffer, "%.6f,%.6f,0", lon(random), lat(random)); break;
-                case 2: std::snprintf(buffer, sizeof buffer, "%+.5f,%+.5f,%+.1f", lon(random), lat(random), alt(random)); break;
-                case 3: std::snprintf(buffer, sizeof buffer, "%.15g,%.15g,%.9g", lon(random), lat(random), alt(random)); break;
-                case 4: std::snprintf(buffer, sizeof buffer, "%.3e,%.3e,%.2e", lon(random), lat(random), alt(random)); break;
-                case 5: std::snprintf(buffer, sizeof buffer, "%.7f,%.7f,%.1fjunk", lon(random), lat(random), alt(random)); break;
-                case 6: std::snprintf(buffer, sizeof buffer, "%d,%d,%d", static_cast<int>(lon(random)), static_cast<int>(lat(random)), static_cast<int>(alt(random))); break;
-                default: std::snprintf(buffer, sizeof buffer, "%.7f,%.7f,%.1f", lon(random), lat(random), alt(random)); break;
+                case 0:
+                    std::snprintf(buffer, sizeof buffer, "%.7f,%.7f", lon(random), lat(random));
+                    break;
+                case 1:
+                    std::snprintf(buffer, sizeof buffer, "%.6f,%.6f,0", lon(random), lat(random));
+                    break;
+                case 2:
+                    std::snprintf(buffer, sizeof buffer, "%+.5f,%+.5f,%+.1f", lon(random), lat(random), alt(random));
+                    break;
+                case 3:
+                    std::snprintf(buffer, sizeof buffer, "%.15g,%.15g,%.9g", lon(random), lat(random), alt(random));
+                    break;
+                case 4:
+                    std::snprintf(buffer, sizeof buffer, "%.3e,%.3e,%.2e", lon(random), lat(random), alt(random));
+                    break;
+                case 5:
+                    std::snprintf(buffer, sizeof buffer, "%.7f,%.7f,%.1fjunk", lon(random), lat(random), alt(random));
+                    break;
+                case 6:
+                    std::snprintf(buffer, sizeof buffer, "%d,%d,%d", static_cast<int>(lon(random)),
+                                  static_cast<int>(lat(random)), static_cast<int>(alt(random)));
+                    break;
+                default:
+                    std::snprintf(buffer, sizeof buffer, "%.7f,%.7f,%.1f", lon(random), lat(random), alt(random));
+                    break;
             }
             text += buffer;
         }
@@ -111,8 +143,8 @@ TEST(KmlTuples, EveryWayOfReadingGivesTheSamePoints) {
 }
 
 TEST(KmlTuples, TextWithoutTuplesOrWithoutBlanks) {
-    for (const std::string& text : {std::string(), std::string(5000, ' '), std::string(5000, 'x'),
-                                    std::string("1,2"), std::string("\n1,2,3"), std::string(3000, ',')}) {
+    for (const std::string& text : {std::string(), std::string(5000, ' '), std::string(5000, 'x'), std::string("1,2"),
+                                    std::string("\n1,2,3"), std::string(3000, ',')}) {
         ExpectSameAsGeneral(text, 10);
     }
     TupleRead one = ReadWith("  139.7037523,35.5913598,40.5", 4, {2, 1, true});

@@ -28,8 +28,8 @@ TEST(TextScan, NumbersReadAsStrtodReadsThem) {
         }
         if (random() % 8 == 0) text += "e" + std::to_string(static_cast<int>(random() % 40) - 20);
         // Numbers with room behind them are read a block of bytes at a time.
-        const char* behind[] = {"\"", ",1.5,40.5 more bytes behind the number", "\n                        ",
-                                "e", ".5<                        "};
+        const char* behind[] = {"\"", ",1.5,40.5 more bytes behind the number", "\n                        ", "e",
+                                ".5<                        "};
         text += behind[random() % 5];
         double expected = std::strtod(text.c_str(), nullptr);
         ASSERT_EQ(Parse(text), expected) << text;
