@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <utility>
 
@@ -57,18 +58,16 @@ struct Plan {
     uint32_t format = 0;
     bool holux = false;
     bool speedFirst = false;
-    uint8_t headBits[kFieldBits] = {};
-    uint8_t headOffsets[kFieldBits] = {};
-    int headCount = 0;
     int headSize = 0;
     bool satellites = false;
     int satelliteSize = 0;  // one satellite: 4-byte field plus the elevation, azimuth and SNR present
     int elevationOffset = -1, azimuthOffset = -1, snrOffset = -1;
-    uint8_t tailBits[3] = {};
-    uint8_t tailOffsets[3] = {};
-    int tailCount = 0;
     int tailSize = 0;
     int trailer = 2;
+    // Offset of each field: from the record start for bits 0 to 12, from the
+    // end of the satellite block for bits 17 to 19; -1 where the format has
+    // none.
+    int16_t at[kFieldBits] = {};
 };
 
 int FieldSize(int bit, bool holux) {
@@ -86,13 +85,13 @@ void MakePlan(Plan& plan, uint32_t format, bool holux, bool speedFirst) {
     plan.holux = holux;
     plan.speedFirst = holux && speedFirst;
     plan.trailer = holux ? 1 : 2;
+    std::fill(std::begin(plan.at), std::end(plan.at), int16_t{-1});
     auto has = [format](int bit) { return (format >> bit & 1u) != 0; };
     uint8_t order[13] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
     if (plan.speedFirst) std::swap(order[4], order[5]);
     for (int bit : order) {
         if (!has(bit)) continue;
-        plan.headBits[plan.headCount] = static_cast<uint8_t>(bit);
-        plan.headOffsets[plan.headCount++] = static_cast<uint8_t>(plan.headSize);
+        plan.at[bit] = static_cast<int16_t>(plan.headSize);
         plan.headSize += FieldSize(bit, holux);
     }
     if (has(kBitSatellites)) {
@@ -104,65 +103,35 @@ void MakePlan(Plan& plan, uint32_t format, bool holux, bool speedFirst) {
     }
     for (int bit = 17; bit < kFieldBits; ++bit) {
         if (!has(bit)) continue;
-        plan.tailBits[plan.tailCount] = static_cast<uint8_t>(bit);
-        plan.tailOffsets[plan.tailCount++] = static_cast<uint8_t>(plan.tailSize);
+        plan.at[bit] = static_cast<int16_t>(plan.tailSize);
         plan.tailSize += kStandardSize[bit];
     }
 }
 
-void DecodeField(int bit, const unsigned char* q, const Plan& plan, MtkRecord& r) {
-    switch (bit) {
-        case 0:
-            r.time = U32(q);
-            break;
-        case 1:
-            r.valid = U16(q);
-            break;
-        case 2:
-            r.latitude = plan.holux ? F32(q) : F64(q);
-            break;
-        case 3:
-            r.longitude = plan.holux ? F32(q) : F64(q);
-            break;
-        case 4:
-            r.height = plan.holux ? F24(q) : F32(q);
-            break;
-        case 5:
-            r.speed = plan.speedFirst ? static_cast<float>(static_cast<int32_t>(U32(q)) * 0.036) : F32(q);
-            break;
-        case 6:
-            r.heading = F32(q);
-            break;
-        case 7:
-            r.dsta = U16(q);
-            break;
-        case 8:
-            r.dage = U32(q);
-            break;
-        case 9:
-            r.pdop = U16(q);
-            break;
-        case 10:
-            r.hdop = U16(q);
-            break;
-        case 11:
-            r.vdop = U16(q);
-            break;
-        case 12:
-            r.nsat = U16(q);
-            break;
-        case 17:
-            r.rcr = U16(q);
-            break;
-        case 18:
-            r.millisecond = U16(q);
-            break;
-        case 19:
-            r.distance = F64(q);
-            break;
-        default:
-            break;
+// The fields of the record at head whose satellite block ends at tail. One
+// test per field, the same for every record of a format, rather than a
+// jump per field.
+void DecodeRecord(const unsigned char* head, const unsigned char* tail, const Plan& plan, MtkRecord& r) {
+    const int16_t* at = plan.at;
+    if (at[0] >= 0) r.time = U32(head + at[0]);
+    if (at[1] >= 0) r.valid = U16(head + at[1]);
+    if (at[2] >= 0) r.latitude = plan.holux ? F32(head + at[2]) : F64(head + at[2]);
+    if (at[3] >= 0) r.longitude = plan.holux ? F32(head + at[3]) : F64(head + at[3]);
+    if (at[4] >= 0) r.height = plan.holux ? F24(head + at[4]) : F32(head + at[4]);
+    if (at[5] >= 0) {
+        const unsigned char* q = head + at[5];
+        r.speed = plan.speedFirst ? static_cast<float>(static_cast<int32_t>(U32(q)) * 0.036) : F32(q);
     }
+    if (at[6] >= 0) r.heading = F32(head + at[6]);
+    if (at[7] >= 0) r.dsta = U16(head + at[7]);
+    if (at[8] >= 0) r.dage = U32(head + at[8]);
+    if (at[9] >= 0) r.pdop = U16(head + at[9]);
+    if (at[10] >= 0) r.hdop = U16(head + at[10]);
+    if (at[11] >= 0) r.vdop = U16(head + at[11]);
+    if (at[12] >= 0) r.nsat = U16(head + at[12]);
+    if (at[17] >= 0) r.rcr = U16(tail + at[17]);
+    if (at[18] >= 0) r.millisecond = U16(tail + at[18]);
+    if (at[19] >= 0) r.distance = F64(tail + at[19]);
 }
 
 bool IsHoluxMarker(const unsigned char* p) { return p[0] == 'H' && std::memcmp(p, "HOLUX", 5) == 0; }
@@ -271,15 +240,13 @@ int DecodeMtkSector(const unsigned char* data, size_t length, std::vector<MtkRec
 
         MtkRecord& r = records.emplace_back();
         r.format = format;
-        for (int k = 0; k < plan.headCount; ++k) DecodeField(plan.headBits[k], p + plan.headOffsets[k], plan, r);
         const unsigned char* satellites = p + plan.headSize;
+        DecodeRecord(p, satellites + sat, plan, r);
         if (sat > 4) {
             if (plan.elevationOffset >= 0) r.elevation = U16(satellites + plan.elevationOffset);
             if (plan.azimuthOffset >= 0) r.azimuth = U16(satellites + plan.azimuthOffset);
             if (plan.snrOffset >= 0) r.snr = U16(satellites + plan.snrOffset);
         }
-        const unsigned char* tail = satellites + sat;
-        for (int k = 0; k < plan.tailCount; ++k) DecodeField(plan.tailBits[k], tail + plan.tailOffsets[k], plan, r);
         p += recordLength;
     }
     return static_cast<int>(records.size() - before);
