@@ -257,7 +257,9 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
     int32_t firstTrack = store.trackCount;
     int32_t firstPoint = store.pointCount;
     int status = kLoadDone;
-    LatitudeRange latitudes;
+    // Latitude range of the points a reader appended, for the statistics;
+    // it stays a range no store has when the reader gives none.
+    LatitudeRange latitudes{1, -1};
     const LatitudeRange* knownLatitudes = nullptr;
 
     if (readFlag) {
@@ -272,8 +274,6 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
                 break;
             }
             case kKindKml: {
-                latitudes.min = 1;
-                latitudes.max = -1;  // no points: a range no store has
                 int result = ReadKml(store, path, namesStart, settings.kmlTimeDefaultStart, settings.kmlTimeDefaultStep,
                                      &latitudes);
                 knownLatitudes = &latitudes;
@@ -289,8 +289,9 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
             case kKindMtkBinary:
             case kKindCsvText: {
                 int result = kind == kKindNmea        ? ReadNmea(store, path)
-                             : kind == kKindMtkBinary ? ReadMtkBinary(store, path)
+                             : kind == kKindMtkBinary ? ReadMtkBinary(store, path, &latitudes)
                                                       : ReadCsvText(store, path);
+                if (kind == kKindMtkBinary) knownLatitudes = &latitudes;
                 if (result == kReaderUnsupported) return kLoadUnknownKind;
                 // One track, closed here even when the file could not be read,
                 // so that every loaded file keeps its place in the track list.

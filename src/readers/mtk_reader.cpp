@@ -7,6 +7,8 @@
 #include <memory>
 #include <utility>
 
+#include "readers/text_scan.h"
+
 namespace trakvio {
 namespace {
 
@@ -191,6 +193,27 @@ bool DecodeFilePieces(const std::filesystem::path& path, std::vector<MtkRecord>&
     return true;
 }
 
+// The same over a whole file mapped into memory, without copying its bytes
+// (a file that cannot be mapped is read whole). Returns false when the file
+// cannot be opened.
+template <typename Sink>
+bool DecodeMappedFile(const std::filesystem::path& path, std::vector<MtkRecord>& records, Sink sink) {
+    FileBytes file;
+    if (file.Open(path, false) != 0) return false;
+    const auto* data = reinterpret_cast<const unsigned char*>(file.data());
+    const size_t size = file.size();
+    size_t offset = 0;
+    DecodePieces(
+        [&](const unsigned char*& piece) {
+            size_t length = std::min(size - offset, kMtkSectorSize);
+            piece = data + offset;
+            offset += length;
+            return length;
+        },
+        records, sink);
+    return true;
+}
+
 }  // namespace
 
 int DecodeMtkSector(const unsigned char* data, size_t length, std::vector<MtkRecord>& records, MtkLayout& layout) {
@@ -285,18 +308,24 @@ bool MtkFirstTime(const std::filesystem::path& path, int64_t& time) {
     return found;
 }
 
-int ReadMtkBinary(TrackStore& store, const std::filesystem::path& path) {
+int ReadMtkBinary(TrackStore& store, const std::filesystem::path& path, LatitudeRange* latitudes) {
     std::vector<MtkRecord> records;
     int result = kReaderDone;
-    bool opened = DecodeFilePieces(path, records, [&](const std::vector<MtkRecord>& got) {
+    LatitudeRange range;
+    bool any = false;
+    bool opened = DecodeMappedFile(path, records, [&](const std::vector<MtkRecord>& got) {
         for (const MtkRecord& r : got) {
             if (!AppendPoint(store, r.latitude, r.longitude, r.height, r.speed, r.time, 1)) {
                 result = kReaderCut;
                 return false;
             }
+            range.min = any ? std::min(range.min, r.latitude) : r.latitude;
+            range.max = any ? std::max(range.max, r.latitude) : r.latitude;
+            any = true;
         }
         return true;
     });
+    if (latitudes && any) *latitudes = range;
     return opened ? result : kReaderCannotOpen;
 }
 

@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "compute/statistics.h"
 #include "readers/reader_results.h"
 #include "store/track_store.h"
 
@@ -77,6 +78,8 @@ bool MtkFirstTime(const std::filesystem::path& path, int64_t& time);
 // longitude, altitude from height, loggedSpeed from speed, time. Returns
 // kReaderDone, kReaderCannotOpen or kReaderCut (the point capacity was
 // reached; the points up to it stay).
-int ReadMtkBinary(TrackStore& store, const std::filesystem::path& path);
+// latitudes, when given, receives the latitude range of the points read (when
+// there are any), for the statistics that follow.
+int ReadMtkBinary(TrackStore& store, const std::filesystem::path& path, LatitudeRange* latitudes = nullptr);
 
 }  // namespace trakvio

@@ -102,7 +102,7 @@ FileBytes::~FileBytes() {
     if (mapping_) munmap(mapping_, mappingLength_);
 }
 
-int FileBytes::Open(const std::filesystem::path& path) {
+int FileBytes::Open(const std::filesystem::path& path, bool withNul) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return 1;
     struct stat st;
@@ -111,10 +111,11 @@ int FileBytes::Open(const std::filesystem::path& path) {
         return 1;
     }
     // A regular file whose last page has room for the NUL is mapped: the
-    // kernel fills that room with zeros. Other files are read.
+    // kernel fills that room with zeros. Other files are read (unless the
+    // NUL is not wanted).
     long page = sysconf(_SC_PAGESIZE);
     size_t length = static_cast<size_t>(st.st_size);
-    if (S_ISREG(st.st_mode) && length > 0 && page > 0 && length % static_cast<size_t>(page) != 0) {
+    if (S_ISREG(st.st_mode) && length > 0 && page > 0 && (!withNul || length % static_cast<size_t>(page) != 0)) {
         void* mapping = mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
         if (mapping != MAP_FAILED) {
             ::close(fd);

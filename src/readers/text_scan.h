@@ -318,16 +318,18 @@ inline float ParseFloat(const char* p, const char* end) { return ParseNumber<flo
 // &gt; &quot; &apos; &#NNN; &#xHH;) decoded; anything else is copied as is.
 void DecodeXmlText(const char* from, const char* to, std::string& out);
 
-// The bytes of a whole file with a NUL behind them: mapped when the file
-// allows it, otherwise read into one buffer.
+// The bytes of a whole file with a NUL behind them (unless the caller does
+// without): mapped when the file allows it, otherwise read into one buffer.
 class FileBytes {
   public:
     FileBytes() = default;
     ~FileBytes();
     FileBytes(const FileBytes&) = delete;
     FileBytes& operator=(const FileBytes&) = delete;
-    // Returns 0 when done, 1 when the file cannot be opened or read.
-    int Open(const std::filesystem::path& path);
+    // Returns 0 when done, 1 when the file cannot be opened or read. A caller
+    // that reads no further than size() may do without the NUL, so that a
+    // file of whole pages is mapped too.
+    int Open(const std::filesystem::path& path, bool withNul = true);
     const char* data() const { return data_; }
     size_t size() const { return size_; }
 

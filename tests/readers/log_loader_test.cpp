@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "compute/statistics.h"
 #include "test_support.h"
 
 namespace trakvio {
@@ -99,7 +100,7 @@ TEST(LogLoader, GpxLoadCompletesTracksWithDefaultNamesWidthsAndKinds) {
     EXPECT_EQ(l.store.loadKind, kKindGpx);
     ASSERT_EQ(l.store.fileCount, 2);
     EXPECT_EQ(l.store.loadedFiles[0], folder / "a.gpx");
-    EXPECT_EQ(l.store.fileKinds[0], 0);       // found by extension: not recorded
+    EXPECT_EQ(l.store.fileKinds[0], 0);         // found by extension: not recorded
     EXPECT_EQ(l.store.fileKinds[1], kKindGpx);  // found by content: recorded
     EXPECT_EQ(l.store.tracks[0].fileIndex, 0);
     EXPECT_EQ(l.store.tracks[1].fileIndex, 1);
@@ -157,6 +158,40 @@ TEST(LogLoader, CutFileIsReported) {
     ASSERT_EQ(catcher.messages().size(), 1u);
     EXPECT_TRUE(catcher.Saw("long.gpx"));
     EXPECT_TRUE(catcher.Saw("full"));
+}
+
+}  // namespace
+}  // namespace trakvio
+
+namespace trakvio {
+namespace {
+
+// Readers that fill an empty store hand their latitude range to the
+// statistics; the figures must be those computed without it, and a second
+// file (the range no longer covers the store) must be handled the long way.
+TEST(LogLoader, StatisticsAfterALoadAreTheFullRecomputation) {
+    TRAKVIO_REQUIRE_SAMPLES();
+    const char* files[][2] = {{"mtk", "mtk_logger.bin"}, {"kml", "segmented_tracks.kml"}, {"kml", "google_ext.kml"}};
+    TrackStore store;
+    ASSERT_EQ(CreateTrackStore(store, 100000, 100), 0);
+    Settings settings;
+    for (const auto& file : files) {
+        SCOPED_TRACE(file[1]);
+        ASSERT_EQ(LoadLogFile(store, settings, test::SamplesDir() / file[0] / file[1]), kLoadDone);
+        ASSERT_GT(store.pointCount, 0);
+        TrackStore again = store;
+        RecomputeStatistics(again, 0, nullptr, 1);
+        for (int32_t i = 0; i < store.pointCount; ++i) {
+            ASSERT_EQ(store.points[i].distance, again.points[i].distance) << i;
+            ASSERT_EQ(store.points[i].speed, again.points[i].speed) << i;
+        }
+        EXPECT_EQ(store.kmPerDegLat, again.kmPerDegLat);
+        EXPECT_EQ(store.kmPerDegLon, again.kmPerDegLon);
+        EXPECT_EQ(store.totalDistanceKm, again.totalDistanceKm);
+        EXPECT_EQ(store.earliestTime, again.earliestTime);
+        EXPECT_EQ(store.latestTime, again.latestTime);
+        EXPECT_EQ(store.lastEnabledPoint, again.lastEnabledPoint);
+    }
 }
 
 }  // namespace

@@ -89,6 +89,9 @@ TEST(TextScan, WholeFilesEndInANul) {
         ASSERT_EQ(file.size(), size);
         EXPECT_EQ(std::string(file.data(), size), bytes);
         EXPECT_EQ(file.data()[size], '\0');
+        FileBytes mapped;  // without the NUL, whole pages are mapped too
+        ASSERT_EQ(mapped.Open(folder / "f", false), 0) << size;
+        EXPECT_EQ(std::string(mapped.data(), mapped.size()), bytes);
     }
     FileBytes missing;
     EXPECT_EQ(missing.Open(folder / "missing"), 1);
