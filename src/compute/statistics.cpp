@@ -188,6 +188,12 @@ void DegreeLengths(double latitudeDeg, double& kmPerDegLat, double& kmPerDegLon)
 
 namespace {
 
+// The end index of track t, inside the points the array holds (-1 when it
+// holds none).
+int32_t ClampedEnd(const TrackStore& store, int32_t t, int32_t pointCount) {
+    return std::clamp(store.trackEnd[t], int32_t{-1}, pointCount - 1);
+}
+
 // The cumulative distance the track pass leaves behind the track over
 // first..last, reading the points only.
 double CumulativeAfter(const LogPoint* points, int32_t first, int32_t last, double kmPerDegLat, double kmPerDegLon,
@@ -210,6 +216,9 @@ double CumulativeAfter(const LogPoint* points, int32_t first, int32_t last, doub
 // Stores smaller than this take one thread: starting another costs more
 // than it saves.
 constexpr int32_t kParallelPoints = 1 << 17;
+// Share of the points the calling thread takes when a second one helps: the
+// second first reads the calling thread's part to sum its distances.
+constexpr double kCallingThreadShare = 0.69;
 
 // Per-track figures and speeds; the cumulative distance runs on across
 // tracks. End indices are clamped to the points the array holds, and a track
@@ -224,7 +233,7 @@ void AllTrackFigures(TrackStore& store, int32_t pointCount, double kmPerDegLat, 
     LogPoint* points = store.points.data();
     const int32_t trackCount = UsableTrackCount(store);
     const int32_t window = std::max(store.speedWindow, 1);
-    auto lastOf = [&](int32_t t) { return std::clamp(store.trackEnd[t], int32_t{-1}, pointCount - 1); };
+    auto lastOf = [&](int32_t t) { return ClampedEnd(store, t, pointCount); };
 
     int32_t split = trackCount;
     if (pointCount >= kParallelPoints && trackCount >= 2) {
@@ -234,7 +243,7 @@ void AllTrackFigures(TrackStore& store, int32_t pointCount, double kmPerDegLat, 
         int32_t end = -1;
         for (int32_t t = 0; workers >= 2 && t + 1 < trackCount; ++t) {
             end = std::max(end, lastOf(t));
-            if (end + 1 >= static_cast<int32_t>((covered + 1) * 0.69)) {
+            if (end + 1 >= static_cast<int32_t>((covered + 1) * kCallingThreadShare)) {
                 split = t + 1;
                 break;
             }
@@ -273,9 +282,7 @@ void AllTrackFigures(TrackStore& store, int32_t pointCount, double kmPerDegLat, 
 // The last index the tracks cover, -1 when they cover none.
 int32_t LastTrackedPoint(const TrackStore& store, int32_t pointCount) {
     int32_t end = -1;
-    for (int32_t t = 0; t < UsableTrackCount(store); ++t) {
-        end = std::max(end, std::clamp(store.trackEnd[t], int32_t{-1}, pointCount - 1));
-    }
+    for (int32_t t = 0; t < UsableTrackCount(store); ++t) end = std::max(end, ClampedEnd(store, t, pointCount));
     return end;
 }
 
