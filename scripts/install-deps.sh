@@ -14,6 +14,11 @@ packages=(
     # time), EMF graph files, text metrics and the fonts they measure.
     pkg-config zlib1g-dev libzip-dev libsqlite3-dev libsqlite3-0 libemf-dev
     libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-noto-cjk
+    # The desktop program: Qt 6 Widgets with print support and Qt Test, the
+    # platform plugins (offscreen for tests and screenshots), libcurl for map
+    # tiles, libserialport for finding GPS loggers and receivers, xdg-utils
+    # for the desktop's default applications.
+    qt6-base-dev qt6-qpa-plugins libgl-dev libcurl4-openssl-dev libserialport-dev xdg-utils
     # Benchmark input generators.
     python3
     # Independent readers used by the tests: an SVG renderer, an XML checker, a headless

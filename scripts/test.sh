@@ -21,7 +21,7 @@ scripts/fetch-leaflet.sh build-asan/npm
 (cd build-asan && ctest --output-on-failure -j "$jobs")
 
 echo "== fuzz targets"
-CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRAKVIO_FUZZ=ON -DTRAKVIO_TESTS=OFF \
+CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRAKVIO_FUZZ=ON -DTRAKVIO_TESTS=OFF -DTRAKVIO_DESKTOP=OFF \
     -DTRAKVIO_BENCH=OFF
 cmake --build build-fuzz -j "$jobs"
 (cd build-fuzz && ctest --output-on-failure)

@@ -1,0 +1,8 @@
+// Helpers shared by the window tests.
+#pragma once
+
+#include <QString>
+#include <ostream>
+
+// Readable QString values in test failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
