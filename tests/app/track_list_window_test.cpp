@@ -1,0 +1,418 @@
+#include "app/track_list_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QCursor>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/fake_shell.h"
+#include "app/input_box.h"
+#include "app/qt_text.h"
+#include "app/window_test_support.h"
+#include "compute/statistics.h"
+#include "readers/log_loader.h"
+#include "test_support.h"
+
+namespace trakvio {
+namespace {
+
+constexpr int64_t kJan15 = 1673740800;  // 2023-01-15 00:00:00 UTC
+
+// Keeps a picture for a person to look at when TRAKVIO_SCREENSHOT_DIR names a folder.
+void SaveForReview(const QImage& image, const char* name) {
+    if (const char* dir = std::getenv("TRAKVIO_SCREENSHOT_DIR")) image.save(QString::fromLocal8Bit(dir) + '/' + name);
+}
+
+class TrackListWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_EQ(CreateTrackStore(state_.store, 1000, 20), 0); }
+
+    // Appends one named track; `enabled` empty means every point enabled.
+    void AddTrack(const std::vector<int64_t>& times, std::vector<int32_t> enabled, std::u16string_view name) {
+        for (size_t i = 0; i < times.size(); ++i) {
+            AppendPoint(state_.store, 35.0 + 0.001 * static_cast<double>(i), 139.0, 10, 0, times[i],
+                        enabled.empty() ? 1 : enabled[i]);
+        }
+        ASSERT_TRUE(CloseTrack(state_.store));
+        ASSERT_GE(WriteTrackName(state_.store, NamesEndPosition(state_.store), name), 0);
+    }
+    void Finish() {
+        RecomputeStatistics(state_.store, 0);
+        for (int t = 0; t < state_.store.trackCount; ++t) {
+            state_.store.tracks[static_cast<size_t>(t)].lineWidth = 3;
+            state_.store.tracks[static_cast<size_t>(t)].color = 0x0000FF;
+        }
+    }
+    // Three tracks, shown in the window.
+    void ShowThreeTracks() {
+        AddTrack({kJan15, kJan15 + 3599}, {}, u"first");
+        AddTrack({kJan15, kJan15 + 3600}, {}, u"second");
+        AddTrack({kJan15, kJan15 + 60}, {}, u"third");
+        Finish();
+        window_.Refresh();
+        window_.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
+    }
+    QString Cell(int row, int column) const {
+        QTableWidgetItem* item = window_.table()->item(row, column);
+        return item ? item->text() : QStringLiteral("<none>");
+    }
+    void ClickCell(int row, int column, Qt::KeyboardModifiers modifiers = {}) {
+        QTableWidget* table = window_.table();
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, modifiers,
+                          table->visualItemRect(table->item(row, column)).center());
+    }
+
+    test::ScopedTimeZone utc_{"UTC"};
+    AppState state_;
+    FakeShell shell_;
+    TrackListWindow window_{state_, shell_};
+};
+
+TEST_F(TrackListWindowTest, ColumnsHaveTheirHeadersWidthsAndAlignments) {
+    QTableWidget* table = window_.table();
+    ASSERT_EQ(table->columnCount(), 12);
+    const char* headers[] = {"trk",      "track title", "color", "w",  "start", "end",
+                             "duration", "km",          "km/h",  "np", "dp",    "f#"};
+    const int widths[] = {35, 250, 50, 22, 125, 54, 57, 50, 50, 45, 45, 25};
+    for (int c = 0; c < 12; ++c) {
+        EXPECT_EQ(table->horizontalHeaderItem(c)->text(), QString::fromUtf8(headers[c]));
+        EXPECT_EQ(table->columnWidth(c), widths[c]) << c;
+    }
+    EXPECT_TRUE(table->showGrid());
+    EXPECT_TRUE(table->horizontalHeader()->sectionsMovable());
+    EXPECT_EQ(window_.font().family(), QStringLiteral("Meiryo UI"));
+    // A character cell of 18 pixels, as Windows measures a font's height.
+    EXPECT_LE(QFontMetrics(window_.font()).height(), 19);
+    EXPECT_GE(QFontMetrics(window_.font()).height(), 15);
+    // Without tracks there is only the total row.
+    EXPECT_EQ(table->rowCount(), 1);
+    EXPECT_EQ(Cell(0, kColumnTrack), QStringLiteral("total"));
+}
+
+TEST_F(TrackListWindowTest, RowsShowDurationsSpeedsCountsAndTheTotal) {
+    const int64_t late = kJan15 + 23 * 3600 + 50 * 60;
+    AddTrack({kJan15, kJan15 + 3599}, {}, u"59 minutes");
+    AddTrack({kJan15, kJan15 + 3600}, {}, u"one hour");
+    AddTrack({kJan15, kJan15 + 26 * 3600}, {}, u"a day and more");
+    AddTrack({kJan15, kJan15 + 60}, {1, 0}, u"one point left");
+    std::vector<int64_t> times(100);
+    std::vector<int32_t> enabled(100, 1);
+    for (int i = 0; i < 100; ++i) times[static_cast<size_t>(i)] = late + 30 * i;  // 23:50 into the next day
+    for (int i : {3, 10, 20, 40, 60, 80, 99}) enabled[static_cast<size_t>(i)] = 0;
+    AddTrack(times, enabled, u"100 points, 7 deleted");
+    Finish();
+    window_.Refresh();
+
+    EXPECT_EQ(window_.table()->rowCount(), 6);
+    EXPECT_EQ(Cell(0, kColumnTrack), QStringLiteral(" 1"));
+    EXPECT_EQ(Cell(0, kColumnTitle), QStringLiteral("59 minutes"));
+    EXPECT_EQ(Cell(0, kColumnDuration), QStringLiteral("59:59"));
+    EXPECT_EQ(Cell(1, kColumnDuration), QStringLiteral("1:00:00"));
+    EXPECT_EQ(Cell(2, kColumnDuration), QStringLiteral("26:00:00"));
+    EXPECT_EQ(Cell(3, kColumnDuration), QStringLiteral("0:00"));
+    EXPECT_EQ(Cell(3, kColumnSpeed), QString());
+    EXPECT_EQ(Cell(4, kColumnPoints), QStringLiteral("100"));
+    EXPECT_EQ(Cell(4, kColumnDeleted), QStringLiteral("7"));
+    EXPECT_EQ(Cell(4, kColumnStart), QStringLiteral("2023-01-15 23:50:00"));
+    EXPECT_EQ(Cell(4, kColumnEnd), QStringLiteral("00:39:00"));  // the last enabled point, next day
+    EXPECT_EQ(Cell(4, kColumnColor), QStringLiteral("0000FF"));
+    EXPECT_EQ(Cell(4, kColumnWidth), QStringLiteral("3"));
+    EXPECT_EQ(Cell(4, kColumnFile), QStringLiteral("1"));
+    EXPECT_EQ(window_.table()->item(4, kColumnDuration)->textAlignment(), int(Qt::AlignRight | Qt::AlignVCenter));
+    EXPECT_EQ(window_.table()->item(4, kColumnTitle)->textAlignment(), int(Qt::AlignLeft | Qt::AlignVCenter));
+
+    EXPECT_EQ(Cell(5, kColumnTrack), QStringLiteral("total"));
+    EXPECT_EQ(Cell(5, kColumnTitle), QString());
+    EXPECT_EQ(Cell(5, kColumnDuration), QStringLiteral("28:48:59"));  // 3599 + 3600 + 93600 + 0 + 2940 s
+    EXPECT_EQ(Cell(5, kColumnPoints), QString::number(state_.store.pointCount));
+    EXPECT_EQ(Cell(5, kColumnDeleted), QStringLiteral("8"));
+    EXPECT_EQ(Cell(5, kColumnDistance),
+              QString::asprintf("%.3f", state_.store.tracks[0].distanceKm + state_.store.tracks[1].distanceKm +
+                                            state_.store.tracks[2].distanceKm + state_.store.tracks[3].distanceKm +
+                                            state_.store.tracks[4].distanceKm));
+}
+
+TEST_F(TrackListWindowTest, ClickOnTheTitleRenamesThroughTheInputBox) {
+    ShowThreeTracks();
+    SetInputBoxHookForTest([](InputBox& box) {
+        EXPECT_EQ(box.windowTitle(), QStringLiteral("トラック名の変更"));
+        EXPECT_EQ(box.prompt()->text(), QStringLiteral("Track 2 の名称変更"));
+        EXPECT_EQ(box.edit()->text(), QStringLiteral("second"));
+        box.edit()->setText(QStringLiteral("高尾山 ascent"));
+        QTest::mouseClick(box.okButton(), Qt::LeftButton);
+    });
+    ClickCell(1, kColumnTitle);
+    EXPECT_EQ(Cell(1, kColumnTitle), QStringLiteral("高尾山 ascent"));
+    EXPECT_EQ(QStringFromUtf16(TrackName(state_.store, 1)), QStringLiteral("高尾山 ascent"));
+    EXPECT_EQ(QStringFromUtf16(TrackName(state_.store, 2)), QStringLiteral("third"));
+
+    SetInputBoxHookForTest([](InputBox& box) {
+        box.edit()->setText(QStringLiteral("never"));
+        QTest::mouseClick(box.cancelButton(), Qt::LeftButton);
+    });
+    ClickCell(0, kColumnTitle);
+    EXPECT_EQ(QStringFromUtf16(TrackName(state_.store, 0)), QStringLiteral("first"));
+
+    // The total row and other columns open nothing.
+    int boxes = 0;
+    SetInputBoxHookForTest([&boxes](InputBox& box) {
+        ++boxes;
+        box.reject();
+    });
+    ClickCell(3, kColumnTitle);
+    ClickCell(0, kColumnStart);
+    ClickCell(0, kColumnFile);
+    SetInputBoxHookForTest(nullptr);
+    EXPECT_EQ(boxes, 0);
+    EXPECT_EQ(shell_.redrawMap, 0);
+}
+
+// Answers the next colour dialog from inside its own event loop.
+void AnswerColorDialog(std::function<void(QColorDialog&)> answer) {
+    QTimer::singleShot(0, [answer] {
+        auto* dialog = qobject_cast<QColorDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        answer(*dialog);
+    });
+}
+
+TEST_F(TrackListWindowTest, ClickOnTheColourOpensTheDialogOnTheCellsColour) {
+    ShowThreeTracks();
+    QColor seen;
+    AnswerColorDialog([&seen](QColorDialog& dialog) {
+        seen = dialog.currentColor();
+        const QPoint expected = QCursor::pos() + QPoint(30, 5);
+        const QRect area = dialog.screen()->availableGeometry();
+        if (area.contains(QRect(expected, dialog.frameGeometry().size()))) {
+            EXPECT_EQ(dialog.pos(), expected);
+        }
+        QColorDialog::setCustomColor(3, QColor(0x11, 0x22, 0x33));
+        dialog.setCurrentColor(QColor(0x12, 0x34, 0x56));
+        dialog.accept();
+    });
+    ClickCell(2, kColumnColor);
+    EXPECT_EQ(seen, QColor(0x00, 0x00, 0xFF));
+    EXPECT_EQ(state_.store.tracks[2].color, 0x123456u);
+    EXPECT_EQ(Cell(2, kColumnColor), QStringLiteral("123456"));
+    EXPECT_EQ(window_.table()->item(2, kColumnColor)->background().color(), QColor(0x12, 0x34, 0x56));
+    EXPECT_EQ(shell_.redrawMap, 1);
+
+    // The window keeps its custom colours for the next dialog, whatever
+    // another dialog of the process did in between.
+    QColorDialog::setCustomColor(3, Qt::black);
+    QColor custom;
+    AnswerColorDialog([&custom](QColorDialog& dialog) {
+        custom = QColorDialog::customColor(3);
+        dialog.setCurrentColor(Qt::green);
+        dialog.reject();
+    });
+    ClickCell(0, kColumnColor);
+    EXPECT_EQ(custom, QColor(0x11, 0x22, 0x33));
+    EXPECT_EQ(state_.store.tracks[0].color, 0x0000FFu);
+    EXPECT_EQ(shell_.redrawMap, 1);
+}
+
+TEST_F(TrackListWindowTest, WidthChooserSetsOneTrackOrEveryTrackWithShift) {
+    ShowThreeTracks();
+    QTableWidget* table = window_.table();
+    QListWidget* chooser = window_.widthChooser();
+    ClickCell(1, kColumnWidth);
+    ASSERT_TRUE(chooser->isVisible());
+    const QRect cell = table->visualItemRect(table->item(1, kColumnWidth));
+    EXPECT_EQ(chooser->width(), cell.width());
+    EXPECT_EQ(chooser->pos().x(), table->viewport()->mapToGlobal(cell.bottomLeft()).x());
+    EXPECT_GT(chooser->pos().y(), table->viewport()->mapToGlobal(cell.bottomLeft()).y());
+    EXPECT_EQ(chooser->count(), 10);
+    EXPECT_EQ(chooser->item(9)->text(), QStringLiteral("9"));
+    EXPECT_GE(chooser->height(), 11 * chooser->sizeHintForRow(0));
+    EXPECT_EQ(chooser->currentRow(), 3);
+
+    auto choose = [chooser](int entry, Qt::KeyboardModifiers modifiers) {
+        QTest::mouseClick(chooser->viewport(), Qt::LeftButton, modifiers,
+                          chooser->visualItemRect(chooser->item(entry)).center());
+    };
+    choose(7, {});
+    EXPECT_FALSE(chooser->isVisible());
+    EXPECT_EQ(state_.store.tracks[1].lineWidth, 7);
+    EXPECT_EQ(state_.store.tracks[0].lineWidth, 3);
+    EXPECT_EQ(Cell(1, kColumnWidth), QStringLiteral("7"));
+    EXPECT_EQ(shell_.redrawMap, 1);
+
+    // The same width again changes nothing and redraws nothing.
+    ClickCell(1, kColumnWidth);
+    choose(7, {});
+    EXPECT_EQ(shell_.redrawMap, 1);
+
+    // Shift: every track, one redraw.
+    ClickCell(0, kColumnWidth);
+    choose(5, Qt::ShiftModifier);
+    for (int t = 0; t < 3; ++t) {
+        EXPECT_EQ(state_.store.tracks[static_cast<size_t>(t)].lineWidth, 5);
+        EXPECT_EQ(Cell(t, kColumnWidth), QStringLiteral("5"));
+    }
+    EXPECT_EQ(shell_.redrawMap, 2);
+
+    // The total row has no width to choose.
+    ClickCell(3, kColumnWidth);
+    EXPECT_FALSE(chooser->isVisible());
+}
+
+// A main window stand-in holding the command's caller.
+struct Caller {
+    QWidget top;
+    QWidget* child = new QWidget(&top);
+    Caller() { top.show(); }
+};
+
+TEST_F(TrackListWindowTest, PickWithOkTicksTheChosenTracks) {
+    ShowThreeTracks();
+    window_.hide();
+    state_.store.tracks[2].checked = 1;  // ticked from `checked` when the pick starts
+    Caller caller;
+    QSignalSpy shown(&window_, &TrackListWindow::shownForPick);
+    QTimer::singleShot(0, [&] {
+        EXPECT_TRUE(window_.picking());
+        EXPECT_TRUE(window_.isVisible());
+        EXPECT_FALSE(caller.top.isEnabled());
+        EXPECT_FALSE(caller.child->isEnabled());
+        EXPECT_EQ(window_.okButton()->text(), QStringLiteral("トラックを結合"));
+        EXPECT_TRUE(window_.okButton()->isVisible());
+        EXPECT_TRUE(window_.cancelButton()->isVisible());
+        const QFontMetrics metrics(window_.okButton()->font());
+        const int width = std::max(metrics.horizontalAdvance(QStringLiteral("トラックを結合")),
+                                   metrics.horizontalAdvance(QStringLiteral("Cancel"))) +
+                          4;
+        const int h = window_.height();
+        EXPECT_EQ(window_.okButton()->geometry(), QRect(20, h - 25, width, 22));
+        EXPECT_EQ(window_.cancelButton()->geometry(), QRect(40 + width, h - 25, width, 22));
+        EXPECT_EQ(window_.table()->height(), h - 30);
+        EXPECT_EQ(Cell(3, kColumnTrack), QStringLiteral("all"));
+        EXPECT_EQ(window_.table()->item(0, kColumnTrack)->checkState(), Qt::Unchecked);
+        EXPECT_EQ(window_.table()->item(2, kColumnTrack)->checkState(), Qt::Checked);
+        window_.table()->item(0, kColumnTrack)->setCheckState(Qt::Checked);
+        SaveForReview(window_.grab().toImage(), "track_list_pick.png");
+        QTest::mouseClick(window_.okButton(), Qt::LeftButton);
+    });
+    EXPECT_EQ(window_.PickTracks(QStringLiteral("トラックを結合"), caller.child), 2);
+    EXPECT_EQ(state_.store.tracks[0].checked, 1);
+    EXPECT_EQ(state_.store.tracks[1].checked, 0);
+    EXPECT_EQ(state_.store.tracks[2].checked, 1);
+    EXPECT_EQ(shown.count(), 1);
+    EXPECT_TRUE(state_.trackListShown);
+    // Everything is back as it was.
+    EXPECT_FALSE(window_.picking());
+    EXPECT_TRUE(caller.top.isEnabled());
+    EXPECT_TRUE(caller.child->isEnabled());
+    EXPECT_FALSE(window_.okButton()->isVisible());
+    EXPECT_FALSE(window_.cancelButton()->isVisible());
+    EXPECT_EQ(Cell(3, kColumnTrack), QStringLiteral("total"));
+    EXPECT_FALSE(window_.table()->item(0, kColumnTrack)->data(Qt::CheckStateRole).isValid());
+    EXPECT_EQ(window_.table()->geometry(), window_.rect());
+}
+
+TEST_F(TrackListWindowTest, PickWithAllTicksEveryTrackWhateverTheBoxesSay) {
+    ShowThreeTracks();
+    Caller caller;
+    QTimer::singleShot(0, [&] {
+        window_.table()->item(3, kColumnTrack)->setCheckState(Qt::Checked);
+        window_.table()->item(1, kColumnTrack)->setCheckState(Qt::Checked);
+        // A refresh during the pick (a live fix) keeps the ticks.
+        window_.Refresh();
+        EXPECT_EQ(Cell(3, kColumnTrack), QStringLiteral("all"));
+        QTest::mouseClick(window_.okButton(), Qt::LeftButton);
+    });
+    EXPECT_EQ(window_.PickTracks(QStringLiteral("delete"), caller.child), 3);
+    for (int t = 0; t < 3; ++t) EXPECT_EQ(state_.store.tracks[static_cast<size_t>(t)].checked, 1);
+}
+
+TEST_F(TrackListWindowTest, CancelAndClosingTheWindowEndThePickWithoutChanges) {
+    ShowThreeTracks();
+    Caller caller;
+    state_.store.tracks[1].checked = 1;
+    QTimer::singleShot(0, [&] {
+        window_.table()->item(0, kColumnTrack)->setCheckState(Qt::Checked);
+        QTest::mouseClick(window_.cancelButton(), Qt::LeftButton);
+    });
+    EXPECT_EQ(window_.PickTracks(QStringLiteral("restore"), caller.child), -1);
+    EXPECT_EQ(state_.store.tracks[0].checked, 0);
+    EXPECT_EQ(state_.store.tracks[1].checked, 1);
+    EXPECT_TRUE(caller.top.isEnabled());
+
+    QSignalSpy closed(&window_, &TrackListWindow::closedByUser);
+    QTimer::singleShot(0, [&] {
+        window_.table()->item(0, kColumnTrack)->setCheckState(Qt::Checked);
+        window_.close();
+    });
+    EXPECT_EQ(window_.PickTracks(QStringLiteral("join"), caller.child), -1);
+    EXPECT_EQ(state_.store.tracks[0].checked, 0);
+    EXPECT_FALSE(window_.isVisible());
+    EXPECT_EQ(closed.count(), 1);
+    EXPECT_FALSE(state_.trackListShown);
+    EXPECT_TRUE(caller.top.isEnabled());
+    EXPECT_TRUE(caller.child->isEnabled());
+    EXPECT_FALSE(window_.picking());
+
+    // Outside a pick, closing only hides the window.
+    window_.show();
+    window_.close();
+    EXPECT_FALSE(window_.isVisible());
+    EXPECT_EQ(closed.count(), 2);
+}
+
+// Share of the pixels of `rect` in `image` that have exactly `color`.
+double ColorShare(const QImage& image, const QRect& rect, QRgb color) {
+    int hits = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) hits += (image.pixel(x, y) & 0xFFFFFF) == (color & 0xFFFFFF);
+    }
+    return static_cast<double>(hits) / (rect.width() * rect.height());
+}
+
+TEST_F(TrackListWindowTest, ScreenshotShowsEachColourCellInItsTracksColour) {
+    const std::filesystem::path logs = test::SourceDir() / "data" / "examples" / "logs";
+    ASSERT_EQ(LoadLogFile(state_.store, state_.settings, logs / "takao_hike.gpx"), kLoadDone);
+    ASSERT_EQ(LoadLogFile(state_.store, state_.settings, logs / "kamakura_walk.kml"), kLoadDone);
+    ASSERT_GE(state_.store.trackCount, 2);
+    window_.Refresh();
+    window_.setWindowTitle(QStringLiteral("kamakura_walk.kml - Trakvio Track List"));
+    window_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
+    const QImage image = window_.grab().toImage();
+    SaveForReview(image, "track_list.png");
+
+    QTableWidget* table = window_.table();
+    for (int t = 0; t < state_.store.trackCount; ++t) {
+        const QRect cell = table->visualItemRect(table->item(t, kColumnColor));
+        const QRect inWindow(table->viewport()->mapTo(&window_, cell.topLeft()), cell.size() - QSize(1, 1));
+        const QRgb color = state_.store.tracks[static_cast<size_t>(t)].color;
+        EXPECT_GT(ColorShare(image, inWindow, color), 0.5) << "track " << t + 1;
+        // White text on it.
+        EXPECT_GT(ColorShare(image, inWindow, 0xFFFFFF), 0.0) << "track " << t + 1;
+        // The cells beside it are black on white.
+        const QRect title = table->visualItemRect(table->item(t, kColumnTitle));
+        const QRect titleInWindow(table->viewport()->mapTo(&window_, title.topLeft()), title.size() - QSize(1, 1));
+        EXPECT_GT(ColorShare(image, titleInWindow, 0xFFFFFF), 0.6);
+        EXPECT_GT(ColorShare(image, titleInWindow, 0x000000), 0.0);
+    }
+    EXPECT_NE(state_.store.tracks[0].color,
+              state_.store.tracks[static_cast<size_t>(state_.store.trackCount - 1)].color);
+}
+
+}  // namespace
+}  // namespace trakvio
