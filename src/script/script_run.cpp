@@ -286,6 +286,19 @@ int GraphCount(uint32_t list) {
     return count;
 }
 
+bool IsScriptCommand(std::string_view word) {
+    // The words ExecuteScriptLine below acts on; keep both in step.
+    static constexpr std::string_view kCommands[] = {
+        "end",        "cd",          "md",          "x_output_index",      "x_close_index", "in_x_out",
+        "compress_zip", "url_enc",   "x_input_filter", "x_output_folder",  "x_output_format", "set",
+        "x_option",   "grp_client_size", "grp_v_avg_pts", "grp_svg_dpi",   "grp_emf_ref_printer",
+        "grp_font_num", "grp_font_label", "text_file", "pause"};
+    for (std::string_view command : kCommands) {
+        if (EqualsIgnoreCase(word, command)) return true;
+    }
+    return false;
+}
+
 bool ExecuteScriptLine(const ScriptLine& line, ScriptState& state, Settings& settings, TrackStore& store) {
     if (line.words.empty()) return true;
     std::string_view command = line.words[0];

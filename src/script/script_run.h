@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/settings.h"
@@ -80,6 +81,10 @@ struct ScriptState {
 
 // Number of graph specifications in a list.
 int GraphCount(uint32_t list);
+
+// Whether the interpreter acts on this command word (any letter case); every
+// other word is ignored by ExecuteScriptLine.
+bool IsScriptCommand(std::string_view word);
 
 // Runs one command line. Returns false after `end`.
 bool ExecuteScriptLine(const ScriptLine& line, ScriptState& state, Settings& settings, TrackStore& store);
