@@ -287,16 +287,16 @@ int GraphCount(uint32_t list) {
 }
 
 bool IsScriptCommand(std::string_view word) {
-    // The words ExecuteScriptLine below acts on; keep both in step.
-    static constexpr std::string_view kCommands[] = {
-        "end",        "cd",          "md",          "x_output_index",      "x_close_index", "in_x_out",
-        "compress_zip", "url_enc",   "x_input_filter", "x_output_folder",  "x_output_format", "set",
-        "x_option",   "grp_client_size", "grp_v_avg_pts", "grp_svg_dpi",   "grp_emf_ref_printer",
-        "grp_font_num", "grp_font_label", "text_file", "pause"};
-    for (std::string_view command : kCommands) {
-        if (EqualsIgnoreCase(word, command)) return true;
-    }
-    return false;
+    // The words ExecuteScriptLine below acts on, between blanks; keep both in step.
+    static constexpr std::string_view kCommands =
+        " end cd md x_output_index x_close_index in_x_out compress_zip url_enc x_input_filter x_output_folder"
+        " x_output_format set x_option grp_client_size grp_v_avg_pts grp_svg_dpi grp_emf_ref_printer grp_font_num"
+        " grp_font_label text_file pause ";
+    if (word.empty() || word.find(' ') != std::string_view::npos) return false;
+    std::string key = " ";
+    for (char c : word) key += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    key += ' ';
+    return kCommands.find(key) != std::string_view::npos;
 }
 
 bool ExecuteScriptLine(const ScriptLine& line, ScriptState& state, Settings& settings, TrackStore& store) {
