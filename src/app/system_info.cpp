@@ -6,16 +6,21 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QProcess>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "app/qt_text.h"
@@ -276,7 +281,10 @@ std::string FormatSystemInformation(const SystemInfoValues& v) {
     return out;
 }
 
-std::string GatherSystemInformation(const fs::path& root) {
+namespace {
+
+// Everything but the desktop's default applications, which take a process each.
+SystemInfoValues GatherLocalValues(const fs::path& root) {
     SystemInfoValues values;
     values.bitness = static_cast<int>(sizeof(void*) * 8);
     utsname names{};
@@ -290,16 +298,71 @@ std::string GatherSystemInformation(const fs::path& root) {
     }
     const char* configHome = std::getenv("XDG_CONFIG_HOME");
     const char* home = std::getenv("HOME");
-    const fs::path userConfig = configHome && *configHome ? fs::path(configHome)
-                                : home && *home           ? fs::path(home) / ".config"
-                                                          : fs::path();
-    if (!userConfig.empty())
+    fs::path userConfig;
+    if (configHome && *configHome) {
+        userConfig = configHome;
+    } else if (home && *home) {
+        userConfig = fs::path(home) / ".config";
+    }
+    if (!userConfig.empty()) {
         values.mailUser = FirstMimeAppsDefault({userConfig / "mimeapps.list"}, "x-scheme-handler/mailto");
-    values.mailto = DesktopDefault(QStringLiteral("x-scheme-handler/mailto"));
-    values.textEditor = DesktopDefault(QStringLiteral("text/plain"));
+    }
     values.computerName = ComputerName();
     values.userName = UserName();
+    return values;
+}
+
+const QString kMailtoMime = QStringLiteral("x-scheme-handler/mailto");
+const QString kTextMime = QStringLiteral("text/plain");
+
+}  // namespace
+
+std::string GatherSystemInformation(const fs::path& root) {
+    SystemInfoValues values = GatherLocalValues(root);
+    values.mailto = DesktopDefault(kMailtoMime);
+    values.textEditor = DesktopDefault(kTextMime);
     return FormatSystemInformation(values);
+}
+
+void GatherSystemInformationLater(QObject* context, std::function<void(const std::string&)> done,
+                                  const fs::path& root) {
+    struct Gathering {
+        SystemInfoValues values;
+        std::function<void(const std::string&)> done;
+        int waiting = 2;
+    };
+    auto gathering = std::make_shared<Gathering>();
+    gathering->values = GatherLocalValues(root);
+    gathering->done = std::move(done);
+    const std::pair<QString, std::string*> queries[] = {{kMailtoMime, &gathering->values.mailto},
+                                                        {kTextMime, &gathering->values.textEditor}};
+    for (const auto& [mime, answer] : queries) {
+        auto* process = new QProcess(context);
+        auto settled = std::make_shared<bool>(false);
+        auto settle = [gathering, process, settled, answer = answer,
+                       alive = QPointer<QObject>(context)](bool answered) {
+            // Nothing is reported once the context is being destroyed.
+            if (*settled || !alive) return;
+            *settled = true;
+            if (answered) {
+                std::string text = Trim(process->readAllStandardOutput().left(4096).toStdString());
+                text = text.substr(0, text.find('\n'));
+                if (!text.empty()) *answer = text;
+            }
+            process->deleteLater();
+            if (--gathering->waiting == 0 && gathering->done)
+                gathering->done(FormatSystemInformation(gathering->values));
+        };
+        QObject::connect(process, &QProcess::finished, process, [settle](int code, QProcess::ExitStatus status) {
+            settle(status == QProcess::NormalExit && code == 0);
+        });
+        QObject::connect(process, &QProcess::errorOccurred, process, [settle](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart) settle(false);
+        });
+        // A desktop tool that hangs is given up.
+        QTimer::singleShot(kDesktopQueryMilliseconds, process, [process] { process->kill(); });
+        process->start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), mime});
+    }
 }
 
 void ShowSystemInformation(const std::string& report) {

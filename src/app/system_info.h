@@ -4,7 +4,10 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
+
+class QObject;
 
 namespace trakvio {
 
@@ -52,6 +55,14 @@ std::string FormatSystemInformation(const SystemInfoValues& values);
 // the desktop (xdg-mime, at most about a second each) for its default mail
 // and text applications, so it runs on the window thread.
 std::string GatherSystemInformation(const std::filesystem::path& root = "/");
+
+// The same report without waiting for the desktop's answers: the screen and
+// files are read at once, the two xdg-mime queries run in the background and
+// `done` gets the report on the window thread once both have answered (or
+// been given up after about a second). The queries belong to `context`; when
+// it goes first, `done` is never called.
+void GatherSystemInformationLater(QObject* context, std::function<void(const std::string&)> done,
+                                  const std::filesystem::path& root = "/");
 
 // Shows the report in a message box and puts it on the clipboard.
 void ShowSystemInformation(const std::string& report);

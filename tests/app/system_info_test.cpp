@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QEventLoop>
 #include <QGuiApplication>
+#include <QTest>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -138,6 +141,50 @@ TEST(SystemInformation, GatheredReportKeepsItsLinesAndGoesToTheClipboard) {
     EXPECT_EQ(messages.messages()[0].title, "System Information");
     EXPECT_EQ(messages.messages()[0].text, report);
     EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), report);
+}
+
+TEST(SystemInformation, WithoutXdgMimeTheApplicationsAreNa) {
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", "/nonexistent");
+    const std::string report = GatherSystemInformation();
+    std::string later;
+    QObject context;
+    QEventLoop loop;
+    GatherSystemInformationLater(&context, [&](const std::string& text) {
+        later = text;
+        loop.quit();
+    });
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    if (later.empty()) loop.exec();
+    qputenv("PATH", path);
+    EXPECT_NE(report.find("mailto: n/a\n.txt: n/a\n"), std::string::npos) << report;
+    EXPECT_EQ(later, report);
+}
+
+TEST(SystemInformation, GatheringInTheBackgroundGivesTheSameReport) {
+    const std::string direct = GatherSystemInformation();
+    QObject context;
+    std::string later;
+    int calls = 0;
+    QEventLoop loop;
+    GatherSystemInformationLater(&context, [&](const std::string& report) {
+        later = report;
+        ++calls;
+        loop.quit();
+    });
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    if (calls == 0) loop.exec();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(later, direct);
+
+    // A context gone before the answers came: nothing is reported.
+    calls = 0;
+    {
+        QObject shortLived;
+        GatherSystemInformationLater(&shortLived, [&](const std::string&) { ++calls; });
+    }
+    QTest::qWait(400);
+    EXPECT_EQ(calls, 0);
 }
 
 }  // namespace

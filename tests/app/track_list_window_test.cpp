@@ -242,6 +242,7 @@ TEST_F(TrackListWindowTest, WidthChooserSetsOneTrackOrEveryTrackWithShift) {
     EXPECT_EQ(chooser->item(9)->text(), QStringLiteral("9"));
     EXPECT_GE(chooser->height(), 11 * chooser->sizeHintForRow(0));
     EXPECT_EQ(chooser->currentRow(), 3);
+    SaveForReview(chooser->grab().toImage(), "width_chooser.png");
 
     auto choose = [chooser](int entry, Qt::KeyboardModifiers modifiers) {
         QTest::mouseClick(chooser->viewport(), Qt::LeftButton, modifiers,
