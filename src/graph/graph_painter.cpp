@@ -51,21 +51,27 @@ void PainterGraphBackend::ReduceColumns(const GraphPoint* points, int32_t count,
     }
 }
 
+void PainterGraphBackend::DrawLine(const GraphPoint* points, int32_t count) {
+    if (count <= 0) return;
+    ReduceColumns(points, count, scratch_);
+    if (scratch_.size() == 1) {
+        painter_.drawPoint(scratch_.front());
+    } else {
+        painter_.drawPolyline(scratch_.data(), static_cast<int>(scratch_.size()));
+    }
+}
+
 void PainterGraphBackend::Polyline(void* context, const GraphPoint* points, int32_t count) {
     auto& self = *static_cast<PainterGraphBackend*>(context);
-    if (count <= 0) return;
-    ReduceColumns(points, count, self.scratch_);
-    if (self.scratch_.size() == 1) {
-        self.painter_.drawPoint(self.scratch_.front());
-    } else {
-        self.painter_.drawPolyline(self.scratch_.data(), static_cast<int>(self.scratch_.size()));
-    }
+    if (self.polylineObserver) self.polylineObserver(points, count);
+    self.DrawLine(points, count);
 }
 
 void PainterGraphBackend::PolyPolyline(void* context, const GraphPoint* points, const int32_t* counts,
                                        int32_t lines) {
+    auto& self = *static_cast<PainterGraphBackend*>(context);
     for (int32_t line = 0; line < lines; ++line) {
-        Polyline(context, points, counts[line]);
+        self.DrawLine(points, counts[line]);
         points += std::max(counts[line], 0);
     }
 }

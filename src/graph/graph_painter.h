@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPen>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,10 @@ public:
     // a day drawn across a few hundred columns cost a few thousand segments.
     static void ReduceColumns(const GraphPoint* points, int32_t count, std::vector<QPoint>& out);
 
+    // Called with the points of every single polyline (the tracks), before
+    // they are drawn; the frame and ticks do not come through here.
+    std::function<void(const GraphPoint* points, int32_t count)> polylineObserver;
+
 private:
     static void Polyline(void* context, const GraphPoint* points, int32_t count);
     static void PolyPolyline(void* context, const GraphPoint* points, const int32_t* counts, int32_t lines);
@@ -45,6 +50,7 @@ private:
     static void Font(void* context, int32_t height, int32_t escapement, bool italic, std::u16string_view face,
                      bool on);
     void DrawText(int32_t x, int32_t y, const QString& text);
+    void DrawLine(const GraphPoint* points, int32_t count);
 
     QPainter& painter_;
     QPen originalPen_;

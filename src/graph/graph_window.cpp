@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 
@@ -17,16 +18,6 @@
 #include "platform/messages.h"
 
 namespace trakvio {
-
-namespace {
-
-// graphX of a point the last drawing did not place.
-constexpr int32_t kNotDrawn = INT32_MIN;
-// Widest x range the nearest-point table covers; wider (never on a screen)
-// falls back to a scan.
-constexpr int32_t kNearestTableLimit = 1 << 20;
-
-}  // namespace
 
 // The client area: shows the back buffer and the cross, follows the mouse.
 class GraphCanvas : public QWidget {
@@ -43,9 +34,8 @@ protected:
         if (!window_.backBuffer_.isNull()) painter.drawImage(0, 0, window_.backBuffer_);
         const int mark = window_.mark_;
         const TrackStore& store = window_.state_.store;
-        if (!window_.drawn_ || mark < 0 || mark >= store.pointCount) return;
+        if (!window_.IsDrawn(mark)) return;
         const LogPoint& p = store.points[static_cast<size_t>(mark)];
-        if (p.graphX == kNotDrawn) return;
         // The hover cross of the map, at the point's graph position.
         const int dpi = window_.DisplayDpi();
         const int m2 = 2 * MulDiv(4, dpi, 96);
@@ -222,15 +212,27 @@ void GraphWindow::Redraw() {
     if (!SizeUsable()) return;
     if (backBuffer_.size() != QSize(w, h)) backBuffer_ = QImage(w, h, QImage::Format_RGB32);
     backBuffer_.fill(Qt::white);
-    const int32_t n = std::min<int32_t>(store.pointCount, static_cast<int32_t>(store.points.size()));
-    for (int32_t i = 0; i < n; ++i) store.points[static_cast<size_t>(i)].graphX = kNotDrawn;
+    // Where each track's polyline first reaches each column, as the lines
+    // go by: (line number << 32) | position in the line.
+    std::vector<int64_t> columnFirst(static_cast<size_t>(w) + 1, -1);
+    std::vector<int32_t> lineCounts;
     {
         QPainter painter(&backBuffer_);
         PainterGraphBackend backend(painter);
+        backend.polylineObserver = [&](const GraphPoint* points, int32_t count) {
+            const int64_t line = static_cast<int64_t>(lineCounts.size()) << 32;
+            lineCounts.push_back(count);
+            for (int32_t k = 0; k < count; ++k) {
+                const int32_t x = points[k].x;
+                if (x >= 0 && x <= w && columnFirst[static_cast<size_t>(x)] < 0) {
+                    columnFirst[static_cast<size_t>(x)] = line | k;
+                }
+            }
+        };
         plot_ = GraphPlotRect{};
         drawn_ = DrawGraph(store, state_.settings.graph, backend.Table(), w, h, DisplayDpi(), &plot_) == 0;
     }
-    BuildNearestTable();
+    BuildNearestTable(columnFirst, lineCounts);
 
     QString yTitle = QStringFromUtf8(GraphYTitle(state_.settings.graph));
     const qsizetype bracket = yTitle.indexOf(QLatin1Char('['));
@@ -243,27 +245,68 @@ void GraphWindow::Redraw() {
     canvas_->update();
 }
 
-// For every x between the smallest and the largest graphX drawn, the point
-// nearest to it, the first in store order on ties: a hover step is then one
-// look-up however many points there are.
-void GraphWindow::BuildNearestTable() {
+// Whether the last drawing placed point i: an enabled point of a drawn track.
+bool GraphWindow::IsDrawn(int i) const {
+    const TrackStore& store = state_.store;
+    if (!drawn_ || i < 0 || i >= store.pointCount || store.points[static_cast<size_t>(i)].enabled == 0) return false;
+    const auto ends = store.trackEnd.begin();
+    const auto t = std::lower_bound(ends, ends + std::min<size_t>(trackDrawn_.size(), store.trackEnd.size()), i) - ends;
+    return static_cast<size_t>(t) < trackDrawn_.size() && trackDrawn_[static_cast<size_t>(t)];
+}
+
+// For every x of the plot, the drawn point nearest to it, the first in store
+// order on ties: a hover step is then one look-up however many points there
+// are. The drawing places a track when it has an enabled point before its
+// last one, and every enabled point of it from there on, in store order;
+// the i-th polyline drawn is thus the i-th such track, and its k-th point
+// is point s + k of a track without disabled points.
+void GraphWindow::BuildNearestTable(const std::vector<int64_t>& columnFirst, const std::vector<int32_t>& lineCounts) {
     nearest_.clear();
+    trackDrawn_.clear();
     if (!drawn_) return;
     const TrackStore& store = state_.store;
     const int32_t n = std::min<int32_t>(store.pointCount, static_cast<int32_t>(store.points.size()));
-    int32_t lo = INT32_MAX, hi = INT32_MIN;
-    for (int32_t i = 0; i < n; ++i) {
-        const int32_t x = store.points[static_cast<size_t>(i)].graphX;
-        if (x == kNotDrawn) continue;
-        lo = std::min(lo, x);
-        hi = std::max(hi, x);
+    const int32_t tracks = std::min<int32_t>(store.trackCount, static_cast<int32_t>(store.trackEnd.size()));
+    struct Line {
+        int32_t first, last;
+    };
+    std::vector<Line> lines;
+    trackDrawn_.assign(static_cast<size_t>(std::max(tracks, 0)), false);
+    for (int32_t t = 0; t < tracks; ++t) {
+        const int32_t last = std::min(TrackLastIndex(store, t), n - 1);
+        int32_t s = TrackFirstIndex(store, t);
+        while (s <= last && store.points[static_cast<size_t>(s)].enabled == 0) ++s;
+        if (s >= last) continue;
+        trackDrawn_[static_cast<size_t>(t)] = true;
+        lines.push_back({s, last});
     }
-    if (lo > hi || static_cast<int64_t>(hi) - lo >= kNearestTableLimit) return;
+    const int32_t lo = plot_.left, hi = plot_.right;
+    if (hi < lo || lines.size() != lineCounts.size()) return;
     const size_t width = static_cast<size_t>(hi - lo) + 1;
     std::vector<int32_t> first(width, -1);
-    for (int32_t i = 0; i < n; ++i) {
-        const int32_t x = store.points[static_cast<size_t>(i)].graphX;
-        if (x != kNotDrawn && first[static_cast<size_t>(x - lo)] < 0) first[static_cast<size_t>(x - lo)] = i;
+    // Positions in lines with disabled points, resolved by one walk per line.
+    std::vector<std::vector<std::pair<int32_t, size_t>>> pending(lines.size());
+    for (size_t c = 0; c < width; ++c) {
+        const int64_t x = static_cast<int64_t>(lo) + static_cast<int64_t>(c);
+        if (x < 0 || x >= static_cast<int64_t>(columnFirst.size()) || columnFirst[static_cast<size_t>(x)] < 0) continue;
+        const auto line = static_cast<size_t>(columnFirst[static_cast<size_t>(x)] >> 32);
+        const auto k = static_cast<int32_t>(columnFirst[static_cast<size_t>(x)] & 0xFFFFFFFF);
+        if (lineCounts[line] == lines[line].last - lines[line].first + 1) {
+            first[c] = lines[line].first + k;
+        } else {
+            pending[line].emplace_back(k, c);
+        }
+    }
+    for (size_t line = 0; line < lines.size(); ++line) {
+        if (pending[line].empty()) continue;
+        std::sort(pending[line].begin(), pending[line].end());
+        size_t next = 0;
+        int32_t k = 0;
+        for (int32_t i = lines[line].first; i <= lines[line].last && next < pending[line].size(); ++i) {
+            if (store.points[static_cast<size_t>(i)].enabled == 0) continue;
+            while (next < pending[line].size() && pending[line][next].first == k) first[pending[line][next++].second] = i;
+            ++k;
+        }
     }
     // Nearest occupied column at or left of each column, then the right side.
     std::vector<int32_t> left(width), right(width);
@@ -277,6 +320,7 @@ void GraphWindow::BuildNearestTable() {
         if (first[c] >= 0) last = static_cast<int32_t>(c);
         right[c] = last;
     }
+    if (left[width - 1] < 0) return;  // no point at all
     nearest_.resize(width);
     for (size_t c = 0; c < width; ++c) {
         const int32_t l = left[c], r = right[c];
@@ -295,26 +339,10 @@ void GraphWindow::BuildNearestTable() {
 }
 
 int GraphWindow::NearestPointAt(int x) const {
-    if (!drawn_) return -1;
-    if (!nearest_.empty()) {
-        const int64_t c = std::clamp<int64_t>(static_cast<int64_t>(x) - nearestOrigin_, 0,
-                                              static_cast<int64_t>(nearest_.size()) - 1);
-        return nearest_[static_cast<size_t>(c)];
-    }
-    const TrackStore& store = state_.store;
-    const int32_t n = std::min<int32_t>(store.pointCount, static_cast<int32_t>(store.points.size()));
-    int best = -1;
-    int64_t bestDistance = INT64_MAX;
-    for (int32_t i = 0; i < n; ++i) {
-        const int32_t gx = store.points[static_cast<size_t>(i)].graphX;
-        if (gx == kNotDrawn) continue;
-        const int64_t d = std::llabs(static_cast<int64_t>(gx) - x);
-        if (d < bestDistance) {
-            bestDistance = d;
-            best = i;
-        }
-    }
-    return best;
+    if (!drawn_ || nearest_.empty()) return -1;
+    const int64_t c =
+        std::clamp<int64_t>(static_cast<int64_t>(x) - nearestOrigin_, 0, static_cast<int64_t>(nearest_.size()) - 1);
+    return nearest_[static_cast<size_t>(c)];
 }
 
 void GraphWindow::SetMark(int index) {

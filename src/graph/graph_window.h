@@ -85,6 +85,8 @@ public:
     // The nearest drawn point to x inside the plot (first on ties), -1 when
     // nothing is drawn.
     int NearestPointAt(int x) const;
+    // Whether the last drawing placed point i (its graphX, graphY are valid).
+    bool IsDrawn(int i) const;
     // Mouse handling of the client area (canvas coordinates).
     void HoverAt(int x, int y);
     void EndHover();
@@ -106,7 +108,7 @@ private:
     void UpdateChecks();
     void SetMark(int index);
     void CanvasResized();
-    void BuildNearestTable();
+    void BuildNearestTable(const std::vector<int64_t>& columnFirst, const std::vector<int32_t>& lineCounts);
     void SaveSvg();
     void SaveEmf();
     void CopyEmf();
@@ -127,8 +129,9 @@ private:
     int hover_ = -1;
     int mark_ = -1;
     int dpiOverride_ = 0;
-    // Nearest drawn point for each x from nearestOrigin_ on.
+    // Nearest drawn point for each x from nearestOrigin_ on; the tracks drawn.
     std::vector<int32_t> nearest_;
+    std::vector<bool> trackDrawn_;
     int32_t nearestOrigin_ = 0;
     PrinterSource printerSource_;
     PrinterDialogHook printerDialogHook_;

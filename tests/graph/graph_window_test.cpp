@@ -67,15 +67,22 @@ protected:
         SetFileDialogHookForTest(nullptr);
     }
 
-    // The point nearest to x among the drawn ones, first on ties, by a scan.
+    // The point nearest to x among the drawn ones (the enabled points of
+    // tracks with an enabled point before their last), first on ties, by a scan.
     int ScanNearest(int x) const {
+        const TrackStore& store = state.store;
         int best = -1;
         int64_t bestDistance = INT64_MAX;
-        for (int32_t i = 0; i < state.store.pointCount; ++i) {
-            const LogPoint& p = state.store.points[static_cast<size_t>(i)];
-            if (p.graphX == INT32_MIN) continue;
-            const int64_t d = std::llabs(static_cast<int64_t>(p.graphX) - x);
-            if (d < bestDistance) bestDistance = d, best = i;
+        for (int t = 0; t < store.trackCount; ++t) {
+            int s = TrackFirstIndex(store, t);
+            while (s <= TrackLastIndex(store, t) && store.points[static_cast<size_t>(s)].enabled == 0) ++s;
+            if (s >= TrackLastIndex(store, t)) continue;
+            for (int i = TrackFirstIndex(store, t); i <= TrackLastIndex(store, t); ++i) {
+                const LogPoint& p = store.points[static_cast<size_t>(i)];
+                if (p.enabled == 0) continue;
+                const int64_t d = std::llabs(static_cast<int64_t>(p.graphX) - x);
+                if (d < bestDistance) bestDistance = d, best = i;
+            }
         }
         return best;
     }
@@ -188,6 +195,27 @@ TEST_F(GraphWindowTest, HoverFollowsTheNearestPointAndSharesTheCrossWithTheMap) 
     EXPECT_EQ(shell.pointInfo.size(), infos);
     window->SetHoverPoint(-1);
     EXPECT_EQ(window->MarkedPoint(), -1);
+}
+
+TEST_F(GraphWindowTest, HoverSkipsDeletedPoints) {
+    for (int i = 0; i < state.store.pointCount; i += 3) state.store.points[static_cast<size_t>(i)].enabled = 0;
+    for (int i = 0; i < 40; ++i) state.store.points[static_cast<size_t>(i)].enabled = 0;
+    window->Redraw();
+    const GraphPlotRect plot = window->PlotRect();
+    for (int x = plot.left; x <= plot.right; x += 9) {
+        QTest::mouseMove(window->Canvas(), QPoint(x, plot.top + 1));
+        const int expected = ScanNearest(x);
+        EXPECT_EQ(window->HoverPoint(), expected) << x;
+        ASSERT_GE(expected, 0);
+        EXPECT_NE(state.store.points[static_cast<size_t>(expected)].enabled, 0);
+    }
+    // A deleted point hovered on the map has no place in the graph: no cross.
+    const QImage before = window->Canvas()->grab().toImage();
+    window->EndHover();
+    const QImage plain = window->Canvas()->grab().toImage();
+    window->SetHoverPoint(3);
+    EXPECT_EQ(window->Canvas()->grab().toImage(), plain);
+    EXPECT_NE(before, plain);
 }
 
 TEST_F(GraphWindowTest, SvgFormFollowsTheExtensionAndThePathIsRemembered) {
