@@ -26,12 +26,13 @@ constexpr int kPoints = 1000000;
 
 void Generate(const fs::path& path) {
     const fs::path tool = fs::path(TRAKVIO_SOURCE_DIR) / ".." / "shared" / "tools" / "bench-gen" / "gen_gpx.py";
-    const std::string command = "python3 '" + tool.string() + "' " + std::to_string(kPoints) + " '" + path.string() + "'";
+    const std::string command =
+        "python3 '" + tool.string() + "' " + std::to_string(kPoints) + " '" + path.string() + "'";
     if (std::system(command.c_str()) != 0) fs::remove(path);
 }
 
 class NullShell : public Shell {
-public:
+  public:
     void SetStatusPart(int, std::string_view) override {}
     void ShowPointInfo(int index) override { benchmark::DoNotOptimize(index); }
     void RefreshAfterLoad() override {}
@@ -60,8 +61,7 @@ struct Fixture {
             static char* argv[] = {name, nullptr};
             app = std::make_unique<QApplication>(argc, argv);
         }
-        const fs::path path =
-            bench::InputFile("TRAKVIO_BENCH_GRAPH_GPX", "trakvio-graph-bench-1000000.gpx", Generate);
+        const fs::path path = bench::InputFile("TRAKVIO_BENCH_GRAPH_GPX", "trakvio-graph-bench-1000000.gpx", Generate);
         if (CreateTrackStore(state.store, kPoints + 100000, 100) != 0) return;
         if (LoadLogFile(state.store, state.settings, path) != kLoadDone) return;
         state.settings.gpsLogDataFile = path;

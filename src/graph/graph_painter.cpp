@@ -67,8 +67,7 @@ void PainterGraphBackend::Polyline(void* context, const GraphPoint* points, int3
     self.DrawLine(points, count);
 }
 
-void PainterGraphBackend::PolyPolyline(void* context, const GraphPoint* points, const int32_t* counts,
-                                       int32_t lines) {
+void PainterGraphBackend::PolyPolyline(void* context, const GraphPoint* points, const int32_t* counts, int32_t lines) {
     auto& self = *static_cast<PainterGraphBackend*>(context);
     for (int32_t line = 0; line < lines; ++line) {
         self.DrawLine(points, counts[line]);
@@ -131,13 +130,13 @@ void PainterGraphBackend::Pen(void* context, int32_t width, uint32_t colorRef, b
         return;
     }
     const uint32_t rgb = SwapRedBlue(colorRef);
-    QPen pen(QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF), std::max(width, 1), Qt::SolidLine,
-             Qt::RoundCap, Qt::RoundJoin);
+    QPen pen(QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF), std::max(width, 1), Qt::SolidLine, Qt::RoundCap,
+             Qt::RoundJoin);
     if (self.painter_.pen() != pen) self.painter_.setPen(pen);
 }
 
-void PainterGraphBackend::Font(void* context, int32_t height, int32_t escapement, bool italic,
-                               std::u16string_view face, bool on) {
+void PainterGraphBackend::Font(void* context, int32_t height, int32_t escapement, bool italic, std::u16string_view face,
+                               bool on) {
     auto& self = *static_cast<PainterGraphBackend*>(context);
     if (!on) {
         self.painter_.setFont(self.originalFont_);

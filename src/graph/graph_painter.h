@@ -20,7 +20,7 @@
 namespace trakvio {
 
 class PainterGraphBackend {
-public:
+  public:
     // painter must stay active while the table is used.
     explicit PainterGraphBackend(QPainter& painter);
     PainterGraphBackend(const PainterGraphBackend&) = delete;
@@ -39,7 +39,7 @@ public:
     // they are drawn; the frame and ticks do not come through here.
     std::function<void(const GraphPoint* points, int32_t count)> polylineObserver;
 
-private:
+  private:
     static void Polyline(void* context, const GraphPoint* points, int32_t count);
     static void PolyPolyline(void* context, const GraphPoint* points, const int32_t* counts, int32_t lines);
     static void TickText(void* context, int32_t x, int32_t y, const char* text, int32_t length);
@@ -47,8 +47,7 @@ private:
     static void TextExtent(void* context, const char* text, int32_t length, GraphTextSize& size);
     static void TextAlign(void* context, uint32_t flags);
     static void Pen(void* context, int32_t width, uint32_t colorRef, bool on);
-    static void Font(void* context, int32_t height, int32_t escapement, bool italic, std::u16string_view face,
-                     bool on);
+    static void Font(void* context, int32_t height, int32_t escapement, bool italic, std::u16string_view face, bool on);
     void DrawText(int32_t x, int32_t y, const QString& text);
     void DrawLine(const GraphPoint* points, int32_t count);
 

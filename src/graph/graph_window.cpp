@@ -21,13 +21,13 @@ namespace trakvio {
 
 // The client area: shows the back buffer and the cross, follows the mouse.
 class GraphCanvas : public QWidget {
-public:
+  public:
     explicit GraphCanvas(GraphWindow& window) : QWidget(&window), window_(window) {
         setMouseTracking(true);
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.fillRect(rect(), Qt::white);
@@ -51,7 +51,7 @@ protected:
     void leaveEvent(QEvent*) override { window_.EndHover(); }
     void resizeEvent(QResizeEvent*) override { window_.CanvasResized(); }
 
-private:
+  private:
     GraphWindow& window_;
 };
 
@@ -191,8 +191,7 @@ bool GraphWindow::SizeUsable() {
     const int w = canvas_->width(), h = canvas_->height();
     if (w > 0 && h > 0) return true;
     char text[160];
-    std::snprintf(text, sizeof text, "dpi=%d dpi_dsp=%d\nrc.right=%d rc.bottom=%d\n", DisplayDpi(), DisplayDpi(), w,
-                  h);
+    std::snprintf(text, sizeof text, "dpi=%d dpi_dsp=%d\nrc.right=%d rc.bottom=%d\n", DisplayDpi(), DisplayDpi(), w, h);
     ShowMessage(text, "DrawGraph Error", MessageButtons::kOkCancel, kAnswerOk, MessageIcon::kWarning);
     return false;
 }
@@ -304,7 +303,8 @@ void GraphWindow::BuildNearestTable(const std::vector<int64_t>& columnFirst, con
         int32_t k = 0;
         for (int32_t i = lines[line].first; i <= lines[line].last && next < pending[line].size(); ++i) {
             if (store.points[static_cast<size_t>(i)].enabled == 0) continue;
-            while (next < pending[line].size() && pending[line][next].first == k) first[pending[line][next++].second] = i;
+            while (next < pending[line].size() && pending[line][next].first == k)
+                first[pending[line][next++].second] = i;
             ++k;
         }
     }

@@ -49,7 +49,7 @@ class GraphCanvas;
 
 class GraphWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     GraphWindow(AppState& state, Shell& shell, QWidget* parent = nullptr);
     ~GraphWindow() override;
 
@@ -94,15 +94,15 @@ public:
     // display's when there is none or it is gone.
     int ReferenceDpi();
 
-signals:
+  signals:
     // The user closed or hid the window: menu item 1022 is enabled again.
     void closedByUser();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     friend class GraphCanvas;
     void BuildMenus();
     void UpdateChecks();

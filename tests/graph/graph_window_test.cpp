@@ -12,14 +12,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/fake_shell.h"
 #include "app/file_dialog.h"
@@ -37,7 +38,7 @@ namespace fs = std::filesystem;
 
 // A graph window over a real 1,243-point log of three tracks, saved as run.gpx, shown at its first size.
 class GraphWindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         CreateTrackStore(state.store, state.settings.maxlogpoints, state.settings.maxtracks);
         const fs::path sample = test::SamplesDir() / "gpx" / "blue_hills.gpx";
@@ -111,12 +112,21 @@ TEST_F(GraphWindowTest, TitleNamesLogSizeAndYItemWithoutUnit) {
 }
 
 TEST_F(GraphWindowTest, MenusCarryTheirLabelsIdsAndItemChecks) {
-    const std::pair<int, const char*> expected[] = {
-        {1302, "ベクター画像を SVG で保存"}, {1303, "ベクター画像を EMF で保存"},
-        {1304, "ベクター画像(EMF)をクリップボードにコピー"}, {1305, "ビットマップ画像をクリップボードにコピー"},
-        {1301, "このグラフウィンドウを閉じる"}, {1311, "時刻"}, {1312, "経過時間"}, {1313, "移動距離"},
-        {1314, "標高（高度）"}, {1315, "移動距離"}, {1316, "速度(⊿距離/⊿時間)"}, {1317, "速度(生ログ)"},
-        {1321, "平均速度算出パラメタを変更"}, {1322, "SVG出力のDPIを指定"}, {1323, "EMF出力の参照プリンタを選択"}};
+    const std::pair<int, const char*> expected[] = {{1302, "ベクター画像を SVG で保存"},
+                                                    {1303, "ベクター画像を EMF で保存"},
+                                                    {1304, "ベクター画像(EMF)をクリップボードにコピー"},
+                                                    {1305, "ビットマップ画像をクリップボードにコピー"},
+                                                    {1301, "このグラフウィンドウを閉じる"},
+                                                    {1311, "時刻"},
+                                                    {1312, "経過時間"},
+                                                    {1313, "移動距離"},
+                                                    {1314, "標高（高度）"},
+                                                    {1315, "移動距離"},
+                                                    {1316, "速度(⊿距離/⊿時間)"},
+                                                    {1317, "速度(生ログ)"},
+                                                    {1321, "平均速度算出パラメタを変更"},
+                                                    {1322, "SVG出力のDPIを指定"},
+                                                    {1323, "EMF出力の参照プリンタを選択"}};
     for (const auto& [id, text] : expected) {
         QAction* action = window->ActionForId(id);
         ASSERT_NE(action, nullptr) << id;
@@ -328,12 +338,20 @@ TEST_F(GraphWindowTest, ReferencePrinterFromTheListWithDisplayLast) {
     state.settings.graph.referencePrinter = "Plotter";
     answer(2);
     window->RunCommand(kGraphCmdReferencePrinter);
-    EXPECT_EQ(lines, (std::vector<QString>{"Office [600dpi]", "Plotter [300dpi]", "Label [203dpi]",
-                                           "(Display) [96dpi]"}));
+    EXPECT_EQ(lines,
+              (std::vector<QString>{"Office [600dpi]", "Plotter [300dpi]", "Label [203dpi]", "(Display) [96dpi]"}));
     EXPECT_EQ(preselected, 1);
     EXPECT_EQ(state.settings.graph.referencePrinter, "Label");
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("Label"));
     EXPECT_EQ(window->ReferenceDpi(), 203);
+    // The EMF is drawn at the printer's resolution: 500 x 260 at 203 DPI.
+    SaveAs(kGraphCmdSaveEmf, "label.emf");
+    const std::string emf = test::ReadFile(scratch / "label.emf");
+    ASSERT_GT(emf.size(), 24u);
+    int32_t bounds[4];
+    std::memcpy(bounds, emf.data() + 8, sizeof bounds);
+    EXPECT_EQ(bounds[2], MulDiv(500, 203, 96) - 1);
+    EXPECT_EQ(bounds[3], MulDiv(260, 203, 96) - 1);
 
     // The reference printer is gone: "(Display)" is preselected, Cancel takes it.
     state.settings.graph.referencePrinter = "Gone";
