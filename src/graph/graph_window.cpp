@@ -197,6 +197,8 @@ bool GraphWindow::SizeUsable() {
 }
 
 void GraphWindow::Redraw() {
+    // A hidden window has no client area to draw at; showing it redraws.
+    if (!isVisible()) return;
     TrackStore& store = state_.store;
     const int w = canvas_->width(), h = canvas_->height();
     if (store.trackCount <= 0) {

@@ -53,7 +53,8 @@ class GraphWindow : public QWidget {
     GraphWindow(AppState& state, Shell& shell, QWidget* parent = nullptr);
     ~GraphWindow() override;
 
-    // Rebuilds the back buffer from the store and repaints.
+    // Rebuilds the back buffer from the store and repaints (while shown;
+    // showing the window redraws it).
     void Redraw();
     // Hover cross drawn for a point hovered on the map; -1 clears it.
     void SetHoverPoint(int index);
