@@ -186,10 +186,16 @@ void GraphWindow::CanvasResized() {
 }
 
 // A client area without width or height cannot hold a graph: the problem is
-// reported and nothing is drawn.
-bool GraphWindow::SizeUsable() {
+// reported and nothing is drawn. A window dragged to zero size reports it
+// once, not at every size step of the drag.
+bool GraphWindow::SizeUsable(bool onceWhileZero) {
     const int w = canvas_->width(), h = canvas_->height();
-    if (w > 0 && h > 0) return true;
+    if (w > 0 && h > 0) {
+        zeroSizeReported_ = false;
+        return true;
+    }
+    if (onceWhileZero && zeroSizeReported_) return false;
+    zeroSizeReported_ = true;
     char text[160];
     std::snprintf(text, sizeof text, "dpi=%d dpi_dsp=%d\nrc.right=%d rc.bottom=%d\n", DisplayDpi(), DisplayDpi(), w, h);
     ShowMessage(text, "DrawGraph Error", MessageButtons::kOkCancel, kAnswerOk, MessageIcon::kWarning);
@@ -210,7 +216,7 @@ void GraphWindow::Redraw() {
         canvas_->update();
         return;
     }
-    if (!SizeUsable()) return;
+    if (!SizeUsable(true)) return;
     if (backBuffer_.size() != QSize(w, h)) backBuffer_ = QImage(w, h, QImage::Format_RGB32);
     backBuffer_.fill(Qt::white);
     // Where each track's polyline first reaches each column, as the lines

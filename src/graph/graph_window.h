@@ -117,7 +117,7 @@ class GraphWindow : public QWidget {
     void ChangeSpeedWindow();
     void ChangeSvgDpi();
     void ChooseReferencePrinter();
-    bool SizeUsable();
+    bool SizeUsable(bool onceWhileZero = false);
 
     AppState& state_;
     Shell& shell_;
@@ -127,6 +127,7 @@ class GraphWindow : public QWidget {
     QImage backBuffer_;
     GraphPlotRect plot_;
     bool drawn_ = false;
+    bool zeroSizeReported_ = false;
     int hover_ = -1;
     int mark_ = -1;
     int dpiOverride_ = 0;

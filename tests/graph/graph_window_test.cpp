@@ -395,6 +395,12 @@ TEST_F(GraphWindowTest, ZeroHeightReportsAndDrawsNothing) {
     EXPECT_EQ(messages.messages().back().title, "DrawGraph Error");
     EXPECT_TRUE(messages.Saw("rc.bottom=0"));
     EXPECT_EQ(window->BackBuffer(), before);
+    // Further redraws at that size do not repeat the box; a command does.
+    const size_t shown = messages.messages().size();
+    window->Redraw();
+    EXPECT_EQ(messages.messages().size(), shown);
+    window->RunCommand(kGraphCmdCopyEmf);
+    EXPECT_EQ(messages.messages().size(), shown + 1);
 }
 
 }  // namespace
