@@ -99,6 +99,7 @@ TEST_F(GraphWindowTest, TitleNamesLogSizeAndYItemWithoutUnit) {
     EXPECT_EQ(window->Canvas()->size(), QSize(500, 260));
     EXPECT_EQ(window->windowTitle(), QStringLiteral("run.gpx -Q9Graph 500x260 - Altitude"));
     EXPECT_TRUE(state.graphShown);
+    window->grab().save("/tmp/trakvio_graph_window.png");
 
     state.settings.graph.speedLabel = "Tempo [km/h]";
     window->RunCommand(kGraphCmdYFirst + 3);
@@ -275,6 +276,7 @@ TEST_F(GraphWindowTest, MovingAverageBoxRefusesZeroAndCancelKeepsTheCount) {
     EXPECT_EQ(shown, (std::vector<QString>{QStringLiteral("7"), QStringLiteral("7")}));
     EXPECT_EQ(state.store.speedWindow, 7);
 
+    window->RunCommand(kGraphCmdXFirst + 1);  // elapsed time
     window->RunCommand(kGraphCmdYFirst + 2);  // computed speed
     const QImage before = window->BackBuffer().copy();
     SetInputBoxHookForTest([](InputBox& box) {
@@ -284,6 +286,7 @@ TEST_F(GraphWindowTest, MovingAverageBoxRefusesZeroAndCancelKeepsTheCount) {
     window->RunCommand(kGraphCmdSpeedWindow);
     EXPECT_EQ(state.store.speedWindow, 1);
     EXPECT_NE(window->BackBuffer(), before);  // speeds over one point are rougher
+    window->Canvas()->grab().save("/tmp/trakvio_graph_speed.png");
 }
 
 TEST_F(GraphWindowTest, SvgDpiZeroMeansTheDisplaysResolution) {
