@@ -69,6 +69,7 @@ public:
     int rangeAnchor() const { return rangeAnchor_; }
     bool tilesDrawn() const { return tilesDrawn_; }
     QMenu* popupMenu() const { return menu_; }
+    const AttributionGeometry& attribution() const { return attribution_; }
     // The window-sized part of the picture as the window shows it (tiles
     // under tracks), without marks.
     QImage VisiblePicture() const;
