@@ -17,6 +17,7 @@
 #include "config/config_maps.h"
 #include "map/map_window.h"
 #include "platform/utf.h"
+#include "map/tile_cache.h"
 #include "readers/log_loader.h"
 
 namespace trakvio {
@@ -77,6 +78,43 @@ void BM_MapRenderTracks(benchmark::State& state) {
 }
 BENCHMARK(BM_MapRenderTracks)->Unit(benchmark::kMillisecond);
 
+// The same with every tile of the range in the cache (noisy images, so that
+// decoding them costs what a real map tile costs).
+void BM_MapRenderCachedTiles(benchmark::State& state) {
+    BigMap& big = Big();
+    if (!big.ok) {
+        state.SkipWithError("no benchmark log");
+        return;
+    }
+    const auto cache = std::filesystem::temp_directory_path() / "trakvio-map-bench-tiles";
+    std::filesystem::remove_all(cache);
+    BaseMap map;
+    map.tileId = u"cached";
+    map.urlFormat = u"http://127.0.0.1:9/%d/%d/%d.png";
+    map.maxZoom = 19;
+    big.state.settings.baseMaps = {map};
+    big.state.settings.tileCacheFolder = cache;
+    const MapView& v = big.window->view();
+    std::mt19937 random(3);
+    for (int x = v.tileMinX; x <= v.tileMaxX; ++x) {
+        for (int y = v.tileMinY; y <= v.tileMaxY; ++y) {
+            QImage tile(256, 256, QImage::Format_RGB32);
+            for (int py = 0; py < 256; ++py) {
+                for (int px = 0; px < 256; ++px) tile.setPixel(px, py, 0xFF000000u | (random() & 0x0F0F0Fu) | 0xE0E0E0u);
+            }
+            const auto path = TilePath(cache, map.tileId, v.zoom, x, y);
+            std::filesystem::create_directories(path.parent_path());
+            tile.save(QString::fromStdString(path.string()), "PNG");
+        }
+    }
+    for (auto _ : state) big.window->Render();
+    state.counters["tiles"] = (v.tileMaxX - v.tileMinX + 1) * (v.tileMaxY - v.tileMinY + 1);
+    big.state.settings.baseMaps.clear();
+    big.window->Render();
+    std::filesystem::remove_all(cache);
+}
+BENCHMARK(BM_MapRenderCachedTiles)->Unit(benchmark::kMillisecond);
+
 void BM_NearestPoint(benchmark::State& state) {
     BigMap& big = Big();
     if (!big.ok) {
@@ -108,13 +146,14 @@ void BM_PanRepaint(benchmark::State& state) {
     QMouseEvent press(QEvent::MouseButtonPress, centre, w.mapToGlobal(centre), Qt::LeftButton, Qt::LeftButton,
                       Qt::NoModifier);
     QApplication::sendEvent(&w, &press);
+    QImage screen(w.size(), QImage::Format_RGB32);
     int step = 0;
     for (auto _ : state) {
         const int dx = (step++ % 20 < 10) ? 3 : -3;  // back and forth inside the picture
         const QPointF at = centre + QPointF(dx * (step % 10), 0);
         QMouseEvent move(QEvent::MouseMove, at, w.mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&w, &move);
-        w.repaint();
+        w.render(&screen);  // the paint the move asked for
     }
     QMouseEvent release(QEvent::MouseButtonRelease, centre, w.mapToGlobal(centre), Qt::LeftButton, Qt::NoButton,
                         Qt::NoModifier);
@@ -150,7 +189,8 @@ void BM_MissingTilesFromSlowServer(benchmark::State& state) {
     const auto cache = std::filesystem::temp_directory_path() / "trakvio-map-bench-cache";
     app.settings.tileCacheFolder = cache;
     MapWindow window(app, shell);
-    window.resize(600, 400);
+    // Four columns and three rows of tiles at the fitted zoom.
+    window.resize(700, 500);
     window.show();
     app.mapHasContent = true;
     int tiles = 0;

@@ -204,8 +204,31 @@ void DrawTile(QImage& layer, const MapView& view, int32_t x, int32_t y, const QI
     painter.drawImage(square, tile);
 }
 
+QImage DecodedTiles::Get(const std::filesystem::path& path) {
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec) return QImage();
+    const auto time = std::filesystem::last_write_time(path, ec);
+    if (ec) return QImage();
+    const QString key = QStringFromPath(path);
+    if (const Entry* e = cache_.object(key); e && e->size == size && e->time == time) return e->image;
+    QImage image = ReadImageByContent(path);
+    if (!image.isNull()) cache_.insert(key, new Entry{image, size, time});
+    return image;
+}
+
+void DecodedTiles::Put(const std::filesystem::path& path, const QImage& image) {
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec) return;
+    const auto time = std::filesystem::last_write_time(path, ec);
+    if (ec || image.isNull()) return;
+    cache_.insert(QStringFromPath(path), new Entry{image, size, time});
+}
+
 int ComposeCachedTiles(QImage& layer, const MapView& view, const BaseMap* map,
-                       const std::filesystem::path& cacheFolder, std::vector<TileJob>& missing, bool& tilesDrawn) {
+                       const std::filesystem::path& cacheFolder, std::vector<TileJob>& missing, bool& tilesDrawn,
+                       DecodedTiles* memory) {
     layer.fill(Qt::white);
     tilesDrawn = false;
     int flags = 0;
@@ -218,7 +241,7 @@ int ComposeCachedTiles(QImage& layer, const MapView& view, const BaseMap* map,
             if (x < 0 || y < 0 || x >= world || y >= world) continue;  // outside the world: no tile
             const std::filesystem::path path = TilePath(cacheFolder, map->tileId, view.zoom, x, y);
             if (std::filesystem::is_regular_file(path, ec)) {
-                const QImage tile = ReadImageByContent(path);
+                const QImage tile = memory ? memory->Get(path) : ReadImageByContent(path);
                 if (!tile.isNull()) {
                     DrawTile(layer, view, x, y, tile);
                     flags |= kMapSourceCache;

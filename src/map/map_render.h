@@ -4,6 +4,7 @@
 // that a tile arriving late is drawn under the tracks, never over them.
 #pragma once
 
+#include <QCache>
 #include <QImage>
 #include <filesystem>
 #include <vector>
@@ -26,6 +27,27 @@ inline QColor ColorOfRgb(uint32_t rgb) { return QColor::fromRgb(0xFF000000u | (r
 void DrawTracks(QImage& layer, TrackStore& store, const MapView& view, bool dotDrawing, bool capturing,
                 const MarkerSettings& marker);
 
+// Decoded tiles of recent renderings, so that a rendering at the same zoom
+// (an edit, a colour change) does not decode the same files again. An entry
+// counts only while its file keeps the size and time it had when decoded:
+// a file deleted or replaced on disk is read (or fetched) again.
+class DecodedTiles {
+public:
+    explicit DecodedTiles(int tiles = 96) : cache_(tiles) {}
+    // The image of the tile file at path, from memory or decoded now; null
+    // when the file is missing or does not decode.
+    QImage Get(const std::filesystem::path& path);
+    void Put(const std::filesystem::path& path, const QImage& image);
+
+private:
+    struct Entry {
+        QImage image;
+        uintmax_t size = 0;
+        std::filesystem::file_time_type time;
+    };
+    QCache<QString, Entry> cache_;
+};
+
 // Clears layer to white and draws the cached tiles of the view's tile range
 // of map (none when map is null, its zoom range excludes the view's zoom or
 // its id cannot name a cache folder). Tiles that are missing or whose file
@@ -33,7 +55,8 @@ void DrawTracks(QImage& layer, TrackStore& store, const MapView& view, bool dotD
 // added when the zoom is out of range). Returns the map source flags; sets
 // tilesDrawn when a tile was drawn.
 int ComposeCachedTiles(QImage& layer, const MapView& view, const BaseMap* map,
-                       const std::filesystem::path& cacheFolder, std::vector<TileJob>& missing, bool& tilesDrawn);
+                       const std::filesystem::path& cacheFolder, std::vector<TileJob>& missing, bool& tilesDrawn,
+                       DecodedTiles* memory = nullptr);
 
 // Draws one tile image stretched into its square of the picture.
 void DrawTile(QImage& layer, const MapView& view, int32_t x, int32_t y, const QImage& tile);

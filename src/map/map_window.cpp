@@ -146,7 +146,7 @@ void MapWindow::Render() {
     std::vector<TileJob> missing;
     if (!tilesLayer_.isNull() && !tracksLayer_.isNull()) {
         sourceFlags_ = ComposeCachedTiles(tilesLayer_, view_, CurrentBaseMap(), state_.settings.tileCacheFolder,
-                                          missing, tilesDrawn_);
+                                          missing, tilesDrawn_, &decodedTiles_);
         ReportFlags();
         DrawTracks(tracksLayer_, state_.store, view_, state_.dotDrawing, state_.capturing, state_.settings.marker);
     } else {
@@ -180,6 +180,9 @@ void MapWindow::OnTileDone(quint64 batch, int x, int y, bool ok, const QImage& i
     if (batch != batch_) return;
     ++tilesArrived_;
     if (ok && !tilesLayer_.isNull()) {
+        if (const BaseMap* map = CurrentBaseMap()) {
+            decodedTiles_.Put(TilePath(state_.settings.tileCacheFolder, map->tileId, view_.zoom, x, y), image);
+        }
         DrawTile(tilesLayer_, view_, x, y, image);
         sourceFlags_ |= kMapSourceDownload;
         tilesDrawn_ = true;
@@ -331,6 +334,7 @@ void MapWindow::Hover(const QPoint& pos) {
         positionsStale_ = false;
     }
     const int p = NearestPoint(positions_, pos.x() + view_.viewOffsetX, pos.y() + view_.viewOffsetY);
+    if (p >= state_.store.pointCount) return;  // the store changed since the last rendering
     if (p >= 0 && p != hoverPoint_) {
         shell_.ShowPointInfo(p);
         hoverPoint_ = p;
@@ -384,7 +388,7 @@ void MapWindow::Click(const QPoint& pos, bool shift) {
         positionsStale_ = false;
     }
     const int p = NearestPoint(positions_, pos.x() + view_.viewOffsetX, pos.y() + view_.viewOffsetY);
-    if (p < 0) return;
+    if (p < 0 || p >= state_.store.pointCount) return;
     int32_t anchor = rangeAnchor_;
     ClickPoint(state_.store, anchor, p, shift);
     rangeAnchor_ = anchor;

@@ -11,6 +11,7 @@
 #include "app/app_state.h"
 #include "app/shell.h"
 #include "map/map_geometry.h"
+#include "map/map_render.h"
 #include "map/tile_fetcher.h"
 
 class QMenu;
@@ -108,6 +109,7 @@ private:
     QImage tilesLayer_;
     QImage tracksLayer_;
     PointPositions positions_;
+    DecodedTiles decodedTiles_;
     bool positionsStale_ = true;
     bool tilesDrawn_ = false;
     int sourceFlags_ = 0;
