@@ -16,8 +16,8 @@
 #include "bench_support.h"
 #include "config/config_maps.h"
 #include "map/map_window.h"
-#include "platform/utf.h"
 #include "map/tile_cache.h"
+#include "platform/utf.h"
 #include "readers/log_loader.h"
 
 namespace trakvio {
@@ -100,7 +100,8 @@ void BM_MapRenderCachedTiles(benchmark::State& state) {
         for (int y = v.tileMinY; y <= v.tileMaxY; ++y) {
             QImage tile(256, 256, QImage::Format_RGB32);
             for (int py = 0; py < 256; ++py) {
-                for (int px = 0; px < 256; ++px) tile.setPixel(px, py, 0xFF000000u | (random() & 0x0F0F0Fu) | 0xE0E0E0u);
+                for (int px = 0; px < 256; ++px)
+                    tile.setPixel(px, py, 0xFF000000u | (random() & 0x0F0F0Fu) | 0xE0E0E0u);
             }
             const auto path = TilePath(cache, map.tileId, v.zoom, x, y);
             std::filesystem::create_directories(path.parent_path());

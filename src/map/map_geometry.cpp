@@ -78,8 +78,7 @@ void FitView(MapView& view, const TrackStore& store, int width, int height) {
     view.zoom = 19;
     view.scaleX = view.tileSize / 360.0 * 524288;
     // Without statistics the ratio is unknown; square pixels then.
-    const double ratio =
-        store.kmPerDegLon > 0 && store.kmPerDegLat > 0 ? store.kmPerDegLat / store.kmPerDegLon : 1.0;
+    const double ratio = store.kmPerDegLon > 0 && store.kmPerDegLat > 0 ? store.kmPerDegLat / store.kmPerDegLon : 1.0;
     view.scaleY = view.scaleX * ratio;
     while ((view.scaleX > needX || view.scaleY > needY) && view.zoom > kMapMinZoom) {
         view.scaleX /= 2;

@@ -29,7 +29,9 @@ QBrush StockBrush(int index) {
     }
 }
 
-QPen SolidPen(uint32_t rgb, int width) { return QPen(ColorOfRgb(rgb), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin); }
+QPen SolidPen(uint32_t rgb, int width) {
+    return QPen(ColorOfRgb(rgb), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
 
 // Draws polylines of a round pen straight into an opaque-colour layer: a disc
 // of the pen's width is stamped along each segment's pixel run, which gives
@@ -37,7 +39,7 @@ QPen SolidPen(uint32_t rgb, int width) { return QPen(ColorOfRgb(rgb), width, Qt:
 // general path stroker (a million-point log has tens of thousands of short
 // segments at its fitted zoom).
 class PolylineStamper {
-public:
+  public:
     PolylineStamper(QImage& layer, uint32_t rgb, int width)
         : bits_(reinterpret_cast<QRgb*>(layer.bits())),
           stride_(layer.bytesPerLine() / 4),
@@ -66,7 +68,7 @@ public:
         for (int i = 1; i < line.size(); ++i) Segment(line[i - 1], line[i]);
     }
 
-private:
+  private:
     void Plot(int x, int y) {
         if (x >= reach_ && y >= reach_ && x < w_ - reach_ && y < h_ - reach_) {
             for (const QPoint& o : offsets_) bits_[(y + o.y()) * stride_ + x + o.x()] = color_;
@@ -226,9 +228,8 @@ void DecodedTiles::Put(const std::filesystem::path& path, const QImage& image) {
     cache_.insert(QStringFromPath(path), new Entry{image, size, time});
 }
 
-int ComposeCachedTiles(QImage& layer, const MapView& view, const BaseMap* map,
-                       const std::filesystem::path& cacheFolder, std::vector<TileJob>& missing, bool& tilesDrawn,
-                       DecodedTiles* memory) {
+int ComposeCachedTiles(QImage& layer, const MapView& view, const BaseMap* map, const std::filesystem::path& cacheFolder,
+                       std::vector<TileJob>& missing, bool& tilesDrawn, DecodedTiles* memory) {
     layer.fill(Qt::white);
     tilesDrawn = false;
     int flags = 0;

@@ -32,14 +32,14 @@ void DrawTracks(QImage& layer, TrackStore& store, const MapView& view, bool dotD
 // counts only while its file keeps the size and time it had when decoded:
 // a file deleted or replaced on disk is read (or fetched) again.
 class DecodedTiles {
-public:
+  public:
     explicit DecodedTiles(int tiles = 96) : cache_(tiles) {}
     // The image of the tile file at path, from memory or decoded now; null
     // when the file is missing or does not decode.
     QImage Get(const std::filesystem::path& path);
     void Put(const std::filesystem::path& path, const QImage& image);
 
-private:
+  private:
     struct Entry {
         QImage image;
         uintmax_t size = 0;
@@ -54,9 +54,8 @@ private:
 // does not decode are added to missing with their URL and path (nothing is
 // added when the zoom is out of range). Returns the map source flags; sets
 // tilesDrawn when a tile was drawn.
-int ComposeCachedTiles(QImage& layer, const MapView& view, const BaseMap* map,
-                       const std::filesystem::path& cacheFolder, std::vector<TileJob>& missing, bool& tilesDrawn,
-                       DecodedTiles* memory = nullptr);
+int ComposeCachedTiles(QImage& layer, const MapView& view, const BaseMap* map, const std::filesystem::path& cacheFolder,
+                       std::vector<TileJob>& missing, bool& tilesDrawn, DecodedTiles* memory = nullptr);
 
 // Draws one tile image stretched into its square of the picture.
 void DrawTile(QImage& layer, const MapView& view, int32_t x, int32_t y, const QImage& tile);

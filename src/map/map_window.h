@@ -34,7 +34,7 @@ inline constexpr int kCmdDeleteStandstills = 1109;
 
 class MapWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     MapWindow(AppState& state, Shell& shell, QWidget* parent = nullptr);
     // The same with other limits for the tile downloads (connections,
     // time-outs).
@@ -75,11 +75,11 @@ public:
     // under tracks), without marks.
     QImage VisiblePicture() const;
 
-signals:
+  signals:
     // Emitted when a rendering and all its tile downloads have finished.
     void idle();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -90,7 +90,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
-private:
+  private:
     void DrawPicture(QPainter& painter) const;
     void ReportFlags();
     const BaseMap* CurrentBaseMap() const;

@@ -62,8 +62,7 @@ fs::path TileSetFolder(const fs::path& cacheFolder, std::u16string_view tileId) 
 }
 
 fs::path TilePath(const fs::path& cacheFolder, std::u16string_view tileId, int zoom, int32_t x, int32_t y) {
-    return TileSetFolder(cacheFolder, tileId) / std::to_string(zoom) / std::to_string(x) /
-           (std::to_string(y) + ".png");
+    return TileSetFolder(cacheFolder, tileId) / std::to_string(zoom) / std::to_string(x) / (std::to_string(y) + ".png");
 }
 
 namespace {

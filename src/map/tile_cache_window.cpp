@@ -68,8 +68,8 @@ void TileCacheWindow::Update() {
     list_->clear();
     int64_t folders = 0, files = 0, bytes = 0;
     const auto& maps = state_.settings.baseMaps;
-    auto addRow = [this](const QString& number, const QString& id, const QString& name, int64_t f, int64_t n,
-                         int64_t b, bool checkable) {
+    auto addRow = [this](const QString& number, const QString& id, const QString& name, int64_t f, int64_t n, int64_t b,
+                         bool checkable) {
         auto* item = new QTreeWidgetItem(list_);
         item->setText(0, number);
         item->setText(1, id);

@@ -13,7 +13,7 @@ namespace trakvio {
 
 class TileCacheWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     TileCacheWindow(AppState& state, QWidget* parent = nullptr);
     // Walks the cache folder again and rebuilds the rows.
     void Update();
@@ -23,11 +23,11 @@ public:
 
     QTreeWidget* list() const { return list_; }
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     AppState& state_;
     QTreeWidget* list_ = nullptr;
     QPushButton* ok_ = nullptr;

@@ -1,12 +1,11 @@
 #include "map/tile_fetcher.h"
 
 #include <curl/curl.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <fstream>
 #include <system_error>
-
-#include <unistd.h>
 
 namespace trakvio {
 

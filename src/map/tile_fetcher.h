@@ -39,7 +39,7 @@ struct TileFetchOptions {
 
 class TileFetcher : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit TileFetcher(QObject* parent = nullptr, TileFetchOptions options = {});
     ~TileFetcher() override;
 
@@ -51,13 +51,13 @@ public:
     // True while a batch has jobs not reported yet.
     bool busy() const { return busy_; }
 
-signals:
+  signals:
     // One job finished: ok with the decoded image when the tile was stored.
     void tileDone(quint64 batch, int x, int y, bool ok, const QImage& image);
     // Every job of the batch has reported.
     void batchDone(quint64 batch);
 
-private:
+  private:
     struct Transfer;
     void Run();
     void Finish(Transfer* t, int curlResult);

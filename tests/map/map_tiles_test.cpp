@@ -8,6 +8,7 @@
 #include <set>
 
 #include "map_window_fixture.h"
+#include "platform/status_text.h"
 #include "tile_server.h"
 
 namespace trakvio::test {
@@ -29,7 +30,7 @@ TileResponse GoodTiles(const std::string& path) {
 }
 
 class MapTiles : public MapWindowFixture {
-protected:
+  protected:
     void UseServer(TileServer& server, int minZoom = 0, int maxZoom = 19) {
         state_.settings.baseMaps = {MakeBaseMap(server.base() + "/tiles/{z}/{x}/{y}.png", minZoom, maxZoom)};
         state_.settings.currentBaseMap = 0;
@@ -200,6 +201,39 @@ TEST_F(MapTiles, OnlyGoodResponsesAreCached) {
     EXPECT_GT(fs::file_size(bad), 0u);
     for (const auto& f : CacheFiles()) EXPECT_EQ(f.extension(), ".png") << f;  // no temporary files left
     EXPECT_EQ(shell_.status[kStatusMapSource], "Inet map");
+}
+
+TEST_F(MapTiles, EscapeDropsOutstandingTilesAndProgressIsShown) {
+    std::vector<std::string> progress;
+    SetStatusTextHandler(
+        [](void* context, std::string_view text) {
+            static_cast<std::vector<std::string>*>(context)->emplace_back(text);
+        },
+        &progress);
+    TileServer server([](const std::string& path) -> TileResponse {
+        int z = 0, x = 0, y = 0;
+        ParseTilePath(path, z, x, y);
+        return {200, PngOfColor(TileColor(x, y)), x % 2 == 0 ? 0 : 1500};
+    });
+    UseServer(server);
+    Load(TwoTracks());
+    MapWindow& window = Open();
+    QSignalSpy idle(&window, &MapWindow::idle);
+    EXPECT_FALSE(window.isIdle());
+    // The quick tiles arrive while the slow ones are still out; the window
+    // keeps painting meanwhile.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shell_.status[kStatusMapSource] == "Inet map"; }, 5000));
+    EXPECT_FALSE(window.isIdle());
+    Screen();
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_TRUE(window.isIdle());
+    EXPECT_EQ(idle.count(), 1);
+    SetStatusTextHandler(nullptr, nullptr);
+    ASSERT_GE(progress.size(), 3u);
+    EXPECT_EQ(progress.front(), "Map tiles 0/" + std::to_string(TileCount()));
+    EXPECT_EQ(progress.back(), "");
+    // Only the quick tiles were stored.
+    for (const auto& f : CacheFiles()) EXPECT_EQ(std::stoi(f.parent_path().filename().string()) % 2, 0) << f;
 }
 
 TEST_F(MapTiles, FetcherRunsInParallelAndCancels) {

@@ -53,7 +53,7 @@ inline std::vector<TrackSpec> TwoTracks() {
 }
 
 class MapWindowFixture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         cache_ = scratch_ / "cache";
         std::filesystem::create_directories(cache_);

@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 const QColor kRed(0xFF, 0, 0), kBlue(0, 0, 0xFF), kWhite(Qt::white);
 
 class MapScreen : public MapWindowFixture {
-protected:
+  protected:
     // Fills the cache with grey tiles for the range the window will fit to,
     // so that tiles are drawn without a server.
     void FillCache(int width, int height) {

@@ -26,7 +26,7 @@ BaseMap Named(std::u16string id, std::u16string name) {
 }
 
 class TileCacheWindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         cache_ = scratch_ / "cache";
         fs::create_directories(cache_ / "osm" / "12" / "3638");

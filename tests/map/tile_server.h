@@ -48,7 +48,7 @@ inline std::string PngOfColor(QColor color, int side = 256) {
 }
 
 class TileServer {
-public:
+  public:
     using Handler = std::function<TileResponse(const std::string& path)>;
 
     explicit TileServer(Handler handler) : handler_(std::move(handler)) {
@@ -92,7 +92,7 @@ public:
         requests_.clear();
     }
 
-private:
+  private:
     void Accept() {
         while (!stop_) {
             pollfd p{listener_, POLLIN, 0};
