@@ -154,6 +154,7 @@ void MapWindow::Render() {
         tracksLayer_ = QImage();
     }
     positionsStale_ = true;
+    selectionStale_ = true;
     char zoomText[16];
     std::snprintf(zoomText, sizeof zoomText, "z%d", view_.zoom);
     shell_.SetStatusPart(kStatusZoom, zoomText);
@@ -263,8 +264,18 @@ void MapWindow::paintEvent(QPaintEvent*) {
         // Deleted points keep the position of an older rendering: no box.
         painter.setPen(QPen(Qt::black, 0));
         painter.setBrush(Qt::white);
+        // The selected indices are gathered once per change of the
+        // selection, not at every paint of a drag over a million points.
         const int32_t count = std::min<int32_t>(store.pointCount, static_cast<int32_t>(store.points.size()));
-        for (int32_t i = 0; i < count; ++i) {
+        if (selectionStale_ || static_cast<int32_t>(selection_.size()) != store.selectedCount) {
+            selection_.clear();
+            for (int32_t i = 0; i < count; ++i) {
+                if (store.points[i].selected != 0) selection_.push_back(i);
+            }
+            selectionStale_ = false;
+        }
+        for (int32_t i : selection_) {
+            if (i >= count) continue;
             const LogPoint& p = store.points[i];
             if (p.selected == 0 || p.enabled == 0) continue;
             const int x = p.mapX - view_.viewOffsetX, y = p.mapY - view_.viewOffsetY;
@@ -391,6 +402,7 @@ void MapWindow::Click(const QPoint& pos, bool shift) {
     if (p < 0 || p >= state_.store.pointCount) return;
     int32_t anchor = rangeAnchor_;
     ClickPoint(state_.store, anchor, p, shift);
+    selectionStale_ = true;
     rangeAnchor_ = anchor;
     update();
 }

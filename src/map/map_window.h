@@ -111,6 +111,8 @@ class MapWindow : public QWidget {
     PointPositions positions_;
     DecodedTiles decodedTiles_;
     bool positionsStale_ = true;
+    std::vector<int32_t> selection_;  // selected point indices, for the paint
+    bool selectionStale_ = true;
     bool tilesDrawn_ = false;
     int sourceFlags_ = 0;
     int reportedFlags_ = -1;

@@ -32,6 +32,7 @@ void MapWindow::AfterEdit(bool recompute) {
 
 void MapWindow::RunCommand(int id) {
     TrackStore& store = state_.store;
+    selectionStale_ = true;
     switch (id) {
         case kCmdDeleteSelected:
             if (DeleteSelectedPoints(store) == kEditDone) AfterEdit(true);
