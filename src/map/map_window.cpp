@@ -123,6 +123,9 @@ int MapWindow::LinkAt(const QPoint& pos) const {
 void MapWindow::FitAndRender() {
     if (state_.store.pointCount <= 0) return;
     FitView(view_, state_.store, width(), height());
+    // A fit made before the window is on the screen (a log named on the
+    // command line) used a provisional size: fit again once it is shown.
+    refitWhenShown_ = !isVisible();
     Render();
 }
 
@@ -213,6 +216,7 @@ int MapWindow::zoom() const { return view_.fitted ? view_.zoom : state_.store.in
 
 void MapWindow::ZoomBy(int steps) {
     if (!view_.fitted) return;
+    refitWhenShown_ = false;
     SetZoom(view_, view_.zoom + steps);
     UpdateTileRange(view_, width(), height());
     Render();
@@ -298,10 +302,19 @@ void MapWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     view_.width = width();
     view_.height = height();
+    if (refitWhenShown_ && isVisible()) {
+        FitAndRender();
+        return;
+    }
     if (state_.mapHasContent && view_.fitted) {
         UpdateTileRange(view_, width(), height());
         Render();
     }
+}
+
+void MapWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (refitWhenShown_) FitAndRender();
 }
 
 void MapWindow::mousePressEvent(QMouseEvent* event) {

@@ -82,6 +82,7 @@ class MapWindow : public QWidget {
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -113,6 +114,7 @@ class MapWindow : public QWidget {
     bool positionsStale_ = true;
     std::vector<int32_t> selection_;  // selected point indices, for the paint
     bool selectionStale_ = true;
+    bool refitWhenShown_ = false;
     bool tilesDrawn_ = false;
     int sourceFlags_ = 0;
     int reportedFlags_ = -1;

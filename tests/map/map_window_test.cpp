@@ -277,6 +277,20 @@ TEST_F(MapScreen, ClipboardGetsTheWindowSizedPicture) {
     EXPECT_EQ(QColor(copied.pixel(WindowPos(3))), kRed);
 }
 
+TEST_F(MapScreen, AFitBeforeTheWindowIsShownIsMadeAgainWhenShown) {
+    Load(TwoTracks());
+    window_ = std::make_unique<MapWindow>(state_, shell_);
+    state_.mapHasContent = true;
+    window_->FitAndRender();  // at the provisional size of a hidden window
+    window_->resize(1000, 600);
+    window_->show();
+    EXPECT_EQ(window_->zoom(), 13);
+    EXPECT_EQ(shell_.status[kStatusZoom], "z13");
+    // Once shown, a size change keeps the zoom.
+    window_->resize(400, 300);
+    EXPECT_EQ(window_->zoom(), 13);
+}
+
 TEST_F(MapScreen, NothingHappensBeforeTheFirstFit) {
     MapWindow window(state_, shell_);
     window.resize(300, 200);
