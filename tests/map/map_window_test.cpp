@@ -1,0 +1,308 @@
+// The map window as a user sees and drives it: tracks, dots, the receiver
+// marker and hidden tracks on the screen; clicks, pans, hover, zoom and the
+// attribution links through Qt Test; the clipboard copy.
+#include <QApplication>
+#include <QClipboard>
+#include <QPushButton>
+#include <QWheelEvent>
+
+#include "map_window_fixture.h"
+
+namespace trakvio::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const QColor kRed(0xFF, 0, 0), kBlue(0, 0, 0xFF), kWhite(Qt::white);
+
+class MapScreen : public MapWindowFixture {
+  protected:
+    // Fills the cache with grey tiles for the range the window will fit to,
+    // so that tiles are drawn without a server.
+    void FillCache(int width, int height) {
+        state_.settings.baseMaps = {MakeBaseMap("http://127.0.0.1:9/{z}/{x}/{y}.png")};
+        MapView probe;
+        FitView(probe, state_.store, width, height);
+        QImage tile(256, 256, QImage::Format_RGB32);
+        tile.fill(QColor(0xE0, 0xE0, 0xE0));
+        for (int x = probe.tileMinX; x <= probe.tileMaxX; ++x) {
+            for (int y = probe.tileMinY; y <= probe.tileMaxY; ++y) {
+                const fs::path path = TilePath(cache_, u"test", probe.zoom, x, y);
+                fs::create_directories(path.parent_path());
+                ASSERT_TRUE(tile.save(QString::fromStdString(path.string()), "PNG"));
+            }
+        }
+    }
+    QColor At(const QImage& screen, QPoint p) { return QColor(screen.pixel(p)); }
+};
+
+TEST_F(MapScreen, TracksDotsMarkerAndHiddenTracks) {
+    auto tracks = TwoTracks();
+    // A track whose only enabled point is its last one is not drawn.
+    tracks.push_back({0x00FF00, 5, {{139.75, 35.01}, {139.76, 35.01}}});
+    Load(tracks);
+    const int hidden = state_.store.pointCount - 1;
+    state_.store.points[hidden - 1].enabled = 0;
+    RecomputeStatistics(state_.store, 0);
+    MapWindow& window = Open();
+    ASSERT_TRUE(WaitIdle());
+    QImage screen = Screen();
+    screen.save("/tmp/trakvio_map_tracks.png");
+    EXPECT_EQ(shell_.status[kStatusMapSource], "No map");  // no base map configured
+    for (int i : {0, 2, 5, 10}) EXPECT_EQ(At(screen, WindowPos(i)), kRed) << i;
+    for (int i : {13, 15, 21}) EXPECT_EQ(At(screen, WindowPos(i)), kBlue) << i;
+    const LogPoint& h = state_.store.points[hidden];
+    const QPoint hiddenAt(MapXOf(window.view(), h.longitude) - window.view().viewOffsetX,
+                          MapYOf(window.view(), h.latitude) - window.view().viewOffsetY);
+    EXPECT_EQ(At(screen, hiddenAt), kWhite);
+    // A deleted point is skipped: the line joins its neighbours.
+    state_.store.points[5].enabled = 0;
+    window.Render();
+    screen = Screen();
+    const QPoint mid = (WindowPos(4) + WindowPos(6)) / 2;
+    EXPECT_EQ(At(screen, mid), kRed);
+
+    // Dots: white inside, outlined in the track colour.
+    state_.dotDrawing = true;
+    window.Render();
+    screen = Screen();
+    screen.save("/tmp/trakvio_map_dots.png");
+    EXPECT_EQ(At(screen, WindowPos(13)), kWhite);
+    EXPECT_EQ(At(screen, WindowPos(13) + QPoint(0, -3)), kBlue);
+    EXPECT_EQ(At(screen, WindowPos(2)), kWhite);
+
+    // The receiver marker: a hollow blue circle of radius 10 around the last
+    // point of the last track.
+    state_.dotDrawing = false;
+    state_.capturing = true;
+    window.Render();
+    screen = Screen();
+    screen.save("/tmp/trakvio_map_marker.png");
+    const QPoint last = hiddenAt;
+    EXPECT_EQ(At(screen, last + QPoint(0, -10)), kBlue);
+    EXPECT_EQ(At(screen, last + QPoint(-10, 0)), kBlue);
+    EXPECT_EQ(At(screen, last + QPoint(0, -6)), kWhite);
+}
+
+TEST_F(MapScreen, HighDpiStretchWidensLines) {
+    Load({{0xFF0000, 2, {{139.70, 35.00}, {139.80, 35.00}}}});
+    MapView view;
+    SetMapDpi(view, true, 144);
+    FitView(view, state_.store, 600, 400);
+    QImage layer(PictureWidth(view), PictureHeight(view), QImage::Format_ARGB32_Premultiplied);
+    DrawTracks(layer, state_.store, view, false, false, state_.settings.marker);
+    const LogPoint& p = state_.store.points[0];
+    int thick = 0;
+    for (int dy = -6; dy <= 6; ++dy) thick += qAlpha(layer.pixel(p.mapX + 20, p.mapY + dy)) == 255 ? 1 : 0;
+    EXPECT_EQ(thick, 3);
+    SetMapDpi(view, false, 144);
+    FitView(view, state_.store, 600, 400);
+    EXPECT_EQ(PictureWidth(view) % 256, 0);
+    layer = QImage(PictureWidth(view), PictureHeight(view), QImage::Format_ARGB32_Premultiplied);
+    DrawTracks(layer, state_.store, view, false, false, state_.settings.marker);
+    thick = 0;
+    for (int dy = -6; dy <= 6; ++dy) thick += qAlpha(layer.pixel(p.mapX + 20, p.mapY + dy)) == 255 ? 1 : 0;
+    EXPECT_EQ(thick, 2);
+}
+
+TEST_F(MapScreen, ClicksSelectAndDeselect) {
+    Load(TwoTracks());
+    MapWindow& window = Open();
+    // Press and release without a move selects the nearest point.
+    QTest::mouseClick(&window, Qt::LeftButton, Qt::NoModifier, WindowPos(10));
+    EXPECT_EQ(state_.store.selectedCount, 1);
+    EXPECT_NE(state_.store.points[10].selected, 0);
+    EXPECT_EQ(window.rangeAnchor(), 10);
+    // Shift-click from 10 to 4 selects 4..10, the deleted point 6 too.
+    state_.store.points[6].enabled = 0;
+    QTest::mouseClick(&window, Qt::LeftButton, Qt::ShiftModifier, WindowPos(4));
+    EXPECT_EQ(state_.store.selectedCount, 7);
+    for (int i = 0; i < 22; ++i) EXPECT_EQ(state_.store.points[i].selected != 0, i >= 4 && i <= 10) << i;
+    EXPECT_EQ(window.rangeAnchor(), 4);
+    QImage screen = Screen();
+    screen.save("/tmp/trakvio_map_selection.png");
+    // A selection box: white inside, black outline 4 pixels out.
+    EXPECT_EQ(At(screen, WindowPos(7)), kWhite);
+    EXPECT_EQ(At(screen, WindowPos(7) + QPoint(-4, 0)), QColor(Qt::black));
+    // Clicking a selected point deselects it; the anchor stays.
+    QTest::mouseClick(&window, Qt::LeftButton, Qt::NoModifier, WindowPos(7));
+    EXPECT_EQ(state_.store.selectedCount, 6);
+    EXPECT_EQ(window.rangeAnchor(), 4);
+    EXPECT_EQ(At(Screen(), WindowPos(7)), kRed);
+    window.RunCommand(kCmdClearSelection);
+    EXPECT_EQ(state_.store.selectedCount, 0);
+    // Deselecting the last point clears the anchor.
+    QTest::mouseClick(&window, Qt::LeftButton, Qt::NoModifier, WindowPos(2));
+    QTest::mouseClick(&window, Qt::LeftButton, Qt::NoModifier, WindowPos(2));
+    EXPECT_EQ(state_.store.selectedCount, 0);
+    EXPECT_EQ(window.rangeAnchor(), -1);
+    // A click far from every track still selects the nearest point.
+    QTest::mouseClick(&window, Qt::LeftButton, Qt::NoModifier, QPoint(5, 295));
+    EXPECT_NE(state_.store.points[0].selected, 0);
+}
+
+TEST_F(MapScreen, DragsPanOnlyWhenTheyEndElsewhere) {
+    Load(TwoTracks());
+    MapWindow& window = Open();
+    const QPoint start(200, 150);
+    const int x0 = window.view().viewOffsetX, y0 = window.view().viewOffsetY;
+    const double lon0 = window.view().centerLon;
+
+    // One pixel: a pan of one pixel, nothing selected.
+    QTest::mousePress(&window, Qt::LeftButton, Qt::NoModifier, start);
+    QTest::mouseMove(&window, start + QPoint(1, 0));
+    QTest::mouseRelease(&window, Qt::LeftButton, Qt::NoModifier, start + QPoint(1, 0));
+    EXPECT_EQ(window.view().viewOffsetX, x0 - 1);
+    EXPECT_EQ(window.view().viewOffsetY, y0);
+    EXPECT_EQ(state_.store.selectedCount, 0);
+    EXPECT_NEAR(window.view().centerLon, lon0 - 1 / window.view().scaleX, 1e-12);
+
+    // Away and back: neither a pan nor a click.
+    const int x1 = window.view().viewOffsetX;
+    QTest::mousePress(&window, Qt::LeftButton, Qt::NoModifier, start);
+    QTest::mouseMove(&window, start + QPoint(30, 0));
+    EXPECT_EQ(window.view().viewOffsetX, x1 - 30);  // the picture follows the drag
+    QTest::mouseMove(&window, start);
+    QTest::mouseRelease(&window, Qt::LeftButton, Qt::NoModifier, start);
+    EXPECT_EQ(window.view().viewOffsetX, x1);
+    EXPECT_EQ(state_.store.selectedCount, 0);
+
+    // Two pixels: nothing moves until the release applies the whole move.
+    QTest::mousePress(&window, Qt::LeftButton, Qt::NoModifier, start);
+    QTest::mouseMove(&window, start + QPoint(2, -2));
+    EXPECT_EQ(window.view().viewOffsetX, x1);
+    QTest::mouseRelease(&window, Qt::LeftButton, Qt::NoModifier, start + QPoint(2, -2));
+    EXPECT_EQ(window.view().viewOffsetX, x1 - 2);
+    EXPECT_EQ(window.view().viewOffsetY, y0 + 2);
+
+    // The tracks move with the picture on the screen.
+    EXPECT_EQ(At(Screen(), WindowPos(3)), kRed);
+
+    // A pan that leaves the picture renders a new one around the new centre.
+    const QPoint before = WindowPos(10);
+    QTest::mousePress(&window, Qt::LeftButton, Qt::NoModifier, QPoint(300, 150));
+    QTest::mouseMove(&window, QPoint(160, 150));
+    EXPECT_FALSE(WindowInsidePicture(window.view()));
+    QTest::mouseRelease(&window, Qt::LeftButton, Qt::NoModifier, QPoint(160, 150));
+    EXPECT_TRUE(WindowInsidePicture(window.view()));
+    EXPECT_NEAR(WindowPos(10).x(), before.x() - 140, 1);
+    EXPECT_EQ(At(Screen(), WindowPos(10)), kRed);
+}
+
+TEST_F(MapScreen, HoverShowsThePointAndItsCross) {
+    Load(TwoTracks());
+    MapWindow& window = Open();
+    QTest::mouseMove(&window, WindowPos(14) + QPoint(2, 1));
+    ASSERT_FALSE(shell_.pointInfo.empty());
+    EXPECT_EQ(shell_.pointInfo.back(), 14);
+    EXPECT_EQ(shell_.graphHover, 14);
+    EXPECT_EQ(window.hoverPoint(), 14);
+    const QPoint at = WindowPos(14) + QPoint(2, 1);
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%f,%f", LatitudeAt(window.view(), at.y()),
+                  LongitudeAt(window.view(), at.x()));
+    EXPECT_EQ(shell_.status[kStatusCursor], expected);
+    EXPECT_NEAR(std::stod(shell_.status[kStatusCursor]), 35.04, 0.001);
+    const QImage screen = Screen();
+    screen.save("/tmp/trakvio_map_hover.png");
+    EXPECT_EQ(At(screen, WindowPos(14) + QPoint(6, -6)), kRed);
+    EXPECT_EQ(At(screen, WindowPos(14) + QPoint(-6, 6)), kRed);
+    // Leaving the window takes the crosses away.
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&window, &leave);
+    EXPECT_EQ(window.hoverPoint(), -1);
+    EXPECT_EQ(shell_.graphHover, -1);
+    EXPECT_EQ(At(Screen(), WindowPos(14) + QPoint(6, -6)), kWhite);
+    // The graph's hover draws the map's cross.
+    window.SetHoverPoint(3);
+    EXPECT_EQ(At(Screen(), WindowPos(3) + QPoint(-6, -6)), kRed);
+}
+
+TEST_F(MapScreen, WheelAndButtonsZoomAboutTheCentre) {
+    Load(TwoTracks());
+    MapWindow& window = Open();
+    const int zoom = window.zoom();
+    const double lon = window.view().centerLon;
+    QWheelEvent up(QPointF(50, 50), QPointF(50, 50), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                   Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&window, &up);
+    EXPECT_EQ(window.zoom(), zoom + 1);
+    EXPECT_EQ(shell_.status[kStatusZoom], "z" + std::to_string(zoom + 1));
+    EXPECT_DOUBLE_EQ(window.view().centerLon, lon);
+    auto* minus = window.findChild<QPushButton*>(QStringLiteral("zoomOut"));
+    ASSERT_NE(minus, nullptr);
+    EXPECT_EQ(minus->text(), QStringLiteral("－"));
+    QTest::mouseClick(minus, Qt::LeftButton);
+    QTest::mouseClick(minus, Qt::LeftButton);
+    EXPECT_EQ(window.zoom(), zoom - 1);
+    auto* plus = window.findChild<QPushButton*>(QStringLiteral("zoomIn"));
+    QTest::mouseClick(plus, Qt::LeftButton);
+    EXPECT_EQ(window.zoom(), zoom);
+    EXPECT_EQ(plus->geometry(), QRect(4, 4, 25, 25));
+    EXPECT_EQ(minus->geometry(), QRect(4, 29, 25, 25));
+}
+
+TEST_F(MapScreen, AttributionLinksOpenAndSelectNothing) {
+    Load(TwoTracks());
+    FillCache(400, 300);
+    std::vector<QUrl> opened;
+    state_.settings.currentBaseMap = 0;
+    MapWindow& window = Open();
+    window.SetUrlOpener([&](const QUrl& url) { opened.push_back(url); });
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(shell_.status[kStatusMapSource], "Local map");
+    ASSERT_TRUE(window.tilesDrawn());
+    const AttributionGeometry& g = window.attribution();
+    ASSERT_EQ(g.linkCount, 2);
+    const int right = window.width() - window.view().margin, bottom = window.height() - window.view().margin;
+    const QPoint link1(right - g.linkRightOffset[1] + g.linkWidth[1] / 2, bottom - 3);
+    QTest::mouseMove(&window, link1);
+    EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
+    QTest::mouseClick(&window, Qt::LeftButton, Qt::NoModifier, link1);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].toString(), QStringLiteral("https://tiles.example.org/friends"));
+    EXPECT_EQ(state_.store.selectedCount, 0);
+    QTest::mouseMove(&window, QPoint(200, 100));
+    EXPECT_EQ(window.cursor().shape(), Qt::CrossCursor);
+    Screen().save("/tmp/trakvio_map_attribution.png");
+}
+
+TEST_F(MapScreen, ClipboardGetsTheWindowSizedPicture) {
+    Load(TwoTracks());
+    MapWindow& window = Open();
+    window.CopyPictureToClipboard();
+    const QImage copied = QApplication::clipboard()->image();
+    ASSERT_FALSE(copied.isNull());
+    EXPECT_EQ(copied.size(), window.size());
+    EXPECT_EQ(QColor(copied.pixel(WindowPos(3))), kRed);
+}
+
+TEST_F(MapScreen, AFitBeforeTheWindowIsShownIsMadeAgainWhenShown) {
+    Load(TwoTracks());
+    window_ = std::make_unique<MapWindow>(state_, shell_);
+    state_.mapHasContent = true;
+    window_->FitAndRender();  // at the provisional size of a hidden window
+    window_->resize(1000, 600);
+    window_->show();
+    EXPECT_EQ(window_->zoom(), 13);
+    EXPECT_EQ(shell_.status[kStatusZoom], "z13");
+    // Once shown, a size change keeps the zoom.
+    window_->resize(400, 300);
+    EXPECT_EQ(window_->zoom(), 13);
+}
+
+TEST_F(MapScreen, NothingHappensBeforeTheFirstFit) {
+    MapWindow window(state_, shell_);
+    window.resize(300, 200);
+    window.Render();
+    window.RunCommand(kCmdRestoreAll);
+    window.RunCommand(kCmdDefaultColors);
+    window.RunCommand(kCmdDeleteStandstills);
+    QTest::mouseClick(&window, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+    EXPECT_TRUE(window.isIdle());
+    EXPECT_TRUE(shell_.status[kStatusZoom].empty());
+    EXPECT_EQ(QColor(window.grab().toImage().pixel(150, 100)), kWhite);
+}
+
+}  // namespace
+}  // namespace trakvio::test

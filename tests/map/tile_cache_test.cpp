@@ -1,0 +1,62 @@
+// The tile cache on disk: URLs and paths of tiles, the texts of the map
+// source, byte counts, folder statistics and clearing a tile set without
+// following links out of it.
+#include "map/tile_cache.h"
+
+#include <gtest/gtest.h>
+
+#include "config/config_maps.h"
+#include "test_support.h"
+
+namespace trakvio {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(TileCache, UrlsAndPathsOfTiles) {
+    const std::u16string format = TileUrlFormat(u"https://{s}.tile.example.org/{s}/{z}/{x}/{y}.png?x=1%");
+    EXPECT_EQ(FillTileUrl(format, 12, 3638, 1612), "https://a.tile.example.org/a/12/3638/1612.png?x=1%");
+    // The slots are filled by position: zoom, column, row.
+    EXPECT_EQ(FillTileUrl(TileUrlFormat(u"http://h/{y}/{x}/{z}"), 12, 3638, 1612), "http://h/12/3638/1612");
+    EXPECT_EQ(TilePath("/cache", u"osm", 12, 3638, 1612), fs::path("/cache/osm/12/3638/1612.png"));
+    EXPECT_FALSE(IsSafeTileId(u""));
+    EXPECT_FALSE(IsSafeTileId(u".."));
+    EXPECT_FALSE(IsSafeTileId(u"a/../../etc"));
+    EXPECT_TRUE(IsSafeTileId(u"gsi標準"));
+}
+
+TEST(TileCache, TextsAndByteCounts) {
+    EXPECT_STREQ(MapSourceText(0), "No map");
+    EXPECT_STREQ(MapSourceText(1), "Local map");
+    EXPECT_STREQ(MapSourceText(2), "Inet map");
+    EXPECT_STREQ(MapSourceText(3), "Local & Inet map");
+    EXPECT_EQ(FormatThousands(0), "0");
+    EXPECT_EQ(FormatThousands(999), "999");
+    EXPECT_EQ(FormatThousands(1234), "1,234");
+    EXPECT_EQ(FormatThousands(1048576), "1,048,576");
+    EXPECT_EQ(FormatThousands(1234567), "1,234,567");
+    EXPECT_EQ(FormatThousands(123456789012LL), "123,456,789,012");
+}
+
+// The figures and a link inside a tile set are checked through the tile cache
+// window; here the ids and links that must never lead outside the cache.
+TEST(TileCache, ClearingNeverLeavesTheCache) {
+    test::ScratchFolder scratch;
+    const fs::path cache = scratch / "cache";
+    const fs::path outside = scratch / "outside";
+    fs::create_directories(cache);
+    fs::create_directories(outside / "keep");
+    test::WriteFile(outside / "keep" / "precious.png", "do not touch");
+    EXPECT_EQ(ClearTileSet(cache, u"../outside"), -1);
+    EXPECT_EQ(ClearTileSet(cache, u".."), -1);
+    EXPECT_EQ(WalkFolderStatistics(cache / "absent").files, 0);
+    // A tile set folder that is itself a link: only the link goes.
+    fs::create_directory_symlink(outside, cache / "linked");
+    EXPECT_EQ(WalkFolderStatistics(cache / "linked").files, 0);
+    EXPECT_EQ(ClearTileSet(cache, u"linked"), 1);
+    EXPECT_FALSE(fs::exists(cache / "linked"));
+    EXPECT_EQ(test::ReadFile(outside / "keep" / "precious.png"), "do not touch");
+}
+
+}  // namespace
+}  // namespace trakvio
