@@ -33,7 +33,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: trakvio [--ini FILE] [--screenshot DIR [--size WxH]] [PATH...]\n"
     "\n"
-    "Opens the main window; the first PATH is loaded (a .q9s script is run).\n"
+    "Opens the main window and loads each PATH, the first in place of what is\n"
+    "loaded and the others behind it (a .q9s script is run).\n"
     "  --ini FILE        read FILE instead of the user's Trakvio.ini\n"
     "  --screenshot DIR  load every PATH, wait until the windows are drawn, write\n"
     "                    main.png (and track_list.png, graph.png, tile_cache.png\n"
@@ -230,6 +231,7 @@ int RunDesktop(QApplication& app, const DesktopOptions& options) {
     if (options.screenshot) {
         windowOptions.clientWidth = options.width;
         windowOptions.clientHeight = options.height;
+        windowOptions.keepOnScreen = false;
     }
     MainWindow window(state, windowOptions);
     window.ShowAtStart();
@@ -254,8 +256,6 @@ int RunDesktop(QApplication& app, const DesktopOptions& options) {
             window.RefreshAfterLoad();
         }
         if (result != 0) status = result;
-        // The program takes one path; screenshots add the others.
-        if (!options.screenshot) break;
     }
     if (!options.screenshot) {
         int result = app.exec();

@@ -100,7 +100,7 @@ MainWindow::MainWindow(AppState& state, MainWindowOptions options, QWidget* pare
     const int width = options_.clientWidth > 0 ? options_.clientWidth : 1000;
     const int height = options_.clientHeight > 0 ? options_.clientHeight : 600;
     resize(width, height + menuBar()->sizeHint().height());
-    if (options_.clientWidth <= 0) PlaceChildWindow(this, geometry().x(), geometry().y());
+    PlaceChildWindow(this, geometry().x(), geometry().y());
 }
 
 MainWindow::~MainWindow() { SetStatusTextHandler(nullptr, nullptr); }
@@ -166,7 +166,7 @@ QString MainWindow::statusText(int part) const {
 // smaller than the window.
 void MainWindow::PlaceChildWindow(QWidget* window, int x, int y) {
     QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    if (!screen) {
+    if (!screen || !options_.keepOnScreen) {
         window->move(x, y);
         return;
     }

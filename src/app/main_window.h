@@ -81,6 +81,9 @@ struct MainWindowOptions {
     // Main window client size; 0 keeps the default size.
     int clientWidth = 0;
     int clientHeight = 0;
+    // Windows are kept inside the screen's work area (screenshots, drawn
+    // off any screen, keep their sizes).
+    bool keepOnScreen = true;
     // Opens files and folders for Help commands (tests record instead).
     std::function<bool(const std::filesystem::path&)> openLocation;
 };

@@ -119,7 +119,6 @@ void MainWindow::ChooseBaseMap(int index) {
 
 void MainWindow::ShowGraphWindow() {
     graph_->show();
-    graph_->raise();
     state_.graphShown = true;
     ActionForCommand(kCmdShowGraph)->setEnabled(false);
     graph_->Redraw();
@@ -127,7 +126,6 @@ void MainWindow::ShowGraphWindow() {
 
 void MainWindow::ShowTrackListWindow() {
     trackList_->show();
-    trackList_->raise();
     state_.trackListShown = true;
     ActionForCommand(kCmdShowTrackList)->setEnabled(false);
 }
