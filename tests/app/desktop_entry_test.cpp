@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -88,17 +89,37 @@ TEST(DesktopEntry, ArgumentsAndTheConfiguration) {
     ASSERT_EQ(options.paths.size(), 1u);
     EXPECT_TRUE(options.paths[0].is_absolute());
 
+    // The per-user folder (its error log, the cache folder) is the test's own.
+    const char* oldData = std::getenv("XDG_DATA_HOME");
+    const std::string savedData = oldData ? oldData : "";
+    setenv("XDG_DATA_HOME", (scratch / "data").c_str(), 1);
+    fs::create_directories(scratch / "data" / "Trakvio");
+    std::ofstream(scratch / "data" / "Trakvio" / "q9_error_log.txt") << "old";
     AppState state;
     fs::path configPath;
-    ASSERT_EQ(SetUpDesktopState(options, state, configPath), 0);
+    const int status = SetUpDesktopState(options, state, configPath);
+    if (oldData) {
+        setenv("XDG_DATA_HOME", savedData.c_str(), 1);
+    } else {
+        unsetenv("XDG_DATA_HOME");
+    }
+    ASSERT_EQ(status, 0);
+    EXPECT_FALSE(fs::exists(scratch / "data" / "Trakvio" / "q9_error_log.txt"));
     EXPECT_EQ(configPath, scratch / "my.ini");
     EXPECT_EQ(state.store.maxlogpoints, 1234);
     EXPECT_EQ(state.store.maxtracks, 7);
     EXPECT_EQ(state.settings.workFolder.filename(), "q9work");
 
+    // An unreadable --ini file ends the start, as in trakvio-cli.
     options.ini = scratch / "absent.ini";
+    setenv("XDG_DATA_HOME", (scratch / "data").c_str(), 1);
     AppState other;
     EXPECT_EQ(SetUpDesktopState(options, other, configPath), kDesktopExitFailure);
+    if (oldData) {
+        setenv("XDG_DATA_HOME", savedData.c_str(), 1);
+    } else {
+        unsetenv("XDG_DATA_HOME");
+    }
     fs::remove_all(scratch);
 }
 

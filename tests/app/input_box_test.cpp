@@ -1,3 +1,5 @@
+#include "app/input_box.h"
+
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
@@ -6,7 +8,6 @@
 #include <QTest>
 
 #include "app/file_dialog.h"
-#include "app/input_box.h"
 #include "app/qt_text.h"
 #include "app/window_test_support.h"
 
