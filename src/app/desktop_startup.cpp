@@ -110,16 +110,20 @@ int WriteScreenshots(const fs::path& folder, MainWindow& window) {
     return status;
 }
 
+// Screenshot runs print only their paths and real problems: the offscreen
+// platform's notes about window features it lacks are dropped.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type != QtFatalMsg && type != QtCriticalMsg &&
+        (text.startsWith(QLatin1String("This plugin does not support")) ||
+         text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))) {
+        return;
+    }
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
+}
+
 }  // namespace
 
-bool WantsScreenshot(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        std::string_view arg = argv[i];
-        if (arg == "--") break;
-        if (arg == "--screenshot" || arg.starts_with("--screenshot=")) return true;
-    }
-    return false;
-}
+void InstallQuietQtMessages() { qInstallMessageHandler(&QuietQtMessages); }
 
 int ParseDesktopArguments(int argc, char** argv, DesktopOptions& options) {
     bool optionsEnded = false;

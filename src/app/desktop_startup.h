@@ -29,10 +29,9 @@ inline constexpr int kDesktopExitUsage = 64;
 // text went to stderr. Paths are made absolute.
 int ParseDesktopArguments(int argc, char** argv, DesktopOptions& options);
 
-// Whether the command line asks for screenshots (looked at before the
-// application object exists, to choose the offscreen platform without a
-// display).
-bool WantsScreenshot(int argc, char** argv);
+// Drops the offscreen platform's notes about window features it lacks, so
+// that a screenshot run prints only its paths and real problems.
+void InstallQuietQtMessages();
 
 // The configuration (the --ini file or the user's own, created from the
 // template beside the program when missing) with its geoid model, the error

@@ -148,6 +148,7 @@ namespace {
 fs::path ExportSeed(const fs::path& lastExport, const fs::path& logPath, const char* extension) {
     fs::path folder = lastExport.empty() ? logPath.parent_path() : lastExport.parent_path();
     fs::path name = logPath.stem();
+    if (name.empty()) return folder;
     name += extension;
     return folder.empty() ? name : folder / name;
 }

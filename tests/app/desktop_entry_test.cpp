@@ -82,7 +82,6 @@ TEST(DesktopEntry, ArgumentsAndTheConfiguration) {
         const_cast<char*>("800x500"), const_cast<char*>("a.gpx")};
     DesktopOptions options;
     ASSERT_EQ(ParseDesktopArguments(7, argv, options), 0);
-    EXPECT_TRUE(WantsScreenshot(7, argv));
     EXPECT_TRUE(options.screenshot);
     EXPECT_EQ(options.width, 800);
     EXPECT_EQ(options.height, 500);

@@ -494,3 +494,32 @@ TEST(MessageBoxes, ButtonsIconsAndAnswersMap) {
 
 }  // namespace
 }  // namespace trakvio
+
+namespace trakvio {
+namespace {
+
+TEST_F(MainWindowTest, ClosingWritesTheConfigurationBackAndCleansTheWorkFolder) {
+    const fs::path ini = scratch_ / "user" / "Trakvio.ini";
+    fs::copy_file(fs::path(TRAKVIO_SOURCE_DIR) / "data/_Trakvio.ini", ini);
+    fs::create_directories(scratch_ / "q9work" / "q9zdir");
+    std::ofstream(scratch_ / "q9work" / "q9zdir" / "member.gpx") << "x";
+    std::ofstream(scratch_ / "q9work" / "scratch.q9t") << "x";
+    window_.reset();
+    MainWindowOptions options;
+    options.configPath = ini;
+    window_ = std::make_unique<MainWindow>(state_, options);
+    window_->ShowAtStart();
+    state_.settings.gmapapikey = "AIzaClosed";
+    ASSERT_TRUE(window_->RunCommand(1016));
+    EXPECT_FALSE(window_->isVisible());
+    EXPECT_FALSE(window_->trackListWindow()->isVisible());
+    std::ifstream in(ini);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("AIzaClosed"), std::string::npos);
+    EXPECT_FALSE(fs::exists(scratch_ / "q9work" / "q9zdir"));
+    EXPECT_FALSE(fs::exists(scratch_ / "q9work" / "scratch.q9t"));
+    EXPECT_TRUE(fs::is_directory(scratch_ / "q9work"));
+}
+
+}  // namespace
+}  // namespace trakvio
