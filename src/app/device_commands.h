@@ -14,7 +14,7 @@ namespace trakvio {
 
 class DeviceCommands : public QObject {
     Q_OBJECT
-  public:
+public:
     DeviceCommands(AppState& state, Shell& shell, QWidget* mainWindow);
     ~DeviceCommands() override;
 
@@ -27,12 +27,12 @@ class DeviceCommands : public QObject {
     // The receiver failed; `statusBits` as the capture reports them.
     void OnReceiverFailed(int statusBits);
 
-  signals:
+signals:
     // Capture started or stopped: the main window relabels its menu item and
     // greys or enables the commands that load or replace data.
     void captureChanged(bool capturing);
 
-  private:
+private:
     AppState& state_;
     Shell& shell_;
     QWidget* mainWindow_;

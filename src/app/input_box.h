@@ -21,7 +21,7 @@ inline constexpr int kInputBoxCancel = 3004;
 
 class InputBox : public QDialog {
     Q_OBJECT
-  public:
+public:
     InputBox(QWidget* parent, const QString& title, const QString& prompt, const QString& text);
 
     QLineEdit* edit() const { return edit_; }
@@ -31,7 +31,7 @@ class InputBox : public QDialog {
     // The edit's text cut to kInputBoxTextLimit units.
     QString text() const;
 
-  private:
+private:
     QLabel* prompt_;
     QLineEdit* edit_;
     QPushButton* ok_;

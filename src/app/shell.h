@@ -9,19 +9,19 @@
 namespace trakvio {
 
 // Status bar parts of the main window.
-inline constexpr int kStatusZoom = 0;       // "z%d"
-inline constexpr int kStatusTrack = 1;      // ShowPointInfo: "t.%d"
-inline constexpr int kStatusPoint = 2;      // "p.%d"
-inline constexpr int kStatusTime = 3;       // local time of the point
-inline constexpr int kStatusPosition = 4;   // "%f,%f" latitude, longitude
-inline constexpr int kStatusAltitude = 5;   // "%.2f(%.2f)"
-inline constexpr int kStatusCursor = 6;     // map cursor "%f,%f"
-inline constexpr int kStatusMapSource = 7;  // tile source state
-inline constexpr int kStatusProgress = 8;   // device and progress texts
+inline constexpr int kStatusZoom = 0;          // "z%d"
+inline constexpr int kStatusTrack = 1;         // ShowPointInfo: "t.%d"
+inline constexpr int kStatusPoint = 2;         // "p.%d"
+inline constexpr int kStatusTime = 3;          // local time of the point
+inline constexpr int kStatusPosition = 4;      // "%f,%f" latitude, longitude
+inline constexpr int kStatusAltitude = 5;      // "%.2f(%.2f)"
+inline constexpr int kStatusCursor = 6;        // map cursor "%f,%f"
+inline constexpr int kStatusMapSource = 7;     // tile source state
+inline constexpr int kStatusProgress = 8;      // device and progress texts
 inline constexpr int kStatusPartCount = 9;
 
 class Shell {
-  public:
+public:
     virtual ~Shell() = default;
 
     // Sets the text (UTF-8) of one status bar part.

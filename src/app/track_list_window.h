@@ -13,7 +13,7 @@ namespace trakvio {
 
 class TrackListWindow : public QWidget {
     Q_OBJECT
-  public:
+public:
     TrackListWindow(AppState& state, Shell& shell, QWidget* parent = nullptr);
 
     // Rebuilds every row from the store.
@@ -26,15 +26,15 @@ class TrackListWindow : public QWidget {
     int PickTracks(const QString& prompt, QWidget* caller);
     bool picking() const { return picking_; }
 
-  signals:
+signals:
     // The user closed the window (it is only hidden): menu item 1023 is
     // enabled again.
     void closedByUser();
 
-  protected:
+protected:
     void closeEvent(QCloseEvent* event) override;
 
-  private:
+private:
     AppState& state_;
     Shell& shell_;
     bool picking_ = false;
