@@ -1,5 +1,3 @@
-#include "app/input_box.h"
-
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
@@ -8,6 +6,7 @@
 #include <QTest>
 
 #include "app/file_dialog.h"
+#include "app/input_box.h"
 #include "app/qt_text.h"
 #include "app/window_test_support.h"
 
