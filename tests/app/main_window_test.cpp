@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -10,6 +11,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 #include <QUrl>
 #include <filesystem>
 #include <fstream>
@@ -519,6 +521,51 @@ TEST_F(MainWindowTest, ClosingWritesTheConfigurationBackAndCleansTheWorkFolder) 
     EXPECT_FALSE(fs::exists(scratch_ / "q9work" / "q9zdir"));
     EXPECT_FALSE(fs::exists(scratch_ / "q9work" / "scratch.q9t"));
     EXPECT_TRUE(fs::is_directory(scratch_ / "q9work"));
+}
+
+}  // namespace
+}  // namespace trakvio
+
+namespace trakvio {
+namespace {
+
+struct BusyProbe {
+    MainWindow* window = nullptr;
+    QString part8;
+    bool waitCursor = false;
+    bool onWorker = false;
+};
+
+// Answers the script's pause box after a while, looking at the window from
+// the window thread meanwhile: the window keeps running its events.
+int SlowAnswer(void* context, std::string_view, std::string_view title, MessageButtons, int answer, MessageIcon) {
+    auto* probe = static_cast<BusyProbe*>(context);
+    if (title != "Script Pause") return answer;
+    probe->onWorker = QThread::currentThread() != probe->window->thread();
+    QThread::msleep(400);
+    QMetaObject::invokeMethod(
+        probe->window,
+        [probe] {
+            probe->part8 = probe->window->statusText(kStatusProgress);
+            probe->waitCursor = QApplication::overrideCursor() != nullptr;
+        },
+        Qt::BlockingQueuedConnection);
+    return answer;
+}
+
+TEST_F(MainWindowTest, ALongRunShowsTheWaitCursorAndItsNameWhileTheWindowRuns) {
+    const fs::path script = scratch_ / "out" / "slow.q9s";
+    std::ofstream(script) << "pause waiting\n";
+    BusyProbe probe;
+    probe.window = window_.get();
+    SetMessageHandler(&SlowAnswer, &probe);
+    window_->OpenFromCommandLine(script);
+    SetMessageHandler(&RecordMessage, &messages_);
+    EXPECT_TRUE(probe.onWorker);
+    EXPECT_TRUE(probe.waitCursor);
+    EXPECT_EQ(probe.part8, QStringLiteral("Running slow.q9s ..."));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_NE(window_->statusText(kStatusProgress), QStringLiteral("Running slow.q9s ..."));
 }
 
 }  // namespace
