@@ -100,7 +100,9 @@ MainWindow::MainWindow(AppState& state, MainWindowOptions options, QWidget* pare
     const int width = options_.clientWidth > 0 ? options_.clientWidth : 1000;
     const int height = options_.clientHeight > 0 ? options_.clientHeight : 600;
     resize(width, height + menuBar()->sizeHint().height());
-    PlaceChildWindow(this, geometry().x(), geometry().y());
+    // The window system places the main window; it only has to fit.
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen && options_.keepOnScreen) resize(size().boundedTo(screen->availableGeometry().size()));
 }
 
 MainWindow::~MainWindow() { SetStatusTextHandler(nullptr, nullptr); }
