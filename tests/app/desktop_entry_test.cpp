@@ -1,0 +1,176 @@
+// The desktop program's process entry and its closing clean-up: screenshots
+// through the real binary, the command line, and the work folder.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/desktop_startup.h"
+#include "app/main_window.h"
+#include "test_support.h"
+
+namespace trakvio {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path Scratch(const char* name) {
+    fs::path folder = fs::temp_directory_path() / ("trakvio_desktop_" + std::to_string(::getpid()) + "_" + name);
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    return folder;
+}
+
+std::string RunCommand(const std::string& command, int& status) {
+    std::string out;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return out;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    int raw = ::pclose(pipe);
+    status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return out;
+}
+
+TEST(DesktopEntry, ScreenshotsOfTheShownWindowsAfterLoadingTwoLogs) {
+    const fs::path scratch = Scratch("shots");
+    const fs::path logs = fs::path(TRAKVIO_SOURCE_DIR) / "data/examples/logs";
+    const std::string env = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen XDG_DATA_HOME=" +
+                            test::ShellQuote((scratch / "data").string()) + " TZ=UTC ";
+    const std::string binary = test::ShellQuote(TRAKVIO_GUI_PATH);
+    int status = -1;
+    std::string out = RunCommand(env + binary + " --screenshot " + test::ShellQuote((scratch / "shots").string()) +
+                                     " --size 640x400 " + test::ShellQuote((logs / "takao_hike.gpx").string()) + " " +
+                                     test::ShellQuote((logs / "kamakura_walk.kml").string()) + " 2>/dev/null",
+                                 status);
+    EXPECT_EQ(status, 0);
+    const fs::path main = scratch / "shots" / "main.png";
+    const fs::path trackList = scratch / "shots" / "track_list.png";
+    EXPECT_EQ(out, main.string() + "\n" + trackList.string() + "\n");
+    QImage image(QString::fromStdString(main.string()));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.width(), 640);
+    EXPECT_FALSE(QImage(QString::fromStdString(trackList.string())).isNull());
+    EXPECT_FALSE(fs::exists(scratch / "shots" / "graph.png"));
+    // The user's folder got its configuration from the template.
+    EXPECT_TRUE(fs::is_regular_file(scratch / "data" / "Trakvio" / "Trakvio.ini"));
+
+    // A missing log ends with the loader's read error, as trakvio-cli does.
+    out = RunCommand(env + binary + " --screenshot " + test::ShellQuote((scratch / "shots2").string()) + " " +
+                         test::ShellQuote((scratch / "missing.gpx").string()) + " 2>/dev/null",
+                     status);
+    EXPECT_EQ(status, 3);
+    EXPECT_TRUE(fs::exists(scratch / "shots2" / "main.png"));
+    // Usage errors.
+    RunCommand(env + binary + " --size 10 2>/dev/null", status);
+    EXPECT_EQ(status, 64);
+    fs::remove_all(scratch);
+}
+
+TEST(DesktopEntry, ArgumentsAndTheConfiguration) {
+    const fs::path scratch = Scratch("args");
+    std::ofstream(scratch / "my.ini") << "maxlogpoints=1234\nmaxtracks=7\nWorkFolder=" << (scratch / "work").string()
+                                      << "\n";
+    std::string ini = (scratch / "my.ini").string(), shots = "--screenshot=" + (scratch / "s").string();
+    char* argv[] = {
+        const_cast<char*>("trakvio"), const_cast<char*>("--ini"), ini.data(), shots.data(), const_cast<char*>("--size"),
+        const_cast<char*>("800x500"), const_cast<char*>("a.gpx")};
+    DesktopOptions options;
+    ASSERT_EQ(ParseDesktopArguments(7, argv, options), 0);
+    EXPECT_TRUE(options.screenshot);
+    EXPECT_EQ(options.width, 800);
+    EXPECT_EQ(options.height, 500);
+    ASSERT_EQ(options.paths.size(), 1u);
+    EXPECT_TRUE(options.paths[0].is_absolute());
+
+    // The per-user folder (its error log, the cache folder) is the test's own.
+    const char* oldData = std::getenv("XDG_DATA_HOME");
+    const std::string savedData = oldData ? oldData : "";
+    setenv("XDG_DATA_HOME", (scratch / "data").c_str(), 1);
+    fs::create_directories(scratch / "data" / "Trakvio");
+    std::ofstream(scratch / "data" / "Trakvio" / "q9_error_log.txt") << "old";
+    AppState state;
+    fs::path configPath;
+    const int status = SetUpDesktopState(options, state, configPath);
+    if (oldData) {
+        setenv("XDG_DATA_HOME", savedData.c_str(), 1);
+    } else {
+        unsetenv("XDG_DATA_HOME");
+    }
+    ASSERT_EQ(status, 0);
+    EXPECT_FALSE(fs::exists(scratch / "data" / "Trakvio" / "q9_error_log.txt"));
+    EXPECT_EQ(configPath, scratch / "my.ini");
+    EXPECT_EQ(state.store.maxlogpoints, 1234);
+    EXPECT_EQ(state.store.maxtracks, 7);
+    EXPECT_EQ(state.settings.workFolder.filename(), "q9work");
+
+    // An unreadable --ini file ends the start, as in trakvio-cli.
+    options.ini = scratch / "absent.ini";
+    setenv("XDG_DATA_HOME", (scratch / "data").c_str(), 1);
+    AppState other;
+    EXPECT_EQ(SetUpDesktopState(options, other, configPath), kDesktopExitFailure);
+    if (oldData) {
+        setenv("XDG_DATA_HOME", savedData.c_str(), 1);
+    } else {
+        unsetenv("XDG_DATA_HOME");
+    }
+    fs::remove_all(scratch);
+}
+
+class WorkFolderCleanUp : public ::testing::Test {
+  protected:
+    void SetUp() override { scratch_ = Scratch("clean"); }
+    void TearDown() override { fs::remove_all(scratch_); }
+    // A work folder with a q9zdir, files, a sub-folder and links that point
+    // outside it.
+    fs::path MakeWorkFolder(const char* name) {
+        const fs::path work = scratch_ / name;
+        fs::create_directories(work / "q9zdir");
+        fs::create_directories(work / "captures");
+        fs::create_directories(scratch_ / "outside");
+        std::ofstream(scratch_ / "outside" / "keep.txt") << "keep";
+        std::ofstream(work / "q9zdir" / "a.gpx") << "a";
+        std::ofstream(work / "temp.q9t") << "t";
+        std::ofstream(work / "captures" / "old.nmea") << "n";
+        fs::create_symlink(scratch_ / "outside", work / "q9zdir" / "link");
+        fs::create_symlink(scratch_ / "outside", work / "linked_folder");
+        fs::create_symlink(scratch_ / "outside" / "keep.txt", work / "linked_file");
+        return work;
+    }
+    fs::path scratch_;
+};
+
+TEST_F(WorkFolderCleanUp, AQ9workFolderIsEmptiedOfFilesAndNothingOutsideIsTouched) {
+    const fs::path work = MakeWorkFolder("q9work");
+    EXPECT_EQ(CleanWorkFolder(work), 0);
+    EXPECT_FALSE(fs::exists(work / "q9zdir"));
+    EXPECT_FALSE(fs::exists(work / "temp.q9t"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(work / "linked_file")));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(work / "linked_folder")));
+    EXPECT_TRUE(fs::is_directory(work));
+    EXPECT_TRUE(fs::exists(work / "captures" / "old.nmea"));
+    EXPECT_TRUE(fs::exists(scratch_ / "outside" / "keep.txt"));
+}
+
+TEST_F(WorkFolderCleanUp, AnotherFolderLosesOnlyItsQ9zdir) {
+    const fs::path work = MakeWorkFolder("mywork");
+    EXPECT_EQ(CleanWorkFolder(work / ""), 0);
+    EXPECT_FALSE(fs::exists(work / "q9zdir"));
+    EXPECT_TRUE(fs::exists(work / "temp.q9t"));
+    EXPECT_TRUE(fs::is_symlink(work / "linked_file"));
+    EXPECT_TRUE(fs::exists(scratch_ / "outside" / "keep.txt"));
+    // A q9zdir that is itself a link goes as a link.
+    fs::create_symlink(scratch_ / "outside", work / "q9zdir");
+    EXPECT_EQ(CleanWorkFolder(work), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(work / "q9zdir")));
+    EXPECT_TRUE(fs::exists(scratch_ / "outside" / "keep.txt"));
+    EXPECT_EQ(CleanWorkFolder(fs::path()), 0);
+}
+
+}  // namespace
+}  // namespace trakvio

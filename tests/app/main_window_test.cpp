@@ -1,0 +1,572 @@
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+#include <QThread>
+#include <QUrl>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/device_commands.h"
+#include "app/file_dialog.h"
+#include "app/input_box.h"
+#include "app/qt_messages.h"
+#include "app/qt_text.h"
+#include "app/track_list_window.h"
+#include "app/window_test_support.h"
+#include "map/tile_cache_window.h"
+#include "platform/messages.h"
+#include "platform/status_text.h"
+
+namespace trakvio {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Message {
+    std::string text, title;
+    MessageButtons buttons;
+    MessageIcon icon;
+};
+
+int RecordMessage(void* context, std::string_view text, std::string_view title, MessageButtons buttons, int answer,
+                  MessageIcon icon) {
+    static_cast<std::vector<Message>*>(context)->push_back({std::string(text), std::string(title), buttons, icon});
+    return answer;
+}
+
+fs::path ExampleLog(const char* name) { return fs::path(TRAKVIO_SOURCE_DIR) / "data/examples/logs" / name; }
+
+// A main window over a small store with its folders in a scratch folder;
+// messages are recorded, Help's locations too.
+class MainWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        scratch_ = fs::temp_directory_path() / ("trakvio_main_window_" + std::to_string(::getpid()) + "_" +
+                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(scratch_);
+        for (const char* sub : {"q9work", "user", "cache", "program", "out"}) fs::create_directories(scratch_ / sub);
+        Settings& settings = state_.settings;
+        settings.workFolder = scratch_ / "q9work";
+        settings.userFolder = scratch_ / "user";
+        settings.tileCacheFolder = scratch_ / "cache";
+        state_.programFolder = scratch_ / "program";
+        for (const char16_t* name : {u"OpenStreetMap", u"地理院地図 標準"}) {
+            BaseMap map;
+            map.name = name;
+            settings.baseMaps.push_back(map);
+        }
+        ASSERT_EQ(CreateTrackStore(state_.store, 200000, 100), 0);
+        SetMessageHandler(&RecordMessage, &messages_);
+        MainWindowOptions options;
+        options.openLocation = [this](const fs::path& path) {
+            opened_.push_back(path);
+            return true;
+        };
+        window_ = std::make_unique<MainWindow>(state_, options);
+        window_->ShowAtStart();
+    }
+    void TearDown() override {
+        window_.reset();
+        SetMessageHandler(nullptr, nullptr);
+        SetFileDialogHookForTest(nullptr);
+        SetInputBoxHookForTest(nullptr);
+        fs::remove_all(scratch_);
+    }
+    // The file dialogs of the next command answer these paths in turn.
+    void AnswerDialogs(std::vector<std::vector<fs::path>> answers) {
+        auto queue = std::make_shared<std::vector<std::vector<fs::path>>>(std::move(answers));
+        SetFileDialogHookForTest([this, queue](QFileDialog& dialog) {
+            dialogTitles_.push_back(dialog.windowTitle());
+            if (queue->empty()) {
+                dialog.reject();
+                return;
+            }
+            QStringList names;
+            for (const fs::path& path : queue->front()) names << u'"' + QStringFromPath(path.filename()) + u'"';
+            dialog.setDirectory(QStringFromPath(queue->front().front().parent_path()));
+            dialog.selectFile(names.size() == 1 ? QStringFromPath(queue->front().front()) : names.join(u' '));
+            queue->erase(queue->begin());
+            static_cast<QDialog&>(dialog).accept();
+        });
+    }
+    // The input boxes of the next command answer these texts in turn (an
+    // empty optional cancels).
+    void AnswerInputs(std::vector<QString> answers, bool cancelLast = false) {
+        auto queue = std::make_shared<std::vector<QString>>(std::move(answers));
+        SetInputBoxHookForTest([this, queue, cancelLast](InputBox& box) {
+            inputTitles_.push_back(box.windowTitle());
+            inputTexts_.push_back(box.edit()->text());
+            if (queue->empty() || (cancelLast && queue->size() == 1)) {
+                QTest::mouseClick(box.cancelButton(), Qt::LeftButton);
+                if (!queue->empty()) queue->clear();
+                return;
+            }
+            box.edit()->setText(queue->front());
+            queue->erase(queue->begin());
+            QTest::mouseClick(box.okButton(), Qt::LeftButton);
+        });
+    }
+    std::vector<std::string> LoadedNames() const {
+        std::vector<std::string> names;
+        for (const fs::path& path : state_.store.loadedFiles) names.push_back(path.filename().string());
+        return names;
+    }
+    bool Enabled(int id) const { return window_->ActionForCommand(id)->isEnabled(); }
+    bool Checked(int id) const { return window_->ActionForCommand(id)->isChecked(); }
+
+    fs::path scratch_;
+    AppState state_;
+    std::vector<Message> messages_;
+    std::vector<fs::path> opened_;
+    std::vector<QString> dialogTitles_, inputTitles_, inputTexts_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+// Where each command sits: menu path (pop-up titles joined by '/'), its
+// position among that menu's items (separators and sub-menus count) and its
+// label.
+struct MenuItem {
+    int id;
+    const char* menu;
+    int position;
+    const char* label;
+};
+
+const MenuItem kMenuItems[] = {
+    {1001, "ファイル", 0, "ログデータ新規読込"},
+    {1002, "ファイル", 1, "ログデータ追加読込"},
+    {1003, "ファイル/GPSデータロガー", 0, "MTK Logger読込(USB経由)"},
+    {1004, "ファイル/GPSデータロガー", 1, "MTK Looger読込(USB経由)＆.bin保存"},
+    {1005, "ファイル/GPSデータロガー", 2, "MTK Looger ログ消去(USB経由)"},
+    {1017, "ファイル", 3, "GPSレシーバーから読込"},
+    {1006, "ファイル", 5, "Q9 書庫を開く"},
+    {1008, "ファイル", 6, "Q9 書庫 上書き保存"},
+    {1007, "ファイル", 7, "Q9 書庫 名前を付けて保存"},
+    {1009, "ファイル", 9, "ログ圧縮書庫作成"},
+    {1010, "ファイル/エクスポート", 0, "Leaflet JavaScript HTML"},
+    {1011, "ファイル/エクスポート", 1, "Google Map JavaScript HTML"},
+    {1012, "ファイル/エクスポート", 2, "KML"},
+    {1013, "ファイル", 12, "画像をクリップボードにコピー"},
+    {1015, "ファイル", 14, "ログデータ読込昇順修正"},
+    {1014, "ファイル", 16, "スクリプト実行"},
+    {1016, "ファイル", 18, "終了"},
+    {1060, "設定/ベースマップを選択", 0, "OpenStreetMap"},
+    {1061, "設定/ベースマップを選択", 1, "地理院地図 標準"},
+    {1021, "設定", 1, "ドット描画"},
+    {1022, "設定", 3, "グラフウィンドウを表示"},
+    {1023, "設定", 4, "トラックリストウィンドウを表示"},
+    {1024, "設定", 5, "マップタイル一覧"},
+    {1025, "設定/ITM:読込データ選択", 0, ".poi"},
+    {1026, "設定/ITM:読込データ選択", 1, ".bin"},
+    {1027, "設定", 8, "ITM:Q9書庫にpoi＆bin保存"},
+    {1028, "設定", 9, "GPX:ルートデータ読込"},
+    {1029, "設定", 10, "KML:読込データ時刻設定"},
+    {1030, "設定", 11, "停留判定距離を設定"},
+    {1031, "設定", 12, "Geoid Model"},
+    {1032, "設定", 13, "Set Google Maps API Key"},
+    {1040, "ヘルプ", 0, "User's Manual"},
+    {1041, "ヘルプ", 1, "Script Sample"},
+    {1042, "ヘルプ", 2, "About Trakvio"},
+    {1043, "ヘルプ", 4, "browse AppData folder"},
+    {1044, "ヘルプ", 5, "browse Cache folder"},
+    {1045, "ヘルプ", 6, "browse Work folder"},
+    {1046, "ヘルプ", 7, "edit INI file"},
+    {1047, "ヘルプ", 9, "System Information"},
+};
+
+QMenu* MenuAt(QMenuBar* bar, const QString& path) {
+    QList<QAction*> items = bar->actions();
+    QMenu* menu = nullptr;
+    for (const QString& title : path.split(u'/')) {
+        menu = nullptr;
+        for (QAction* item : items) {
+            if (item->menu() && item->text() == title) menu = item->menu();
+        }
+        if (!menu) return nullptr;
+        items = menu->actions();
+    }
+    return menu;
+}
+
+TEST_F(MainWindowTest, EveryCommandSitsInItsMenuWithItsLabel) {
+    EXPECT_EQ(window_->windowTitle(), QStringLiteral("Trakvio（跡帳：径路記録編集）"));
+    ASSERT_EQ(window_->menuBar()->actions().size(), 3);
+    for (const MenuItem& item : kMenuItems) {
+        SCOPED_TRACE(item.id);
+        QAction* action = window_->ActionForCommand(item.id);
+        ASSERT_NE(action, nullptr);
+        EXPECT_EQ(action->text(), QString::fromUtf8(item.label));
+        EXPECT_EQ(action->data().toInt(), item.id);
+        QMenu* menu = MenuAt(window_->menuBar(), QString::fromUtf8(item.menu));
+        ASSERT_NE(menu, nullptr);
+        ASSERT_LT(item.position, menu->actions().size());
+        EXPECT_EQ(menu->actions()[item.position], action);
+    }
+    EXPECT_EQ(window_->CommandIds().size(), std::size(kMenuItems));
+    // Separators where the menus have them.
+    QMenu* file = MenuAt(window_->menuBar(), QStringLiteral("ファイル"));
+    for (int position : {4, 8, 11, 13, 15, 17}) EXPECT_TRUE(file->actions()[position]->isSeparator()) << position;
+    QMenu* help = MenuAt(window_->menuBar(), QStringLiteral("ヘルプ"));
+    EXPECT_TRUE(help->actions()[3]->isSeparator());
+    EXPECT_TRUE(help->actions()[8]->isSeparator());
+    // Start values of the switches; the track list is shown, so 1023 is grey.
+    EXPECT_TRUE(Checked(1060));
+    EXPECT_FALSE(Checked(1061));
+    EXPECT_FALSE(Checked(1021));
+    EXPECT_TRUE(Checked(1025));
+    EXPECT_FALSE(Checked(1026));
+    EXPECT_TRUE(Checked(1027));
+    EXPECT_TRUE(Checked(1028));
+    EXPECT_FALSE(Enabled(1023));
+    EXPECT_TRUE(Enabled(1022));
+    EXPECT_FALSE(window_->RunCommand(1099));
+}
+
+TEST_F(MainWindowTest, LoadCommandsReplaceOrAddAndRefresh) {
+    AnswerDialogs({{ExampleLog("takao_hike.gpx")}});
+    ASSERT_TRUE(window_->RunCommand(1002));
+    EXPECT_EQ(dialogTitles_.back(), QStringLiteral("Select GPS Log data file"));
+    EXPECT_EQ(LoadedNames(), std::vector<std::string>{"takao_hike.gpx"});
+    EXPECT_GT(state_.store.pointCount, 0);
+    EXPECT_EQ(window_->windowTitle(), QStringLiteral("takao_hike.gpx - Trakvio（跡帳）"));
+    EXPECT_EQ(window_->trackListWindow()->windowTitle(), QStringLiteral("takao_hike.gpx - Trakvio Track List"));
+
+    const fs::path out = scratch_ / "out";
+    fs::copy_file(ExampleLog("kamakura_walk.kml"), out / "walk.kml");
+    fs::copy_file(ExampleLog("tamagawa_ride_1.nmea"), out / "ride.nme");
+    AnswerDialogs({{out / "walk.kml", out / "ride.nme"}});
+    window_->RunCommand(1002);
+    EXPECT_EQ(LoadedNames().size(), 3u);
+
+    AnswerDialogs({{ExampleLog("kamakura_walk.kml")}});
+    window_->RunCommand(1001);
+    EXPECT_EQ(LoadedNames(), std::vector<std::string>{"kamakura_walk.kml"});
+    EXPECT_EQ(window_->windowTitle(), QStringLiteral("kamakura_walk.kml - Trakvio（跡帳）"));
+
+    // A cancelled new load leaves the store cleared and the title as it was.
+    AnswerDialogs({});
+    window_->RunCommand(1001);
+    EXPECT_EQ(state_.store.pointCount, 0);
+    EXPECT_EQ(window_->windowTitle(), QStringLiteral("kamakura_walk.kml - Trakvio（跡帳）"));
+}
+
+TEST_F(MainWindowTest, ArchivesZipsAndExportsAreWritten) {
+    const fs::path out = scratch_ / "out";
+    AnswerDialogs({{ExampleLog("takao_hike.gpx"), ExampleLog("kamakura_walk.kml")}});
+    window_->RunCommand(1001);
+    ASSERT_EQ(LoadedNames().size(), 2u);
+
+    AnswerDialogs({{out / "saved"}});
+    window_->RunCommand(1007);
+    EXPECT_EQ(dialogTitles_.back(), QStringLiteral("保存するQ9Archiveファイルを指定"));
+    EXPECT_TRUE(fs::is_regular_file(out / "saved.q9z"));
+    fs::remove(out / "saved.q9z");
+    window_->RunCommand(1008);  // over the current archive, no dialog
+    EXPECT_TRUE(fs::is_regular_file(out / "saved.q9z"));
+
+    AnswerDialogs({{out / "saved.q9z"}});
+    window_->RunCommand(1006);
+    EXPECT_EQ(dialogTitles_.back(), QStringLiteral("Select Q9Archive file"));
+    EXPECT_EQ(state_.store.fileCount, 2);
+    EXPECT_GT(state_.store.pointCount, 0);
+
+    AnswerDialogs({{ExampleLog("takao_hike.gpx"), ExampleLog("kamakura_walk.kml")}, {out / "logs"}});
+    window_->RunCommand(1009);
+    ASSERT_GE(dialogTitles_.size(), 2u);
+    EXPECT_EQ(dialogTitles_[dialogTitles_.size() - 2],
+              QStringLiteral("圧縮対象の GPSログデータファイルを選択（Ctrl/Shiftキーで複数選択可）"));
+    EXPECT_EQ(dialogTitles_.back(), QStringLiteral("保存する圧縮書庫ファイルを指定"));
+    EXPECT_TRUE(fs::is_regular_file(out / "logs.zip"));
+
+    AnswerDialogs({{out / "page.htm"}});
+    window_->RunCommand(1010);
+    EXPECT_EQ(dialogTitles_.back(), QStringLiteral("Save Leaflet Javascipt-HTML file"));
+    AnswerDialogs({{out / "gpage.htm"}});
+    window_->RunCommand(1011);
+    EXPECT_EQ(dialogTitles_.back(), QStringLiteral("Save GoogleMap Javascipt-HTML file"));
+    AnswerDialogs({{out / "tracks.kmz"}});
+    window_->RunCommand(1012);
+    EXPECT_EQ(dialogTitles_.back(), QStringLiteral("Save KML file"));
+    for (const char* name : {"page.htm", "gpage.htm", "tracks.kmz"})
+        EXPECT_TRUE(fs::is_regular_file(out / name)) << name;
+    EXPECT_EQ(state_.settings.kmlSaveFile, out / "tracks.kmz");
+
+    window_->RunCommand(1015);
+    EXPECT_EQ(state_.store.fileCount, 2);
+    EXPECT_TRUE(messages_.empty()) << messages_.front().text;
+}
+
+TEST_F(MainWindowTest, ScriptsRunFromTheMenuAndTheCommandLine) {
+    const fs::path script = scratch_ / "out" / "write.q9s";
+    std::ofstream(script) << "text_file ran.txt, a, \"ran\"\n";
+    AnswerDialogs({{script}});
+    window_->RunCommand(1014);
+    EXPECT_EQ(dialogTitles_.back(), QStringLiteral("Select Script file"));
+    ASSERT_FALSE(messages_.empty());
+    EXPECT_EQ(messages_.back().text, "スクリプト実行が完了しました");
+    EXPECT_EQ(messages_.back().title, "Script Executed");
+    EXPECT_TRUE(fs::exists(scratch_ / "out" / "ran.txt"));
+
+    // The command line: a script in any letter case runs, anything else loads
+    // after the store is cleared.
+    const fs::path upper = scratch_ / "out" / "UPPER.Q9S";
+    fs::copy_file(script, upper);
+    fs::remove(scratch_ / "out" / "ran.txt");
+    window_->OpenFromCommandLine(upper);
+    EXPECT_TRUE(fs::exists(scratch_ / "out" / "ran.txt"));
+    window_->OpenFromCommandLine(ExampleLog("takao_hike.gpx"));
+    window_->OpenFromCommandLine(ExampleLog("kamakura_walk.kml"));
+    EXPECT_EQ(LoadedNames(), std::vector<std::string>{"kamakura_walk.kml"});
+    EXPECT_EQ(window_->windowTitle(), QStringLiteral("kamakura_walk.kml - Trakvio（跡帳）"));
+}
+
+void Drop(MainWindow& window, const std::vector<fs::path>& paths, Qt::KeyboardModifiers modifiers) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const fs::path& path : paths) urls << QUrl::fromLocalFile(QStringFromPath(path));
+    data.setUrls(urls);
+    QDropEvent event(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, modifiers);
+    // Delivered straight to the window: the application passes drop events
+    // only to the target of a drag that the window system started.
+    static_cast<QObject&>(window).event(&event);
+    EXPECT_TRUE(event.isAccepted());
+    // The files load once the drop has ended.
+    QTest::qWait(50);
+}
+
+TEST_F(MainWindowTest, DroppedFilesLoadInNameOrderAndCtrlAppends) {
+    const fs::path out = scratch_ / "out";
+    fs::copy_file(ExampleLog("takao_hike.gpx"), out / "b.gpx");
+    fs::copy_file(ExampleLog("kamakura_walk.kml"), out / "A.kml");
+    Drop(*window_, {out / "b.gpx", out / "A.kml"}, Qt::NoModifier);
+    EXPECT_EQ(LoadedNames(), (std::vector<std::string>{"A.kml", "b.gpx"}));
+    EXPECT_EQ(window_->windowTitle(), QStringLiteral("b.gpx - Trakvio（跡帳）"));
+
+    Drop(*window_, {ExampleLog("tamagawa_ride_1.nmea")}, Qt::ControlModifier);
+    EXPECT_EQ(LoadedNames(), (std::vector<std::string>{"A.kml", "b.gpx", "tamagawa_ride_1.nmea"}));
+    Drop(*window_, {ExampleLog("tamagawa_ride_2.nmea")}, Qt::NoModifier);
+    EXPECT_EQ(LoadedNames(), std::vector<std::string>{"tamagawa_ride_2.nmea"});
+}
+
+TEST_F(MainWindowTest, SwitchesChildWindowsAndBaseMaps) {
+    window_->RunCommand(1061);
+    EXPECT_EQ(state_.settings.currentBaseMap, 1);
+    EXPECT_TRUE(Checked(1061));
+    EXPECT_FALSE(Checked(1060));
+    window_->RunCommand(1021);
+    EXPECT_TRUE(state_.dotDrawing);
+    EXPECT_TRUE(Checked(1021));
+    window_->RunCommand(1026);
+    EXPECT_EQ(state_.settings.itmReadPoi, 0);
+    EXPECT_TRUE(Checked(1026));
+    EXPECT_FALSE(Checked(1025));
+    window_->RunCommand(1027);
+    EXPECT_EQ(state_.settings.itmKeepBoth, 0);
+    EXPECT_FALSE(Checked(1027));
+    window_->RunCommand(1028);
+    EXPECT_EQ(state_.store.readGpxRoutes, 0);
+    EXPECT_FALSE(Checked(1028));
+
+    window_->RunCommand(1022);
+    EXPECT_TRUE(state_.graphShown);
+    EXPECT_FALSE(Enabled(1022));
+    window_->trackListWindow()->close();
+    EXPECT_TRUE(Enabled(1023));
+    window_->RunCommand(1023);
+    EXPECT_TRUE(window_->trackListWindow()->isVisible());
+    EXPECT_FALSE(Enabled(1023));
+    window_->RunCommand(1024);
+    EXPECT_TRUE(window_->tileCacheWindow()->isVisible());
+}
+
+TEST_F(MainWindowTest, InputBoxSettingsAndTheApiKey) {
+    AnswerInputs({QStringLiteral("12.5")});
+    window_->RunCommand(1030);
+    EXPECT_EQ(inputTitles_.back(), QStringLiteral("Set Standstill Distance"));
+    EXPECT_EQ(inputTexts_.back(), QStringLiteral("0.000"));
+    EXPECT_EQ(state_.settings.ssmeterslessthan, 12);
+
+    AnswerInputs({QStringLiteral("2024-05-01 09:00:00,10")});
+    window_->RunCommand(1029);
+    EXPECT_EQ(inputTitles_.back(), QStringLiteral("Set KML Time Default"));
+    EXPECT_TRUE(inputTexts_.back().endsWith(QStringLiteral(",5"))) << inputTexts_.back().toStdString();
+    EXPECT_EQ(state_.settings.kmlTimeDefaultStep, 10);
+
+    // A blank or a character beyond ASCII reopens the box; a good key is kept.
+    inputTitles_.clear();
+    AnswerInputs({QStringLiteral("AIza key"), QStringLiteral("AIzaé"), QStringLiteral("AIzaGood_1-2")});
+    window_->RunCommand(1032);
+    EXPECT_EQ(inputTitles_.size(), 3u);
+    EXPECT_EQ(inputTitles_.back(), QStringLiteral("Google Maps API Key"));
+    EXPECT_EQ(state_.settings.gmapapikey, "AIzaGood_1-2");
+    // Cancel keeps it, even after a refused key.
+    AnswerInputs({QStringLiteral("bad key"), QString()}, true);
+    window_->RunCommand(1032);
+    EXPECT_EQ(state_.settings.gmapapikey, "AIzaGood_1-2");
+    // At most 63 bytes are kept; an empty key is accepted.
+    AnswerInputs({QString(100, u'k')});
+    window_->RunCommand(1032);
+    EXPECT_EQ(state_.settings.gmapapikey, std::string(63, 'k'));
+    AnswerInputs({QString()});
+    window_->RunCommand(1032);
+    EXPECT_EQ(state_.settings.gmapapikey, "");
+
+    EXPECT_TRUE(IsValidApiKey(""));
+    EXPECT_TRUE(IsValidApiKey("!~az09"));
+    EXPECT_FALSE(IsValidApiKey("a\tb"));
+    EXPECT_FALSE(IsValidApiKey("a\x7f"));
+}
+
+TEST_F(MainWindowTest, HelpShowsAndOpensWhatItNames) {
+    window_->RunCommand(1042);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].title, "About Trakvio");
+    EXPECT_NE(messages_[0].text.find("ver.1.04"), std::string::npos);
+    EXPECT_NE(messages_[0].text.find("MaxPoints=200000\nMaxTracks=100\nProgram folder= "), std::string::npos);
+    EXPECT_NE(messages_[0].text.find("Current folder= "), std::string::npos);
+    window_->RunCommand(1031);
+    EXPECT_EQ(messages_.back().title, "Use of GEOID model");
+
+    for (int id : {1040, 1041, 1043, 1044, 1045}) window_->RunCommand(id);
+    const fs::path program = scratch_ / "program";
+    EXPECT_EQ(opened_, (std::vector<fs::path>{program / "Trakvio_help.htm", program / "q9script_sample.htm",
+                                              scratch_ / "user", scratch_ / "cache", scratch_ / "q9work"}));
+}
+
+TEST_F(MainWindowTest, CaptureGreysTheLoadingCommandsAndRefusesThem) {
+    emit window_->deviceCommands()->captureChanged(true);
+    EXPECT_EQ(window_->ActionForCommand(1017)->text(), QStringLiteral("GPSレシーバーから読込終了"));
+    for (int id : {1001, 1002, 1006, 1007, 1008, 1009, 1014}) EXPECT_FALSE(Enabled(id)) << id;
+    QMenu* file = MenuAt(window_->menuBar(), QStringLiteral("ファイル"));
+    EXPECT_FALSE(file->actions()[2]->isEnabled());
+    EXPECT_FALSE(file->actions()[10]->isEnabled());
+    AnswerDialogs({{ExampleLog("takao_hike.gpx")}});
+    window_->RunCommand(1001);
+    EXPECT_TRUE(dialogTitles_.empty());
+    EXPECT_EQ(state_.store.pointCount, 0);
+
+    emit window_->deviceCommands()->captureChanged(false);
+    EXPECT_EQ(window_->ActionForCommand(1017)->text(), QStringLiteral("GPSレシーバーから読込"));
+    for (int id : {1001, 1002, 1006, 1007, 1008, 1009, 1014}) EXPECT_TRUE(Enabled(id)) << id;
+    EXPECT_TRUE(file->actions()[10]->isEnabled());
+}
+
+TEST_F(MainWindowTest, StatusBarPartsAndPointInfo) {
+    EXPECT_EQ(window_->statusText(0), QStringLiteral("z0"));
+    window_->OpenFromCommandLine(ExampleLog("takao_hike.gpx"));
+    const TrackStore& store = state_.store;
+    ASSERT_GT(store.pointCount, 5);
+    window_->ShowPointInfo(4);
+    EXPECT_EQ(window_->statusText(1), QStringLiteral("t.1"));
+    EXPECT_EQ(window_->statusText(2), QStringLiteral("p.5"));
+    EXPECT_EQ(window_->statusText(3).size(), 19);
+    EXPECT_EQ(window_->statusText(4), QString::asprintf("%f,%f", store.points[4].latitude, store.points[4].longitude));
+    EXPECT_EQ(window_->statusText(5),
+              QString::asprintf("%.2f(%.2f)", double{store.points[4].geoidAltitude}, double{store.points[4].altitude}));
+    window_->SetStatusPart(8, "Erasing Log");
+    EXPECT_EQ(window_->statusText(8), QStringLiteral("Erasing Log"));
+    // The core's status texts reach part 8.
+    ShowStatusText("Erased Log");
+    EXPECT_EQ(window_->statusText(8), QStringLiteral("Erased Log"));
+}
+
+TEST(MessageBoxes, ButtonsIconsAndAnswersMap) {
+    EXPECT_EQ(QtButtons(MessageButtons::kYesNoCancel), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    EXPECT_EQ(QtButtons(MessageButtons::kRetryCancel), QMessageBox::Retry | QMessageBox::Cancel);
+    EXPECT_EQ(QtIcon(MessageIcon::kWarning), QMessageBox::Warning);
+    EXPECT_EQ(QtIcon(MessageIcon::kError), QMessageBox::Critical);
+    EXPECT_EQ(AnswerFromQt(QMessageBox::Yes, 0), kAnswerYes);
+    EXPECT_EQ(AnswerFromQt(QMessageBox::No, 0), kAnswerNo);
+    EXPECT_EQ(AnswerFromQt(QMessageBox::Retry, 0), kAnswerRetry);
+    EXPECT_EQ(AnswerFromQt(QMessageBox::Cancel, 0), kAnswerCancel);
+    EXPECT_EQ(AnswerFromQt(QMessageBox::NoButton, kAnswerOk), kAnswerOk);
+}
+
+}  // namespace
+}  // namespace trakvio
+
+namespace trakvio {
+namespace {
+
+TEST_F(MainWindowTest, ClosingWritesTheConfigurationBackAndCleansTheWorkFolder) {
+    const fs::path ini = scratch_ / "user" / "Trakvio.ini";
+    fs::copy_file(fs::path(TRAKVIO_SOURCE_DIR) / "data/_Trakvio.ini", ini);
+    fs::create_directories(scratch_ / "q9work" / "q9zdir");
+    std::ofstream(scratch_ / "q9work" / "q9zdir" / "member.gpx") << "x";
+    std::ofstream(scratch_ / "q9work" / "scratch.q9t") << "x";
+    window_.reset();
+    MainWindowOptions options;
+    options.configPath = ini;
+    window_ = std::make_unique<MainWindow>(state_, options);
+    window_->ShowAtStart();
+    state_.settings.gmapapikey = "AIzaClosed";
+    ASSERT_TRUE(window_->RunCommand(1016));
+    EXPECT_FALSE(window_->isVisible());
+    EXPECT_FALSE(window_->trackListWindow()->isVisible());
+    std::ifstream in(ini);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("AIzaClosed"), std::string::npos);
+    EXPECT_FALSE(fs::exists(scratch_ / "q9work" / "q9zdir"));
+    EXPECT_FALSE(fs::exists(scratch_ / "q9work" / "scratch.q9t"));
+    EXPECT_TRUE(fs::is_directory(scratch_ / "q9work"));
+}
+
+}  // namespace
+}  // namespace trakvio
+
+namespace trakvio {
+namespace {
+
+struct BusyProbe {
+    MainWindow* window = nullptr;
+    QString part8;
+    bool waitCursor = false;
+    bool onWorker = false;
+};
+
+// Answers the script's pause box after a while, looking at the window from
+// the window thread meanwhile: the window keeps running its events.
+int SlowAnswer(void* context, std::string_view, std::string_view title, MessageButtons, int answer, MessageIcon) {
+    auto* probe = static_cast<BusyProbe*>(context);
+    if (title != "Script Pause") return answer;
+    probe->onWorker = QThread::currentThread() != probe->window->thread();
+    QThread::msleep(400);
+    QMetaObject::invokeMethod(
+        probe->window,
+        [probe] {
+            probe->part8 = probe->window->statusText(kStatusProgress);
+            probe->waitCursor = QApplication::overrideCursor() != nullptr;
+        },
+        Qt::BlockingQueuedConnection);
+    return answer;
+}
+
+TEST_F(MainWindowTest, ALongRunShowsTheWaitCursorAndItsNameWhileTheWindowRuns) {
+    const fs::path script = scratch_ / "out" / "slow.q9s";
+    std::ofstream(script) << "pause waiting\n";
+    BusyProbe probe;
+    probe.window = window_.get();
+    SetMessageHandler(&SlowAnswer, &probe);
+    window_->OpenFromCommandLine(script);
+    SetMessageHandler(&RecordMessage, &messages_);
+    EXPECT_TRUE(probe.onWorker);
+    EXPECT_TRUE(probe.waitCursor);
+    EXPECT_EQ(probe.part8, QStringLiteral("Running slow.q9s ..."));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_NE(window_->statusText(kStatusProgress), QStringLiteral("Running slow.q9s ..."));
+}
+
+}  // namespace
+}  // namespace trakvio
