@@ -52,10 +52,14 @@ void MtkReplyScanner::JudgeHex() {
         }
     }
     if (erased) {
-        // Erased memory from here on: the log ends.
+        // Erased memory: the log ends here unless data follows (the unused
+        // end of a sector), whose bytes then keep their place in the image.
         moreData_ = false;
+        erasedRun_ += hex_.size() / 2;
     } else {
         moreData_ = true;
+        image_.insert(image_.end(), erasedRun_, 0xFF);
+        erasedRun_ = 0;
         for (size_t i = 0; i + 1 < hex_.size(); i += 2) {
             int high = HexValue(hex_[i]), low = HexValue(hex_[i + 1]);
             image_.push_back(static_cast<uint8_t>(((high < 0 ? 0 : high) << 4) | (low < 0 ? 0 : low)));

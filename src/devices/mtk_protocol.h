@@ -55,6 +55,7 @@ private:
     std::vector<uint8_t>& image_;
     std::string pending_;  // text outside a data field not yet understood
     std::string hex_;      // data field collected so far
+    size_t erasedRun_ = 0; // bytes of erased sentences not yet known to be inside the log
     bool inData_ = false;
     bool acknowledged_ = false;
     bool moreData_ = false;

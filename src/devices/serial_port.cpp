@@ -128,6 +128,7 @@ long ReadSerial(int fd, char* buffer, size_t room, int timeoutMs) {
 void CloseSerialPort(int fd) {
     if (fd < 0) return;
     tcflush(fd, TCIOFLUSH);
+    ioctl(fd, TIOCNXCL);  // the device may stay open elsewhere (a terminal's other end)
     ::close(fd);
 }
 
