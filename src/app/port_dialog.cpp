@@ -70,7 +70,7 @@ void PortDialog::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     // The device name column fills what the first two leave.
     const int rest = list_->viewport()->width() - list_->columnWidth(0) - list_->columnWidth(1);
-    list_->setColumnWidth(2, std::max(rest, Scaled(this, kNameColumn)));
+    list_->setColumnWidth(2, std::max(rest, Scaled(this, kViaColumn)));
 }
 
 }  // namespace trakvio
