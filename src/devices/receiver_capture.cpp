@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <system_error>
 #include <vector>
@@ -155,6 +156,24 @@ void FixPairer::TakeLine(std::string_view line) {
     AddFix();
 }
 
+bool FixPairer::ReadFix(LogPoint& point) const {
+    std::vector<std::string_view> g = Fields(gga_), r = Fields(rmc_);
+    Coordinate(Field(g, 2), Field(g, 3), point.latitude);
+    Coordinate(Field(g, 4), Field(g, 5), point.longitude);
+    point.altitude = static_cast<float>(Number(Field(g, 9)) + Number(Field(g, 11)));
+    point.enabled = Field(r, 2) == "A" ? 1 : 0;
+    Coordinate(Field(r, 3), Field(r, 4), point.latitude);
+    Coordinate(Field(r, 5), Field(r, 6), point.longitude);
+    point.loggedSpeed = static_cast<float>(Number(Field(r, 7)) * 1.852);
+    point.time = RmcTime(Field(r, 1), Field(r, 9));
+    // A garbled sentence can name a place off the globe; such a fix is kept
+    // in the capture file only.
+    if (!(std::fabs(point.latitude) <= 90 && std::fabs(point.longitude) <= 180)) return false;
+    float undulation = geoid_ != nullptr ? GeoidUndulation(*geoid_, point.longitude, point.latitude) : 0.0f;
+    point.geoidAltitude = point.altitude - undulation;
+    return true;
+}
+
 void FixPairer::AddFix() {
     if (file_ != nullptr) {
         std::fwrite(gga_.data(), 1, gga_.size(), file_);
@@ -163,21 +182,11 @@ void FixPairer::AddFix() {
     }
     const int32_t count = store_.pointCount;  // only this thread writes it while capturing
     bool added = false;
+    LogPoint point;
+    const bool onGlobe = ReadFix(point);
     if (count >= store_.maxlogpoints) {
         if (callbacks_.status) callbacks_.status(kCaptureFullText);
-    } else {
-        std::vector<std::string_view> g = Fields(gga_), r = Fields(rmc_);
-        LogPoint point;
-        Coordinate(Field(g, 2), Field(g, 3), point.latitude);
-        Coordinate(Field(g, 4), Field(g, 5), point.longitude);
-        point.altitude = static_cast<float>(Number(Field(g, 9)) + Number(Field(g, 11)));
-        point.enabled = Field(r, 2) == "A" ? 1 : 0;
-        Coordinate(Field(r, 3), Field(r, 4), point.latitude);
-        Coordinate(Field(r, 5), Field(r, 6), point.longitude);
-        point.loggedSpeed = static_cast<float>(Number(Field(r, 7)) * 1.852);
-        point.time = RmcTime(Field(r, 1), Field(r, 9));
-        float undulation = geoid_ != nullptr ? GeoidUndulation(*geoid_, point.longitude, point.latitude) : 0.0f;
-        point.geoidAltitude = point.altitude - undulation;
+    } else if (onGlobe) {
         store_.points[static_cast<size_t>(count)] = point;
         std::atomic_ref<int32_t>(store_.pointCount).store(count + 1, std::memory_order_release);
         added = true;

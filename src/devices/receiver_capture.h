@@ -69,6 +69,8 @@ public:
 private:
     void TakeLine(std::string_view line);
     void AddFix();
+    // The point of the pair in hand; false when it lies off the globe.
+    bool ReadFix(LogPoint& point) const;
 
     TrackStore& store_;
     const GeoidModel* geoid_;
