@@ -173,9 +173,12 @@ int Capture(const DeviceOptions& options, Settings& settings, TrackListPrinter p
 
 const char* TransportName(PortTransport transport) {
     switch (transport) {
-        case PortTransport::kUsb: return "USB";
-        case PortTransport::kBluetooth: return "Bluetooth";
-        default: return "serial";
+        case PortTransport::kUsb:
+            return "USB";
+        case PortTransport::kBluetooth:
+            return "Bluetooth";
+        default:
+            return "serial";
     }
 }
 

@@ -145,11 +145,19 @@ void DeviceCommands::StartCapture() {
     CaptureCallbacks callbacks;
     callbacks.newFixes = [self, target = this] {
         QMetaObject::invokeMethod(
-            target, [self] { if (self) self->OnNewFixes(); }, Qt::QueuedConnection);
+            target,
+            [self] {
+                if (self) self->OnNewFixes();
+            },
+            Qt::QueuedConnection);
     };
     callbacks.failed = [self, target = this](int bits) {
         QMetaObject::invokeMethod(
-            target, [self, bits] { if (self) self->OnReceiverFailed(bits); }, Qt::QueuedConnection);
+            target,
+            [self, bits] {
+                if (self) self->OnReceiverFailed(bits);
+            },
+            Qt::QueuedConnection);
     };
     callbacks.status = [self, target = this](std::string_view text) {
         QMetaObject::invokeMethod(

@@ -25,7 +25,7 @@ class MtkEraseDialog;
 
 class DeviceCommands : public QObject {
     Q_OBJECT
-public:
+  public:
     DeviceCommands(AppState& state, Shell& shell, QWidget* mainWindow);
     ~DeviceCommands() override;
 
@@ -43,12 +43,12 @@ public:
     // The capture file of the running (or last) capture.
     const std::filesystem::path& captureFile() const { return captureFile_; }
 
-signals:
+  signals:
     // Capture started or stopped: the main window relabels its menu item and
     // greys or enables the commands that load or replace data.
     void captureChanged(bool capturing);
 
-private:
+  private:
     void StartCapture();
     void StopCapture(bool offerSave);
     void JoinEraser();

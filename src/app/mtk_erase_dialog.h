@@ -17,7 +17,7 @@ namespace trakvio {
 
 class MtkEraseDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     MtkEraseDialog(QWidget* parent, std::shared_ptr<std::atomic<bool>> cancel);
 
     // Ends the dialog with the erase's result (1 done, 2 cancelled or
@@ -30,11 +30,11 @@ public:
     // Advances the bar as one tick of the one-second timer does.
     void Tick();
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void reject() override;
 
-private:
+  private:
     std::shared_ptr<std::atomic<bool>> cancel_;
     QLabel* text_;
     QProgressBar* bar_;

@@ -1,11 +1,11 @@
 #include "app/port_dialog.h"
 
 #include <QHBoxLayout>
-#include <algorithm>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/qt_text.h"
 

@@ -20,7 +20,7 @@ inline constexpr int kPortDialogRetry = 4;
 
 class PortDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     PortDialog(QWidget* parent, const std::vector<ReceiverPortEntry>& entries);
     // The row chosen with Start, -1 when none is selected.
     int selectedRow() const;
@@ -30,10 +30,10 @@ public:
     QPushButton* retryButton() const { return retry_; }
     QPushButton* cancelButton() const { return cancel_; }
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     QTreeWidget* list_;
     QPushButton* start_;
     QPushButton* retry_;

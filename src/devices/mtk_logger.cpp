@@ -9,8 +9,8 @@
 #include "devices/port_list.h"
 #include "platform/messages.h"
 #include "platform/status_text.h"
-#include "readers/mtk_reader.h"
 #include "platform/utf.h"
+#include "readers/mtk_reader.h"
 #include "readers/reader_results.h"
 
 namespace trakvio {

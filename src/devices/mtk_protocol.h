@@ -35,7 +35,7 @@ std::string MtkSentence(std::string_view body);
 // Scans the logger's replies to one read request after another; replies may
 // be cut anywhere between reads.
 class MtkReplyScanner {
-public:
+  public:
     explicit MtkReplyScanner(std::vector<uint8_t>& image) : image_(image) {}
     // A new read request went out: its acknowledgement is awaited and the
     // more-data flag is cleared until a data sentence with data arrives.
@@ -48,14 +48,14 @@ public:
     // address than the next expected one.
     int code() const { return code_; }
 
-private:
+  private:
     void FeedData(std::string_view piece);
     void JudgeHex();
 
     std::vector<uint8_t>& image_;
-    std::string pending_;  // text outside a data field not yet understood
-    std::string hex_;      // data field collected so far
-    size_t erasedRun_ = 0; // bytes of erased sentences not yet known to be inside the log
+    std::string pending_;   // text outside a data field not yet understood
+    std::string hex_;       // data field collected so far
+    size_t erasedRun_ = 0;  // bytes of erased sentences not yet known to be inside the log
     bool inData_ = false;
     bool acknowledged_ = false;
     bool moreData_ = false;
@@ -80,13 +80,13 @@ int DownloadMtkImage(const std::string& port, const SerialSettings& settings, co
 // (with its line feed) in line and 1, or a negative code: -1 cancelled while
 // waiting, -2 the buffer filled without a line feed, -3 the read failed.
 class MtkLineReader {
-public:
+  public:
     static constexpr size_t kCapacity = 4096;
     MtkLineReader(int fd, const std::atomic<bool>& cancel) : fd_(fd), cancel_(cancel) {}
     int Next(std::string& line);
     void Reset() { buffer_.clear(); }
 
-private:
+  private:
     int fd_;
     const std::atomic<bool>& cancel_;
     std::string buffer_;

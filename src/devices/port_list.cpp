@@ -68,8 +68,8 @@ std::vector<ReceiverPortEntry> ReceiverPortEntries(const std::vector<PortInfo>& 
         for (const PortInfo& port : ports) {
             if (port.transport != wanted) continue;
             if (static_cast<int>(entries.size()) >= maxEntries) return entries;
-            entries.push_back({wanted == PortTransport::kBluetooth ? "Bluetooth_SPP" : "USB", DeviceName(port),
-                               port.path});
+            entries.push_back(
+                {wanted == PortTransport::kBluetooth ? "Bluetooth_SPP" : "USB", DeviceName(port), port.path});
         }
     }
     return entries;

@@ -26,10 +26,10 @@
 namespace trakvio {
 
 // Status bits of an abnormal end.
-inline constexpr int kCaptureWaitFailed = 1;     // waiting for the port could not start
-inline constexpr int kCaptureReadFailed = 2;     // the port failed or hung up while reading
-inline constexpr int kCapturePollFailed = 4;     // the wait itself failed
-inline constexpr int kCaptureSilent = 8;         // no line for more than the allowed time-outs
+inline constexpr int kCaptureWaitFailed = 1;  // waiting for the port could not start
+inline constexpr int kCaptureReadFailed = 2;  // the port failed or hung up while reading
+inline constexpr int kCapturePollFailed = 4;  // the wait itself failed
+inline constexpr int kCaptureSilent = 8;      // no line for more than the allowed time-outs
 
 // Status texts of the capture.
 inline constexpr std::string_view kCaptureWaitingText = "GPS衛星が捕捉されていません";
@@ -38,9 +38,9 @@ inline constexpr std::string_view kCaptureFullText = "測位結果をメモリ�
 inline constexpr std::string_view kCaptureStoppedText = "GPS receiver disconnected";
 
 struct CaptureCallbacks {
-    std::function<void()> newFixes;               // a fix was added and the store holds two or more points
-    std::function<void(int statusBits)> failed;   // the reader thread ended abnormally
-    std::function<void(std::string_view)> status; // a status text
+    std::function<void()> newFixes;                // a fix was added and the store holds two or more points
+    std::function<void(int statusBits)> failed;    // the reader thread ended abnormally
+    std::function<void(std::string_view)> status;  // a status text
 };
 
 // The wait time-out and the number of consecutive time-outs allowed, from
@@ -57,7 +57,7 @@ int32_t CapturedPointCount(const TrackStore& store);
 
 // Pairs GGA and RMC lines into fixes. Lines arrive in pieces of any size.
 class FixPairer {
-public:
+  public:
     FixPairer(TrackStore& store, const GeoidModel* geoid, const ReceiverSettings& receiver, FILE* file,
               const CaptureCallbacks& callbacks);
     // Bytes that may be fed before the buffer is full.
@@ -66,7 +66,7 @@ public:
     // Returns true when a line feed came in.
     bool Feed(const char* data, size_t size);
 
-private:
+  private:
     void TakeLine(std::string_view line);
     void AddFix();
     // The point of the pair in hand; false when it lies off the globe.
@@ -84,7 +84,7 @@ private:
 };
 
 class ReceiverCapture {
-public:
+  public:
     ReceiverCapture() = default;
     ~ReceiverCapture();
     ReceiverCapture(const ReceiverCapture&) = delete;
@@ -102,7 +102,7 @@ public:
     // Status bits of the thread's end (0 while it runs or after a normal stop).
     int statusBits() const { return bits_.load(std::memory_order_acquire); }
 
-private:
+  private:
     void Run(TrackStore& store, const GeoidModel* geoid, ReceiverSettings receiver, CaptureTimeouts timeouts);
 
     bool active_ = false;

@@ -17,9 +17,8 @@ bool SpeedFor(int32_t baud, speed_t& speed) {
         speed_t speed;
     };
     static constexpr Entry kSpeeds[] = {
-        {1200, B1200},     {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},
-        {38400, B38400},   {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800},
-        {921600, B921600},
+        {1200, B1200},   {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+        {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
     };
     for (const Entry& e : kSpeeds) {
         if (e.baud == baud) {
@@ -41,19 +40,34 @@ bool ApplyLine(int fd, const SerialSettings& settings) {
     tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
     tio.c_cflag |= CLOCAL | CREAD;
     switch (settings.byteSize) {
-        case 5: tio.c_cflag |= CS5; break;
-        case 6: tio.c_cflag |= CS6; break;
-        case 7: tio.c_cflag |= CS7; break;
-        case 8: tio.c_cflag |= CS8; break;
-        default: return false;
+        case 5:
+            tio.c_cflag |= CS5;
+            break;
+        case 6:
+            tio.c_cflag |= CS6;
+            break;
+        case 7:
+            tio.c_cflag |= CS7;
+            break;
+        case 8:
+            tio.c_cflag |= CS8;
+            break;
+        default:
+            return false;
     }
     // Parity as the configuration numbers it: 0 none, 1 odd, 2 even (mark
     // and space have no portable termios form).
     switch (settings.parity) {
-        case 0: break;
-        case 1: tio.c_cflag |= PARENB | PARODD; break;
-        case 2: tio.c_cflag |= PARENB; break;
-        default: return false;
+        case 0:
+            break;
+        case 1:
+            tio.c_cflag |= PARENB | PARODD;
+            break;
+        case 2:
+            tio.c_cflag |= PARENB;
+            break;
+        default:
+            return false;
     }
     // Stop bits: 0 one, 1 one and a half (two here), 2 two.
     if (settings.stopBits != 0) tio.c_cflag |= CSTOPB;

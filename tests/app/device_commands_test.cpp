@@ -45,7 +45,7 @@ void WhenShown(std::function<void(T&)> action) {
 }
 
 class DeviceCommandsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         CreateTrackStore(state.store, 1000, 10);
         state.settings.workFolder = work.path();

@@ -24,7 +24,7 @@ namespace trakvio::test {
 
 // A pseudo-terminal; the tests write to and read from the master side.
 class Pty {
-public:
+  public:
     Pty() {
         char name[128] = {};
         if (openpty(&master_, &slave_, name, nullptr, nullptr) == 0) {
@@ -68,7 +68,7 @@ public:
         }
     }
 
-private:
+  private:
     int master_ = -1, slave_ = -1;
     std::string path_;
 };
@@ -83,15 +83,15 @@ inline std::string Sentence(std::string_view body) {
 
 // An MTK logger answering on a pseudo-terminal until it is destroyed.
 class MtkLoggerSimulator {
-public:
+  public:
     struct Behaviour {
         // Replies go out in pieces of these sizes, in turn, with a pause
         // between them, so that reads end at odd places.
         std::vector<size_t> pieces;
         // The second data sentence names this address instead (0: none).
         uint32_t wrongAddress = 0;
-        bool silent = false;          // read requests get no answer at all
-        bool eraseAnswers = true;     // the erase is acknowledged
+        bool silent = false;       // read requests get no answer at all
+        bool eraseAnswers = true;  // the erase is acknowledged
         int eraseDelayMs = 50;
     };
 
@@ -110,7 +110,7 @@ public:
     }
     bool erased() const { return erased_; }
 
-private:
+  private:
     void Send(const std::string& text) {
         if (behaviour_.pieces.empty()) {
             pty_.Write(text);

@@ -25,7 +25,7 @@ using test::MtkLoggerSimulator;
 using test::ScratchFolder;
 
 class ScopedVariable {
-public:
+  public:
     ScopedVariable(const char* name, const std::string& value) : name_(name) {
         if (const char* old = std::getenv(name)) {
             old_ = old;
@@ -41,7 +41,7 @@ public:
         }
     }
 
-private:
+  private:
     const char* name_;
     std::string old_;
     bool had_ = false;
@@ -99,8 +99,8 @@ void ExpectDownloadEqualsDump(const char* name, MtkLoggerSimulator::Behaviour be
 TEST(MtkDownload, RealDumpsArriveAsTheyLoadFromFile) {
     TRAKVIO_REQUIRE_SAMPLES();
     MessageCatcher messages;
-    for (const char* name : {"mtk_logger.bin", "mtk_logger_m241.bin", "mtk_logger_gp245.bin",
-                             "mtk_logger_m241_multiple_tracks.bin"}) {
+    for (const char* name :
+         {"mtk_logger.bin", "mtk_logger_m241.bin", "mtk_logger_gp245.bin", "mtk_logger_m241_multiple_tracks.bin"}) {
         ExpectDownloadEqualsDump(name, {});
     }
     EXPECT_TRUE(messages.messages().empty());

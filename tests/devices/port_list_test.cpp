@@ -26,7 +26,7 @@ TEST(PortList, TheLoggerIsFoundByItsTextInTheDescriptionOrProduct) {
     EXPECT_EQ(FindLoggerPort(ports, "MTK"), 2);
     EXPECT_EQ(FindLoggerPort(ports, "CP2102"), 1);
     EXPECT_EQ(FindLoggerPort(ports, "mtk"), -1);  // case counts
-    EXPECT_EQ(FindLoggerPort(ports, ""), 0);       // empty: the first port
+    EXPECT_EQ(FindLoggerPort(ports, ""), 0);      // empty: the first port
     EXPECT_EQ(FindLoggerPort({}, ""), -1);
 }
 
@@ -34,7 +34,8 @@ TEST(PortList, ReceiverPortsListBluetoothFirstThenUsbAtMostTen) {
     std::vector<PortInfo> ports;
     ports.push_back(Port("/dev/ttyS0", "ttyS0", PortTransport::kNative));
     for (int i = 0; i < 8; ++i) {
-        ports.push_back(Port("/dev/ttyUSB" + std::to_string(i), "USB serial " + std::to_string(i), PortTransport::kUsb));
+        ports.push_back(
+            Port("/dev/ttyUSB" + std::to_string(i), "USB serial " + std::to_string(i), PortTransport::kUsb));
     }
     ports.push_back(Port("/dev/rfcomm0", "GPS receiver", PortTransport::kBluetooth));
     ports.push_back(Port("/dev/rfcomm1", "", PortTransport::kBluetooth));

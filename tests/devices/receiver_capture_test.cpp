@@ -71,7 +71,7 @@ struct Notices {
 };
 
 class CaptureTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(pty.ok());
         CreateTrackStore(store, 1000, 10);
@@ -81,9 +81,8 @@ protected:
     // Sends text and waits until the store holds points points.
     void SendAndWait(const std::string& text, int points) {
         pty.Write(text);
-        EXPECT_TRUE(notices.WaitFor([&] {
-            return CapturedPointCount(store) >= points;
-        })) << "points: " << CapturedPointCount(store);
+        EXPECT_TRUE(notices.WaitFor([&] { return CapturedPointCount(store) >= points; }))
+            << "points: " << CapturedPointCount(store);
     }
 
     Pty pty;
@@ -101,8 +100,8 @@ TEST_F(CaptureTest, PairsGgaAndRmcOfTheSameTimeInEitherOrder) {
     const std::string second = Rmc("120001.00") + Gga("120001.00", "3539.5210", "13944.4780", "50.0", "0");
     // Two GGAs in a row: only the later one pairs.
     const std::string third = Gga("120002.00", "3539.5210", "13944.4780", "1.0", "0") +
-                              Gga("120002.00", "3539.5210", "13944.4780", "60.0", "0") + Rmc("120002.00", "010524",
-                                                                                             "A", "3539.7210");
+                              Gga("120002.00", "3539.5210", "13944.4780", "60.0", "0") +
+                              Rmc("120002.00", "010524", "A", "3539.7210");
     SendAndWait(first + second + third, 3);
     capture.Stop();
     ASSERT_EQ(store.pointCount, 3);
@@ -127,8 +126,8 @@ TEST_F(CaptureTest, PairsGgaAndRmcOfTheSameTimeInEitherOrder) {
 TEST_F(CaptureTest, NoFixWithoutAPosition) {
     Start();
     const std::string accepted = Gga("120003.00") + Rmc("120003.00");
-    SendAndWait(Gga("120000.00") + Rmc("120000.00", "010524", "V") +  // status V
-                    Gga("120001.00", "") + Rmc("120001.00") +          // GGA without a position
+    SendAndWait(Gga("120000.00") + Rmc("120000.00", "010524", "V") +          // status V
+                    Gga("120001.00", "") + Rmc("120001.00") +                 // GGA without a position
                     Gga("120002.00") + Rmc("120002.00", "010524", "A", "") +  // RMC without a position
                     Sentence("GPGSV,3,1,12") + accepted,
                 1);
@@ -164,8 +163,8 @@ TEST_F(CaptureTest, TheFirstFixOnlySaysSoAndLaterOnesAreAnnounced) {
     {
         std::lock_guard<std::mutex> lock(notices.mutex);
         EXPECT_EQ(notices.newFixes, 0);
-        EXPECT_EQ(notices.texts, (std::vector<std::string>{std::string(kCaptureWaitingText),
-                                                           std::string(kCaptureFixText)}));
+        EXPECT_EQ(notices.texts,
+                  (std::vector<std::string>{std::string(kCaptureWaitingText), std::string(kCaptureFixText)}));
     }
     SendAndWait(Gga("120001.00") + Rmc("120001.00"), 2);
     EXPECT_TRUE(notices.WaitFor([&] { return notices.newFixes == 1; }));
@@ -181,9 +180,7 @@ TEST_F(CaptureTest, AFullStoreKeepsWritingTheFileAndSaysSo) {
     SendAndWait(Gga("120000.00") + Rmc("120000.00") + Gga("120001.00") + Rmc("120001.00"), 2);
     const std::string third = Gga("120002.00") + Rmc("120002.00");
     pty.Write(third);
-    EXPECT_TRUE(notices.WaitFor([&] {
-        return !notices.texts.empty() && notices.texts.back() == kCaptureFullText;
-    }));
+    EXPECT_TRUE(notices.WaitFor([&] { return !notices.texts.empty() && notices.texts.back() == kCaptureFullText; }));
     capture.Stop();
     EXPECT_EQ(store.pointCount, 2);
     EXPECT_EQ(notices.newFixes, 1);
@@ -194,8 +191,8 @@ TEST_F(CaptureTest, OverlongLinesAndAFullBufferAreDroppedAndCaptureGoesOn) {
     settings.receiver.bufferSize = 256;
     settings.receiver.sentenceLength = 100;
     Start();
-    const std::string tooLong = Sentence("GPGGA,120000.00,3539.5210,N,13944.4780,E,1,08,1.0,40.5,M,39.2,M," +
-                                         std::string(60, '0'));
+    const std::string tooLong =
+        Sentence("GPGGA,120000.00,3539.5210,N,13944.4780,E,1,08,1.0,40.5,M,39.2,M," + std::string(60, '0'));
     pty.Write(tooLong + Rmc("120000.00"));
     pty.Write(std::string(600, 'x'));  // no line feed: fills the buffer
     std::this_thread::sleep_for(100ms);

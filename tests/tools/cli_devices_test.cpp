@@ -14,17 +14,17 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 class CliDevices : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         fs::create_directories(scratch / "work");
         fs::create_directories(scratch / "data");
-        test::WriteFile(scratch / "test.ini", "maxlogpoints=100000\nworkfolder=" + (scratch / "work").string() +
-                                                  "\ngpsrcvtimeout=20,400\n");
+        test::WriteFile(scratch / "test.ini",
+                        "maxlogpoints=100000\nworkfolder=" + (scratch / "work").string() + "\ngpsrcvtimeout=20,400\n");
     }
     std::string Command(const std::string& arguments) const {
-        return "cd " + test::ShellQuote(scratch.path().string()) + " && env XDG_DATA_HOME=" +
-               test::ShellQuote((scratch / "data").string()) + " TZ=UTC " + test::ShellQuote(TRAKVIO_CLI_PATH) + " " +
-               arguments + " --ini test.ini";
+        return "cd " + test::ShellQuote(scratch.path().string()) +
+               " && env XDG_DATA_HOME=" + test::ShellQuote((scratch / "data").string()) + " TZ=UTC " +
+               test::ShellQuote(TRAKVIO_CLI_PATH) + " " + arguments + " --ini test.ini";
     }
     test::ScratchFolder scratch;
 };
@@ -71,14 +71,15 @@ TEST_F(CliDevices, CaptureRecordsFixesForTheGivenTime) {
         for (int i = 0; !done && i < 100; ++i) {
             char time[16];
             std::snprintf(time, sizeof time, "1200%02d.00", i % 60);
-            receiver.Write(test::Sentence(std::string("GPGGA,") + time + ",3539.5210,N,13944.4780,E,1,08,1.0,40,M,39,M,,") +
-                           test::Sentence(std::string("GPRMC,") + time + ",A,3539.5210,N,13944.4780,E,1.0,0,010524,,,A"));
+            receiver.Write(
+                test::Sentence(std::string("GPGGA,") + time + ",3539.5210,N,13944.4780,E,1,08,1.0,40,M,39,M,,") +
+                test::Sentence(std::string("GPRMC,") + time + ",A,3539.5210,N,13944.4780,E,1.0,0,010524,,,A"));
             std::this_thread::sleep_for(30ms);
         }
     });
     std::string out, err;
-    int status = test::RunCommand(Command("capture --port " + receiver.path() + " --out fixes.nmea --seconds 1"), &out,
-                                  &err);
+    int status =
+        test::RunCommand(Command("capture --port " + receiver.path() + " --out fixes.nmea --seconds 1"), &out, &err);
     done = true;
     sender.join();
     EXPECT_EQ(status, 0) << err;
@@ -92,9 +93,9 @@ TEST_F(CliDevices, CaptureRecordsFixesForTheGivenTime) {
 TEST_F(CliDevices, CaptureFromASilentReceiverEndsWithItsReason) {
     test::Pty receiver;
     std::string out, err;
-    EXPECT_EQ(test::RunCommand(Command("capture --port " + receiver.path() + " --out fixes.nmea --seconds 30"), &out,
-                               &err),
-              3);
+    EXPECT_EQ(
+        test::RunCommand(Command("capture --port " + receiver.path() + " --out fixes.nmea --seconds 30"), &out, &err),
+        3);
     EXPECT_NE(err.find("GPSレシーバーは応答していません"), std::string::npos) << err;
     EXPECT_NE(err.find("return code=8"), std::string::npos) << err;
 }
