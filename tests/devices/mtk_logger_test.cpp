@@ -246,6 +246,22 @@ TEST(MtkLoader, PseudoPathsDownloadIntoOneTrackAndKeepTheDump) {
     EXPECT_EQ(settings.mtkBinFile, elsewhere / "copy.bin");
 }
 
+TEST(MtkLoader, AFullStoreKeepsWhatFitsWithTheReadWarning) {
+    TRAKVIO_REQUIRE_SAMPLES();
+    MessageCatcher messages;
+    MtkLoggerSimulator logger(test::ReadBytes(Dump("mtk_logger.bin")), {});
+    ScopedVariable port(kMtkPortVariable, logger.path());
+    ScratchFolder work;
+    Settings settings;
+    settings.workFolder = work.path();
+    TrackStore store = MakeStore(50);
+    EXPECT_EQ(ReadLogFile(store, settings, ".mtk-logger", {}, 1), kLoadDone);
+    EXPECT_EQ(store.pointCount, 50);
+    EXPECT_EQ(store.trackCount, 1);
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_EQ(messages.messages()[0].title, "Read Warning");
+}
+
 TEST(MtkLoader, NoLoggerAsksToConnectItAndCancelLoadsNothing) {
     MessageCatcher messages(kAnswerCancel);
     unsetenv(kMtkPortVariable);
