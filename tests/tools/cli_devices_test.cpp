@@ -68,7 +68,7 @@ TEST_F(CliDevices, CaptureRecordsFixesForTheGivenTime) {
     test::Pty receiver;
     std::atomic<bool> done{false};
     std::thread sender([&] {
-        for (int i = 0; !done && i < 100; ++i) {
+        for (int i = 0; !done && i < 400; ++i) {
             char time[16];
             std::snprintf(time, sizeof time, "1200%02d.00", i % 60);
             receiver.Write(
