@@ -47,4 +47,9 @@ int RunExportCommand(int argc, char** argv);
 int RunGraphCommand(int argc, char** argv);
 int RunScriptCommand(int argc, char** argv);
 
+// Prints the track list as "info" does; returns 0 or kExitFailure.
+using TrackListPrinter = int (*)(const TrackStore& store);
+// "mtk download", "mtk erase", "capture" and "ports".
+int RunDeviceCommand(int argc, char** argv, TrackListPrinter print);
+
 }  // namespace trakvio::cli

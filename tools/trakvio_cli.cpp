@@ -41,6 +41,10 @@ constexpr const char* kUsage =
     "       trakvio-cli export [--ini FILE] [--title TEXT] OUTPUT... PATH...\n"
     "       trakvio-cli graph [--ini FILE] --x ITEM --y ITEM [--size WxH] [--dpi N] OUT PATH...\n"
     "       trakvio-cli run [--ini FILE] SCRIPT.q9s\n"
+    "       trakvio-cli mtk download [--port PATH] [--save FOLDER] [--ini FILE]\n"
+    "       trakvio-cli mtk erase [--port PATH] [--ini FILE]\n"
+    "       trakvio-cli capture --port PATH --out FILE [--seconds N] [--ini FILE]\n"
+    "       trakvio-cli ports [--ini FILE]\n"
     "       trakvio-cli help\n"
     "\n"
     "Loads each PATH in order, adding it to what is loaded, and then\n"
@@ -53,6 +57,13 @@ constexpr const char* kUsage =
     "  export   writes each OUTPUT: --leaflet FILE, --gmap FILE (web map pages),\n"
     "           --kml FILE (KML; KMZ when FILE ends in .kmz), --q9z FILE (track\n"
     "           archive), titled --title TEXT or the last PATH's name (export --help).\n"
+    "  mtk      download: reads an MTK logger's memory (the port found by\n"
+    "           mtkloggerdevidstr, or --port), keeps the .bin dump in the work\n"
+    "           folder (and copies it to --save FOLDER), prints the track list;\n"
+    "           erase: erases the logger's memory (Ctrl-C stops waiting);\n"
+    "  capture  records a GPS receiver's GGA/RMC fixes into FILE for N seconds\n"
+    "           (or until Ctrl-C or the receiver fails), prints the track list;\n"
+    "  ports    lists the serial ports with their descriptions and USB ids.\n"
     "\n"
     "  --json       JSON output of info\n"
     "  --geoid-info the configured geoid model instead of a track list\n"
@@ -429,12 +440,23 @@ void WritePointsCsv(Output& out, const TrackStore& store) {
     }
 }
 
+int PrintTrackList(const TrackStore& store) {
+    Output out(stdout);
+    WriteTrackListText(out, store);
+    if (out.Flush()) return 0;
+    std::fprintf(stderr, "%s: cannot write the output\n", kProgram);
+    return kExitFailure;
+}
+
 int Run(int argc, char** argv) {
     if (argc >= 2) {
         std::string_view command = argv[1];
         if (command == "export") return RunExportCommand(argc, argv);
         if (command == "graph") return RunGraphCommand(argc, argv);
         if (command == "run") return RunScriptCommand(argc, argv);
+        if (command == "mtk" || command == "capture" || command == "ports") {
+            return RunDeviceCommand(argc, argv, PrintTrackList);
+        }
     }
     Options options;
     if (int status = ParseArguments(argc, argv, options); status != 0) return status;

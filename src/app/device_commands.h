@@ -5,16 +5,27 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QWidget>
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/shell.h"
+#include "devices/port_list.h"
+#include "devices/receiver_capture.h"
 
 namespace trakvio {
 
+class MtkEraseDialog;
+
 class DeviceCommands : public QObject {
     Q_OBJECT
-public:
+  public:
     DeviceCommands(AppState& state, Shell& shell, QWidget* mainWindow);
     ~DeviceCommands() override;
 
@@ -27,15 +38,29 @@ public:
     // The receiver failed; `statusBits` as the capture reports them.
     void OnReceiverFailed(int statusBits);
 
-signals:
+    // The serial ports the port dialog offers; tests put their own here.
+    std::function<std::vector<PortInfo>()> portLister = ListSystemPorts;
+    // The capture file of the running (or last) capture.
+    const std::filesystem::path& captureFile() const { return captureFile_; }
+
+  signals:
     // Capture started or stopped: the main window relabels its menu item and
     // greys or enables the commands that load or replace data.
     void captureChanged(bool capturing);
 
-private:
+  private:
+    void StartCapture();
+    void StopCapture(bool offerSave);
+    void JoinEraser();
+
     AppState& state_;
     Shell& shell_;
     QWidget* mainWindow_;
+    ReceiverCapture capture_;
+    std::filesystem::path captureFile_;
+    std::thread eraser_;
+    std::shared_ptr<std::atomic<bool>> eraseCancel_;
+    QPointer<MtkEraseDialog> eraseDialog_;
 };
 
 }  // namespace trakvio

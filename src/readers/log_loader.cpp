@@ -14,6 +14,7 @@
 #include "compute/default_colors.h"
 #include "compute/geoid.h"
 #include "compute/statistics.h"
+#include "devices/mtk_logger.h"
 #include "platform/messages.h"
 #include "readers/csv_text_reader.h"
 #include "readers/gpx_reader.h"
@@ -262,6 +263,8 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
     LatitudeRange latitudes{1, -1};
     const LatitudeRange* knownLatitudes = nullptr;
 
+    std::filesystem::path dumpPath;  // logger downloads
+
     if (readFlag) {
         switch (kind) {
             case kKindGpx: {
@@ -324,15 +327,27 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
                 // themselves; the archive only takes its place in the list.
                 OpenArchive(store, settings, path);
                 break;
+            case kKindMtkDownload:
+            case kKindMtkDownloadSave: {
+                // The logger's memory as one track; its dump in the work
+                // folder stands for it in the loaded-file list.
+                std::string port = LocateLogger(settings);
+                if (port.empty()) return kLoadReaderError;
+                int result = DownloadMtkLogger(store, settings, port, settings.workFolder, dumpPath);
+                if (result == kReaderCannotOpen) return kLoadReaderError;
+                if (!CloseOneTrack(store, namesStart)) result = kReaderCut;
+                if (result == kReaderCut) ReportCut(store, dumpPath);
+                if (kind == kKindMtkDownloadSave) OfferDumpCopy(settings, dumpPath);
+                break;
+            }
             default:
-                // Logger downloads have no reader in this build.
                 return kLoadUnknownKind;
         }
     }
 
     uint16_t kindEntry = recorded ? static_cast<uint16_t>(kind) : 0;
     if (!readFlag) kindEntry |= kKindNotRead;
-    EnterLoadedFile(store, path, kindEntry);
+    EnterLoadedFile(store, dumpPath.empty() ? path : dumpPath, kindEntry);
     if (!readFlag) return kLoadDone;
 
     CompleteLoad(store, settings, kind, namesStart, firstPoint, firstTrack, knownLatitudes);

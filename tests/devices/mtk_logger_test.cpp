@@ -1,0 +1,323 @@
+// The MTK logger over a pseudo-terminal: downloads of real logger dumps
+// served by a simulated logger, the failures a user can meet (a reply for
+// the wrong address, an empty logger, a silent one), the loader's logger
+// pseudo-paths and the erase exchange.
+#include "devices/mtk_logger.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+
+#include "devices/device_simulators.h"
+#include "devices/mtk_protocol.h"
+#include "devices/serial_port.h"
+#include "readers/log_loader.h"
+#include "readers/mtk_reader.h"
+#include "readers/reader_results.h"
+#include "test_support.h"
+
+namespace trakvio {
+namespace {
+
+using test::MessageCatcher;
+using test::MtkLoggerSimulator;
+using test::ScratchFolder;
+
+class ScopedVariable {
+  public:
+    ScopedVariable(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+            had_ = true;
+        }
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedVariable() {
+        if (had_) {
+            setenv(name_, old_.c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+
+  private:
+    const char* name_;
+    std::string old_;
+    bool had_ = false;
+};
+
+TrackStore MakeStore(int32_t points = 200000) {
+    TrackStore store;
+    CreateTrackStore(store, points, 100);
+    return store;
+}
+
+std::string Dump(const char* name) { return (test::SamplesDir() / "mtk" / name).string(); }
+
+void ExpectSamePoints(const TrackStore& a, const TrackStore& b) {
+    ASSERT_EQ(a.pointCount, b.pointCount);
+    for (int32_t i = 0; i < a.pointCount; ++i) {
+        const LogPoint &p = a.points[i], &q = b.points[i];
+        ASSERT_EQ(p.latitude, q.latitude) << i;
+        ASSERT_EQ(p.longitude, q.longitude) << i;
+        ASSERT_EQ(p.altitude, q.altitude) << i;
+        ASSERT_EQ(p.loggedSpeed, q.loggedSpeed) << i;
+        ASSERT_EQ(p.time, q.time) << i;
+        ASSERT_EQ(p.enabled, q.enabled) << i;
+    }
+}
+
+// Downloads from a simulated logger holding dump into a fresh store and
+// compares with loading the dump file itself.
+void ExpectDownloadEqualsDump(const char* name, MtkLoggerSimulator::Behaviour behaviour) {
+    SCOPED_TRACE(name);
+    test::ScopedTimeZone utc("UTC0");
+    MtkLoggerSimulator logger(test::ReadBytes(Dump(name)), behaviour);
+    ScratchFolder folder;
+    Settings settings;
+    TrackStore downloaded = MakeStore();
+    std::filesystem::path dump;
+    ASSERT_EQ(DownloadMtkLogger(downloaded, settings, logger.path(), folder.path(), dump), kReaderDone);
+    EXPECT_EQ(settings.gpsLogDataFile, "MTK_Logger_data");
+
+    TrackStore loaded = MakeStore();
+    ASSERT_EQ(ReadMtkBinary(loaded, Dump(name)), kReaderDone);
+    ASSERT_GT(loaded.pointCount, 0);
+    ExpectSamePoints(downloaded, loaded);
+
+    // The dump in the folder is named after the first record and decodes to
+    // the same points.
+    int64_t first = 0;
+    ASSERT_TRUE(MtkFirstTime(Dump(name), first));
+    EXPECT_EQ(dump, folder.path() / MtkDumpName(first));
+    TrackStore again = MakeStore();
+    ASSERT_EQ(ReadMtkBinary(again, dump), kReaderDone);
+    ExpectSamePoints(again, loaded);
+}
+
+TEST(MtkDownload, RealDumpsArriveAsTheyLoadFromFile) {
+    TRAKVIO_REQUIRE_SAMPLES();
+    MessageCatcher messages;
+    for (const char* name :
+         {"mtk_logger.bin", "mtk_logger_m241.bin", "mtk_logger_gp245.bin", "mtk_logger_m241_multiple_tracks.bin"}) {
+        ExpectDownloadEqualsDump(name, {});
+    }
+    EXPECT_TRUE(messages.messages().empty());
+}
+
+TEST(MtkDownload, RepliesCutAtOddPlacesAreJoined) {
+    TRAKVIO_REQUIRE_SAMPLES();
+    MessageCatcher messages;
+    MtkLoggerSimulator::Behaviour cut;
+    // Cuts inside the header, the address, the data field, the checksum and
+    // the acknowledgement.
+    cut.pieces = {3, 9, 1, 4001, 7, 2, 90, 5};
+    ExpectDownloadEqualsDump("mtk_logger_gp245.bin", cut);
+}
+
+TEST(MtkDownload, RequestsWalkThroughTheMemoryWithChecksums) {
+    TRAKVIO_REQUIRE_SAMPLES();
+    MessageCatcher messages;
+    MtkLoggerSimulator logger(test::ReadBytes(Dump("mtk_logger_m241_multiple_tracks.bin")), {});
+    std::vector<uint8_t> image;
+    ASSERT_EQ(DownloadMtkImage(logger.path(), SerialSettings{}, {}, image), kMtkDone);
+    std::vector<std::string> requests = logger.requests();
+    ASSERT_GE(requests.size(), 3u);
+    EXPECT_EQ(requests[0], MtkSentence("PMTK182,7,0,8000"));
+    EXPECT_EQ(requests[1], MtkSentence("PMTK182,7,8000,8000"));
+    EXPECT_EQ(requests[2], MtkSentence("PMTK182,7,10000,8000"));
+    EXPECT_EQ(MtkSentence("PMTK182,7,0,8000"), "$PMTK182,7,0,8000*1A\r\n");
+    // 289,792 bytes: nine blocks, the last one ending in erased memory,
+    // which ends the download.
+    EXPECT_EQ(requests.size(), 9u);
+}
+
+TEST(MtkDownload, AReplyForAnotherAddressFailsWithCode13AndLoadsNothing) {
+    TRAKVIO_REQUIRE_SAMPLES();
+    MessageCatcher messages;
+    MtkLoggerSimulator::Behaviour wrong;
+    wrong.wrongAddress = 0x1000;
+    MtkLoggerSimulator logger(test::ReadBytes(Dump("mtk_logger.bin")), wrong);
+    ScratchFolder folder;
+    Settings settings;
+    TrackStore store = MakeStore();
+    std::filesystem::path dump;
+    EXPECT_EQ(DownloadMtkLogger(store, settings, logger.path(), folder.path(), dump), kReaderCannotOpen);
+    EXPECT_EQ(store.pointCount, 0);
+    EXPECT_TRUE(dump.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_EQ(messages.messages()[0].text, "読み取りに失敗しました 13\n");
+    EXPECT_EQ(messages.messages()[0].title, "MTK Logger Error");
+}
+
+TEST(MtkDownload, AnErasedLoggerSaysNoLogData) {
+    MessageCatcher messages;
+    MtkLoggerSimulator logger(std::vector<unsigned char>(4096, 0xFF), {});
+    ScratchFolder folder;
+    Settings settings;
+    TrackStore store = MakeStore();
+    std::filesystem::path dump;
+    EXPECT_EQ(DownloadMtkLogger(store, settings, logger.path(), folder.path(), dump), kReaderCannotOpen);
+    EXPECT_EQ(store.pointCount, 0);
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_EQ(messages.messages()[0].title, "No Log Data");
+    EXPECT_EQ(messages.messages()[0].text, "MTK Logger にデータが記録されていません");
+    EXPECT_EQ(logger.requests().size(), 1u);
+}
+
+TEST(MtkDownload, ASilentLoggerEndsTheWaitWithAnError) {
+    MessageCatcher messages;
+    MtkLoggerSimulator::Behaviour silent;
+    silent.silent = true;
+    MtkLoggerSimulator logger({}, silent);
+    Settings settings;
+    TrackStore store = MakeStore();
+    std::filesystem::path dump;
+    MtkDownloadOptions options;
+    options.replyTimeoutMs = 400;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(DownloadMtkLogger(store, settings, logger.path(), {}, dump, options), kReaderCannotOpen);
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(elapsed, std::chrono::seconds(3));
+    EXPECT_GE(elapsed, std::chrono::milliseconds(400));
+    EXPECT_EQ(store.pointCount, 0);
+    EXPECT_TRUE(messages.Saw("読み取りに失敗しました 14"));
+}
+
+TEST(MtkDownload, APortThatCannotBeOpenedGivesCode1) {
+    MessageCatcher messages;
+    Settings settings;
+    TrackStore store = MakeStore();
+    std::filesystem::path dump;
+    EXPECT_EQ(DownloadMtkLogger(store, settings, "/dev/no-such-logger", {}, dump), kReaderCannotOpen);
+    EXPECT_TRUE(messages.Saw("読み取りに失敗しました 1\n"));
+}
+
+TEST(MtkDownload, StopsAtTheStoreCapacity) {
+    TRAKVIO_REQUIRE_SAMPLES();
+    MessageCatcher messages;
+    MtkLoggerSimulator logger(test::ReadBytes(Dump("mtk_logger.bin")), {});
+    Settings settings;
+    TrackStore store = MakeStore(100);
+    std::filesystem::path dump;
+    EXPECT_EQ(DownloadMtkLogger(store, settings, logger.path(), {}, dump), kReaderCut);
+    EXPECT_EQ(store.pointCount, 100);
+}
+
+// The loader's pseudo-paths, with the logger's port named in the environment.
+TEST(MtkLoader, PseudoPathsDownloadIntoOneTrackAndKeepTheDump) {
+    TRAKVIO_REQUIRE_SAMPLES();
+    test::ScopedTimeZone utc("UTC0");
+    MessageCatcher messages;
+    MtkLoggerSimulator logger(test::ReadBytes(Dump("mtk_logger_gp245.bin")), {});
+    ScopedVariable port(kMtkPortVariable, logger.path());
+    ScratchFolder work, elsewhere;
+    Settings settings;
+    settings.workFolder = work.path();
+    TrackStore store = MakeStore();
+    ASSERT_EQ(ReadLogFile(store, settings, ".mtk-logger", {}, 1), kLoadDone);
+    EXPECT_EQ(store.loadKind, 10);
+    EXPECT_EQ(store.trackCount, 1);
+    EXPECT_EQ(store.trackEnd[0], store.pointCount - 1);
+    EXPECT_EQ(store.tracks[0].fileIndex, 0);
+    ASSERT_EQ(store.fileCount, 1);
+    EXPECT_EQ(store.loadedFiles[0].parent_path(), work.path());
+    EXPECT_EQ(store.loadedFiles[0].extension(), ".bin");
+    EXPECT_GT(store.totalDistanceKm, 0);
+
+    // "_save" offers a copy; a chosen name without '.' gets ".bin".
+    struct Chooser {
+        std::filesystem::path answer, seed;
+        static std::filesystem::path Choose(void* context, const std::filesystem::path& seed) {
+            auto* self = static_cast<Chooser*>(context);
+            self->seed = seed;
+            return self->answer;
+        }
+    } chooser{elsewhere / "copy", {}};
+    SetDumpSaveChooser(&Chooser::Choose, &chooser);
+    ClearTrackStore(store);
+    EXPECT_EQ(ReadLogFile(store, settings, ".mtk-logger_save", {}, 1), kLoadDone);
+    SetDumpSaveChooser(nullptr, nullptr);
+    EXPECT_EQ(store.loadKind, 11);
+    EXPECT_EQ(chooser.seed, store.loadedFiles[0]);
+    EXPECT_EQ(test::ReadFile(elsewhere / "copy.bin"), test::ReadFile(store.loadedFiles[0]));
+    EXPECT_EQ(settings.mtkBinFile, elsewhere / "copy.bin");
+}
+
+TEST(MtkLoader, AFullStoreKeepsWhatFitsWithTheReadWarning) {
+    TRAKVIO_REQUIRE_SAMPLES();
+    MessageCatcher messages;
+    MtkLoggerSimulator logger(test::ReadBytes(Dump("mtk_logger.bin")), {});
+    ScopedVariable port(kMtkPortVariable, logger.path());
+    ScratchFolder work;
+    Settings settings;
+    settings.workFolder = work.path();
+    TrackStore store = MakeStore(50);
+    EXPECT_EQ(ReadLogFile(store, settings, ".mtk-logger", {}, 1), kLoadDone);
+    EXPECT_EQ(store.pointCount, 50);
+    EXPECT_EQ(store.trackCount, 1);
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_EQ(messages.messages()[0].title, "Read Warning");
+}
+
+TEST(MtkLoader, NoLoggerAsksToConnectItAndCancelLoadsNothing) {
+    MessageCatcher messages(kAnswerCancel);
+    unsetenv(kMtkPortVariable);
+    Settings settings;
+    settings.mtkloggerdevidstr = u"no logger is called this";
+    TrackStore store = MakeStore();
+    EXPECT_EQ(ReadLogFile(store, settings, ".mtk-logger", {}, 1), kLoadReaderError);
+    EXPECT_EQ(store.fileCount, 0);
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_EQ(messages.messages()[0].text, "USBポートに MTK Logger を接続し電源を入れて下さい");
+    EXPECT_EQ(messages.messages()[0].buttons, MessageButtons::kOkCancel);
+}
+
+TEST(MtkErase, TheAcknowledgementEndsTheEraseWithSuccess) {
+    MtkLoggerSimulator logger({}, {});
+    std::atomic<bool> cancel{false};
+    EXPECT_EQ(EraseMtkLog(logger.path(), SerialSettings{}, cancel), kMtkEraseDone);
+    EXPECT_TRUE(logger.erased());
+    ASSERT_EQ(logger.requests().size(), 1u);
+    EXPECT_EQ(logger.requests()[0], MtkSentence("PMTK182,6,1"));
+}
+
+TEST(MtkErase, CancelEndsTheWaitWithoutSuccess) {
+    MtkLoggerSimulator::Behaviour mute;
+    mute.eraseAnswers = false;
+    MtkLoggerSimulator logger({}, mute);
+    std::atomic<bool> cancel{false};
+    int result = 0;
+    std::thread eraser([&] { result = EraseMtkLog(logger.path(), SerialSettings{}, cancel); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    cancel = true;
+    eraser.join();
+    EXPECT_EQ(result, kMtkEraseCancelled);
+}
+
+TEST(MtkErase, AnUnusablePortGivesCode3) {
+    std::atomic<bool> cancel{false};
+    EXPECT_EQ(EraseMtkLog("/dev/no-such-logger", SerialSettings{}, cancel), kMtkErasePortError);
+}
+
+TEST(MtkErase, LineReaderReportsAFullBufferWithoutLineFeed) {
+    test::Pty pty;
+    int fd = -1;
+    ASSERT_EQ(OpenSerialPort(pty.path(), SerialSettings{}, fd), 0);
+    std::atomic<bool> cancel{false};
+    MtkLineReader reader(fd, cancel);
+    pty.Write("$PMTK001,182,6,3*2A\r\n" + std::string(MtkLineReader::kCapacity, 'x'));
+    std::string line;
+    ASSERT_EQ(reader.Next(line), 1);
+    EXPECT_EQ(line, "$PMTK001,182,6,3*2A\r\n");
+    EXPECT_EQ(reader.Next(line), -2);
+    reader.Reset();
+    cancel = true;
+    EXPECT_EQ(reader.Next(line), -1);
+    CloseSerialPort(fd);
+}
+
+}  // namespace
+}  // namespace trakvio
