@@ -101,12 +101,14 @@ void SetOutputFolder(const ScriptLine& line, ScriptState& state) {
         if (!EqualsIgnoreCase(line.words[1], name)) continue;
         fs::path path;
         if (!PathArgument(line, 2, path)) return;
+        // Kept as written: the index links to the pages by it.
         state.folders[folder] = path;
+        const fs::path created = ScriptPath(state, path);
         std::error_code ec;
-        fs::create_directories(path, ec);
+        fs::create_directories(created, ec);
         if (folder == kFolderSvg) {
             // Keeps phone galleries from listing the graphs as pictures.
-            std::ofstream(path / ".nomedia", std::ios::binary | std::ios::app);
+            std::ofstream(created / ".nomedia", std::ios::binary | std::ios::app);
         }
         return;
     }
@@ -177,8 +179,8 @@ void Options(const ScriptLine& line, ScriptState& state) {
                     state.namePrefixMode = kPrefixDateAndTime;
                 } else if (StartsWithIgnoringCase(value, "dtlist=")) {
                     std::error_code ec;
-                    fs::path list = fs::absolute(fs::path(std::string(value.substr(7))), ec);
-                    if (!ec && fs::is_regular_file(list, ec)) {
+                    const fs::path list = ScriptPath(state, fs::path(std::string(value.substr(7))));
+                    if (fs::is_regular_file(list, ec)) {
                         state.namePrefixMode = kPrefixDateList;
                         state.dateListPath = list;
                     } else {
@@ -230,7 +232,7 @@ std::vector<std::string> BlockOrText(const ScriptLine& line, size_t index) {
     return {line.words[index]};
 }
 
-void TextFile(const ScriptLine& line) {
+void TextFile(const ScriptLine& line, const ScriptState& state) {
     if (line.words.size() < 4) {
         Skipped(line, "text_file needs a file, a mode and a text or block; the line is skipped");
         return;
@@ -251,7 +253,7 @@ void TextFile(const ScriptLine& line) {
         text += part;
         text += binary ? "\n" : "\r\n";
     }
-    FILE* file = std::fopen(path.c_str(), mode[0] == 'w' ? "wb" : "ab");
+    FILE* file = std::fopen(ScriptPath(state, path).c_str(), mode[0] == 'w' ? "wb" : "ab");
     if (file == nullptr) return;
     std::fwrite(text.data(), 1, text.size(), file);
     std::fclose(file);
@@ -259,7 +261,7 @@ void TextFile(const ScriptLine& line) {
 
 // compress_zip zip, folder, patterns, options: 'a' appends, 'r' recurses,
 // 'u' keeps the folder's own name in the entry names.
-void CompressZip(const ScriptLine& line) {
+void CompressZip(const ScriptLine& line, const ScriptState& state) {
     fs::path zip, folder;
     if (line.words.size() < 4) {
         Skipped(line, "compress_zip needs a zip file, a folder and patterns; the line is skipped");
@@ -275,10 +277,19 @@ void CompressZip(const ScriptLine& line) {
         keepFolderName |= c == 'u';
     }
     ShowStatusText("Creating ZIP Archive");
-    ArchiveFolder(zip, folder, line.words[3], append ? 0 : 1, recurse ? 1 : 0, keepFolderName ? 1 : 0);
+    ArchiveFolder(ScriptPath(state, zip), ScriptPath(state, folder), line.words[3], append ? 0 : 1, recurse ? 1 : 0,
+                  keepFolderName ? 1 : 0);
 }
 
 }  // namespace
+
+fs::path ScriptPath(const ScriptState& state, const fs::path& path) {
+    if (path.is_absolute()) return path;
+    if (!state.folder.empty()) return (state.folder / path).lexically_normal();
+    std::error_code ec;
+    fs::path absolute = fs::absolute(path, ec);
+    return ec ? path : absolute.lexically_normal();
+}
 
 int GraphCount(uint32_t list) {
     int count = 0;
@@ -297,9 +308,13 @@ bool ExecuteScriptLine(const ScriptLine& line, ScriptState& state, Settings& set
     std::error_code ec;
     fs::path path;
     if (is("cd")) {
-        if (PathArgument(line, 1, path)) fs::current_path(path, ec);
+        // Like changing directory, only a folder that is there is taken.
+        if (PathArgument(line, 1, path)) {
+            const fs::path folder = ScriptPath(state, path);
+            if (fs::is_directory(folder, ec)) state.folder = folder;
+        }
     } else if (is("md")) {
-        if (PathArgument(line, 1, path)) fs::create_directories(path, ec);
+        if (PathArgument(line, 1, path)) fs::create_directories(ScriptPath(state, path), ec);
     } else if (is("x_output_index")) {
         // Only while a page format is chosen; the index links to the pages.
         if ((state.formats & (kOutputHtmlLeaflet | kOutputHtmlGmap)) == 0) return true;
@@ -310,7 +325,8 @@ bool ExecuteScriptLine(const ScriptLine& line, ScriptState& state, Settings& set
             if (StartsWithIgnoringCase(line.words[i], "de")) newestFirst = true;
             if (StartsWithIgnoringCase(line.words[i], "url")) urlEncoded = true;
         }
-        if (OpenIndex(state, path, newestFirst, urlEncoded) != 0) ShowStatusText("x_output_index Error");
+        if (OpenIndex(state, ScriptPath(state, path), newestFirst, urlEncoded) != 0)
+            ShowStatusText("x_output_index Error");
     } else if (is("x_close_index")) {
         FinishIndex(state);
     } else if (is("in_x_out")) {
@@ -324,12 +340,12 @@ bool ExecuteScriptLine(const ScriptLine& line, ScriptState& state, Settings& set
             if (first == std::string::npos) continue;
             const size_t last = pattern.find_last_not_of(" \t");
             const std::string trimmed = pattern.substr(first, last - first + 1);
-            if (ConvertBatch(trimmed, state, settings, store) != 0) {
+            if (ConvertBatch(ScriptPath(state, fs::path(trimmed)).string(), state, settings, store) != 0) {
                 Skipped(line, "no file matches " + trimmed);
             }
         }
     } else if (is("compress_zip")) {
-        CompressZip(line);
+        CompressZip(line, state);
     } else if (is("url_enc")) {
         fs::path output;
         if (!PathArgument(line, 1, path)) return true;
@@ -338,7 +354,7 @@ bool ExecuteScriptLine(const ScriptLine& line, ScriptState& state, Settings& set
         } else {
             output = path;
         }
-        EncodeLinks(path, output);
+        EncodeLinks(ScriptPath(state, path), ScriptPath(state, output));
     } else if (is("x_input_filter")) {
         InputFilter(line, state);
     } else if (is("x_output_folder")) {
@@ -378,7 +394,7 @@ bool ExecuteScriptLine(const ScriptLine& line, ScriptState& state, Settings& set
     } else if (is("grp_font_label")) {
         Font(line, settings.graph.labelFont);
     } else if (is("text_file")) {
-        TextFile(line);
+        TextFile(line, state);
     } else if (is("pause")) {
         ShowMessage(line.words.size() > 1 ? line.words[1] : std::string(), "Script Pause");
     }
@@ -397,9 +413,7 @@ int RunScript(const fs::path& path, Settings& settings, TrackStore& store) {
     for (const std::string& problem : problems) ShowStatusText("script " + problem);
 
     ScriptState state;
-    std::error_code ec;
-    fs::path folder = fs::absolute(path, ec).parent_path();
-    if (!folder.empty()) fs::current_path(folder, ec);
+    state.folder = ScriptPath(state, path).parent_path();
     for (const ScriptLine& line : lines) {
         if (!ExecuteScriptLine(line, state, settings, store)) break;
     }
