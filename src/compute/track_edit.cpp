@@ -281,7 +281,7 @@ int CheckTimeOrder(const TrackStore& store) {
     return result;
 }
 
-int SortFilesByTime(TrackStore& store, std::vector<LogPoint>* workspace) {
+int SortFilesByTime(TrackStore& store, PointArray* workspace) {
     const int32_t n = HeldPointCount(store);
     const int32_t trackCount = HeldTrackCount(store);
     const int32_t fileCount = static_cast<int32_t>(
@@ -339,7 +339,8 @@ int SortFilesByTime(TrackStore& store, std::vector<LogPoint>* workspace) {
         // point array, simply changes places with it afterwards; otherwise
         // storage is taken for this sort alone and copied back.
         PointBuffer owned(workspace == nullptr ? static_cast<size_t>(pointsInTracks) : 0);
-        if (workspace != nullptr && workspace->size() != store.points.size()) workspace->resize(store.points.size());
+        if (workspace != nullptr && workspace->size() != store.points.size())
+            *workspace = PointArray(store.points.size());
         LogPoint* points = workspace != nullptr ? workspace->data() : owned.data();
         std::vector<TrackRecord> tracks(trackCount);
         std::vector<int32_t> trackEnd(trackCount);

@@ -108,6 +108,6 @@ int CheckTimeOrder(const TrackStore& store);
 // (the batch conversion) can pass a workspace that it keeps: it grows to the
 // size of the point array and then changes places with it, so the memory is
 // taken once and the points are copied once rather than twice.
-int SortFilesByTime(TrackStore& store, std::vector<LogPoint>* workspace = nullptr);
+int SortFilesByTime(TrackStore& store, PointArray* workspace = nullptr);
 
 }  // namespace trakvio

@@ -144,7 +144,7 @@ void WriteGraphs(ScriptState& state, Settings& settings, TrackStore& store, cons
 // The outputs of one group, in their fixed order.
 void OutputGroup(ScriptState& state, Settings& settings, TrackStore& store, const std::string& name,
                  const fs::path& lastFile, GroupFigures& figures) {
-    std::vector<LogPoint>& workspace = state.sortWorkspace;
+    PointArray& workspace = state.sortWorkspace;
     if (state.options & kOptionSortFiles) SortFilesByTime(store, &workspace);
     if (state.options & kOptionDefaultColors) AssignDefaultColors(store);
     if (state.options & kOptionWidth) {

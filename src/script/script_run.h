@@ -78,7 +78,7 @@ struct ScriptState {
     // Lines the monotonic checks collected during the run.
     std::string monotonicReport;
     // Scratch points of the file sort, kept from one group to the next.
-    std::vector<LogPoint> sortWorkspace;
+    PointArray sortWorkspace;
     bool ended = false;
 };
 

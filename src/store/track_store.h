@@ -7,10 +7,13 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace trakvio {
@@ -49,6 +52,49 @@ struct LogPoint {
     int32_t selected = 0; // 0 or -1 (selected in the map window)
 };
 
+// Memory for large arrays that comes zeroed from the system, so that an
+// element nobody has written costs nothing: the kernel's shared zero page
+// serves reads until a page is first written. Large blocks are mapped
+// directly (and, from a few megabytes on, asked for large pages, which cut
+// the page faults of filling them); small ones come from calloc.
+void* AllocateZeroed(size_t bytes);
+void FreeZeroed(void* block, size_t bytes);
+
+// A vector allocator whose value-initialisation is the zeroed memory itself:
+// a vector of an aggregate whose members all start at zero (LogPoint) is
+// created in no time, however large. Only memory it has just allocated is
+// zero, so such a vector is grown by assigning a new one of the final size,
+// never by resizing it in place after it has shrunk.
+template <typename T>
+struct ZeroedAllocator {
+    using value_type = T;
+    ZeroedAllocator() = default;
+    template <typename U>
+    ZeroedAllocator(const ZeroedAllocator<U>&) noexcept {}
+
+    T* allocate(size_t n) {
+        if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+        return static_cast<T*>(AllocateZeroed(n * sizeof(T)));
+    }
+    void deallocate(T* p, size_t n) noexcept { FreeZeroed(p, n * sizeof(T)); }
+
+    // Value-initialisation: the zero bytes already are the value.
+    template <typename U>
+    void construct(U*) noexcept {}
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+
+    template <typename U>
+    bool operator==(const ZeroedAllocator<U>&) const noexcept {
+        return true;
+    }
+};
+
+// The point array of a store, and a workspace that can change places with it.
+using PointArray = std::vector<LogPoint, ZeroedAllocator<LogPoint>>;
+
 struct TrackRecord {
     double minLat = 0, maxLat = 0, heightKm = 0;
     double minLon = 0, maxLon = 0, widthKm = 0;
@@ -68,7 +114,7 @@ struct TrackStore {
     int32_t maxlogpoints = 0;
     int32_t maxtracks = 0;
 
-    std::vector<LogPoint> points;       // maxlogpoints entries, never resized after creation
+    PointArray points;                  // maxlogpoints entries, never resized after creation
     std::vector<TrackRecord> tracks;    // maxtracks entries
     std::vector<int32_t> trackEnd;      // maxtracks entries: last point index of each track
     std::array<char16_t, kTrackNamesCapacity> trackNames{};
