@@ -281,6 +281,142 @@ void CompressZip(const ScriptLine& line, const ScriptState& state) {
                   keepFolderName ? 1 : 0);
 }
 
+// What a command works on.
+struct Script {
+    ScriptState& state;
+    Settings& settings;
+    TrackStore& store;
+};
+
+// cd folder: later relative paths are taken against it. As with a change of
+// directory, only a folder that is there is taken.
+void ChangeFolder(const ScriptLine& line, Script& script) {
+    fs::path path;
+    if (!PathArgument(line, 1, path)) return;
+    const fs::path folder = ScriptPath(script.state, path);
+    std::error_code ec;
+    if (fs::is_directory(folder, ec)) script.state.folder = folder;
+}
+
+void MakeFolder(const ScriptLine& line, Script& script) {
+    fs::path path;
+    std::error_code ec;
+    if (PathArgument(line, 1, path)) fs::create_directories(ScriptPath(script.state, path), ec);
+}
+
+// x_output_index file, options: only while a page format is chosen, as the
+// index links to the pages.
+void OutputIndex(const ScriptLine& line, Script& script) {
+    ScriptState& state = script.state;
+    if ((state.formats & (kOutputHtmlLeaflet | kOutputHtmlGmap)) == 0) return;
+    FinishIndex(state);
+    fs::path path;
+    if (!PathArgument(line, 1, path)) return;
+    bool newestFirst = false, urlEncoded = false;
+    for (size_t i = 2; i < line.words.size(); ++i) {
+        if (StartsWithIgnoringCase(line.words[i], "de")) newestFirst = true;
+        if (StartsWithIgnoringCase(line.words[i], "url")) urlEncoded = true;
+    }
+    if (OpenIndex(state, ScriptPath(state, path), newestFirst, urlEncoded) != 0) ShowStatusText("x_output_index Error");
+}
+
+// in_x_out pattern, or a block of patterns each converted as its own batch.
+void ConvertFiles(const ScriptLine& line, Script& script) {
+    if (line.words.size() < 2 || line.words[1].empty()) {
+        Skipped(line, "in_x_out needs a file pattern; the line is skipped");
+        return;
+    }
+    for (const std::string& pattern : BlockOrText(line, 1)) {
+        // Block lines are taken as written, blanks around them aside.
+        const size_t first = pattern.find_first_not_of(" \t");
+        if (first == std::string::npos) continue;
+        const size_t last = pattern.find_last_not_of(" \t");
+        const std::string trimmed = pattern.substr(first, last - first + 1);
+        const std::string resolved = ScriptPath(script.state, fs::path(trimmed)).string();
+        if (ConvertBatch(resolved, script.state, script.settings, script.store) != 0) {
+            Skipped(line, "no file matches " + trimmed);
+        }
+    }
+}
+
+// url_enc input, output: the output defaults to the input.
+void EncodeUrls(const ScriptLine& line, Script& script) {
+    fs::path input, output;
+    if (!PathArgument(line, 1, input)) return;
+    if (line.words.size() > 2 && !line.words[2].empty()) {
+        if (!PathArgument(line, 2, output)) return;
+    } else {
+        output = input;
+    }
+    EncodeLinks(ScriptPath(script.state, input), ScriptPath(script.state, output));
+}
+
+void GraphClientSize(const ScriptLine& line, Script& script) {
+    if (line.words.size() < 3) {
+        Skipped(line, "grp_client_size needs a width and a height; the line is skipped");
+        return;
+    }
+    const int32_t width = ParseLong(line.words[1]), height = ParseLong(line.words[2]);
+    if (width > 0 && height > 0) {
+        script.settings.graph.clientWidth = width;
+        script.settings.graph.clientHeight = height;
+    } else {
+        Skipped(line, "the graph size must be positive; the line is skipped");
+    }
+}
+
+void SpeedWindow(const ScriptLine& line, Script& script) {
+    if (line.words.size() < 2) return;
+    const int32_t n = ParseLong(line.words[1]);
+    script.store.speedWindow = n < 2 ? 1 : n;
+}
+
+void SvgDpi(const ScriptLine& line, Script& script) {
+    if (line.words.size() > 1)
+        script.settings.graph.svgDpi = static_cast<uint32_t>(std::max(0, ParseLong(line.words[1])));
+}
+
+void ReferencePrinter(const ScriptLine& line, Script& script) {
+    if (line.words.size() < 2) return;
+    if (line.words[1].size() > kMaxKeyBytes) Skipped(line, "the printer name is cut at 63 bytes");
+    script.settings.graph.referencePrinter = CutUtf8(line.words[1], kMaxKeyBytes);
+}
+
+void Pause(const ScriptLine& line, Script&) {
+    ShowMessage(line.words.size() > 1 ? line.words[1] : std::string(), "Script Pause");
+}
+
+void EndScript(const ScriptLine&, Script& script) { script.state.ended = true; }
+
+struct Command {
+    const char* name;  // matched ignoring case
+    void (*run)(const ScriptLine& line, Script& script);
+};
+
+constexpr Command kCommands[] = {
+    {"end", EndScript},
+    {"cd", ChangeFolder},
+    {"md", MakeFolder},
+    {"x_output_index", OutputIndex},
+    {"x_close_index", [](const ScriptLine&, Script& s) { FinishIndex(s.state); }},
+    {"in_x_out", ConvertFiles},
+    {"compress_zip", [](const ScriptLine& l, Script& s) { CompressZip(l, s.state); }},
+    {"url_enc", EncodeUrls},
+    {"x_input_filter", [](const ScriptLine& l, Script& s) { InputFilter(l, s.state); }},
+    {"x_output_folder", [](const ScriptLine& l, Script& s) { SetOutputFolder(l, s.state); }},
+    {"x_output_format", [](const ScriptLine& l, Script& s) { SetOutputFormat(l, s.state); }},
+    {"set", [](const ScriptLine& l, Script& s) { Set(l, s.settings, s.store); }},
+    {"x_option", [](const ScriptLine& l, Script& s) { Options(l, s.state); }},
+    {"grp_client_size", GraphClientSize},
+    {"grp_v_avg_pts", SpeedWindow},
+    {"grp_svg_dpi", SvgDpi},
+    {"grp_emf_ref_printer", ReferencePrinter},
+    {"grp_font_num", [](const ScriptLine& l, Script& s) { Font(l, s.settings.graph.numberFont); }},
+    {"grp_font_label", [](const ScriptLine& l, Script& s) { Font(l, s.settings.graph.labelFont); }},
+    {"text_file", [](const ScriptLine& l, Script& s) { TextFile(l, s.state); }},
+    {"pause", Pause},
+};
+
 }  // namespace
 
 fs::path ScriptPath(const ScriptState& state, const fs::path& path) {
@@ -299,106 +435,13 @@ int GraphCount(uint32_t list) {
 
 bool ExecuteScriptLine(const ScriptLine& line, ScriptState& state, Settings& settings, TrackStore& store) {
     if (line.words.empty()) return true;
-    std::string_view command = line.words[0];
-    auto is = [command](const char* name) { return EqualsIgnoreCase(command, name); };
-    if (is("end")) {
-        state.ended = true;
-        return false;
+    for (const Command& command : kCommands) {
+        if (!EqualsIgnoreCase(line.words[0], command.name)) continue;
+        Script script{state, settings, store};
+        command.run(line, script);
+        return command.run != EndScript;
     }
-    std::error_code ec;
-    fs::path path;
-    if (is("cd")) {
-        // Like changing directory, only a folder that is there is taken.
-        if (PathArgument(line, 1, path)) {
-            const fs::path folder = ScriptPath(state, path);
-            if (fs::is_directory(folder, ec)) state.folder = folder;
-        }
-    } else if (is("md")) {
-        if (PathArgument(line, 1, path)) fs::create_directories(ScriptPath(state, path), ec);
-    } else if (is("x_output_index")) {
-        // Only while a page format is chosen; the index links to the pages.
-        if ((state.formats & (kOutputHtmlLeaflet | kOutputHtmlGmap)) == 0) return true;
-        FinishIndex(state);
-        if (!PathArgument(line, 1, path)) return true;
-        bool newestFirst = false, urlEncoded = false;
-        for (size_t i = 2; i < line.words.size(); ++i) {
-            if (StartsWithIgnoringCase(line.words[i], "de")) newestFirst = true;
-            if (StartsWithIgnoringCase(line.words[i], "url")) urlEncoded = true;
-        }
-        if (OpenIndex(state, ScriptPath(state, path), newestFirst, urlEncoded) != 0)
-            ShowStatusText("x_output_index Error");
-    } else if (is("x_close_index")) {
-        FinishIndex(state);
-    } else if (is("in_x_out")) {
-        if (line.words.size() < 2 || line.words[1].empty()) {
-            Skipped(line, "in_x_out needs a file pattern; the line is skipped");
-            return true;
-        }
-        for (const std::string& pattern : BlockOrText(line, 1)) {
-            // Block lines are taken as written, blanks around them aside.
-            const size_t first = pattern.find_first_not_of(" \t");
-            if (first == std::string::npos) continue;
-            const size_t last = pattern.find_last_not_of(" \t");
-            const std::string trimmed = pattern.substr(first, last - first + 1);
-            if (ConvertBatch(ScriptPath(state, fs::path(trimmed)).string(), state, settings, store) != 0) {
-                Skipped(line, "no file matches " + trimmed);
-            }
-        }
-    } else if (is("compress_zip")) {
-        CompressZip(line, state);
-    } else if (is("url_enc")) {
-        fs::path output;
-        if (!PathArgument(line, 1, path)) return true;
-        if (line.words.size() > 2 && !line.words[2].empty()) {
-            if (!PathArgument(line, 2, output)) return true;
-        } else {
-            output = path;
-        }
-        EncodeLinks(ScriptPath(state, path), ScriptPath(state, output));
-    } else if (is("x_input_filter")) {
-        InputFilter(line, state);
-    } else if (is("x_output_folder")) {
-        SetOutputFolder(line, state);
-    } else if (is("x_output_format")) {
-        SetOutputFormat(line, state);
-    } else if (is("set")) {
-        Set(line, settings, store);
-    } else if (is("x_option")) {
-        Options(line, state);
-    } else if (is("grp_client_size")) {
-        if (line.words.size() < 3) {
-            Skipped(line, "grp_client_size needs a width and a height; the line is skipped");
-        } else {
-            int32_t width = ParseLong(line.words[1]), height = ParseLong(line.words[2]);
-            if (width > 0 && height > 0) {
-                settings.graph.clientWidth = width;
-                settings.graph.clientHeight = height;
-            } else {
-                Skipped(line, "the graph size must be positive; the line is skipped");
-            }
-        }
-    } else if (is("grp_v_avg_pts")) {
-        if (line.words.size() > 1) {
-            int32_t n = ParseLong(line.words[1]);
-            store.speedWindow = n < 2 ? 1 : n;
-        }
-    } else if (is("grp_svg_dpi")) {
-        if (line.words.size() > 1) settings.graph.svgDpi = static_cast<uint32_t>(std::max(0, ParseLong(line.words[1])));
-    } else if (is("grp_emf_ref_printer")) {
-        if (line.words.size() > 1) {
-            if (line.words[1].size() > kMaxKeyBytes) Skipped(line, "the printer name is cut at 63 bytes");
-            settings.graph.referencePrinter = CutUtf8(line.words[1], kMaxKeyBytes);
-        }
-    } else if (is("grp_font_num")) {
-        Font(line, settings.graph.numberFont);
-    } else if (is("grp_font_label")) {
-        Font(line, settings.graph.labelFont);
-    } else if (is("text_file")) {
-        TextFile(line, state);
-    } else if (is("pause")) {
-        ShowMessage(line.words.size() > 1 ? line.words[1] : std::string(), "Script Pause");
-    }
-    return true;
+    return true;  // an unknown command is passed over
 }
 
 int RunScript(const fs::path& path, Settings& settings, TrackStore& store) {
