@@ -216,17 +216,6 @@ void PutInStore(SortedStore& sorted, TrackStore& store) {
 
 }  // namespace
 
-int32_t HeldPointCount(const TrackStore& store) {
-    int64_t n = std::min<int64_t>(store.pointCount, static_cast<int64_t>(store.points.size()));
-    return static_cast<int32_t>(std::max<int64_t>(n, 0));
-}
-
-int32_t HeldTrackCount(const TrackStore& store) {
-    int64_t n = std::min<int64_t>(store.trackCount, static_cast<int64_t>(store.tracks.size()));
-    n = std::min<int64_t>(n, static_cast<int64_t>(store.trackEnd.size()));
-    return static_cast<int32_t>(std::max<int64_t>(n, 0));
-}
-
 int DeleteSelectedPoints(TrackStore& store) {
     if (store.selectedCount < 1) return kEditNothingToDo;
     const int32_t n = HeldPointCount(store);

@@ -19,7 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr size_t kMaxPathUnits = 259;
 constexpr size_t kMaxFilterUnits = 127;
 constexpr size_t kMaxKeyBytes = 63;
 constexpr size_t kMaxFontUnits = 31;

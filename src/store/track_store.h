@@ -6,6 +6,7 @@
 // NUL-terminated names.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -175,6 +176,18 @@ inline bool AppendPoint(TrackStore& store, double latitude, double longitude, fl
 // read will receive). Returns false at the track capacity. Names are the
 // caller's business (see WriteTrackName).
 bool CloseTrack(TrackStore& store);
+
+// Points and tracks the arrays really hold, whatever pointCount and
+// trackCount claim (a track needs both its record and its end index).
+inline int32_t HeldPointCount(const TrackStore& store) {
+    const int64_t n = std::min<int64_t>(store.pointCount, static_cast<int64_t>(store.points.size()));
+    return static_cast<int32_t>(std::max<int64_t>(n, 0));
+}
+inline int32_t HeldTrackCount(const TrackStore& store) {
+    int64_t n = std::min<int64_t>(store.trackCount, static_cast<int64_t>(store.tracks.size()));
+    n = std::min<int64_t>(n, static_cast<int64_t>(store.trackEnd.size()));
+    return static_cast<int32_t>(std::max<int64_t>(n, 0));
+}
 
 // First and last point index of track t (the last is trackEnd[t]; an empty
 // track has last = first - 1).
