@@ -13,8 +13,6 @@ namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Bytes of the UTF-8 character starting at text[i]: the length its lead byte
 // announces when the continuation bytes are there, else 1.
 size_t Utf8CharLength(std::string_view text, size_t i) {
@@ -159,14 +157,6 @@ std::u16string Utf8ToUtf16Cut(std::string_view text, size_t limit) {
 
 std::filesystem::path PathFromUtf8(std::string_view text) {
     return std::filesystem::path(Utf16ToUtf8(Utf8ToUtf16Cut(text, kMaxPathUnits)));
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    }
-    return true;
 }
 
 }  // namespace trakvio

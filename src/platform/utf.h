@@ -16,12 +16,4 @@ std::string Utf16ToUtf8(std::u16string_view in);
 // Appends one code point (at most U+10FFFF, not a surrogate) as UTF-8.
 void AppendUtf8(char32_t codePoint, std::string& out);
 
-// The value of a hexadecimal digit in either case, -1 for any other byte.
-inline int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 }  // namespace trakvio

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
+#include "platform/ascii_text.h"
 #include "platform/local_time.h"
-#include "platform/utf.h"
 #include "readers/text_scan.h"
 
 namespace trakvio {

@@ -28,10 +28,6 @@ void Skipped(const ScriptLine& line, std::string_view what) {
     ShowStatusText("script line " + std::to_string(line.lineNumber) + ": " + std::string(what));
 }
 
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
-}
-
 // A path argument, or false (and a report) when it is empty or too long.
 bool PathArgument(const ScriptLine& line, size_t index, fs::path& path) {
     if (index >= line.words.size() || line.words[index].empty()) {
@@ -78,10 +74,10 @@ void SetOutputFormat(const ScriptLine& line, ScriptState& state) {
             }
         }
         if (known) continue;
-        if (StartsWithIgnoringCase(word, "svg")) {
+        if (StartsWithIgnoreCase(word, "svg")) {
             state.formats |= kOutputSvg;
             AddGraph(word, state.svgGraphs);
-        } else if (StartsWithIgnoringCase(word, "emf")) {
+        } else if (StartsWithIgnoreCase(word, "emf")) {
             state.formats |= kOutputEmf;
             AddGraph(word, state.emfGraphs);
         }
@@ -168,15 +164,15 @@ void Options(const ScriptLine& line, ScriptState& state) {
     state.dateListPath.clear();
     for (size_t i = 1; i < line.words.size(); ++i) {
         std::string_view option = line.words[i];
-        if (StartsWithIgnoringCase(option, "save_name_prefix")) {
+        if (StartsWithIgnoreCase(option, "save_name_prefix")) {
             state.options |= kOptionNamePrefix;
             size_t equals = option.find('=');
             state.namePrefixMode = kPrefixDate;
             if (equals != std::string_view::npos) {
                 std::string_view value = option.substr(equals + 1);
-                if (StartsWithIgnoringCase(value, "date_and_time")) {
+                if (StartsWithIgnoreCase(value, "date_and_time")) {
                     state.namePrefixMode = kPrefixDateAndTime;
-                } else if (StartsWithIgnoringCase(value, "dtlist=")) {
+                } else if (StartsWithIgnoreCase(value, "dtlist=")) {
                     std::error_code ec;
                     const fs::path list = ScriptPath(state, fs::path(std::string(value.substr(7))));
                     if (fs::is_regular_file(list, ec)) {
@@ -188,22 +184,22 @@ void Options(const ScriptLine& line, ScriptState& state) {
                     }
                 }
             }
-        } else if (StartsWithIgnoringCase(option, "merge_interval")) {
+        } else if (StartsWithIgnoreCase(option, "merge_interval")) {
             state.options |= kOptionMergeInterval;
             size_t equals = option.find('=');
             if (equals != std::string_view::npos) {
                 state.mergeIntervalSeconds = static_cast<int64_t>(ParseLong(option.substr(equals + 1))) * 60;
             }
-        } else if (StartsWithIgnoringCase(option, "color=default")) {
+        } else if (StartsWithIgnoreCase(option, "color=default")) {
             state.options |= kOptionDefaultColors;
-        } else if (StartsWithIgnoringCase(option, "width=")) {
+        } else if (StartsWithIgnoreCase(option, "width=")) {
             state.options |= kOptionWidth;
             state.lineWidth = static_cast<int32_t>(ParseLong(option.substr(6)));
-        } else if (StartsWithIgnoringCase(option, "erase_sswp")) {
+        } else if (StartsWithIgnoreCase(option, "erase_sswp")) {
             state.options |= kOptionEraseStandstills;
-        } else if (StartsWithIgnoringCase(option, "monotonic_sortf")) {
+        } else if (StartsWithIgnoreCase(option, "monotonic_sortf")) {
             state.options |= kOptionSortFiles;
-        } else if (StartsWithIgnoringCase(option, "monotonic_check")) {
+        } else if (StartsWithIgnoreCase(option, "monotonic_check")) {
             state.options |= kOptionCheckOrder;
         }
     }
@@ -313,8 +309,8 @@ void OutputIndex(const ScriptLine& line, Script& script) {
     if (!PathArgument(line, 1, path)) return;
     bool newestFirst = false, urlEncoded = false;
     for (size_t i = 2; i < line.words.size(); ++i) {
-        if (StartsWithIgnoringCase(line.words[i], "de")) newestFirst = true;
-        if (StartsWithIgnoringCase(line.words[i], "url")) urlEncoded = true;
+        if (StartsWithIgnoreCase(line.words[i], "de")) newestFirst = true;
+        if (StartsWithIgnoreCase(line.words[i], "url")) urlEncoded = true;
     }
     if (OpenIndex(state, ScriptPath(state, path), newestFirst, urlEncoded) != 0) ShowStatusText("x_output_index Error");
 }
