@@ -139,7 +139,7 @@ BENCHMARK(BM_SortFilesByTime)->Unit(benchmark::kMillisecond)->UseRealTime()->Ite
 // The same with a workspace kept from one sort to the next, as the batch
 // conversion does: no fresh memory is touched.
 void BM_SortFilesByTimeWithWorkspace(benchmark::State& state) {
-    std::vector<LogPoint> workspace;
+    PointArray workspace;
     RunOnFreshCopies(state, true,
                      [&workspace](TrackStore& store) { benchmark::DoNotOptimize(SortFilesByTime(store, &workspace)); });
 }

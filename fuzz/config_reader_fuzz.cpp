@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     trakvio::Settings settings;
-    trakvio::ReadConfigurationText(std::string_view(reinterpret_cast<const char*>(data), size), settings, false);
+    trakvio::ReadConfigurationText(std::string_view(reinterpret_cast<const char*>(data), size), settings);
     // Touch what was built so the reader's output is used.
     size_t total = settings.baseMaps.size() + settings.overlayMaps.size();
     for (const auto& map : settings.baseMaps) {

@@ -17,8 +17,8 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 64;
 constexpr const char* kProgram = "trakvio-cli";
 
-// The configuration may change the current directory, so every path given is
-// made absolute before it is read.
+// Every path given is made absolute before it is read, so that what is
+// printed and remembered names the file wherever it is used later.
 std::filesystem::path Absolute(const std::filesystem::path& path);
 
 // Any bytes as valid UTF-8 (bad sequences become U+FFFD).

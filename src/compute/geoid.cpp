@@ -4,13 +4,14 @@
 
 #include <algorithm>
 #include <bit>
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string_view>
+
+#include "platform/ascii_text.h"
 
 namespace trakvio {
 namespace {
@@ -382,12 +383,6 @@ int LoadIsg(GeoidModel& model, const fs::path& path, double lat1, double lon1, d
     return kGeoidIsg;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 // 1234567 as "1,234,567".
 std::string GroupedDigits(int64_t value) {
     std::string digits = std::to_string(value);
@@ -412,9 +407,9 @@ int LoadGeoidModel(GeoidModel& model, const fs::path& file, double lat1, double 
         const size_t dot = name.rfind('.');
         const std::string_view extension =
             dot == std::string::npos ? std::string_view() : std::string_view(name).substr(dot);
-        if (EqualsNoCase(extension, ".asc")) {
+        if (EqualsIgnoreCase(extension, ".asc")) {
             result = LoadGsiAscii(model, file, lat1, lon1, lat2, lon2);
-        } else if (EqualsNoCase(extension, ".isg")) {
+        } else if (EqualsIgnoreCase(extension, ".isg")) {
             result = LoadIsg(model, file, lat1, lon1, lat2, lon2);
         } else {
             result = kGeoidUnknownKind;

@@ -21,19 +21,6 @@ constexpr double kPolarRadiusKm = 6356.752314245;
 // bound by its latency; about 2 KB ahead keeps the loads in flight.
 constexpr int32_t kPrefetchAhead = 32;
 
-// Points the arrays really hold, whatever pointCount claims.
-int32_t UsablePointCount(const TrackStore& store) {
-    int64_t n = std::min<int64_t>(store.pointCount, static_cast<int64_t>(store.points.size()));
-    return static_cast<int32_t>(std::max<int64_t>(n, 0));
-}
-
-// Tracks whose record and end index both exist.
-int32_t UsableTrackCount(const TrackStore& store) {
-    int64_t n = std::min<int64_t>(store.trackCount, static_cast<int64_t>(store.tracks.size()));
-    n = std::min<int64_t>(n, static_cast<int64_t>(store.trackEnd.size()));
-    return static_cast<int32_t>(std::max<int64_t>(n, 0));
-}
-
 // Speed in km/h from older to newer, in single precision; 0 for equal times.
 float PairSpeed(const LogPoint& older, const LogPoint& newer) {
     if (newer.time == older.time) return 0.0f;
@@ -231,7 +218,7 @@ constexpr double kCallingThreadShare = 0.69;
 // part). The sums are the track pass's own, so nothing depends on the split.
 void AllTrackFigures(TrackStore& store, int32_t pointCount, double kmPerDegLat, double kmPerDegLon, int workers) {
     LogPoint* points = store.points.data();
-    const int32_t trackCount = UsableTrackCount(store);
+    const int32_t trackCount = HeldTrackCount(store);
     const int32_t window = std::max(store.speedWindow, 1);
     auto lastOf = [&](int32_t t) { return ClampedEnd(store, t, pointCount); };
 
@@ -282,12 +269,12 @@ void AllTrackFigures(TrackStore& store, int32_t pointCount, double kmPerDegLat, 
 // The last index the tracks cover, -1 when they cover none.
 int32_t LastTrackedPoint(const TrackStore& store, int32_t pointCount) {
     int32_t end = -1;
-    for (int32_t t = 0; t < UsableTrackCount(store); ++t) end = std::max(end, ClampedEnd(store, t, pointCount));
+    for (int32_t t = 0; t < HeldTrackCount(store); ++t) end = std::max(end, ClampedEnd(store, t, pointCount));
     return end;
 }
 
 void OverallFigures(TrackStore& store, double kmPerDegLat, double kmPerDegLon) {
-    const int32_t trackCount = UsableTrackCount(store);
+    const int32_t trackCount = HeldTrackCount(store);
     double south = 90, north = -90, west = 180, east = -180;
     double totalDistance = 0;
     // Durations add up modulo 2^32, done in unsigned arithmetic so that a
@@ -326,7 +313,7 @@ bool FiguresWithExpectedRange(TrackStore& store, int32_t pointCount, int32_t fir
     int32_t lastEnabled = firstEnabled;
     int64_t earliest = points[firstEnabled].time, latest = earliest;
     double minLat = points[firstEnabled].latitude, maxLat = minLat;
-    for (int32_t t = 0; t < UsableTrackCount(store); ++t) {
+    for (int32_t t = 0; t < HeldTrackCount(store); ++t) {
         const TrackRecord& record = store.tracks[t];
         if (record.firstPoint < 0) continue;
         // A latitude that is not a number is placed by the order of the
@@ -359,7 +346,7 @@ bool FiguresWithExpectedRange(TrackStore& store, int32_t pointCount, int32_t fir
 }  // namespace
 
 void RecomputeStatistics(TrackStore& store, int keepOverall, const LatitudeRange* expected, int workers) {
-    const int32_t pointCount = UsablePointCount(store);
+    const int32_t pointCount = HeldPointCount(store);
     LogPoint* points = store.points.data();
 
     // Global point indices, time span and latitude range over the enabled
@@ -409,8 +396,8 @@ void RecomputeStatistics(TrackStore& store, int keepOverall, const LatitudeRange
 }
 
 void ComputeSpeeds(TrackStore& store, int window) {
-    const int32_t pointCount = UsablePointCount(store);
-    const int32_t trackCount = UsableTrackCount(store);
+    const int32_t pointCount = HeldPointCount(store);
+    const int32_t trackCount = HeldTrackCount(store);
     LogPoint* points = store.points.data();
     for (int32_t t = 0; t < trackCount; ++t) {
         const TrackRecord& record = store.tracks[t];

@@ -1,6 +1,7 @@
 #include "compute/track_edit.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -88,18 +89,132 @@ class PointBuffer {
     LogPoint* data_;
 };
 
+// Files held: the smallest of the count and the two per-file arrays.
+int32_t HeldFileCount(const TrackStore& store) {
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(std::min<int64_t>({store.fileCount, static_cast<int64_t>(store.loadedFiles.size()),
+                                               static_cast<int64_t>(store.fileKinds.size())}),
+                            0, INT32_MAX));
+}
+
+// The new order of the files and, following it, of the tracks.
+struct FileOrder {
+    std::vector<int32_t> files;        // old index of the file at each new position
+    std::vector<int32_t> newPosition;  // new position of each old file
+    std::vector<int32_t> tracks;       // old index of the track at each new position
+};
+
+// Key of a file: the earliest start of its tracks; a file without tracks
+// sorts last. A stable sort keeps equal keys in load order. The tracks
+// follow their files, in their old order within a file.
+FileOrder PlanFileOrder(const TrackStore& store, int32_t trackCount, int32_t fileCount) {
+    std::vector<int64_t> keys(fileCount, 0x7FFFFFFF);
+    std::vector<char> hasTracks(fileCount, 0);
+    std::vector<int32_t> tracksOfFile(fileCount, 0);
+    for (int32_t t = 0; t < trackCount; ++t) {
+        const TrackRecord& record = store.tracks[t];
+        int32_t f = record.fileIndex;
+        keys[f] = hasTracks[f] != 0 ? std::min(keys[f], record.startTime) : record.startTime;
+        hasTracks[f] = 1;
+        ++tracksOfFile[f];
+    }
+    FileOrder order;
+    order.files.resize(fileCount);
+    std::iota(order.files.begin(), order.files.end(), 0);
+    std::stable_sort(order.files.begin(), order.files.end(),
+                     [&keys](int32_t a, int32_t b) { return keys[a] < keys[b]; });
+    order.newPosition.resize(fileCount);
+    for (int32_t i = 0; i < fileCount; ++i) order.newPosition[order.files[i]] = i;
+
+    std::vector<int32_t> slot(fileCount + 1, 0);
+    for (int32_t i = 0; i < fileCount; ++i) slot[i + 1] = slot[i] + tracksOfFile[order.files[i]];
+    order.tracks.resize(trackCount);
+    for (int32_t t = 0; t < trackCount; ++t) order.tracks[slot[order.newPosition[store.tracks[t].fileIndex]]++] = t;
+    return order;
+}
+
+// Where each track's points and name stand before the sort.
+struct TrackSpans {
+    std::vector<int32_t> begins, ends, nameStarts, nameLengths;
+    int32_t pointsInTracks = 0;
+};
+
+TrackSpans FindTrackSpans(const TrackStore& store, int32_t trackCount, int32_t n) {
+    TrackSpans spans;
+    spans.begins.resize(trackCount);
+    spans.ends.resize(trackCount);
+    spans.nameStarts.resize(trackCount);
+    spans.nameLengths.resize(trackCount);
+    const int32_t marker = NamesEndPosition(store);
+    for (int32_t t = 0, begin = 0, namePos = 0; t < trackCount; ++t) {
+        spans.begins[t] = begin;
+        spans.ends[t] = ClampedTrackEnd(store, t, begin, n);
+        begin = spans.ends[t] + 1;
+        int32_t nul = namePos < marker ? NameNul(store, namePos, marker) : -1;
+        spans.nameStarts[t] = namePos;
+        spans.nameLengths[t] = nul < 0 ? 0 : nul - namePos;
+        namePos = nul < 0 ? marker : nul + 1;
+    }
+    spans.pointsInTracks = spans.ends[trackCount - 1] + 1;
+    return spans;
+}
+
+// The store's per-track and per-file arrays in the new order.
+struct SortedStore {
+    std::vector<TrackRecord> tracks;
+    std::vector<int32_t> trackEnd;
+    std::array<char16_t, kTrackNamesCapacity> names;
+    std::vector<std::filesystem::path> loadedFiles;
+    std::vector<uint16_t> fileKinds;
+};
+
+// Builds the sorted arrays, writing the points track by track into points.
+// The loaded-file paths are moved out of the store.
+SortedStore RebuildInFileOrder(TrackStore& store, const FileOrder& order, const TrackSpans& spans, LogPoint* points) {
+    const int32_t trackCount = static_cast<int32_t>(order.tracks.size());
+    const int32_t fileCount = static_cast<int32_t>(order.files.size());
+    SortedStore sorted;
+    sorted.tracks.resize(trackCount);
+    sorted.trackEnd.resize(trackCount);
+    sorted.loadedFiles.resize(fileCount);
+    sorted.fileKinds.resize(fileCount);
+    for (int32_t i = 0; i < fileCount; ++i) {
+        sorted.loadedFiles[i] = std::move(store.loadedFiles[order.files[i]]);
+        sorted.fileKinds[i] = store.fileKinds[order.files[i]];
+    }
+    int32_t next = 0, namePos = 0;
+    for (int32_t k = 0; k < trackCount; ++k) {
+        const int32_t t = order.tracks[k];
+        sorted.tracks[k] = store.tracks[t];
+        sorted.tracks[k].fileIndex = order.newPosition[store.tracks[t].fileIndex];
+        const int32_t length = spans.ends[t] - spans.begins[t] + 1;
+        if (length > 0) std::memcpy(points + next, store.points.data() + spans.begins[t], sizeof(LogPoint) * length);
+        next += length;
+        sorted.trackEnd[k] = next - 1;
+        // The names that were there fit again; only a damaged buffer can
+        // have them cut. room leaves space for the NUL and the end marker.
+        const int32_t room = kTrackNamesCapacity - 2 - namePos;
+        if (room >= 0) {
+            const int32_t nameLength = std::min(spans.nameLengths[t], room);
+            std::copy_n(store.trackNames.begin() + spans.nameStarts[t], nameLength, sorted.names.begin() + namePos);
+            namePos += nameLength;
+            sorted.names[namePos++] = 0;
+        }
+    }
+    sorted.names[namePos] = kNamesEndMarker;
+    return sorted;
+}
+
+// Takes the sorted arrays into the store (the points are the caller's).
+void PutInStore(SortedStore& sorted, TrackStore& store) {
+    std::copy(sorted.tracks.begin(), sorted.tracks.end(), store.tracks.begin());
+    std::copy(sorted.trackEnd.begin(), sorted.trackEnd.end(), store.trackEnd.begin());
+    store.trackNames = sorted.names;
+    std::move(sorted.loadedFiles.begin(), sorted.loadedFiles.end(), store.loadedFiles.begin());
+    std::copy(sorted.fileKinds.begin(), sorted.fileKinds.end(), store.fileKinds.begin());
+}
+
 }  // namespace
-
-int32_t HeldPointCount(const TrackStore& store) {
-    int64_t n = std::min<int64_t>(store.pointCount, static_cast<int64_t>(store.points.size()));
-    return static_cast<int32_t>(std::max<int64_t>(n, 0));
-}
-
-int32_t HeldTrackCount(const TrackStore& store) {
-    int64_t n = std::min<int64_t>(store.trackCount, static_cast<int64_t>(store.tracks.size()));
-    n = std::min<int64_t>(n, static_cast<int64_t>(store.trackEnd.size()));
-    return static_cast<int32_t>(std::max<int64_t>(n, 0));
-}
 
 int DeleteSelectedPoints(TrackStore& store) {
     if (store.selectedCount < 1) return kEditNothingToDo;
@@ -281,13 +396,10 @@ int CheckTimeOrder(const TrackStore& store) {
     return result;
 }
 
-int SortFilesByTime(TrackStore& store, std::vector<LogPoint>* workspace) {
+int SortFilesByTime(TrackStore& store, PointArray* workspace) {
     const int32_t n = HeldPointCount(store);
     const int32_t trackCount = HeldTrackCount(store);
-    const int32_t fileCount = static_cast<int32_t>(
-        std::clamp<int64_t>(std::min<int64_t>({store.fileCount, static_cast<int64_t>(store.loadedFiles.size()),
-                                               static_cast<int64_t>(store.fileKinds.size())}),
-                            0, INT32_MAX));
+    const int32_t fileCount = HeldFileCount(store);
     if (trackCount == 0 || fileCount < 2) return kEditNothingToDo;
     for (int32_t t = 0; t < trackCount; ++t) {
         int32_t f = store.tracks[t].fileIndex;
@@ -296,98 +408,30 @@ int SortFilesByTime(TrackStore& store, std::vector<LogPoint>* workspace) {
     if (!FilesOutOfOrder(store, trackCount)) return kEditNothingToDo;
 
     try {
-        // Key of a file: the earliest start of its tracks; a file without
-        // tracks sorts last. A stable sort keeps equal keys in load order.
-        std::vector<int64_t> keys(fileCount, 0x7FFFFFFF);
-        std::vector<char> hasTracks(fileCount, 0);
-        std::vector<int32_t> tracksOfFile(fileCount, 0);
-        for (int32_t t = 0; t < trackCount; ++t) {
-            const TrackRecord& record = store.tracks[t];
-            int32_t f = record.fileIndex;
-            keys[f] = hasTracks[f] != 0 ? std::min(keys[f], record.startTime) : record.startTime;
-            hasTracks[f] = 1;
-            ++tracksOfFile[f];
-        }
-        std::vector<int32_t> order(fileCount);
-        std::iota(order.begin(), order.end(), 0);
-        std::stable_sort(order.begin(), order.end(), [&keys](int32_t a, int32_t b) { return keys[a] < keys[b]; });
-        std::vector<int32_t> newPosition(fileCount);
-        for (int32_t i = 0; i < fileCount; ++i) newPosition[order[i]] = i;
-
-        // New track order: by the new file position, old order within a file.
-        std::vector<int32_t> slot(fileCount + 1, 0);
-        for (int32_t i = 0; i < fileCount; ++i) slot[i + 1] = slot[i] + tracksOfFile[order[i]];
-        std::vector<int32_t> trackOrder(trackCount);
-        for (int32_t t = 0; t < trackCount; ++t) trackOrder[slot[newPosition[store.tracks[t].fileIndex]]++] = t;
-
-        // Old spans and names.
-        std::vector<int32_t> begins(trackCount), ends(trackCount), nameStarts(trackCount), nameLengths(trackCount);
-        const int32_t marker = NamesEndPosition(store);
-        for (int32_t t = 0, begin = 0, namePos = 0; t < trackCount; ++t) {
-            begins[t] = begin;
-            ends[t] = ClampedTrackEnd(store, t, begin, n);
-            begin = ends[t] + 1;
-            int32_t nul = namePos < marker ? NameNul(store, namePos, marker) : -1;
-            nameStarts[t] = namePos;
-            nameLengths[t] = nul < 0 ? 0 : nul - namePos;
-            namePos = nul < 0 ? marker : nul + 1;
-        }
-        const int32_t pointsInTracks = ends[trackCount - 1] + 1;
-
+        const FileOrder order = PlanFileOrder(store, trackCount, fileCount);
+        const TrackSpans spans = FindTrackSpans(store, trackCount, n);
         // The points are rebuilt in a scratch array. A caller's workspace
         // keeps its pages from one sort to the next and, as large as the
         // point array, simply changes places with it afterwards; otherwise
         // storage is taken for this sort alone and copied back.
-        PointBuffer owned(workspace == nullptr ? static_cast<size_t>(pointsInTracks) : 0);
-        if (workspace != nullptr && workspace->size() != store.points.size()) workspace->resize(store.points.size());
+        PointBuffer owned(workspace == nullptr ? static_cast<size_t>(spans.pointsInTracks) : 0);
+        if (workspace != nullptr && workspace->size() != store.points.size()) {
+            *workspace = PointArray(store.points.size());
+        }
         LogPoint* points = workspace != nullptr ? workspace->data() : owned.data();
-        std::vector<TrackRecord> tracks(trackCount);
-        std::vector<int32_t> trackEnd(trackCount);
-        std::array<char16_t, kTrackNamesCapacity> names;
-        std::vector<std::filesystem::path> loadedFiles(fileCount);
-        std::vector<uint16_t> fileKinds(fileCount);
-
-        for (int32_t i = 0; i < fileCount; ++i) {
-            loadedFiles[i] = std::move(store.loadedFiles[order[i]]);
-            fileKinds[i] = store.fileKinds[order[i]];
-        }
-        int32_t next = 0, namePos = 0;
-        for (int32_t k = 0; k < trackCount; ++k) {
-            const int32_t t = trackOrder[k];
-            tracks[k] = store.tracks[t];
-            tracks[k].fileIndex = newPosition[store.tracks[t].fileIndex];
-            const int32_t length = ends[t] - begins[t] + 1;
-            if (length > 0) std::memcpy(points + next, store.points.data() + begins[t], sizeof(LogPoint) * length);
-            next += length;
-            trackEnd[k] = next - 1;
-            // The names that were there fit again; only a damaged buffer can
-            // have them cut. room leaves space for the NUL and the end marker.
-            const int32_t room = kTrackNamesCapacity - 2 - namePos;
-            if (room >= 0) {
-                const int32_t nameLength = std::min(nameLengths[t], room);
-                std::copy_n(store.trackNames.begin() + nameStarts[t], nameLength, names.begin() + namePos);
-                namePos += nameLength;
-                names[namePos++] = 0;
-            }
-        }
-        names[namePos] = kNamesEndMarker;
-
+        SortedStore sorted = RebuildInFileOrder(store, order, spans, points);
         // Nothing can fail from here on.
         if (workspace != nullptr) {
             // Points held behind the last track stay where they are.
-            if (n > pointsInTracks) {
-                std::memcpy(points + pointsInTracks, store.points.data() + pointsInTracks,
-                            sizeof(LogPoint) * static_cast<size_t>(n - pointsInTracks));
+            if (n > spans.pointsInTracks) {
+                std::memcpy(points + spans.pointsInTracks, store.points.data() + spans.pointsInTracks,
+                            sizeof(LogPoint) * static_cast<size_t>(n - spans.pointsInTracks));
             }
             store.points.swap(*workspace);
-        } else if (pointsInTracks > 0) {
-            std::memcpy(store.points.data(), points, sizeof(LogPoint) * pointsInTracks);
+        } else if (spans.pointsInTracks > 0) {
+            std::memcpy(store.points.data(), points, sizeof(LogPoint) * spans.pointsInTracks);
         }
-        std::copy(tracks.begin(), tracks.end(), store.tracks.begin());
-        std::copy(trackEnd.begin(), trackEnd.end(), store.trackEnd.begin());
-        store.trackNames = names;
-        std::move(loadedFiles.begin(), loadedFiles.end(), store.loadedFiles.begin());
-        std::copy(fileKinds.begin(), fileKinds.end(), store.fileKinds.begin());
+        PutInStore(sorted, store);
     } catch (const std::bad_alloc&) {
         return kEditNoMemory;
     }

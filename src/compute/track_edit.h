@@ -34,11 +34,6 @@ inline constexpr int kTimeOrderPointsBit = 1;  // a point is not later than the 
 inline constexpr int kTimeOrderTracksBit = 2;  // a track of a file is empty or overlaps the track before it
 inline constexpr int kTimeOrderFilesBit = 4;   // a track begins at or before the start of the preceding file
 
-// Points and tracks the arrays really hold, whatever pointCount and
-// trackCount claim.
-int32_t HeldPointCount(const TrackStore& store);
-int32_t HeldTrackCount(const TrackStore& store);
-
 // Last point of track t, given the first index it may use (one past the end
 // of the track before it) and the held point count: trackEnd[t] clamped to
 // [begin - 1, pointCount - 1], so an empty or damaged span is empty.
@@ -108,6 +103,6 @@ int CheckTimeOrder(const TrackStore& store);
 // (the batch conversion) can pass a workspace that it keeps: it grows to the
 // size of the point array and then changes places with it, so the memory is
 // taken once and the points are copied once rather than twice.
-int SortFilesByTime(TrackStore& store, std::vector<LogPoint>* workspace = nullptr);
+int SortFilesByTime(TrackStore& store, PointArray* workspace = nullptr);
 
 }  // namespace trakvio

@@ -100,8 +100,12 @@ std::string PathLine(std::string_view prefix, const std::filesystem::path& path)
     return QuotedLine(prefix, path.string());
 }
 
-void ApplyFolderRule(std::filesystem::path& folder, const std::filesystem::path& userFolder, std::string_view name) {
+void ApplyFolderRule(std::filesystem::path& folder, const std::filesystem::path& baseFolder,
+                     const std::filesystem::path& userFolder, std::string_view name) {
     std::error_code ec;
+    // Relative to the configured current folder; without one, to the
+    // directory the program was started in.
+    if (folder.is_relative() && !folder.empty() && !baseFolder.empty()) folder = baseFolder / folder;
     if (!folder.empty() && std::filesystem::is_directory(folder, ec)) {
         if (folder.is_relative()) {
             std::filesystem::path absolute = std::filesystem::absolute(folder, ec);
@@ -165,8 +169,8 @@ int ReadConfiguration(const std::filesystem::path& configPath, Settings& setting
 
 void ApplyFolderRules(Settings& settings) {
     std::filesystem::path userFolder = settings.userFolder.empty() ? UserDataFolder() : settings.userFolder;
-    ApplyFolderRule(settings.workFolder, userFolder, "q9work");
-    ApplyFolderRule(settings.tileCacheFolder, userFolder, "cache");
+    ApplyFolderRule(settings.workFolder, settings.currentFolder, userFolder, "q9work");
+    ApplyFolderRule(settings.tileCacheFolder, settings.currentFolder, userFolder, "cache");
 }
 
 int WriteBackConfiguration(const std::filesystem::path& configPath, const Settings& settings) {

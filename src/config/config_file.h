@@ -36,17 +36,19 @@ int ReadConfiguration(const std::filesystem::path& configPath, Settings& setting
 
 // Reads configuration text (as if it were the file) into settings, without
 // the folder rules. Used by ReadConfiguration and by tests and fuzzing.
-// A currentfolder line makes its folder the process's current directory at
-// once; with changeDirectory false the folder is only recorded in
-// settings.currentFolder (relative names then resolve against it).
-void ReadConfigurationText(std::string_view text, Settings& settings, bool changeDirectory = true);
+// A currentfolder line sets settings.currentFolder, the folder relative
+// names resolve against from then on (the process's current directory is
+// never changed; before any currentfolder line relative names resolve
+// against the directory the program was started in).
+void ReadConfigurationText(std::string_view text, Settings& settings);
 
 // The folder rules, first for the work folder (name "q9work"), then for the
 // tile cache folder (name "cache"): an existing configured folder is made
-// absolute and gets the name appended unless its last component already is
-// the name (ignoring case); an empty or missing one becomes the per-user
-// folder followed by the name; the result is created (one level) when
-// missing. Creation failures are not reported.
+// absolute (a relative one against settings.currentFolder, or the directory
+// the program was started in when that is empty) and gets the name appended
+// unless its last component already is the name (ignoring case); an empty or
+// missing one becomes the per-user folder followed by the name; the result is
+// created (one level) when missing. Creation failures are not reported.
 void ApplyFolderRules(Settings& settings);
 
 // Rewrites the folder, remembered-file and API-key lines (matched with exact

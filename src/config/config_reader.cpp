@@ -24,14 +24,11 @@ constexpr size_t kDeviceIdUnits = 127;
 constexpr size_t kAxisLabelBytes = 31;
 constexpr size_t kFontNameUnits = 31;
 
-struct ReadContext {
-    bool changeDirectory = true;
-};
-
-// The folder relative names resolve against while reading.
-std::filesystem::path BaseFolder(const Settings& settings, const ReadContext& context) {
+// The folder relative names resolve against while reading: the current
+// folder read so far, else the directory the program was started in.
+std::filesystem::path BaseFolder(const Settings& settings) {
+    if (!settings.currentFolder.empty()) return settings.currentFolder;
     std::error_code ec;
-    if (!context.changeDirectory && !settings.currentFolder.empty()) return settings.currentFolder;
     return std::filesystem::current_path(ec);
 }
 
@@ -50,17 +47,11 @@ void ResetReadDefaults(GraphSettings& graph) {
     graph.minorTickLength = 4;
 }
 
-void ApplyCurrentFolder(std::string_view value, Settings& settings, const ReadContext& context) {
+void ApplyCurrentFolder(std::string_view value, Settings& settings) {
     std::error_code ec;
-    std::filesystem::path folder = Resolve(PathFromUtf8(TextValue(value)), BaseFolder(settings, context));
+    std::filesystem::path folder = Resolve(PathFromUtf8(TextValue(value)), BaseFolder(settings));
     if (folder.empty() || !std::filesystem::is_directory(folder, ec)) folder = DocumentsFolder();
-    if (context.changeDirectory) {
-        std::filesystem::current_path(folder, ec);
-        std::filesystem::path now = std::filesystem::current_path(ec);
-        settings.currentFolder = ec ? folder : now;
-    } else {
-        settings.currentFolder = folder;
-    }
+    settings.currentFolder = folder;
 }
 
 void ApplyGeoidModel(std::string_view value, Settings& settings) {
@@ -197,7 +188,7 @@ std::filesystem::path* RememberedFile(std::string_view key, Settings& settings) 
     return nullptr;
 }
 
-void ApplyKey(std::string_view key, std::string_view value, Settings& settings, const ReadContext& context) {
+void ApplyKey(std::string_view key, std::string_view value, Settings& settings) {
     if (key == "maxlogpoints" || key == "maxwaypoints") {
         settings.maxlogpoints = ParseLong(value);
     } else if (key == "maxtracks") {
@@ -235,14 +226,14 @@ void ApplyKey(std::string_view key, std::string_view value, Settings& settings, 
     } else if (key == "workfolder") {
         settings.workFolder = PathFromUtf8(TextValue(value));
     } else if (key == "currentfolder") {
-        ApplyCurrentFolder(value, settings, context);
+        ApplyCurrentFolder(value, settings);
     } else if (key == "showtrklistwindow") {
         settings.showTrackListWindow = EqualsIgnoreCase(TextValue(value), "Show");
     } else if (key == "showgrpwindow") {
         settings.showGraphWindow = EqualsIgnoreCase(TextValue(value), "Show");
     } else if (std::filesystem::path* file = RememberedFile(key, settings)) {
         *file = PathFromUtf8(TextValue(value));
-        if (file == &settings.scriptFile) *file = Resolve(*file, BaseFolder(settings, context));
+        if (file == &settings.scriptFile) *file = Resolve(*file, BaseFolder(settings));
     } else if (key == "ssmeterslessthan") {
         settings.ssmeterslessthan = ParseLong(value);
     } else if (key == "hidpimapstretch") {
@@ -268,7 +259,7 @@ void ApplyKey(std::string_view key, std::string_view value, Settings& settings, 
 }
 
 // One line, line feed removed.
-void ApplyLine(std::string_view line, Settings& settings, const ReadContext& context) {
+void ApplyLine(std::string_view line, Settings& settings) {
     // The text ends at a NUL byte, as a C string would.
     line = line.substr(0, line.find('\0'));
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
@@ -289,7 +280,7 @@ void ApplyLine(std::string_view line, Settings& settings, const ReadContext& con
     for (char& c : key) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
-    ApplyKey(key, line.substr(equals + 1), settings, context);
+    ApplyKey(key, line.substr(equals + 1), settings);
 }
 
 // scanf-like matching of a date-time: a digit N reads "%0Nd", 'c' skips any
@@ -345,9 +336,7 @@ void SetKmlTimeDefault(std::string_view value, Settings& settings) {
     settings.kmlTimeDefaultStart = ParseDateTime(dateTime);
 }
 
-void ReadConfigurationText(std::string_view text, Settings& settings, bool changeDirectory) {
-    ReadContext context;
-    context.changeDirectory = changeDirectory;
+void ReadConfigurationText(std::string_view text, Settings& settings) {
     ResetReadDefaults(settings.graph);
     size_t pos = 0;
     while (pos < text.size()) {
@@ -360,7 +349,7 @@ void ReadConfigurationText(std::string_view text, Settings& settings, bool chang
             continue;
         }
         pos += lineFeed + 1;
-        ApplyLine(piece.substr(0, lineFeed), settings, context);
+        ApplyLine(piece.substr(0, lineFeed), settings);
     }
 }
 

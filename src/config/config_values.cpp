@@ -13,15 +13,6 @@ namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Bytes of the UTF-8 character starting at text[i]: the length its lead byte
 // announces when the continuation bytes are there, else 1.
 size_t Utf8CharLength(std::string_view text, size_t i) {
@@ -86,14 +77,14 @@ uint32_t ParseUnsignedLong(std::string_view text, int base, size_t* used) {
         ++i;
     }
     if (base == 16 && i + 2 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
-        HexDigit(text[i + 2]) >= 0) {
+        HexDigitValue(text[i + 2]) >= 0) {
         i += 2;
     }
     size_t digitsStart = i;
     uint64_t value = 0;
     bool overflow = false;
     for (; i < text.size(); ++i) {
-        int digit = base == 16 ? HexDigit(text[i]) : (IsDigit(text[i]) ? text[i] - '0' : -1);
+        int digit = base == 16 ? HexDigitValue(text[i]) : (IsDigit(text[i]) ? text[i] - '0' : -1);
         if (digit < 0) break;
         if (!overflow) {
             value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
@@ -166,14 +157,6 @@ std::u16string Utf8ToUtf16Cut(std::string_view text, size_t limit) {
 
 std::filesystem::path PathFromUtf8(std::string_view text) {
     return std::filesystem::path(Utf16ToUtf8(Utf8ToUtf16Cut(text, kMaxPathUnits)));
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    }
-    return true;
 }
 
 }  // namespace trakvio

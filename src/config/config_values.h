@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ascii_text.h"
+
 namespace trakvio {
 
 // Longest path the configuration holds, in UTF-16 units.
@@ -53,8 +55,5 @@ std::u16string Utf8ToUtf16Cut(std::string_view text, size_t limit);
 
 // A path value: converted through UTF-16 and cut at kMaxPathUnits units.
 std::filesystem::path PathFromUtf8(std::string_view text);
-
-// ASCII case-insensitive equality.
-bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 
 }  // namespace trakvio

@@ -42,7 +42,7 @@ struct ValueRange {
 // The value range over the enabled points f..l. Values that are not finite
 // take no part, so one damaged point cannot turn the axis into NaN.
 ValueRange ComputeValueRange(const TrackStore& store, int yItem, int32_t f, int32_t l, int32_t n) {
-    const std::vector<LogPoint>& points = store.points;
+    const PointArray& points = store.points;
     ValueRange r;
     switch (yItem) {
         case kGraphYDistance:
@@ -224,7 +224,7 @@ int DrawGraph(TrackStore& store, const GraphSettings& graph, const GraphBackend&
     if (!GraphHasContent(store)) return 1;
     const int32_t n =
         static_cast<int32_t>(std::min<size_t>(static_cast<size_t>(store.pointCount), store.points.size()));
-    std::vector<LogPoint>& points = store.points;
+    PointArray& points = store.points;
     const int xItem = graph.xItem >= kGraphXTime && graph.xItem <= kGraphXDistance ? graph.xItem : kGraphXTime;
     const int yItem =
         graph.yItem >= kGraphYAltitude && graph.yItem <= kGraphYLoggedSpeed ? graph.yItem : kGraphYAltitude;

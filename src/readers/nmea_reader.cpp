@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/ascii_text.h"
 #include "platform/local_time.h"
 #include "readers/text_scan.h"
 
@@ -48,13 +49,6 @@ struct Fields {
     const char* end[kCount + 1];
     size_t Size(int i) const { return static_cast<size_t>(end[i] - begin[i]); }
 };
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
 
 // Bit i of newlines, stars and commas is set where byte i of the 16 at p is
 // '\n', '*' or ','.
@@ -136,7 +130,7 @@ const char* ScanSentence(const char* line, const char* end, Fields& f, bool& val
     const char* bodyEnd;
     valid = textEnd - line >= 7;
     if (star) {
-        int high = textEnd - star >= 3 ? HexValue(star[1]) : -1, low = high >= 0 ? HexValue(star[2]) : -1;
+        int high = textEnd - star >= 3 ? HexDigitValue(star[1]) : -1, low = high >= 0 ? HexDigitValue(star[2]) : -1;
         sum ^= sum >> 32;
         sum ^= sum >> 16;
         sum ^= sum >> 8;

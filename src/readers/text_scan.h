@@ -311,7 +311,7 @@ inline T ParseNumber(const char* p, const char* end, const char** next = nullptr
     if (next) *next = p;
     return negative ? -value : value;
 }
-inline double ParseDouble(const char* p, const char* end) { return ParseNumber<double>(p, end); }
+inline double ParseDecimalDouble(const char* p, const char* end) { return ParseNumber<double>(p, end); }
 inline float ParseFloat(const char* p, const char* end) { return ParseNumber<float>(p, end); }
 
 // Appends [from, to) to out with the XML character references (&amp; &lt;

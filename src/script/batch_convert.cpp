@@ -65,7 +65,10 @@ std::string LinkPath(const fs::path& folder, std::string_view name) {
     return text;
 }
 
-fs::path OutputPath(const fs::path& folder, const std::string& name) { return folder / fs::path(name); }
+// Where a file goes: its output folder, taken against the script's folder.
+fs::path OutputPath(const ScriptState& state, OutputFolder folder, const std::string& name) {
+    return ScriptPath(state, state.folders[folder]) / fs::path(name);
+}
 
 struct GroupFigures {
     int32_t pointsBefore = 0;
@@ -127,7 +130,7 @@ void WriteGraphs(ScriptState& state, Settings& settings, TrackStore& store, cons
         graph.yItem = vertical;
         const std::string file = name + "_" + kHorizontalLetters[horizontal] + kVerticalLetters[vertical] +
                                  (emf ? ".emf" : ".svg");
-        const fs::path path = OutputPath(state.folders[emf ? kFolderEmf : kFolderSvg], file);
+        const fs::path path = OutputPath(state, emf ? kFolderEmf : kFolderSvg, file);
         if (emf) {
             settings.emfFile = path;
             SaveGraphEmf(path, store, graph, graph.clientWidth, graph.clientHeight, kDisplayDpi, 0);
@@ -141,7 +144,7 @@ void WriteGraphs(ScriptState& state, Settings& settings, TrackStore& store, cons
 // The outputs of one group, in their fixed order.
 void OutputGroup(ScriptState& state, Settings& settings, TrackStore& store, const std::string& name,
                  const fs::path& lastFile, GroupFigures& figures) {
-    std::vector<LogPoint>& workspace = state.sortWorkspace;
+    PointArray& workspace = state.sortWorkspace;
     if (state.options & kOptionSortFiles) SortFilesByTime(store, &workspace);
     if (state.options & kOptionDefaultColors) AssignDefaultColors(store);
     if (state.options & kOptionWidth) {
@@ -158,7 +161,7 @@ void OutputGroup(ScriptState& state, Settings& settings, TrackStore& store, cons
     }
     const std::u16string title = Utf8ToUtf16(name);
     if (state.formats & kOutputQ9z) {
-        const fs::path path = OutputPath(state.folders[kFolderQ9z], name + ".q9z");
+        const fs::path path = OutputPath(state, kFolderQ9z, name + ".q9z");
         settings.q9ArchiveFile = path;
         SaveArchive(store, settings, path);
     }
@@ -172,20 +175,21 @@ void OutputGroup(ScriptState& state, Settings& settings, TrackStore& store, cons
         figures.pointsAfter = store.pointCount;
     }
     if (state.formats & kOutputKml) {
-        const fs::path path = OutputPath(state.folders[kFolderKml], name + ".kml");
+        const fs::path path = OutputPath(state, kFolderKml, name + ".kml");
         settings.kmlSaveFile = path;
         WriteKml(path, title, store);
     }
     if (state.formats & kOutputKmz) {
-        const fs::path path = OutputPath(state.folders[kFolderKml], name + ".kmz");
+        const fs::path path = OutputPath(state, kFolderKml, name + ".kmz");
         settings.kmlSaveFile = path;
         WriteKml(path, title, store);
     }
     const int pages = ((state.formats & kOutputHtmlLeaflet) ? kPageLeaflet : 0) |
                       ((state.formats & kOutputHtmlGmap) ? kPageGoogleMaps : 0);
     if (pages != 0) {
-        WriteWebMapPages(pages, state.folders[kFolderGmap], state.folders[kFolderLeaflet], fs::path(name + ".htm"),
-                         title, settings.gmapApiKeyInEffect, store, settings);
+        WriteWebMapPages(pages, ScriptPath(state, state.folders[kFolderGmap]),
+                         ScriptPath(state, state.folders[kFolderLeaflet]), fs::path(name + ".htm"), title,
+                         settings.gmapApiKeyInEffect, store, settings);
     }
     if (state.indexOpen) AppendRow(state, store, name, figures);
 }

@@ -19,7 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr size_t kMaxPathUnits = 259;
 constexpr size_t kMaxFilterUnits = 127;
 constexpr size_t kMaxKeyBytes = 63;
 constexpr size_t kMaxFontUnits = 31;
@@ -27,10 +26,6 @@ constexpr uint32_t kGraphListFull = 0x3F000000;  // a fifth graph is in the list
 
 void Skipped(const ScriptLine& line, std::string_view what) {
     ShowStatusText("script line " + std::to_string(line.lineNumber) + ": " + std::string(what));
-}
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
 }
 
 // A path argument, or false (and a report) when it is empty or too long.
@@ -79,10 +74,10 @@ void SetOutputFormat(const ScriptLine& line, ScriptState& state) {
             }
         }
         if (known) continue;
-        if (StartsWithIgnoringCase(word, "svg")) {
+        if (StartsWithIgnoreCase(word, "svg")) {
             state.formats |= kOutputSvg;
             AddGraph(word, state.svgGraphs);
-        } else if (StartsWithIgnoringCase(word, "emf")) {
+        } else if (StartsWithIgnoreCase(word, "emf")) {
             state.formats |= kOutputEmf;
             AddGraph(word, state.emfGraphs);
         }
@@ -101,12 +96,14 @@ void SetOutputFolder(const ScriptLine& line, ScriptState& state) {
         if (!EqualsIgnoreCase(line.words[1], name)) continue;
         fs::path path;
         if (!PathArgument(line, 2, path)) return;
+        // Kept as written: the index links to the pages by it.
         state.folders[folder] = path;
+        const fs::path created = ScriptPath(state, path);
         std::error_code ec;
-        fs::create_directories(path, ec);
+        fs::create_directories(created, ec);
         if (folder == kFolderSvg) {
             // Keeps phone galleries from listing the graphs as pictures.
-            std::ofstream(path / ".nomedia", std::ios::binary | std::ios::app);
+            std::ofstream(created / ".nomedia", std::ios::binary | std::ios::app);
         }
         return;
     }
@@ -167,18 +164,18 @@ void Options(const ScriptLine& line, ScriptState& state) {
     state.dateListPath.clear();
     for (size_t i = 1; i < line.words.size(); ++i) {
         std::string_view option = line.words[i];
-        if (StartsWithIgnoringCase(option, "save_name_prefix")) {
+        if (StartsWithIgnoreCase(option, "save_name_prefix")) {
             state.options |= kOptionNamePrefix;
             size_t equals = option.find('=');
             state.namePrefixMode = kPrefixDate;
             if (equals != std::string_view::npos) {
                 std::string_view value = option.substr(equals + 1);
-                if (StartsWithIgnoringCase(value, "date_and_time")) {
+                if (StartsWithIgnoreCase(value, "date_and_time")) {
                     state.namePrefixMode = kPrefixDateAndTime;
-                } else if (StartsWithIgnoringCase(value, "dtlist=")) {
+                } else if (StartsWithIgnoreCase(value, "dtlist=")) {
                     std::error_code ec;
-                    fs::path list = fs::absolute(fs::path(std::string(value.substr(7))), ec);
-                    if (!ec && fs::is_regular_file(list, ec)) {
+                    const fs::path list = ScriptPath(state, fs::path(std::string(value.substr(7))));
+                    if (fs::is_regular_file(list, ec)) {
                         state.namePrefixMode = kPrefixDateList;
                         state.dateListPath = list;
                     } else {
@@ -187,22 +184,22 @@ void Options(const ScriptLine& line, ScriptState& state) {
                     }
                 }
             }
-        } else if (StartsWithIgnoringCase(option, "merge_interval")) {
+        } else if (StartsWithIgnoreCase(option, "merge_interval")) {
             state.options |= kOptionMergeInterval;
             size_t equals = option.find('=');
             if (equals != std::string_view::npos) {
                 state.mergeIntervalSeconds = static_cast<int64_t>(ParseLong(option.substr(equals + 1))) * 60;
             }
-        } else if (StartsWithIgnoringCase(option, "color=default")) {
+        } else if (StartsWithIgnoreCase(option, "color=default")) {
             state.options |= kOptionDefaultColors;
-        } else if (StartsWithIgnoringCase(option, "width=")) {
+        } else if (StartsWithIgnoreCase(option, "width=")) {
             state.options |= kOptionWidth;
             state.lineWidth = static_cast<int32_t>(ParseLong(option.substr(6)));
-        } else if (StartsWithIgnoringCase(option, "erase_sswp")) {
+        } else if (StartsWithIgnoreCase(option, "erase_sswp")) {
             state.options |= kOptionEraseStandstills;
-        } else if (StartsWithIgnoringCase(option, "monotonic_sortf")) {
+        } else if (StartsWithIgnoreCase(option, "monotonic_sortf")) {
             state.options |= kOptionSortFiles;
-        } else if (StartsWithIgnoringCase(option, "monotonic_check")) {
+        } else if (StartsWithIgnoreCase(option, "monotonic_check")) {
             state.options |= kOptionCheckOrder;
         }
     }
@@ -230,7 +227,7 @@ std::vector<std::string> BlockOrText(const ScriptLine& line, size_t index) {
     return {line.words[index]};
 }
 
-void TextFile(const ScriptLine& line) {
+void TextFile(const ScriptLine& line, const ScriptState& state) {
     if (line.words.size() < 4) {
         Skipped(line, "text_file needs a file, a mode and a text or block; the line is skipped");
         return;
@@ -251,7 +248,7 @@ void TextFile(const ScriptLine& line) {
         text += part;
         text += binary ? "\n" : "\r\n";
     }
-    FILE* file = std::fopen(path.c_str(), mode[0] == 'w' ? "wb" : "ab");
+    FILE* file = std::fopen(ScriptPath(state, path).c_str(), mode[0] == 'w' ? "wb" : "ab");
     if (file == nullptr) return;
     std::fwrite(text.data(), 1, text.size(), file);
     std::fclose(file);
@@ -259,7 +256,7 @@ void TextFile(const ScriptLine& line) {
 
 // compress_zip zip, folder, patterns, options: 'a' appends, 'r' recurses,
 // 'u' keeps the folder's own name in the entry names.
-void CompressZip(const ScriptLine& line) {
+void CompressZip(const ScriptLine& line, const ScriptState& state) {
     fs::path zip, folder;
     if (line.words.size() < 4) {
         Skipped(line, "compress_zip needs a zip file, a folder and patterns; the line is skipped");
@@ -275,10 +272,155 @@ void CompressZip(const ScriptLine& line) {
         keepFolderName |= c == 'u';
     }
     ShowStatusText("Creating ZIP Archive");
-    ArchiveFolder(zip, folder, line.words[3], append ? 0 : 1, recurse ? 1 : 0, keepFolderName ? 1 : 0);
+    ArchiveFolder(ScriptPath(state, zip), ScriptPath(state, folder), line.words[3], append ? 0 : 1, recurse ? 1 : 0,
+                  keepFolderName ? 1 : 0);
 }
 
+// What a command works on.
+struct Script {
+    ScriptState& state;
+    Settings& settings;
+    TrackStore& store;
+};
+
+// cd folder: later relative paths are taken against it. As with a change of
+// directory, only a folder that is there is taken.
+void ChangeFolder(const ScriptLine& line, Script& script) {
+    fs::path path;
+    if (!PathArgument(line, 1, path)) return;
+    const fs::path folder = ScriptPath(script.state, path);
+    std::error_code ec;
+    if (fs::is_directory(folder, ec)) script.state.folder = folder;
+}
+
+void MakeFolder(const ScriptLine& line, Script& script) {
+    fs::path path;
+    std::error_code ec;
+    if (PathArgument(line, 1, path)) fs::create_directories(ScriptPath(script.state, path), ec);
+}
+
+// x_output_index file, options: only while a page format is chosen, as the
+// index links to the pages.
+void OutputIndex(const ScriptLine& line, Script& script) {
+    ScriptState& state = script.state;
+    if ((state.formats & (kOutputHtmlLeaflet | kOutputHtmlGmap)) == 0) return;
+    FinishIndex(state);
+    fs::path path;
+    if (!PathArgument(line, 1, path)) return;
+    bool newestFirst = false, urlEncoded = false;
+    for (size_t i = 2; i < line.words.size(); ++i) {
+        if (StartsWithIgnoreCase(line.words[i], "de")) newestFirst = true;
+        if (StartsWithIgnoreCase(line.words[i], "url")) urlEncoded = true;
+    }
+    if (OpenIndex(state, ScriptPath(state, path), newestFirst, urlEncoded) != 0) ShowStatusText("x_output_index Error");
+}
+
+// in_x_out pattern, or a block of patterns each converted as its own batch.
+void ConvertFiles(const ScriptLine& line, Script& script) {
+    if (line.words.size() < 2 || line.words[1].empty()) {
+        Skipped(line, "in_x_out needs a file pattern; the line is skipped");
+        return;
+    }
+    for (const std::string& pattern : BlockOrText(line, 1)) {
+        // Block lines are taken as written, blanks around them aside.
+        const size_t first = pattern.find_first_not_of(" \t");
+        if (first == std::string::npos) continue;
+        const size_t last = pattern.find_last_not_of(" \t");
+        const std::string trimmed = pattern.substr(first, last - first + 1);
+        const std::string resolved = ScriptPath(script.state, fs::path(trimmed)).string();
+        if (ConvertBatch(resolved, script.state, script.settings, script.store) != 0) {
+            Skipped(line, "no file matches " + trimmed);
+        }
+    }
+}
+
+// url_enc input, output: the output defaults to the input.
+void EncodeUrls(const ScriptLine& line, Script& script) {
+    fs::path input, output;
+    if (!PathArgument(line, 1, input)) return;
+    if (line.words.size() > 2 && !line.words[2].empty()) {
+        if (!PathArgument(line, 2, output)) return;
+    } else {
+        output = input;
+    }
+    EncodeLinks(ScriptPath(script.state, input), ScriptPath(script.state, output));
+}
+
+void GraphClientSize(const ScriptLine& line, Script& script) {
+    if (line.words.size() < 3) {
+        Skipped(line, "grp_client_size needs a width and a height; the line is skipped");
+        return;
+    }
+    const int32_t width = ParseLong(line.words[1]), height = ParseLong(line.words[2]);
+    if (width > 0 && height > 0) {
+        script.settings.graph.clientWidth = width;
+        script.settings.graph.clientHeight = height;
+    } else {
+        Skipped(line, "the graph size must be positive; the line is skipped");
+    }
+}
+
+void SpeedWindow(const ScriptLine& line, Script& script) {
+    if (line.words.size() < 2) return;
+    const int32_t n = ParseLong(line.words[1]);
+    script.store.speedWindow = n < 2 ? 1 : n;
+}
+
+void SvgDpi(const ScriptLine& line, Script& script) {
+    if (line.words.size() > 1)
+        script.settings.graph.svgDpi = static_cast<uint32_t>(std::max(0, ParseLong(line.words[1])));
+}
+
+void ReferencePrinter(const ScriptLine& line, Script& script) {
+    if (line.words.size() < 2) return;
+    if (line.words[1].size() > kMaxKeyBytes) Skipped(line, "the printer name is cut at 63 bytes");
+    script.settings.graph.referencePrinter = CutUtf8(line.words[1], kMaxKeyBytes);
+}
+
+void Pause(const ScriptLine& line, Script&) {
+    ShowMessage(line.words.size() > 1 ? line.words[1] : std::string(), "Script Pause");
+}
+
+void EndScript(const ScriptLine&, Script& script) { script.state.ended = true; }
+
+struct Command {
+    const char* name;  // matched ignoring case
+    void (*run)(const ScriptLine& line, Script& script);
+};
+
+constexpr Command kCommands[] = {
+    {"end", EndScript},
+    {"cd", ChangeFolder},
+    {"md", MakeFolder},
+    {"x_output_index", OutputIndex},
+    {"x_close_index", [](const ScriptLine&, Script& s) { FinishIndex(s.state); }},
+    {"in_x_out", ConvertFiles},
+    {"compress_zip", [](const ScriptLine& l, Script& s) { CompressZip(l, s.state); }},
+    {"url_enc", EncodeUrls},
+    {"x_input_filter", [](const ScriptLine& l, Script& s) { InputFilter(l, s.state); }},
+    {"x_output_folder", [](const ScriptLine& l, Script& s) { SetOutputFolder(l, s.state); }},
+    {"x_output_format", [](const ScriptLine& l, Script& s) { SetOutputFormat(l, s.state); }},
+    {"set", [](const ScriptLine& l, Script& s) { Set(l, s.settings, s.store); }},
+    {"x_option", [](const ScriptLine& l, Script& s) { Options(l, s.state); }},
+    {"grp_client_size", GraphClientSize},
+    {"grp_v_avg_pts", SpeedWindow},
+    {"grp_svg_dpi", SvgDpi},
+    {"grp_emf_ref_printer", ReferencePrinter},
+    {"grp_font_num", [](const ScriptLine& l, Script& s) { Font(l, s.settings.graph.numberFont); }},
+    {"grp_font_label", [](const ScriptLine& l, Script& s) { Font(l, s.settings.graph.labelFont); }},
+    {"text_file", [](const ScriptLine& l, Script& s) { TextFile(l, s.state); }},
+    {"pause", Pause},
+};
+
 }  // namespace
+
+fs::path ScriptPath(const ScriptState& state, const fs::path& path) {
+    if (path.is_absolute()) return path;
+    if (!state.folder.empty()) return (state.folder / path).lexically_normal();
+    std::error_code ec;
+    fs::path absolute = fs::absolute(path, ec);
+    return ec ? path : absolute.lexically_normal();
+}
 
 int GraphCount(uint32_t list) {
     int count = 0;
@@ -287,115 +429,21 @@ int GraphCount(uint32_t list) {
 }
 
 bool IsScriptCommand(std::string_view word) {
-    // The words ExecuteScriptLine below acts on, between blanks; keep both in step.
-    static constexpr std::string_view kCommands =
-        " end cd md x_output_index x_close_index in_x_out compress_zip url_enc x_input_filter x_output_folder"
-        " x_output_format set x_option grp_client_size grp_v_avg_pts grp_svg_dpi grp_emf_ref_printer grp_font_num"
-        " grp_font_label text_file pause ";
-    if (word.empty() || word.find(' ') != std::string_view::npos) return false;
-    std::string key = " ";
-    for (char c : word) key += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    key += ' ';
-    return kCommands.find(key) != std::string_view::npos;
+    for (const Command& command : kCommands) {
+        if (EqualsIgnoreCase(word, command.name)) return true;
+    }
+    return false;
 }
 
 bool ExecuteScriptLine(const ScriptLine& line, ScriptState& state, Settings& settings, TrackStore& store) {
     if (line.words.empty()) return true;
-    std::string_view command = line.words[0];
-    auto is = [command](const char* name) { return EqualsIgnoreCase(command, name); };
-    if (is("end")) {
-        state.ended = true;
-        return false;
+    for (const Command& command : kCommands) {
+        if (!EqualsIgnoreCase(line.words[0], command.name)) continue;
+        Script script{state, settings, store};
+        command.run(line, script);
+        return command.run != EndScript;
     }
-    std::error_code ec;
-    fs::path path;
-    if (is("cd")) {
-        if (PathArgument(line, 1, path)) fs::current_path(path, ec);
-    } else if (is("md")) {
-        if (PathArgument(line, 1, path)) fs::create_directories(path, ec);
-    } else if (is("x_output_index")) {
-        // Only while a page format is chosen; the index links to the pages.
-        if ((state.formats & (kOutputHtmlLeaflet | kOutputHtmlGmap)) == 0) return true;
-        FinishIndex(state);
-        if (!PathArgument(line, 1, path)) return true;
-        bool newestFirst = false, urlEncoded = false;
-        for (size_t i = 2; i < line.words.size(); ++i) {
-            if (StartsWithIgnoringCase(line.words[i], "de")) newestFirst = true;
-            if (StartsWithIgnoringCase(line.words[i], "url")) urlEncoded = true;
-        }
-        if (OpenIndex(state, path, newestFirst, urlEncoded) != 0) ShowStatusText("x_output_index Error");
-    } else if (is("x_close_index")) {
-        FinishIndex(state);
-    } else if (is("in_x_out")) {
-        if (line.words.size() < 2 || line.words[1].empty()) {
-            Skipped(line, "in_x_out needs a file pattern; the line is skipped");
-            return true;
-        }
-        for (const std::string& pattern : BlockOrText(line, 1)) {
-            // Block lines are taken as written, blanks around them aside.
-            const size_t first = pattern.find_first_not_of(" \t");
-            if (first == std::string::npos) continue;
-            const size_t last = pattern.find_last_not_of(" \t");
-            const std::string trimmed = pattern.substr(first, last - first + 1);
-            if (ConvertBatch(trimmed, state, settings, store) != 0) {
-                Skipped(line, "no file matches " + trimmed);
-            }
-        }
-    } else if (is("compress_zip")) {
-        CompressZip(line);
-    } else if (is("url_enc")) {
-        fs::path output;
-        if (!PathArgument(line, 1, path)) return true;
-        if (line.words.size() > 2 && !line.words[2].empty()) {
-            if (!PathArgument(line, 2, output)) return true;
-        } else {
-            output = path;
-        }
-        EncodeLinks(path, output);
-    } else if (is("x_input_filter")) {
-        InputFilter(line, state);
-    } else if (is("x_output_folder")) {
-        SetOutputFolder(line, state);
-    } else if (is("x_output_format")) {
-        SetOutputFormat(line, state);
-    } else if (is("set")) {
-        Set(line, settings, store);
-    } else if (is("x_option")) {
-        Options(line, state);
-    } else if (is("grp_client_size")) {
-        if (line.words.size() < 3) {
-            Skipped(line, "grp_client_size needs a width and a height; the line is skipped");
-        } else {
-            int32_t width = ParseLong(line.words[1]), height = ParseLong(line.words[2]);
-            if (width > 0 && height > 0) {
-                settings.graph.clientWidth = width;
-                settings.graph.clientHeight = height;
-            } else {
-                Skipped(line, "the graph size must be positive; the line is skipped");
-            }
-        }
-    } else if (is("grp_v_avg_pts")) {
-        if (line.words.size() > 1) {
-            int32_t n = ParseLong(line.words[1]);
-            store.speedWindow = n < 2 ? 1 : n;
-        }
-    } else if (is("grp_svg_dpi")) {
-        if (line.words.size() > 1) settings.graph.svgDpi = static_cast<uint32_t>(std::max(0, ParseLong(line.words[1])));
-    } else if (is("grp_emf_ref_printer")) {
-        if (line.words.size() > 1) {
-            if (line.words[1].size() > kMaxKeyBytes) Skipped(line, "the printer name is cut at 63 bytes");
-            settings.graph.referencePrinter = CutUtf8(line.words[1], kMaxKeyBytes);
-        }
-    } else if (is("grp_font_num")) {
-        Font(line, settings.graph.numberFont);
-    } else if (is("grp_font_label")) {
-        Font(line, settings.graph.labelFont);
-    } else if (is("text_file")) {
-        TextFile(line);
-    } else if (is("pause")) {
-        ShowMessage(line.words.size() > 1 ? line.words[1] : std::string(), "Script Pause");
-    }
-    return true;
+    return true;  // an unknown command is passed over
 }
 
 int RunScript(const fs::path& path, Settings& settings, TrackStore& store) {
@@ -410,9 +458,7 @@ int RunScript(const fs::path& path, Settings& settings, TrackStore& store) {
     for (const std::string& problem : problems) ShowStatusText("script " + problem);
 
     ScriptState state;
-    std::error_code ec;
-    fs::path folder = fs::absolute(path, ec).parent_path();
-    if (!folder.empty()) fs::current_path(folder, ec);
+    state.folder = ScriptPath(state, path).parent_path();
     for (const ScriptLine& line : lines) {
         if (!ExecuteScriptLine(line, state, settings, store)) break;
     }

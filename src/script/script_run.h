@@ -47,6 +47,10 @@ enum class FilterKind { kNone, kAfter, kBefore, kBetween };
 enum OutputFolder { kFolderQ9z, kFolderLeaflet, kFolderGmap, kFolderKml, kFolderSvg, kFolderEmf, kFolderCount };
 
 struct ScriptState {
+    // The folder the script's relative paths resolve against: the script's
+    // own folder, moved by `cd`. Empty: the directory the program runs in.
+    std::filesystem::path folder;
+
     uint16_t formats = 0;
     // Up to five graph specifications each, six bits apiece, the newest in
     // the lowest bits: bits 0-1 the horizontal item (1 time, 2 elapsed, 3
@@ -75,7 +79,7 @@ struct ScriptState {
     // Lines the monotonic checks collected during the run.
     std::string monotonicReport;
     // Scratch points of the file sort, kept from one group to the next.
-    std::vector<LogPoint> sortWorkspace;
+    PointArray sortWorkspace;
     bool ended = false;
 };
 
@@ -86,11 +90,16 @@ int GraphCount(uint32_t list);
 // other word is ignored by ExecuteScriptLine.
 bool IsScriptCommand(std::string_view word);
 
+// A path of the script, absolute: a relative one is taken against the
+// script's folder.
+std::filesystem::path ScriptPath(const ScriptState& state, const std::filesystem::path& path);
+
 // Runs one command line. Returns false after `end`.
 bool ExecuteScriptLine(const ScriptLine& line, ScriptState& state, Settings& settings, TrackStore& store);
 
-// Runs the script at path: its folder becomes the current directory, the
-// lines run in order up to the end or `end`, an open index is finished and
+// Runs the script at path: relative paths in it are taken against its
+// folder (the process's current directory stays as it is), the lines run in
+// order up to the end or `end`, an open index is finished and
 // what the monotonic checks found is reported. Returns -1 when the file
 // cannot be read (nothing else happens), otherwise 0.
 int RunScript(const std::filesystem::path& path, Settings& settings, TrackStore& store);

@@ -1,15 +1,51 @@
 #include "store/track_store.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 
 #include "platform/local_time.h"
 
 namespace trakvio {
 
+namespace {
+
+// From here on a block gets its own mapping; below, calloc serves.
+constexpr size_t kMappedBytes = size_t{1} << 20;
+// From here on the mapping asks for large pages.
+constexpr size_t kLargePageBytes = size_t{4} << 20;
+
+}  // namespace
+
+void* AllocateZeroed(size_t bytes) {
+    if (bytes < kMappedBytes) {
+        void* block = std::calloc(bytes == 0 ? 1 : bytes, 1);
+        if (block == nullptr) throw std::bad_alloc();
+        return block;
+    }
+    void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block == MAP_FAILED) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+    // Only advice: where large pages are not to be had, small ones serve.
+    if (bytes >= kLargePageBytes) madvise(block, bytes, MADV_HUGEPAGE);
+#endif
+    return block;
+}
+
+void FreeZeroed(void* block, size_t bytes) {
+    if (block == nullptr) return;
+    if (bytes < kMappedBytes) {
+        std::free(block);
+    } else {
+        munmap(block, bytes);
+    }
+}
+
 int CreateTrackStore(TrackStore& store, int32_t maxlogpoints, int32_t maxtracks) {
-    store.points.clear();
+    store.points = PointArray();
     store.tracks.clear();
     store.trackEnd.clear();
     store.maxlogpoints = 0;
@@ -19,7 +55,8 @@ int CreateTrackStore(TrackStore& store, int32_t maxlogpoints, int32_t maxtracks)
         return 1;
     }
     try {
-        store.points.resize(static_cast<size_t>(maxlogpoints));
+        // Fresh zeroed memory: no point is written before a reader appends it.
+        store.points = PointArray(static_cast<size_t>(maxlogpoints));
         store.tracks.resize(static_cast<size_t>(maxtracks));
         store.trackEnd.resize(static_cast<size_t>(maxtracks));
         store.loadedFiles.reserve(256);

@@ -6,11 +6,15 @@
 // NUL-terminated names.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace trakvio {
@@ -49,6 +53,49 @@ struct LogPoint {
     int32_t selected = 0; // 0 or -1 (selected in the map window)
 };
 
+// Memory for large arrays that comes zeroed from the system, so that an
+// element nobody has written costs nothing: the kernel's shared zero page
+// serves reads until a page is first written. Large blocks are mapped
+// directly (and, from a few megabytes on, asked for large pages, which cut
+// the page faults of filling them); small ones come from calloc.
+void* AllocateZeroed(size_t bytes);
+void FreeZeroed(void* block, size_t bytes);
+
+// A vector allocator whose value-initialisation is the zeroed memory itself:
+// a vector of an aggregate whose members all start at zero (LogPoint) is
+// created in no time, however large. Only memory it has just allocated is
+// zero, so such a vector is grown by assigning a new one of the final size,
+// never by resizing it in place after it has shrunk.
+template <typename T>
+struct ZeroedAllocator {
+    using value_type = T;
+    ZeroedAllocator() = default;
+    template <typename U>
+    ZeroedAllocator(const ZeroedAllocator<U>&) noexcept {}
+
+    T* allocate(size_t n) {
+        if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+        return static_cast<T*>(AllocateZeroed(n * sizeof(T)));
+    }
+    void deallocate(T* p, size_t n) noexcept { FreeZeroed(p, n * sizeof(T)); }
+
+    // Value-initialisation: the zero bytes already are the value.
+    template <typename U>
+    void construct(U*) noexcept {}
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+
+    template <typename U>
+    bool operator==(const ZeroedAllocator<U>&) const noexcept {
+        return true;
+    }
+};
+
+// The point array of a store, and a workspace that can change places with it.
+using PointArray = std::vector<LogPoint, ZeroedAllocator<LogPoint>>;
+
 struct TrackRecord {
     double minLat = 0, maxLat = 0, heightKm = 0;
     double minLon = 0, maxLon = 0, widthKm = 0;
@@ -68,7 +115,7 @@ struct TrackStore {
     int32_t maxlogpoints = 0;
     int32_t maxtracks = 0;
 
-    std::vector<LogPoint> points;       // maxlogpoints entries, never resized after creation
+    PointArray points;                  // maxlogpoints entries, never resized after creation
     std::vector<TrackRecord> tracks;    // maxtracks entries
     std::vector<int32_t> trackEnd;      // maxtracks entries: last point index of each track
     std::array<char16_t, kTrackNamesCapacity> trackNames{};
@@ -129,6 +176,18 @@ inline bool AppendPoint(TrackStore& store, double latitude, double longitude, fl
 // read will receive). Returns false at the track capacity. Names are the
 // caller's business (see WriteTrackName).
 bool CloseTrack(TrackStore& store);
+
+// Points and tracks the arrays really hold, whatever pointCount and
+// trackCount claim (a track needs both its record and its end index).
+inline int32_t HeldPointCount(const TrackStore& store) {
+    const int64_t n = std::min<int64_t>(store.pointCount, static_cast<int64_t>(store.points.size()));
+    return static_cast<int32_t>(std::max<int64_t>(n, 0));
+}
+inline int32_t HeldTrackCount(const TrackStore& store) {
+    int64_t n = std::min<int64_t>(store.trackCount, static_cast<int64_t>(store.tracks.size()));
+    n = std::min<int64_t>(n, static_cast<int64_t>(store.trackEnd.size()));
+    return static_cast<int32_t>(std::max<int64_t>(n, 0));
+}
 
 // First and last point index of track t (the last is trackEnd[t]; an empty
 // track has last = first - 1).

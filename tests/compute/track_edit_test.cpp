@@ -193,7 +193,7 @@ TEST(TrackEditSortFiles, OrdersFilesByTheirFirstTrackAndRefusesUnknownFiles) {
     // array) gives the same store; a point held behind the last track stays.
     TrackStore viaWorkspace = store;
     AppendPoint(viaWorkspace, 1, 2, 3, 0, 4, 1);
-    std::vector<LogPoint> kept(3);
+    PointArray kept(3);
     ASSERT_EQ(SortFilesByTime(viaWorkspace, &kept), kEditDone);
     ASSERT_EQ(SortFilesByTime(store), kEditDone);
     ASSERT_EQ(viaWorkspace.pointCount, store.pointCount + 1);
@@ -212,7 +212,7 @@ TEST(TrackEditSortFiles, OrdersFilesByTheirFirstTrackAndRefusesUnknownFiles) {
     EXPECT_EQ(store.tracks[2].fileIndex, 1);
     EXPECT_EQ(store.tracks[3].fileIndex, 2);
     EXPECT_EQ(store.tracks[0].startTime, firstOfC);  // statistics recomputed
-    std::vector<LogPoint> workspace;                 // equal keys keep their order when sorted again
+    PointArray workspace;                            // equal keys keep their order when sorted again
     EXPECT_EQ(SortFilesByTime(store, &workspace), kEditDone);
     EXPECT_EQ(Names(store), (Strings{u"c", u"a", u"b", u"d"}));
 }

@@ -18,10 +18,9 @@ using test::ScratchFolder;
 using test::WriteFile;
 namespace fs = std::filesystem;
 
-// Reads text without touching the process's current directory.
 Settings Read(std::string_view text) {
     Settings settings;
-    ReadConfigurationText(text, settings, false);
+    ReadConfigurationText(text, settings);
     return settings;
 }
 
@@ -125,6 +124,21 @@ TEST(ConfigFile, CurrentFolderKeepsAQuotedSemicolonAndFallsBackToDocuments) {
     Settings s = Read("currentfolder=\"" + base + "/a;b\"\ncurrentfolder=sub\nScriptFile=\"../x.q9s\"\n");
     EXPECT_EQ(s.currentFolder, scratch / "a;b" / "sub");
     EXPECT_EQ(s.scriptFile, scratch / "a;b" / "x.q9s");
+}
+
+TEST(ConfigFile, RelativeNamesFollowTheCurrentFolderWithoutChangingDirectory) {
+    ScratchFolder scratch;
+    fs::create_directories(scratch / "here" / "Work");
+    WriteFile(scratch / "t.ini",
+              "currentfolder=\"" + (scratch / "here").string() + "\"\nWorkFolder=Work\nScriptFile=job.q9s\n");
+    const fs::path before = fs::current_path();
+    Settings s;
+    s.userFolder = scratch / "user";
+    ASSERT_EQ(ReadConfiguration(scratch / "t.ini", s), 0);
+    EXPECT_EQ(fs::current_path(), before);
+    EXPECT_EQ(s.currentFolder, scratch / "here");
+    EXPECT_EQ(s.workFolder, scratch / "here" / "Work" / "q9work");
+    EXPECT_EQ(s.scriptFile, scratch / "here" / "job.q9s");
 }
 
 TEST(ConfigFile, FolderRulesForExistingMissingAndRelativeFolders) {

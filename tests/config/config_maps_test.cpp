@@ -11,7 +11,7 @@ namespace {
 
 Settings Read(std::string_view text) {
     Settings settings;
-    ReadConfigurationText(text, settings, false);
+    ReadConfigurationText(text, settings);
     return settings;
 }
 

@@ -13,7 +13,7 @@
 namespace trakvio {
 namespace {
 
-double Parse(const std::string& text) { return ParseDouble(text.c_str(), text.c_str() + text.size()); }
+double Parse(const std::string& text) { return ParseDecimalDouble(text.c_str(), text.c_str() + text.size()); }
 
 TEST(TextScan, NumbersReadAsStrtodReadsThem) {
     std::mt19937 random(42);
@@ -47,7 +47,7 @@ TEST(TextScan, NumbersReadAsStrtodReadsThem) {
     EXPECT_EQ(Parse(""), 0.0);
     // The end bound is respected even inside a number.
     std::string cut = "123456789";
-    EXPECT_EQ(ParseDouble(cut.c_str(), cut.c_str() + 3), 123.0);
+    EXPECT_EQ(ParseDecimalDouble(cut.c_str(), cut.c_str() + 3), 123.0);
 }
 
 TEST(TextScan, BracketIndexFindsWhatMemchrFinds) {

@@ -230,7 +230,8 @@ TEST(Batch, ScriptConvertsFoldersIntoEveryFormat) {
     EXPECT_LT(n3, n1);  // same date: reverse order of writing
     EXPECT_LT(n1, ride);
     EXPECT_NE(index.find("<td>1</td><td>120</td><td>120</td><td></td></tr>"), std::string::npos);
-    EXPECT_EQ(run.settings.q9ArchiveFile, fs::path("out/q9z/20230501_n3.q9z"));
+    EXPECT_EQ(run.settings.q9ArchiveFile, out / "q9z/20230501_n3.q9z");
+    EXPECT_EQ(fs::current_path(), run.previous);
     EXPECT_TRUE(catcher.messages().empty());  // no monotonic errors
 
     // The archives open again with their tracks.

@@ -193,6 +193,14 @@ TEST(ScriptRun, FilesFoldersAndTheEnd) {
     EXPECT_FALSE(fs::exists(run.folder / "out/after.txt"));
     EXPECT_FALSE(fs::exists(run.folder / "after.txt"));
     EXPECT_TRUE(catcher.Saw("half way"));
+    // The paths were taken against the script's folder; the process stayed where it was.
+    EXPECT_EQ(fs::current_path(), run.previous);
+    EXPECT_FALSE(fs::exists(run.previous / "out"));
+
+    // A cd to a missing folder leaves the folder as it was; commands are known in any case.
+    ASSERT_EQ(run.Script("Cd nowhere\nTEXT_FILE stays.txt, w, x\n"), 0);
+    EXPECT_TRUE(fs::is_regular_file(run.folder / "stays.txt"));
+    EXPECT_EQ(fs::current_path(), run.previous);
 
     // No final line break: the last line still runs.
     ASSERT_EQ(run.Script("text_file last.txt, w, done"), 0);

@@ -37,6 +37,35 @@ TEST(TrackStore, AppendAndCloseStopAtCapacity) {
     EXPECT_NE(CreateTrackStore(store, 0, 5), 0);
 }
 
+bool IsValueInitialised(const LogPoint& p) {
+    const LogPoint zero{};
+    return p.latitude == zero.latitude && p.longitude == zero.longitude && p.altitude == zero.altitude &&
+           p.geoidAltitude == zero.geoidAltitude && p.loggedSpeed == zero.loggedSpeed && p.distance == zero.distance &&
+           p.speed == zero.speed && p.time == zero.time && p.mapX == zero.mapX && p.mapY == zero.mapY &&
+           p.graphX == zero.graphX && p.graphY == zero.graphY && p.enabled == zero.enabled &&
+           p.selected == zero.selected;
+}
+
+TEST(TrackStore, PointsOfANewStoreStartValueInitialisedAtAnySize) {
+    // Small arrays come from the heap, large ones are mapped; a store made
+    // again over written points starts from zero all the same.
+    for (int32_t capacity : {10, 20000, 1100000}) {
+        SCOPED_TRACE(capacity);
+        TrackStore store;
+        ASSERT_EQ(CreateTrackStore(store, capacity, 5), 0);
+        for (int i = 0; i < 3; ++i) ASSERT_TRUE(AppendPoint(store, 35, 139, 10, 5, 1000 + i, 1));
+        store.points[capacity - 1].selected = -1;
+        ASSERT_EQ(CreateTrackStore(store, capacity, 5), 0);
+        ASSERT_EQ(store.points.size(), static_cast<size_t>(capacity));
+        for (int32_t i : {0, 1, 2, capacity / 2, capacity - 1}) EXPECT_TRUE(IsValueInitialised(store.points[i])) << i;
+        // A copy holds the same points.
+        AppendPoint(store, 1, 2, 3, 4, 5, 1);
+        TrackStore copy = store;
+        EXPECT_EQ(copy.points[0].time, 5);
+        EXPECT_TRUE(IsValueInitialised(copy.points[capacity - 1]));
+    }
+}
+
 TEST(TrackStore, RenameLongerThenShorterKeepsLaterNames) {
     TrackStore store;
     ASSERT_EQ(CreateTrackStore(store, 10, 5), 0);
