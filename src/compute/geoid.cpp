@@ -1,5 +1,6 @@
 #include "compute/geoid.h"
 
+#include <unistd.h>
 #include <sys/types.h>
 
 #include <algorithm>
@@ -11,6 +12,8 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+
+#include "platform/regular_file.h"
 
 namespace trakvio {
 namespace {
@@ -30,7 +33,14 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-File OpenFile(const fs::path& path) { return File(std::fopen(path.c_str(), "rb")); }
+// Regular files only: a grid named by a device or pipe is no model.
+File OpenFile(const fs::path& path) {
+    int fd = OpenRegularFile(path);
+    if (fd < 0) return File();
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (!file) ::close(fd);
+    return File(file);
+}
 
 int64_t FileSize(std::FILE* file) {
     if (fseeko(file, 0, SEEK_END) != 0) return -1;

@@ -15,6 +15,7 @@
 #include "compute/geoid.h"
 #include "compute/statistics.h"
 #include "platform/messages.h"
+#include "platform/regular_file.h"
 #include "readers/csv_text_reader.h"
 #include "readers/gpx_reader.h"
 #include "readers/itm_reader.h"
@@ -133,7 +134,7 @@ int DetectKindFromBytes(const unsigned char* data, size_t size) {
 }
 
 int DetectKindByContent(const std::filesystem::path& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = OpenRegularFile(path);
     if (fd < 0) return kKindUnreadable;
     unsigned char head[1024];
     size_t used = 0;
@@ -156,6 +157,11 @@ namespace {
 void ReportCannotOpen(const std::filesystem::path& path) {
     ShowMessage("Cannot open the file.\n" + PathText(path), "Read Error", MessageButtons::kOk, kAnswerOk,
                 MessageIcon::kError);
+}
+
+void ReportNotRegular(const std::filesystem::path& path) {
+    ShowMessage("The file is " + std::string(kNotRegularFileText) + ".\n" + PathText(path), "Read Error",
+                MessageButtons::kOk, kAnswerOk, MessageIcon::kError);
 }
 
 void ReportCut(const TrackStore& store, const std::filesystem::path& path) {
@@ -235,6 +241,10 @@ void CompleteLoad(TrackStore& store, const Settings& settings, int kind, int32_t
 
 int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::path& path, std::string_view forcedKind,
                 int readFlag) {
+    if (IsNonRegularFile(path)) {
+        ReportNotRegular(path);
+        return kLoadReaderError;
+    }
     int32_t namesStart = NamesEndPosition(store);
     store.loadKind = 0;
     int kind = 0;
@@ -319,11 +329,14 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
                 if (!itm && !CloseOneTrack(store, namesStart)) ReportCut(store, path);
                 break;
             }
-            case kKindArchive:
+            case kKindArchive: {
                 // The zip's members are loaded one by one and complete
                 // themselves; the archive only takes its place in the list.
-                OpenArchive(store, settings, path);
+                const int result = OpenArchive(store, settings, path);
+                if (result == kArchiveCannotOpen) ReportCannotOpen(path);
+                if (result != kArchiveOpened) status = kLoadReaderError;
                 break;
+            }
             default:
                 // Logger downloads have no reader in this build.
                 return kLoadUnknownKind;
@@ -341,8 +354,14 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
 
 int LoadLogFile(TrackStore& store, Settings& settings, const std::filesystem::path& path) {
     std::string ext;
+    if (IsNonRegularFile(path)) {
+        ReportNotRegular(path);
+        return kLoadReaderError;
+    }
     if (FileExtension(path, ext) &&
         (EqualsIgnoringCase(ext, "q9z") || EqualsIgnoringCase(ext, "itm") || EqualsIgnoringCase(ext, "kmz"))) {
+        // kArchiveIncomplete is kLoadReaderError: members report their own
+        // problems.
         return OpenArchive(store, settings, path);
     }
     return ReadLogFile(store, settings, path, {}, 1);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <utility>
 
+#include "platform/regular_file.h"
 #include "readers/text_scan.h"
 
 namespace trakvio {
@@ -180,8 +181,12 @@ void DecodePieces(NextPiece next, std::vector<MtkRecord>& records, Sink sink) {
 // cannot be opened.
 template <typename Sink>
 bool DecodeFilePieces(const std::filesystem::path& path, std::vector<MtkRecord>& records, Sink sink) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return false;
+    int fd = OpenRegularFile(path);
+    std::FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "rb");
+    if (!file) {
+        if (fd >= 0) ::close(fd);
+        return false;
+    }
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kPieceBufferSize]);
     DecodePieces(
         [&](const unsigned char*& piece) {

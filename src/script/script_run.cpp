@@ -1,6 +1,7 @@
 #include "script/script_run.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -10,6 +11,7 @@
 #include "archive/zip_files.h"
 #include "config/config_values.h"
 #include "platform/messages.h"
+#include "platform/regular_file.h"
 #include "platform/status_text.h"
 #include "platform/utf.h"
 #include "script/batch_convert.h"
@@ -230,7 +232,7 @@ std::vector<std::string> BlockOrText(const ScriptLine& line, size_t index) {
     return {line.words[index]};
 }
 
-void TextFile(const ScriptLine& line) {
+void TextFile(const ScriptLine& line, ScriptState& state) {
     if (line.words.size() < 4) {
         Skipped(line, "text_file needs a file, a mode and a text or block; the line is skipped");
         return;
@@ -251,15 +253,19 @@ void TextFile(const ScriptLine& line) {
         text += part;
         text += binary ? "\n" : "\r\n";
     }
+    errno = 0;
     FILE* file = std::fopen(path.c_str(), mode[0] == 'w' ? "wb" : "ab");
-    if (file == nullptr) return;
-    std::fwrite(text.data(), 1, text.size(), file);
-    std::fclose(file);
+    if (file == nullptr) {
+        ReportWriteFailure(state, path, errno);
+        return;
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    if (std::fclose(file) != 0 || !written) ReportWriteFailure(state, path, errno);
 }
 
 // compress_zip zip, folder, patterns, options: 'a' appends, 'r' recurses,
 // 'u' keeps the folder's own name in the entry names.
-void CompressZip(const ScriptLine& line) {
+void CompressZip(const ScriptLine& line, ScriptState& state) {
     fs::path zip, folder;
     if (line.words.size() < 4) {
         Skipped(line, "compress_zip needs a zip file, a folder and patterns; the line is skipped");
@@ -275,7 +281,10 @@ void CompressZip(const ScriptLine& line) {
         keepFolderName |= c == 'u';
     }
     ShowStatusText("Creating ZIP Archive");
-    ArchiveFolder(zip, folder, line.words[3], append ? 0 : 1, recurse ? 1 : 0, keepFolderName ? 1 : 0);
+    errno = 0;
+    if (ArchiveFolder(zip, folder, line.words[3], append ? 0 : 1, recurse ? 1 : 0, keepFolderName ? 1 : 0) != 0) {
+        ReportWriteFailure(state, zip, errno);
+    }
 }
 
 }  // namespace
@@ -310,6 +319,7 @@ bool ExecuteScriptLine(const ScriptLine& line, ScriptState& state, Settings& set
             if (StartsWithIgnoringCase(line.words[i], "de")) newestFirst = true;
             if (StartsWithIgnoringCase(line.words[i], "url")) urlEncoded = true;
         }
+        // OpenIndex reports the path and the reason.
         if (OpenIndex(state, path, newestFirst, urlEncoded) != 0) ShowStatusText("x_output_index Error");
     } else if (is("x_close_index")) {
         FinishIndex(state);
@@ -329,7 +339,7 @@ bool ExecuteScriptLine(const ScriptLine& line, ScriptState& state, Settings& set
             }
         }
     } else if (is("compress_zip")) {
-        CompressZip(line);
+        CompressZip(line, state);
     } else if (is("url_enc")) {
         fs::path output;
         if (!PathArgument(line, 1, path)) return true;
@@ -338,7 +348,14 @@ bool ExecuteScriptLine(const ScriptLine& line, ScriptState& state, Settings& set
         } else {
             output = path;
         }
-        EncodeLinks(path, output);
+        errno = 0;
+        if (EncodeLinks(path, output) != 0) {
+            if (IsNonRegularFile(path)) {
+                ShowMessage("The file is " + std::string(kNotRegularFileText) + ".\n" + path.string(),
+                            "url_enc Error", MessageButtons::kOk, kAnswerOk, MessageIcon::kError);
+            }
+            ReportWriteFailure(state, output, errno);
+        }
     } else if (is("x_input_filter")) {
         InputFilter(line, state);
     } else if (is("x_output_folder")) {
@@ -378,7 +395,7 @@ bool ExecuteScriptLine(const ScriptLine& line, ScriptState& state, Settings& set
     } else if (is("grp_font_label")) {
         Font(line, settings.graph.labelFont);
     } else if (is("text_file")) {
-        TextFile(line);
+        TextFile(line, state);
     } else if (is("pause")) {
         ShowMessage(line.words.size() > 1 ? line.words[1] : std::string(), "Script Pause");
     }
@@ -386,11 +403,8 @@ bool ExecuteScriptLine(const ScriptLine& line, ScriptState& state, Settings& set
 }
 
 int RunScript(const fs::path& path, Settings& settings, TrackStore& store) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return -1;
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) return -1;
-    file.close();
+    std::string text;
+    if (ReadRegularFile(path, text) != kFileRead) return -1;
 
     std::vector<std::string> problems;
     const std::vector<ScriptLine> lines = ParseScript(text, problems);
@@ -409,7 +423,7 @@ int RunScript(const fs::path& path, Settings& settings, TrackStore& store) {
         ShowMessage(state.monotonicReport, "monotonic_check Error");
         state.monotonicReport.clear();
     }
-    return 0;
+    return state.writeFailures > 0 ? 1 : 0;
 }
 
 }  // namespace trakvio
