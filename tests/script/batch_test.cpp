@@ -1,6 +1,7 @@
 #include "script/batch_convert.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <zip.h>
 
 #include <cstdio>
@@ -264,6 +265,53 @@ TEST(Batch, KmlOnlyWritesNoRowsAndZipsFolders) {
     EXPECT_EQ(ZipNames(run.folder / "plain.zip"), (Names{"notes.txt", "one.gpx"}));
     EXPECT_EQ(ZipNames(run.folder / "deep.zip"),
               (Names{"logs/", "logs/one.gpx", "logs/sub/", "logs/sub/two.gpx", "notes.txt"}));
+}
+
+}  // namespace
+}  // namespace trakvio
+
+namespace trakvio {
+namespace {
+
+// Every output a batch cannot write is reported with its path and reason,
+// and the run's result says so.
+TEST(BatchFailuresReported, EveryFailedWriteIsNamedAndTheRunFails) {
+    ScopedTimeZone tz("UTC");
+    ScriptRunner run;
+    fs::create_directories(run.folder / "logs");
+    WriteFile(run.folder / "logs/walk.gpx", Gpx("Walk", "2023-05-03", 20));
+    WriteFile(run.folder / "blocked", "a file where the output folders should be");
+    ASSERT_EQ(::mkfifo((run.folder / "pipe.htm").c_str(), 0600), 0);
+    test::MessageCatcher messages;
+    ASSERT_EQ(run.Run("x_output_format q9z, html-L, kml, svg_th\n"
+                      "x_output_folder q9z, blocked/q9z\n"
+                      "x_output_folder html-L, blocked/html\n"
+                      "x_output_folder kml, blocked/kml\n"
+                      "x_output_folder svg, blocked/svg\n"
+                      "in_x_out logs/*.gpx\n"
+                      "x_output_index blocked/index.htm\n"
+                      "text_file blocked/notes.txt, w, text\n"
+                      "url_enc pipe.htm, out.htm\n"
+                      "compress_zip blocked/logs.zip, logs, *.*\n"),
+              1);
+    for (const char* path : {"blocked/q9z/walk.q9z", "blocked/html/walk.htm", "blocked/kml/walk.kml",
+                             "blocked/svg/walk_th.svg", "blocked/index.htm", "blocked/notes.txt", "out.htm",
+                             "blocked/logs.zip"}) {
+        SCOPED_TRACE(path);
+        EXPECT_TRUE(messages.Saw(path));
+    }
+    EXPECT_TRUE(messages.Saw("Cannot write the file: its folder does not exist."));
+    EXPECT_TRUE(messages.Saw("not a regular file"));
+
+    // From the command line: status 1 and the reasons on stderr.
+    std::string out, err;
+    const std::string command = "cd " + test::ShellQuote(run.folder.path().string()) + " && env XDG_DATA_HOME=" +
+                                test::ShellQuote((run.folder / "data").string()) + " " +
+                                test::ShellQuote(TRAKVIO_CLI_PATH) + " run job.q9s";
+    EXPECT_EQ(test::RunCommand(command, &out, &err), 1);
+    EXPECT_NE(err.find("Script Write Error: Cannot write the file: its folder does not exist. "), std::string::npos)
+        << err;
+    EXPECT_NE(err.find("outputs could not be written"), std::string::npos) << err;
 }
 
 }  // namespace
