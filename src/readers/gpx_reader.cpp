@@ -168,6 +168,8 @@ void ParsePointTag(GpxScan& s, const char* tag, const char* tagEnd) {
 
 // Stores the point built so far; false when the store is full.
 bool StorePoint(GpxScan& s) {
+    // A position off the globe is skipped; the scan goes on.
+    if (!IsPlaceablePosition(s.latitude, s.longitude)) return true;
     if (!AppendPoint(s.store, s.latitude, s.longitude, s.elevation, 0.0f, s.time, 1)) {
         s.cut = true;
         return false;

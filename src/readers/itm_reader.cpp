@@ -1,5 +1,6 @@
 #include "readers/itm_reader.h"
 
+#include <cmath>
 #include <string_view>
 #include <vector>
 
@@ -170,6 +171,26 @@ uint32_t ReadItmTables(SqliteDatabase& db, TrackStore& store, int32_t namePositi
     return 0;
 }
 
+// Drops the points of [first, pointCount) whose position is off the globe,
+// moving the ends of tracks [firstTrack, trackCount) with them (a track of
+// such points alone is left empty). Altitudes and speeds that are no finite
+// number become 0.
+void DropUnplaceablePoints(TrackStore& store, int32_t first, int32_t& pointCount, int32_t firstTrack,
+                           int32_t trackCount) {
+    int32_t kept = first;
+    int32_t t = firstTrack;
+    for (int32_t i = first; i < pointCount; ++i) {
+        LogPoint p = store.points[i];
+        if (IsPlaceablePosition(p.latitude, p.longitude)) {
+            if (!std::isfinite(p.altitude)) p.altitude = p.geoidAltitude = 0;
+            if (!std::isfinite(p.loggedSpeed)) p.loggedSpeed = 0;
+            store.points[kept++] = p;
+        }
+        while (t < trackCount && store.trackEnd[t] <= i) store.trackEnd[t++] = kept - 1;
+    }
+    pointCount = kept;
+}
+
 }  // namespace
 
 uint32_t ReadItm(const SqliteLibrary& sqlite, TrackStore& store, const std::filesystem::path& path,
@@ -184,6 +205,7 @@ uint32_t ReadItm(const SqliteLibrary& sqlite, TrackStore& store, const std::file
         if (namePosition >= 0 && namePosition < kTrackNamesCapacity) store.trackNames[namePosition] = kNamesEndMarker;
         return result;
     }
+    DropUnplaceablePoints(store, store.pointCount, pointCount, store.trackCount, trackCount);
     store.pointCount = pointCount;
     store.trackCount = trackCount;
     return 0;
@@ -212,9 +234,10 @@ uint32_t ReadGoGoHike(const SqliteLibrary& sqlite, TrackStore& store, const std:
         while (store.pointCount < store.maxlogpoints && query.Next()) {
             ++rows;
             // Micro-degrees, whole metres and milliseconds since 1970 UTC.
-            AppendPoint(store, static_cast<double>(query.Int64(2)) / 1000000.0,
-                        static_cast<double>(query.Int64(1)) / 1000000.0, static_cast<float>(query.Int64(3)), 0,
-                        query.Int64(5) / 1000, 1);
+            const double latitude = static_cast<double>(query.Int64(2)) / 1000000.0;
+            const double longitude = static_cast<double>(query.Int64(1)) / 1000000.0;
+            if (!IsPlaceablePosition(latitude, longitude)) continue;
+            AppendPoint(store, latitude, longitude, static_cast<float>(query.Int64(3)), 0, query.Int64(5) / 1000, 1);
         }
         if (uint32_t result = query.Finish(); result != 0) return result;
     }

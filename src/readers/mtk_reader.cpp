@@ -1,6 +1,7 @@
 #include "readers/mtk_reader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -320,7 +321,12 @@ int ReadMtkBinary(TrackStore& store, const std::filesystem::path& path, Latitude
     bool any = false;
     bool opened = DecodeMappedFile(path, records, [&](const std::vector<MtkRecord>& got) {
         for (const MtkRecord& r : got) {
-            if (!AppendPoint(store, r.latitude, r.longitude, r.height, r.speed, r.time, 1)) {
+            if (!IsPlaceablePosition(r.latitude, r.longitude)) continue;
+            // Heights and speeds are raw floats of the dump: NaN and infinities
+            // are no value.
+            const float height = std::isfinite(r.height) ? r.height : 0.0f;
+            const float speed = std::isfinite(r.speed) ? r.speed : 0.0f;
+            if (!AppendPoint(store, r.latitude, r.longitude, height, speed, r.time, 1)) {
                 result = kReaderCut;
                 return false;
             }

@@ -284,5 +284,37 @@ TEST(DatabaseReaders, MissingSqliteLibraryAsksAndGivesUp) {
     EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "a.gpx"), kLoadDone);
 }
 
+TEST(DatabaseReadersOutputWellFormed, PositionsOffTheGlobeAreSkipped) {
+    ScopedTimeZone tz("UTC");
+    ScratchFolder folder;
+    ASSERT_EQ(MakeItm(folder / "far.poi", 10, "(7, 0, 'a', 1, 4), (8, 0, 'b', 5, 8)",
+                      "(1, 0, 'Line_7', 2, 255, 0, 0), (2, 0, 'Line_8', 2, 255, 0, 0)", 2,
+                      "update WP set fLatitude = 95.5 where fID = 2;"
+                      "update WP set fLongitude = 1e999 where fID = 3;"
+                      "update WP set fAltitude = -1e999 where fID = 6;"
+                      "update GPSLog set fGPSSpeed = 1e999 where fID = 7;"),
+              "");
+    Loader l;
+    ASSERT_EQ(LoadLogFile(l.store, l.settings, folder / "far.poi"), kLoadDone);
+    ASSERT_EQ(l.store.trackCount, 2);
+    EXPECT_EQ(l.store.pointCount, 6);
+    EXPECT_EQ(l.store.trackEnd[0], 1);  // waypoints 1 and 4
+    EXPECT_EQ(l.store.trackEnd[1], 5);  // waypoints 5 to 8
+    EXPECT_EQ(l.store.points[3].altitude, 0.0f);
+    EXPECT_EQ(l.store.points[4].loggedSpeed, 0.0f);
+    for (int32_t i = 0; i < l.store.pointCount; ++i) {
+        EXPECT_TRUE(IsPlaceablePosition(l.store.points[i].latitude, l.store.points[i].longitude)) << i;
+    }
+
+    ASSERT_EQ(MakeGoGoHike(folder / "far.ggh",
+                           "(139000000, 35000000, 5, 3, 1700000000000), (139000000, 95500000, 5, 3, 1700000001000),"
+                           "(-999000000, 35000100, 5, 3, 1700000001000), (139000000, 35000100, 5, 3, 1700000002000)",
+                           4),
+              "");
+    Loader g;
+    ASSERT_EQ(LoadLogFile(g.store, g.settings, folder / "far.ggh"), kLoadDone);
+    EXPECT_EQ(g.store.pointCount, 2);
+}
+
 }  // namespace
 }  // namespace trakvio

@@ -1,0 +1,79 @@
+// Output well-formed: positions off the globe (latitude beyond +-90,
+// longitude beyond +-180, or no finite number) are skipped by every reader,
+// so no distance, speed or written page ever meets them.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "compute/statistics.h"
+#include "readers/log_loader.h"
+#include "test_support.h"
+
+namespace trakvio {
+namespace {
+
+using test::ScratchFolder;
+using test::WriteFile;
+
+struct Loaded {
+    TrackStore store;
+    Settings settings;
+    int result = -1;
+};
+
+void Load(Loaded& l, const std::string& name, const std::string& text) {
+    ScratchFolder folder;
+    WriteFile(folder / name, text);
+    ASSERT_EQ(CreateTrackStore(l.store, 1000, 10), 0);
+    l.result = LoadLogFile(l.store, l.settings, folder / name);
+}
+
+void ExpectOnTheGlobe(const TrackStore& store) {
+    for (int32_t i = 0; i < store.pointCount; ++i) {
+        EXPECT_TRUE(IsPlaceablePosition(store.points[i].latitude, store.points[i].longitude)) << i;
+    }
+    // Three points about 11 m apart, a second each.
+    EXPECT_LT(store.totalDistanceKm, 0.1);
+}
+
+TEST(CoordinateRange, GpxSkipsPointsOffTheGlobe) {
+    Loaded l;
+    Load(l, "far.gpx",
+         "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\"><trk><trkseg>\n"
+         "<trkpt lat=\"35.0000\" lon=\"139.0000\"><time>2024-01-01T00:00:00Z</time></trkpt>\n"
+         "<trkpt lat=\"95.5\" lon=\"139.0\"><time>2024-01-01T00:00:01Z</time></trkpt>\n"
+         "<trkpt lat=\"35.0001\" lon=\"-999\"><time>2024-01-01T00:00:01Z</time></trkpt>\n"
+         "<trkpt lat=\"-90.0001\" lon=\"180.5\"><time>2024-01-01T00:00:01Z</time></trkpt>\n"
+         "<trkpt lat=\"35.0001\" lon=\"139.0000\"><time>2024-01-01T00:00:01Z</time></trkpt>\n"
+         "<trkpt lat=\"35.0002\" lon=\"139.0000\"><time>2024-01-01T00:00:02Z</time></trkpt>\n"
+         "</trkseg></trk></gpx>\n");
+    EXPECT_EQ(l.result, kLoadDone);
+    EXPECT_EQ(l.store.pointCount, 3);
+    ExpectOnTheGlobe(l.store);
+}
+
+TEST(CoordinateRange, KmlTuplesAndTrackCoordsSkipPointsOffTheGlobe) {
+    Loaded l;
+    Load(l, "far.kml",
+         "<?xml version=\"1.0\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document><Placemark>"
+         "<LineString><coordinates>139.0,35.0,0 139.0,95.5,0 -999,35.0001,0 139.0,35.0001,0 "
+         "181,0,0 139.0,35.0002,0</coordinates></LineString></Placemark></Document></kml>\n");
+    EXPECT_EQ(l.result, kLoadDone);
+    EXPECT_EQ(l.store.pointCount, 3);
+    ExpectOnTheGlobe(l.store);
+
+    Loaded gx;
+    Load(gx, "far_gx.kml",
+         "<?xml version=\"1.0\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\" "
+         "xmlns:gx=\"http://www.google.com/kml/ext/2.2\"><Document><Placemark><gx:Track>"
+         "<when>2024-01-01T00:00:00Z</when><when>2024-01-01T00:00:01Z</when><when>2024-01-01T00:00:01Z</when>"
+         "<when>2024-01-01T00:00:02Z</when>"
+         "<gx:coord>139.0 35.0 0</gx:coord><gx:coord>139.0 -95.5 0</gx:coord><gx:coord>139.0 35.0001 0</gx:coord>"
+         "<gx:coord>139.0 35.0002 0</gx:coord></gx:Track></Placemark></Document></kml>\n");
+    EXPECT_EQ(gx.result, kLoadDone);
+    EXPECT_EQ(gx.store.pointCount, 3);
+    ExpectOnTheGlobe(gx.store);
+}
+
+}  // namespace
+}  // namespace trakvio
