@@ -354,9 +354,11 @@ void ReadConfigurationText(std::string_view text, Settings& settings, bool chang
         std::string_view piece = text.substr(pos, kLineRoom);
         size_t lineFeed = piece.find('\n');
         if (lineFeed == std::string_view::npos) {
-            // An over-long line's first piece or a last line without a line
-            // feed: not a line.
+            // The end of the file ends a last line that has no line feed
+            // (hand-edited files often end so); an over-long line's first
+            // piece is no line.
             pos += piece.size();
+            if (pos >= text.size() && piece.size() < kLineRoom) ApplyLine(piece, settings, context);
             continue;
         }
         pos += lineFeed + 1;

@@ -49,11 +49,19 @@ TEST(ConfigFile, KeysCommentsQuotesAndLineEnds) {
         "maxlogpoints=8 ; eight\n"
         "leafletjs=\"abc\"   \r\n"
         "leafletcss=\"https://x/a;b\"\n"
-        "maxtracks=50");  // the last line has no line feed
-    EXPECT_EQ(s.maxtracks, kDefaultMaxTracks);
+        "maxtracks=50");  // the last line has no line feed: the end of the file ends it
+    EXPECT_EQ(s.maxtracks, 50);
     EXPECT_EQ(s.maxlogpoints, 8);
     EXPECT_EQ(s.leafletjs, "abc");
     EXPECT_EQ(s.leafletcss, "https://x/a;b");
+}
+
+TEST(ConfigFile, ALastLineWithoutALineEndIsRead) {
+    EXPECT_EQ(Read("maxtracks=50\nmaxlogpoints=5").maxlogpoints, 5);
+    EXPECT_EQ(Read("maxlogpoints=5\r").maxlogpoints, 5);
+    EXPECT_EQ(Read("maxlogpoints=5").maxlogpoints, 5);
+    // An over-long last line still is no line.
+    EXPECT_EQ(Read("maxtracks=1" + std::string(1013, '0')).maxtracks, kDefaultMaxTracks);
 }
 
 TEST(ConfigFile, OverLongLinesAreReadInPiecesOf1023Bytes) {
