@@ -280,6 +280,12 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
                     ReportCannotOpen(path);
                     return kLoadReaderError;
                 }
+                if (result == kGpxNoDocument) {
+                    ShowMessage("The file holds no GPX document (it is empty or not GPX); nothing was read.\n" +
+                                    PathText(path),
+                                "Read Error", MessageButtons::kOk, kAnswerOk, MessageIcon::kError);
+                    return kLoadReaderError;
+                }
                 if (result == kGpxCut) ReportCut(store, path);
                 break;
             }

@@ -77,3 +77,58 @@ TEST(CoordinateRange, KmlTuplesAndTrackCoordsSkipPointsOffTheGlobe) {
 
 }  // namespace
 }  // namespace trakvio
+
+namespace trakvio {
+namespace {
+
+// Failures reported: a .gpx without any GPX in it says so; an empty but
+// valid document is a quiet, successful load; UTF-16 GPX is read.
+TEST(GpxFailuresReported, FilesWithoutGpxContentSaySoAndUtf16IsRead) {
+    ScratchFolder folder;
+    TrackStore store;
+    ASSERT_EQ(CreateTrackStore(store, 1000, 10), 0);
+    Settings settings;
+    WriteFile(folder / "empty.gpx", "");
+    WriteFile(folder / "nul.gpx", std::string(4096, '\0'));
+    WriteFile(folder / "junk.gpx", "lat=\"35\" lon=\"139\" <trkpt> no document here");
+    for (const char* name : {"empty.gpx", "nul.gpx", "junk.gpx"}) {
+        SCOPED_TRACE(name);
+        test::MessageCatcher messages;
+        EXPECT_EQ(LoadLogFile(store, settings, folder / name), kLoadReaderError);
+        ASSERT_EQ(messages.messages().size(), 1u);
+        EXPECT_TRUE(messages.Saw("no GPX document"));
+        EXPECT_TRUE(messages.Saw((folder / name).string()));
+    }
+    EXPECT_EQ(store.fileCount, 0);
+
+    WriteFile(folder / "valid.gpx", "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"x\"/>\n");
+    {
+        test::MessageCatcher messages;
+        EXPECT_EQ(LoadLogFile(store, settings, folder / "valid.gpx"), kLoadDone);
+        EXPECT_TRUE(messages.messages().empty());
+    }
+
+    const std::u16string gpx =
+        u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<gpx version=\"1.1\"><trk><name>東京</name><trkseg>"
+        u"<trkpt lat=\"35.5\" lon=\"139.5\"><time>2024-01-01T00:00:00Z</time></trkpt>"
+        u"<trkpt lat=\"35.6\" lon=\"139.6\"><time>2024-01-01T00:01:00Z</time></trkpt></trkseg></trk></gpx>\n";
+    std::string little = "\xFF\xFE", big;
+    for (char16_t unit : gpx) {
+        little += static_cast<char>(unit & 0xFF);
+        little += static_cast<char>(unit >> 8);
+        big += static_cast<char>(unit >> 8);
+        big += static_cast<char>(unit & 0xFF);
+    }
+    WriteFile(folder / "le.gpx", little);
+    WriteFile(folder / "be.gpx", big);  // no byte-order mark
+    ClearTrackStore(store);
+    EXPECT_EQ(LoadLogFile(store, settings, folder / "le.gpx"), kLoadDone);
+    EXPECT_EQ(LoadLogFile(store, settings, folder / "be.gpx"), kLoadDone);
+    EXPECT_EQ(store.pointCount, 4);
+    EXPECT_EQ(store.trackCount, 2);
+    EXPECT_EQ(TrackName(store, 1), u"東京");
+    EXPECT_DOUBLE_EQ(store.points[3].latitude, 35.6);
+}
+
+}  // namespace
+}  // namespace trakvio
