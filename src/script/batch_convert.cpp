@@ -14,6 +14,7 @@
 #include "compute/standstill.h"
 #include "compute/statistics.h"
 #include "compute/track_edit.h"
+#include "export/export_text.h"
 #include "export/kml_writer.h"
 #include "export/web_map_page.h"
 #include "graph/graph_emf.h"
@@ -58,12 +59,21 @@ int CompareAt(std::u16string_view name, size_t position, std::u16string_view tex
     return part.size() < text.size() ? -1 : 0;
 }
 
-// A folder as written in the script, joined with a name by '/'.
+// Text escaped for HTML content or a quoted attribute value: file names come
+// from anywhere and must show as text.
+std::string Html(std::string_view text) {
+    std::string out;
+    AppendHtml(text, out);
+    return out;
+}
+
+// A folder as written in the script, joined with a name by '/', escaped for
+// a quoted attribute.
 std::string LinkPath(const fs::path& folder, std::string_view name) {
     std::string text = folder.string();
     if (!text.empty() && text.back() != '/') text += '/';
     text += name;
-    return text;
+    return Html(text);
 }
 
 fs::path OutputPath(const fs::path& folder, const std::string& name) { return folder / fs::path(name); }
@@ -83,10 +93,10 @@ void AppendRow(ScriptState& state, const TrackStore& store, const std::string& n
     std::string row = "<tr><th>";
     std::string date = name.substr(0, 8);
     date.resize(8, ' ');
-    row += date.substr(0, 4) + "/" + date.substr(4, 2) + "/" + date.substr(6, 2) + "</th>";
+    row += Html(date.substr(0, 4) + "/" + date.substr(4, 2) + "/" + date.substr(6, 2)) + "</th>";
     if (leaflet || google) {
         const fs::path& folder = leaflet ? state.folders[kFolderLeaflet] : state.folders[kFolderGmap];
-        row += "<th><a href=\"" + LinkPath(folder, name + ".htm") + "\">" + (name.size() > 9 ? name.substr(9) : "") +
+        row += "<th><a href=\"" + LinkPath(folder, name + ".htm") + "\">" + Html(name.size() > 9 ? name.substr(9) : "") +
                "</a></th>";
     }
     if (leaflet && google) {
@@ -364,7 +374,7 @@ int OpenIndex(ScriptState& state, const fs::path& path, bool newestFirst, bool u
     std::string head =
         "<html>\n<head>\n<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\n"
         "<meta http-equiv=\"Content-Style-Type\" content=\"text/css\">\n<title>";
-    head += title;
+    head += Html(title);
     head +=
         " - Map List</title>\n<style type=\"text/css\">\n<!--\nth {font-weight:normal;text-align:left;}\n"
         "td {font-size:80%;text-align:right;}\n-->\n</style>\n</head>\n<body>\n"

@@ -314,5 +314,30 @@ TEST(BatchFailuresReported, EveryFailedWriteIsNamedAndTheRunFails) {
     EXPECT_NE(err.find("outputs could not be written"), std::string::npos) << err;
 }
 
+// Output well-formed: file names land in the index page as text, never as
+// markup.
+TEST(BatchOutputWellFormed, TheIndexEscapesEveryNameItWrites) {
+    ScopedTimeZone tz("UTC");
+    ScriptRunner run;
+    fs::create_directories(run.folder / "logs");
+    const std::string hostile = "20240101_<img src=x onerror=alert(1)>\"'&";
+    WriteFile(run.folder / "logs" / (hostile + ".gpx"), Gpx("Walk", "2024-01-01", 10));
+    ASSERT_EQ(run.Run("x_output_format html-L, svg_th\n"
+                      "x_output_folder html-L, out\n"
+                      "x_output_folder svg, out\n"
+                      "x_output_index \"<b>index\".htm\n"
+                      "in_x_out logs/*.gpx\n"),
+              0);
+    const std::string index = ReadFile(run.folder / "<b>index.htm");
+    EXPECT_EQ(index.find("<img"), std::string::npos) << index;
+    EXPECT_EQ(index.find("<b>"), std::string::npos) << index;
+    EXPECT_NE(index.find("<title>&lt;b&gt;index - Map List</title>"), std::string::npos) << index;
+    EXPECT_NE(index.find(">&lt;img src=x onerror=alert(1)&gt;&quot;&#39;&amp;</a>"), std::string::npos) << index;
+    EXPECT_NE(index.find("href=\"out/20240101_&lt;img src=x onerror=alert(1)&gt;&quot;&#39;&amp;.htm\""),
+              std::string::npos)
+        << index;
+    EXPECT_TRUE(fs::exists(run.folder / "out" / (hostile + ".htm")));
+}
+
 }  // namespace
 }  // namespace trakvio
