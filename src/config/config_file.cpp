@@ -7,6 +7,7 @@
 
 #include "config/config_values.h"
 #include "platform/folders.h"
+#include "platform/messages.h"
 #include "platform/regular_file.h"
 #include "platform/utf.h"
 
@@ -148,11 +149,20 @@ int CreateConfigurationFromTemplate(const std::filesystem::path& templatePath, c
     return WriteWholeFile(configPath, out);
 }
 
+void ReportConfigurationProblems(const std::filesystem::path& configPath, Settings& settings) {
+    if (settings.configProblems.empty()) return;
+    std::string text;
+    for (const std::string& problem : settings.configProblems) text += problem + ".\n";
+    settings.configProblems.clear();
+    ShowMessage(text + configPath.string(), "Trakvio.ini", MessageButtons::kOk, kAnswerOk, MessageIcon::kWarning);
+}
+
 int ReadConfiguration(const std::filesystem::path& configPath, Settings& settings) {
     std::string bytes;
     bool opened = ReadWholeFile(configPath, bytes);
     // Without a file this only resets the defaults a read always resets.
     ReadConfigurationText(opened ? std::string_view(bytes) : std::string_view(), settings);
+    ReportConfigurationProblems(configPath, settings);
     ApplyFolderRules(settings);
     return opened ? 0 : 1;
 }

@@ -197,17 +197,28 @@ std::filesystem::path* RememberedFile(std::string_view key, Settings& settings) 
     return nullptr;
 }
 
+// A capacity value, cut to largest (the cut is noted as a problem naming the
+// key as written).
+int32_t CapacityValue(std::string_view key, std::string_view value, int32_t largest, Settings& settings) {
+    const int32_t number = ParseLong(value);
+    if (number <= largest) return number;
+    settings.configProblems.push_back(std::string(key) + "=" + std::to_string(number) + " is more than " +
+                                      std::to_string(largest) + ", the largest it may be; " +
+                                      std::to_string(largest) + " is used");
+    return largest;
+}
+
 void ApplyKey(std::string_view key, std::string_view value, Settings& settings, const ReadContext& context) {
     if (key == "maxlogpoints" || key == "maxwaypoints") {
-        settings.maxlogpoints = ParseLong(value);
+        settings.maxlogpoints = CapacityValue(key, value, kLargestMaxLogPoints, settings);
     } else if (key == "maxtracks") {
-        settings.maxtracks = ParseLong(value);
+        settings.maxtracks = CapacityValue(key, value, kLargestMaxTracks, settings);
     } else if (key == "maxbasemap") {
-        settings.maxbasemap = ParseLong(value);
+        settings.maxbasemap = CapacityValue(key, value, kLargestMapCount, settings);
         settings.baseMaps.clear();
         settings.currentBaseMap = 0;
     } else if (key == "maxoverlaymap") {
-        settings.maxoverlaymap = ParseLong(value);
+        settings.maxoverlaymap = CapacityValue(key, value, kLargestMapCount, settings);
         settings.overlayMaps.clear();
     } else if (key == "basemap") {
         if (static_cast<int64_t>(settings.baseMaps.size()) >= settings.maxbasemap) return;

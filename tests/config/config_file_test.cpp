@@ -259,5 +259,33 @@ TEST(ConfigFile, JunkNeverStopsTheLinesAfterIt) {
     EXPECT_EQ(s.baseMaps.size(), 1u);  // empty fields are still a complete line
 }
 
+// Resource limits: capacities have an upper bound; a larger value is cut and
+// the message names the key and the file.
+TEST(ConfigFileResourceLimits, CapacitiesAreCutToTheirLargestValues) {
+    ScratchFolder folder;
+    WriteFile(folder / "big.ini",
+              "maxtracks=50000000\nMaxLogPoints=999999999\nmaxbasemap=100000\nmaxoverlaymap=7\n");
+    Settings settings;
+    settings.userFolder = folder.path();
+    test::MessageCatcher messages;
+    ASSERT_EQ(ReadConfiguration(folder / "big.ini", settings), 0);
+    EXPECT_EQ(settings.maxtracks, kLargestMaxTracks);
+    EXPECT_EQ(settings.maxlogpoints, kLargestMaxLogPoints);
+    EXPECT_EQ(settings.maxbasemap, kLargestMapCount);
+    EXPECT_EQ(settings.maxoverlaymap, 7);
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_TRUE(messages.Saw("maxtracks=50000000 is more than 100000"));
+    EXPECT_TRUE(messages.Saw("maxlogpoints=999999999 is more than 16000000"));
+    EXPECT_TRUE(messages.Saw("maxbasemap=100000"));
+    EXPECT_TRUE(messages.Saw((folder / "big.ini").string()));
+    EXPECT_TRUE(settings.configProblems.empty());
+
+    // Values within the limits say nothing.
+    WriteFile(folder / "fine.ini", "maxtracks=100000\nmaxlogpoints=16000000\n");
+    test::MessageCatcher quiet;
+    ASSERT_EQ(ReadConfiguration(folder / "fine.ini", settings), 0);
+    EXPECT_TRUE(quiet.messages().empty());
+}
+
 }  // namespace
 }  // namespace trakvio
