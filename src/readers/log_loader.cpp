@@ -126,9 +126,11 @@ int DetectKindFromBytes(const unsigned char* data, size_t size) {
         return android && location ? kKindGoGoHike : kKindItm;
     }
 
+    // The phone logger's header, up to the columns its versions differ in
+    // (a newer one adds barometric_pressure(hPa) before name,desc).
     static constexpr std::string_view kCsvHeader =
         "type,date time,latitude,longitude,accuracy(m),altitude(m),geoid_height(m),speed(m/s),bearing(deg),sat_used,"
-        "sat_inview,name,desc";
+        "sat_inview,";
     if (view.substr(0, kCsvHeader.size()) == kCsvHeader) return kKindCsvText;
     return 0;
 }
