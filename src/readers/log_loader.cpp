@@ -195,8 +195,8 @@ void ReportDatabaseError(Settings& settings, bool itm, uint32_t result, const st
     char code[16];
     std::snprintf(code, sizeof code, "%x", result);
     const std::string title = itm ? "read_poi Error" : "read_ggh Error";
-    int answer = ShowMessage(title + " " + code + "\n" + PathText(path) + "\n", title, MessageButtons::kOkCancel,
-                             kAnswerOk, MessageIcon::kError);
+    int answer = ShowMessage(title + " " + code + ": " + DatabaseResultText(result, itm) + "\n" + PathText(path) + "\n",
+                             title, MessageButtons::kOkCancel, kAnswerOk, MessageIcon::kError);
     if (answer == kAnswerCancel) settings.showReadErrors = 0;
 }
 
@@ -325,8 +325,9 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
             case kKindGoGoHike: {
                 if (!BindSqlite(settings)) return kLoadSqliteMissing;
                 const bool itm = kind == kKindItm;
-                uint32_t result = itm ? ReadItm(settings.sqlite, store, path, namesStart)
-                                      : ReadGoGoHike(settings.sqlite, store, path);
+                bool cut = false;
+                uint32_t result = itm ? ReadItm(settings.sqlite, store, path, namesStart, &cut)
+                                      : ReadGoGoHike(settings.sqlite, store, path, &cut);
                 if (result != 0) {
                     // Points the reader appended before failing belong to no
                     // track; they go, as the database's tracks do.
@@ -334,7 +335,8 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
                     ReportDatabaseError(settings, itm, result, path);
                     return kLoadReaderError;
                 }
-                if (!itm && !CloseOneTrack(store, namesStart)) ReportCut(store, path);
+                if (!itm && !CloseOneTrack(store, namesStart)) cut = true;
+                if (cut) ReportCut(store, path);
                 break;
             }
             case kKindArchive: {
