@@ -448,7 +448,11 @@ int Run(int argc, char** argv) {
     Settings settings;
     if (int status = ReadCliSettings(options.hasIni, options.ini, settings); status != 0) return status;
     if (options.geoidInfo) {
-        const GeoidModelInfo info = DescribeGeoidModel(settings.geoidModel, settings.geoidResult);
+        GeoidModelInfo info = DescribeGeoidModel(settings.geoidModel, settings.geoidResult);
+        // A configured model that is not in use: which file, and why.
+        if (const std::string problem = GeoidModelProblem(settings); !problem.empty()) {
+            info.text = problem + "\n" + info.text;
+        }
         if (std::fputs(info.text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
             std::fprintf(stderr, "%s: cannot write the output\n", kProgram);
             return kExitFailure;
