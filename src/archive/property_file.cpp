@@ -149,6 +149,12 @@ void ReportNestedArchive(Settings& settings, const fs::path& path) {
     }
 }
 
+// No room for one more point, track or track name.
+bool StoreIsFull(const TrackStore& store) {
+    return store.pointCount >= store.maxlogpoints || store.trackCount >= store.maxtracks ||
+           TrackNameRoom(NamesEndPosition(store)) < 2;
+}
+
 void ReplayFile(Replay& r, int readFlag) {
     if (!r.Field(true)) return;
     std::string name = r.token;
@@ -168,6 +174,10 @@ void ReplayFile(Replay& r, int readFlag) {
         if (readFlag) ReportNestedArchive(r.settings, path);
         readFlag = 0;
     }
+    // A store that can take nothing more only enters the file: reading it
+    // would find no room (and say so again) at the cost of the whole store's
+    // figures, for every further line.
+    if (readFlag && StoreIsFull(r.store)) readFlag = 0;
     const int result = ReadLogFile(r.store, r.settings, path, kindName, readFlag);
     if (readFlag && (result == kLoadReaderError || result == kLoadSqliteMissing)) ++r.failedFiles;
 }

@@ -213,6 +213,9 @@ bool CloseOneTrack(TrackStore& store, int32_t namesStart) {
 // and the zoom for the points and tracks added since firstPoint/firstTrack.
 void CompleteLoad(TrackStore& store, const Settings& settings, int kind, int32_t namesStart, int32_t firstPoint,
                   int32_t firstTrack, const LatitudeRange* latitudes) {
+    // A load that added nothing changes no figure: the store's pass is saved
+    // (a property file may name many files that add nothing).
+    if (store.pointCount == firstPoint && store.trackCount == firstTrack) return;
     // Points arrive with geoidAltitude equal to altitude (AppendPoint); only a
     // loaded model changes it, so the pass is skipped without one.
     if (settings.geoidModel.loaded) {
