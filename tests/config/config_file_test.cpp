@@ -1,6 +1,7 @@
 #include "config/config_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <random>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "platform/folders.h"
 #include "platform/local_time.h"
+#include "script/script_run.h"
 #include "test_support.h"
 
 namespace trakvio {
@@ -257,6 +259,24 @@ TEST(ConfigFile, JunkNeverStopsTheLinesAfterIt) {
     EXPECT_EQ(s.maxtracks, 42);
     EXPECT_EQ(s.graph.numberFont.name, u"unclosed,12");
     EXPECT_EQ(s.baseMaps.size(), 1u);  // empty fields are still a complete line
+}
+
+// Resource limits: a configuration, script or date list that is a pipe or a
+// device is refused before reading (a FIFO without a writer would block).
+TEST(ConfigFileResourceLimits, PipesAndDevicesAreNotRead) {
+    ScratchFolder folder;
+    ASSERT_EQ(::mkfifo((folder / "pipe.ini").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", folder / "zero.ini");
+    for (const char* name : {"pipe.ini", "zero.ini"}) {
+        SCOPED_TRACE(name);
+        Settings settings;
+        settings.userFolder = folder.path();
+        EXPECT_EQ(ReadConfiguration(folder / name, settings), 1);
+        EXPECT_EQ(settings.maxtracks, kDefaultMaxTracks);
+    }
+    Settings settings;
+    TrackStore store;
+    EXPECT_EQ(RunScript(folder / "pipe.ini", settings, store), -1);
 }
 
 // Resource limits: capacities have an upper bound; a larger value is cut and
