@@ -141,8 +141,8 @@ bool IsArchiveFileName(std::string_view name) {
 
 void ReportNestedArchive(Settings& settings, const fs::path& path) {
     if (settings.showArchiveErrors != 1) return;
-    const std::string text = "An archive inside an archive is not opened; it stays in the file list unread.\n" +
-                             path.string();
+    const std::string text =
+        "An archive inside an archive is not opened; it stays in the file list unread.\n" + path.string();
     if (ShowMessage(text, "read_q9z Error", MessageButtons::kOkCancel, kAnswerOk, MessageIcon::kWarning) ==
         kAnswerCancel) {
         settings.showArchiveErrors = 0;

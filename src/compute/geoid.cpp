@@ -1,7 +1,7 @@
 #include "compute/geoid.h"
 
-#include <unistd.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <bit>

@@ -203,8 +203,8 @@ int32_t CapacityValue(std::string_view key, std::string_view value, int32_t larg
     const int32_t number = ParseLong(value);
     if (number <= largest) return number;
     settings.configProblems.push_back(std::string(key) + "=" + std::to_string(number) + " is more than " +
-                                      std::to_string(largest) + ", the largest it may be; " +
-                                      std::to_string(largest) + " is used");
+                                      std::to_string(largest) + ", the largest it may be; " + std::to_string(largest) +
+                                      " is used");
     return largest;
 }
 

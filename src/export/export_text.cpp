@@ -48,7 +48,10 @@ bool XmlForbidsByte(unsigned char c) { return c < 0x20 && c != '\t' && c != '\n'
 size_t MultiByteCharacter(std::string_view text, size_t i, bool& allowed) {
     allowed = false;
     const auto lead = static_cast<unsigned char>(text[i]);
-    const size_t n = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    const size_t n = lead >= 0xC2 && lead <= 0xDF   ? 2
+                     : lead >= 0xE0 && lead <= 0xEF ? 3
+                     : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                    : 0;
     if (n == 0 || text.size() - i < n) return 1;
     uint32_t cp = lead & (0x7Fu >> n);
     for (size_t k = 1; k < n; ++k) {

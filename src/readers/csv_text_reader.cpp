@@ -18,8 +18,8 @@ constexpr float kKmPerHourPerMetrePerSecond = 3.6f;
 // The columns read, and where they stand in a data line when the header
 // does not say (the logger's first layout).
 enum Column { kType, kDateTime, kLatitude, kLongitude, kAccuracy, kAltitude, kGeoidHeight, kSpeed, kColumnsRead };
-constexpr const char* kColumnNames[kColumnsRead] = {"type",        "date time",       "latitude",   "longitude",
-                                                    "accuracy(m)", "altitude(m)",     "geoid_height(m)", "speed(m/s)"};
+constexpr const char* kColumnNames[kColumnsRead] = {"type",        "date time",   "latitude",        "longitude",
+                                                    "accuracy(m)", "altitude(m)", "geoid_height(m)", "speed(m/s)"};
 // Columns further right than this are not looked for.
 constexpr int kMostColumns = 64;
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/utf.h"

@@ -286,9 +286,9 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
                     return kLoadReaderError;
                 }
                 if (result == kGpxNoDocument) {
-                    ShowMessage("The file holds no GPX document (it is empty or not GPX); nothing was read.\n" +
-                                    PathText(path),
-                                "Read Error", MessageButtons::kOk, kAnswerOk, MessageIcon::kError);
+                    ShowMessage(
+                        "The file holds no GPX document (it is empty or not GPX); nothing was read.\n" + PathText(path),
+                        "Read Error", MessageButtons::kOk, kAnswerOk, MessageIcon::kError);
                     return kLoadReaderError;
                 }
                 if (result == kGpxCut) ReportCut(store, path);

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -84,8 +84,7 @@ struct GroupFigures {
     int lastLoadResult = 0;
 };
 
-void AppendRow(ScriptState& state, const TrackStore& store, const std::string& name,
-               const GroupFigures& figures) {
+void AppendRow(ScriptState& state, const TrackStore& store, const std::string& name, const GroupFigures& figures) {
     const bool leaflet = (state.formats & kOutputHtmlLeaflet) != 0;
     const bool google = (state.formats & kOutputHtmlGmap) != 0;
     const bool svg = (state.formats & kOutputSvg) != 0;
@@ -96,8 +95,8 @@ void AppendRow(ScriptState& state, const TrackStore& store, const std::string& n
     row += Html(date.substr(0, 4) + "/" + date.substr(4, 2) + "/" + date.substr(6, 2)) + "</th>";
     if (leaflet || google) {
         const fs::path& folder = leaflet ? state.folders[kFolderLeaflet] : state.folders[kFolderGmap];
-        row += "<th><a href=\"" + LinkPath(folder, name + ".htm") + "\">" + Html(name.size() > 9 ? name.substr(9) : "") +
-               "</a></th>";
+        row += "<th><a href=\"" + LinkPath(folder, name + ".htm") + "\">" +
+               Html(name.size() > 9 ? name.substr(9) : "") + "</a></th>";
     }
     if (leaflet && google) {
         row += "<th><a href=\"" + LinkPath(state.folders[kFolderGmap], name + ".htm") + "\">Gmap</a></th>";

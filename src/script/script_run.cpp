@@ -351,8 +351,8 @@ bool ExecuteScriptLine(const ScriptLine& line, ScriptState& state, Settings& set
         errno = 0;
         if (EncodeLinks(path, output) != 0) {
             if (IsNonRegularFile(path)) {
-                ShowMessage("The file is " + std::string(kNotRegularFileText) + ".\n" + path.string(),
-                            "url_enc Error", MessageButtons::kOk, kAnswerOk, MessageIcon::kError);
+                ShowMessage("The file is " + std::string(kNotRegularFileText) + ".\n" + path.string(), "url_enc Error",
+                            MessageButtons::kOk, kAnswerOk, MessageIcon::kError);
             }
             ReportWriteFailure(state, output, errno);
         }

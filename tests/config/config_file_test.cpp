@@ -283,8 +283,7 @@ TEST(ConfigFileResourceLimits, PipesAndDevicesAreNotRead) {
 // the message names the key and the file.
 TEST(ConfigFileResourceLimits, CapacitiesAreCutToTheirLargestValues) {
     ScratchFolder folder;
-    WriteFile(folder / "big.ini",
-              "maxtracks=50000000\nMaxLogPoints=999999999\nmaxbasemap=100000\nmaxoverlaymap=7\n");
+    WriteFile(folder / "big.ini", "maxtracks=50000000\nMaxLogPoints=999999999\nmaxbasemap=100000\nmaxoverlaymap=7\n");
     Settings settings;
     settings.userFolder = folder.path();
     test::MessageCatcher messages;

@@ -97,7 +97,8 @@ TEST(CsvTextSamples, BarometerLogsLoad) {
         const char* name;
         int points;
         double firstLatitude;
-    } samples[] = {{"csv/ExampleInputFile.txt", 3169, 45.14020078}, {"csv/Input2ExternalReceiver.txt", 588, 45.12039333}};
+    } samples[] = {{"csv/ExampleInputFile.txt", 3169, 45.14020078},
+                   {"csv/Input2ExternalReceiver.txt", 588, 45.12039333}};
     for (const auto& sample : samples) {
         SCOPED_TRACE(sample.name);
         TrackStore store;

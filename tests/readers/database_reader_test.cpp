@@ -1,5 +1,3 @@
-#include "readers/itm_reader.h"
-
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -8,6 +6,7 @@
 #include <string>
 
 #include "archive/zip_builder.h"
+#include "readers/itm_reader.h"
 #include "readers/log_loader.h"
 #include "test_support.h"
 
@@ -243,8 +242,9 @@ TEST(DatabaseReaders, GoGoHikeOneTrack) {
     // Not a GoGoHike database at all.
     ASSERT_EQ(ExecuteSql(folder / "plain.ggh", "create table t (x);"), "");
     EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "plain.ggh"), kLoadReaderError);
-    EXPECT_TRUE(ok.Saw("read_ggh Error 110001: the metadata or sequence table cannot be queried (is it a GoGoHike "
-                       "database?), SQLite result 1\n"));
+    EXPECT_TRUE(
+        ok.Saw("read_ggh Error 110001: the metadata or sequence table cannot be queried (is it a GoGoHike "
+               "database?), SQLite result 1\n"));
     // A file that is not a database.
     test::WriteFile(folder / "text.ggh", "hello, this is not SQLite at all\n");
     EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "text.ggh"), kLoadReaderError);
@@ -350,7 +350,8 @@ TEST(DatabaseReadersResourceLimits, AClaimedHighestIdAllocatesNothing) {
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        struct rusage before {}, after {};
+        struct rusage before {
+        }, after{};
         ::getrusage(RUSAGE_SELF, &before);
         const uint32_t result = ReadItm(l.settings.sqlite, l.store, folder / "claims.poi", 0);
         ::getrusage(RUSAGE_SELF, &after);

@@ -4,11 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
-
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 

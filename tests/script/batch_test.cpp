@@ -1,5 +1,3 @@
-#include "script/batch_convert.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <zip.h>
@@ -9,6 +7,7 @@
 #include <string>
 
 #include "readers/log_loader.h"
+#include "script/batch_convert.h"
 #include "script/script_run.h"
 #include "test_support.h"
 
@@ -294,9 +293,9 @@ TEST(BatchFailuresReported, EveryFailedWriteIsNamedAndTheRunFails) {
                       "url_enc pipe.htm, out.htm\n"
                       "compress_zip blocked/logs.zip, logs, *.*\n"),
               1);
-    for (const char* path : {"blocked/q9z/walk.q9z", "blocked/html/walk.htm", "blocked/kml/walk.kml",
-                             "blocked/svg/walk_th.svg", "blocked/index.htm", "blocked/notes.txt", "out.htm",
-                             "blocked/logs.zip"}) {
+    for (const char* path :
+         {"blocked/q9z/walk.q9z", "blocked/html/walk.htm", "blocked/kml/walk.kml", "blocked/svg/walk_th.svg",
+          "blocked/index.htm", "blocked/notes.txt", "out.htm", "blocked/logs.zip"}) {
         SCOPED_TRACE(path);
         EXPECT_TRUE(messages.Saw(path));
     }
@@ -305,8 +304,8 @@ TEST(BatchFailuresReported, EveryFailedWriteIsNamedAndTheRunFails) {
 
     // From the command line: status 1 and the reasons on stderr.
     std::string out, err;
-    const std::string command = "cd " + test::ShellQuote(run.folder.path().string()) + " && env XDG_DATA_HOME=" +
-                                test::ShellQuote((run.folder / "data").string()) + " " +
+    const std::string command = "cd " + test::ShellQuote(run.folder.path().string()) +
+                                " && env XDG_DATA_HOME=" + test::ShellQuote((run.folder / "data").string()) + " " +
                                 test::ShellQuote(TRAKVIO_CLI_PATH) + " run job.q9s";
     EXPECT_EQ(test::RunCommand(command, &out, &err), 1);
     EXPECT_NE(err.find("Script Write Error: Cannot write the file: its folder does not exist. "), std::string::npos)

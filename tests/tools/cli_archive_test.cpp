@@ -70,8 +70,8 @@ TEST(CliArchive, ArchivesThatLoadNothingOrLoseAMemberFail) {
     fs::create_directory(scratch / "data");
     test::WriteFile(scratch / "test.ini", "maxlogpoints=1000\n");
     ASSERT_TRUE(test::BuildZip(scratch / "notes.zip", {{"notes.txt", "nothing"}}));
-    ASSERT_TRUE(test::BuildZip(scratch / "part.zip", {{"walk.gpx", test::GpxTrack(3, 35, test::kSetStart, "")},
-                                                      {"../evil.gpx", "x"}}));
+    ASSERT_TRUE(test::BuildZip(scratch / "part.zip",
+                               {{"walk.gpx", test::GpxTrack(3, 35, test::kSetStart, "")}, {"../evil.gpx", "x"}}));
     const std::string run = "cd " + test::ShellQuote(scratch.path().string()) +
                             " && env XDG_DATA_HOME=" + test::ShellQuote((scratch / "data").string()) + " TZ=UTC " +
                             test::ShellQuote(TRAKVIO_CLI_PATH) + " info --ini test.ini ";
