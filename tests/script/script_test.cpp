@@ -227,9 +227,7 @@ TEST(ScriptRun, MalformedScriptsSayWhatTheySkip) {
     // The index cannot be written: the run goes on and ends with result 1.
     ASSERT_EQ(run.Script("x_output_folder svg\n"
                          "cd\n"
-                         "md " +
-                         std::string(300, 'd') +
-                         "\n"
+                         "md " + std::string(300, 'd') + "\n"
                          "in_x_out\n"
                          "set gpx_read_rte\n"
                          "grp_client_size 0, 10\n"
