@@ -107,8 +107,11 @@ void SetOutputFolder(const ScriptLine& line, ScriptState& state) {
         std::error_code ec;
         fs::create_directories(path, ec);
         if (folder == kFolderSvg) {
-            // Keeps phone galleries from listing the graphs as pictures.
-            std::ofstream(path / ".nomedia", std::ios::binary | std::ios::app);
+            // Keeps phone galleries from listing the graphs as pictures. A
+            // folder that could not be made is reported by the outputs.
+            errno = 0;
+            std::ofstream nomedia(path / ".nomedia", std::ios::binary | std::ios::app);
+            if (!nomedia && fs::is_directory(path, ec)) ReportWriteFailure(state, path / ".nomedia", errno);
         }
         return;
     }
