@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <type_traits>
 #include <string_view>
 #include <system_error>
 #include <vector>
@@ -396,6 +397,10 @@ void WriteTrackListText(Output& out, const TrackStore& store) {
 
 template <typename T, typename... Format>
 void PutNumber(Output& out, T value, Format... format) {
+    // "inf" and "nan" are no CSV numbers; no reader stores them anyway.
+    if constexpr (std::is_floating_point_v<T>) {
+        if (!std::isfinite(value)) value = 0;
+    }
     char buffer[64];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, value, format...);
     if (result.ec != std::errc()) return;
