@@ -1,4 +1,4 @@
-// Output well-formed: positions off the globe (latitude beyond +-90,
+// Hostile inputs to the readers. Output well-formed: positions off the globe (latitude beyond +-90,
 // longitude beyond +-180, or no finite number) are skipped by every reader,
 // so no distance, speed or written page ever meets them.
 #include <gtest/gtest.h>
@@ -36,7 +36,7 @@ void ExpectOnTheGlobe(const TrackStore& store) {
     EXPECT_LT(store.totalDistanceKm, 0.1);
 }
 
-TEST(CoordinateRange, GpxSkipsPointsOffTheGlobe) {
+TEST(ReadersOutputWellFormed, GpxSkipsPointsOffTheGlobe) {
     Loaded l;
     Load(l, "far.gpx",
          "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\"><trk><trkseg>\n"
@@ -52,7 +52,7 @@ TEST(CoordinateRange, GpxSkipsPointsOffTheGlobe) {
     ExpectOnTheGlobe(l.store);
 }
 
-TEST(CoordinateRange, KmlTuplesAndTrackCoordsSkipPointsOffTheGlobe) {
+TEST(ReadersOutputWellFormed, KmlTuplesAndTrackCoordsSkipPointsOffTheGlobe) {
     Loaded l;
     Load(l, "far.kml",
          "<?xml version=\"1.0\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document><Placemark>"
