@@ -1,6 +1,7 @@
-// Hostile inputs to the readers. Output well-formed: positions off the globe (latitude beyond +-90,
-// longitude beyond +-180, or no finite number) are skipped by every reader,
-// so no distance, speed or written page ever meets them.
+// Hostile inputs to the readers. Output well-formed: positions off the
+// globe (latitude beyond +-90, longitude beyond +-180, or no finite number)
+// are skipped by every reader, so no distance, speed or written page ever
+// meets them. Failures reported: a .gpx without GPX in it says so.
 #include <gtest/gtest.h>
 
 #include <string>
