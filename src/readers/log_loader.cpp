@@ -365,6 +365,8 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
     return status;
 }
 
+static_assert(kArchiveIncomplete == kLoadReaderError, "an incomplete archive open is a failed load");
+
 int LoadLogFile(TrackStore& store, Settings& settings, const std::filesystem::path& path) {
     std::string ext;
     if (IsNonRegularFile(path)) {
@@ -374,8 +376,12 @@ int LoadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
     if (FileExtension(path, ext) &&
         (EqualsIgnoringCase(ext, "q9z") || EqualsIgnoringCase(ext, "itm") || EqualsIgnoringCase(ext, "kmz"))) {
         // kArchiveIncomplete is kLoadReaderError: members report their own
-        // problems.
-        return OpenArchive(store, settings, path);
+        // problems. An archive that cannot be opened (missing, damaged) is a
+        // file that could not be read.
+        const int result = OpenArchive(store, settings, path);
+        if (result != kArchiveCannotOpen) return result;
+        ReportCannotOpen(path);
+        return kLoadReaderError;
     }
     return ReadLogFile(store, settings, path, {}, 1);
 }

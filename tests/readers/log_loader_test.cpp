@@ -137,7 +137,8 @@ TEST(LogLoader, FailedLoadsReportAndKeepWhatWasLoaded) {
     EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "missing.gpx"), kLoadReaderError);
     EXPECT_TRUE(catcher.Saw((folder / "missing.gpx").string()));
     EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "missing"), kLoadReaderError);
-    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "old.q9z"), kLoadUnknownKind);
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "old.q9z"), kLoadReaderError);
+    EXPECT_TRUE(catcher.Saw((folder / "old.q9z").string()));
     EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "junk.gpx"), kLoadReaderError);
     EXPECT_TRUE(catcher.Saw("no GPX document"));
     // The first file is untouched; the junk file is not entered.
