@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to the GPX reader over a small store that already
 // holds a track, then runs the statistics and colours over the result. The
-// store must stay consistent: every point in a closed track, one name per
-// track before the end marker, and the earlier track untouched.
+// store must stay consistent: every point in a closed track and on the
+// globe, one name per track before the end marker, and the earlier track
+// untouched.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -32,6 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int t = 1; t < store.trackCount; ++t) Check(store.trackEnd[t] >= store.trackEnd[t - 1]);
     Check(StoredNameCount(store) == store.trackCount);
     Check(TrackName(store, 0) == u"first");
+    for (int32_t i = 0; i < store.pointCount; ++i) {
+        Check(IsPlaceablePosition(store.points[i].latitude, store.points[i].longitude));
+    }
 
     RecomputeStatistics(store, 0);
     AssignDefaultColors(store);

@@ -37,8 +37,13 @@ int RunScriptCommand(int argc, char** argv) {
     TrackStore store;
     if (int status = SetUpCliStore(store, settings); status != 0) return status;
     settings.scriptFile = script;
-    if (RunScript(script, settings, store) != 0) {
+    const int result = RunScript(script, settings, store);
+    if (result < 0) {
         PrintFileProblem(script, "cannot read the script");
+        return kExitFailure;
+    }
+    if (result != 0) {
+        PrintFileProblem(script, "ran, but outputs could not be written (see the messages above)");
         return kExitFailure;
     }
     return 0;

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <type_traits>
 #include <string_view>
 #include <system_error>
 #include <vector>
@@ -407,6 +408,10 @@ void WriteTrackListText(Output& out, const TrackStore& store) {
 
 template <typename T, typename... Format>
 void PutNumber(Output& out, T value, Format... format) {
+    // "inf" and "nan" are no CSV numbers; no reader stores them anyway.
+    if constexpr (std::is_floating_point_v<T>) {
+        if (!std::isfinite(value)) value = 0;
+    }
     char buffer[64];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, value, format...);
     if (result.ec != std::errc()) return;
@@ -470,7 +475,11 @@ int Run(int argc, char** argv) {
     Settings settings;
     if (int status = ReadCliSettings(options.hasIni, options.ini, settings); status != 0) return status;
     if (options.geoidInfo) {
-        const GeoidModelInfo info = DescribeGeoidModel(settings.geoidModel, settings.geoidResult);
+        GeoidModelInfo info = DescribeGeoidModel(settings.geoidModel, settings.geoidResult);
+        // A configured model that is not in use: which file, and why.
+        if (const std::string problem = GeoidModelProblem(settings); !problem.empty()) {
+            info.text = problem + "\n" + info.text;
+        }
         if (std::fputs(info.text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
             std::fprintf(stderr, "%s: cannot write the output\n", kProgram);
             return kExitFailure;

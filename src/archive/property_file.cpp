@@ -9,6 +9,7 @@
 
 #include "archive/zip_files.h"
 #include "compute/statistics.h"
+#include "platform/messages.h"
 #include "platform/utf.h"
 #include "readers/log_loader.h"
 
@@ -107,6 +108,7 @@ struct Replay {
     std::string token;
     char delimiter = 0;
 
+    int failedFiles = 0;  // files named for reading that did not load
     bool boundariesChanged = false;
     bool pointsChanged = false;
     int32_t recordedTracks = 0;  // highest track number of an applied "tp"
@@ -129,6 +131,30 @@ struct Replay {
     }
 };
 
+bool IsArchiveFileName(std::string_view name) {
+    const size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos) return false;
+    const std::string_view extension = name.substr(dot + 1);
+    return EqualsIgnoringCase(extension, "q9z") || EqualsIgnoringCase(extension, "zip") ||
+           EqualsIgnoringCase(extension, "itm") || EqualsIgnoringCase(extension, "kmz");
+}
+
+void ReportNestedArchive(Settings& settings, const fs::path& path) {
+    if (settings.showArchiveErrors != 1) return;
+    const std::string text =
+        "An archive inside an archive is not opened; it stays in the file list unread.\n" + path.string();
+    if (ShowMessage(text, "read_q9z Error", MessageButtons::kOkCancel, kAnswerOk, MessageIcon::kWarning) ==
+        kAnswerCancel) {
+        settings.showArchiveErrors = 0;
+    }
+}
+
+// No room for one more point, track or track name.
+bool StoreIsFull(const TrackStore& store) {
+    return store.pointCount >= store.maxlogpoints || store.trackCount >= store.maxtracks ||
+           TrackNameRoom(NamesEndPosition(store)) < 2;
+}
+
 void ReplayFile(Replay& r, int readFlag) {
     if (!r.Field(true)) return;
     std::string name = r.token;
@@ -142,10 +168,18 @@ void ReplayFile(Replay& r, int readFlag) {
     if (kindName.size() > kMaxKindNameLength || !IsSafeEntryName(name)) return;
     if (Utf8ToUtf16(name).size() > kMaxFileNameUnits) return;
     const fs::path path = r.folder / name;
-    // An archive inside the archive is kept in the list but not opened, so
-    // that archives never nest.
-    if (readFlag && DetectKindByContent(path) == kKindArchive) readFlag = 0;
-    ReadLogFile(r.store, r.settings, path, kindName, readFlag);
+    // An archive inside the archive is kept in the list but not opened:
+    // opening it would extract into the folder this replay still reads from.
+    if (IsArchiveFileName(name) || DetectKindByContent(path) == kKindArchive) {
+        if (readFlag) ReportNestedArchive(r.settings, path);
+        readFlag = 0;
+    }
+    // A store that can take nothing more only enters the file: reading it
+    // would find no room (and say so again) at the cost of the whole store's
+    // figures, for every further line.
+    if (readFlag && StoreIsFull(r.store)) readFlag = 0;
+    const int result = ReadLogFile(r.store, r.settings, path, kindName, readFlag);
+    if (readFlag && (result == kLoadReaderError || result == kLoadSqliteMissing)) ++r.failedFiles;
 }
 
 void TakeSnapshot(Replay& r) {
@@ -370,8 +404,8 @@ bool NextPropertyToken(std::string_view text, size_t& pos, std::string& token, c
     return true;
 }
 
-void ApplyPropertyText(TrackStore& store, Settings& settings, std::string_view text, const fs::path& folder,
-                       int32_t firstPoint, int32_t firstTrack) {
+int ApplyPropertyText(TrackStore& store, Settings& settings, std::string_view text, const fs::path& folder,
+                      int32_t firstPoint, int32_t firstTrack) {
     Replay r(store, settings, folder, firstPoint, firstTrack, text);
     for (;;) {
         // Up to a '<'; the token after it is the tag.
@@ -400,6 +434,7 @@ void ApplyPropertyText(TrackStore& store, Settings& settings, std::string_view t
         RecomputeStatistics(store, 0);
         FitZoom(store);
     }
+    return r.failedFiles;
 }
 
 int ReadPropertyFile(TrackStore& store, Settings& settings, const fs::path& path, const fs::path& folder,
@@ -412,8 +447,7 @@ int ReadPropertyFile(TrackStore& store, Settings& settings, const fs::path& path
     std::string text(static_cast<size_t>(size), '\0');
     in.read(text.data(), static_cast<std::streamsize>(size));
     text.resize(static_cast<size_t>(in.gcount()));
-    ApplyPropertyText(store, settings, text, folder, firstPoint, firstTrack);
-    return 0;
+    return ApplyPropertyText(store, settings, text, folder, firstPoint, firstTrack) == 0 ? 0 : 2;
 }
 
 }  // namespace trakvio

@@ -46,12 +46,14 @@ bool NextPropertyToken(std::string_view text, size_t& pos, std::string& token, c
 
 // Replays a property text over the store (see above). folder holds the files
 // the text names; firstPoint and firstTrack are the pointCount and
-// trackCount from before the archive was opened.
-void ApplyPropertyText(TrackStore& store, Settings& settings, std::string_view text,
-                       const std::filesystem::path& folder, int32_t firstPoint, int32_t firstTrack);
+// trackCount from before the archive was opened. A file that is itself an
+// archive is entered unread (and reported). Returns the number of files named
+// for reading that could not be loaded.
+int ApplyPropertyText(TrackStore& store, Settings& settings, std::string_view text, const std::filesystem::path& folder,
+                      int32_t firstPoint, int32_t firstTrack);
 
-// Reads the property file at path and replays it. Returns 0, or 1 when the
-// file cannot be read.
+// Reads the property file at path and replays it. Returns 0, 1 when the
+// file cannot be read, 2 when a file it names could not be loaded.
 int ReadPropertyFile(TrackStore& store, Settings& settings, const std::filesystem::path& path,
                      const std::filesystem::path& folder, int32_t firstPoint, int32_t firstTrack);
 

@@ -110,9 +110,14 @@ size_t LatestBin(const fs::path& folder, const std::vector<std::string>& bins) {
     return chosen;
 }
 
-// An ITM package: a .poi database and .bin logs. Returns the files loaded.
+// Whether a member's load result is a failure (rather than a file of no
+// known kind, which a zip of logs may well carry beside them).
+bool MemberFailed(int result) { return result == kLoadReaderError || result == kLoadSqliteMissing; }
+
+// An ITM package: a .poi database and .bin logs. Returns the files loaded;
+// failed counts the ones that did not load.
 int OpenItmPackage(TrackStore& store, Settings& settings, const fs::path& archive, const fs::path& folder,
-                   const std::vector<std::string>& names) {
+                   const std::vector<std::string>& names, int& failed) {
     const std::string* poi = nullptr;
     std::vector<std::string> bins;
     for (const std::string& name : names) {
@@ -138,11 +143,11 @@ int OpenItmPackage(TrackStore& store, Settings& settings, const fs::path& archiv
             fs::rename(poiPath, renamed, ec);
             if (!ec) poiPath = renamed;
         }
-        ReadLogFile(store, settings, poiPath, {}, readPoi ? 1 : 0);
+        if (MemberFailed(ReadLogFile(store, settings, poiPath, {}, readPoi ? 1 : 0))) ++failed;
         ++found;
     }
     if ((keepBoth || !readPoi) && !bins.empty()) {
-        ReadLogFile(store, settings, folder / bins[chosen], {}, readPoi ? 0 : 1);
+        if (MemberFailed(ReadLogFile(store, settings, folder / bins[chosen], {}, readPoi ? 0 : 1))) ++failed;
         ++found;
     }
     return found;
@@ -157,7 +162,8 @@ bool BeginsWithEightDigits(std::string_view name) {
 }
 
 // A KMZ: each .kml, named after its time unless its name begins with a date.
-int OpenKmz(TrackStore& store, Settings& settings, const fs::path& folder, const std::vector<std::string>& names) {
+int OpenKmz(TrackStore& store, Settings& settings, const fs::path& folder, const std::vector<std::string>& names,
+            int& failed) {
     int found = 0;
     for (const std::string& name : names) {
         if (!HasExtension(name, "kml")) continue;
@@ -168,13 +174,16 @@ int OpenKmz(TrackStore& store, Settings& settings, const fs::path& folder, const
             if (IsSafeEntryName(renamed)) fs::rename(path, folder / renamed, ec);
             if (IsSafeEntryName(renamed) && !ec) path = folder / renamed;
         }
-        if (ReadLogFile(store, settings, path, {}, 1) != kLoadUnknownKind) ++found;
+        const int result = ReadLogFile(store, settings, path, {}, 1);
+        if (MemberFailed(result)) ++failed;
+        if (result != kLoadUnknownKind) ++found;
     }
     return found;
 }
 
 // Any other zip: every top-level file that is not an archive itself.
-int OpenPlainZip(TrackStore& store, Settings& settings, const fs::path& folder, const std::vector<std::string>& names) {
+int OpenPlainZip(TrackStore& store, Settings& settings, const fs::path& folder, const std::vector<std::string>& names,
+                 int& failed) {
     int found = 0;
     for (const std::string& name : names) {
         if (HasExtension(name, "itm") || HasExtension(name, "q9z") || HasExtension(name, "zip") ||
@@ -183,7 +192,9 @@ int OpenPlainZip(TrackStore& store, Settings& settings, const fs::path& folder, 
         }
         const fs::path path = folder / name;
         if (IsZipFile(path)) continue;
-        if (ReadLogFile(store, settings, path, {}, 1) != kLoadUnknownKind) ++found;
+        const int result = ReadLogFile(store, settings, path, {}, 1);
+        if (MemberFailed(result)) ++failed;
+        if (result != kLoadUnknownKind) ++found;
     }
     return found;
 }
@@ -227,6 +238,7 @@ int OpenArchive(TrackStore& store, Settings& settings, const fs::path& path) {
     const int32_t firstTrack = store.trackCount;
     const std::string archiveName = path.filename().string();
     int found = 0;
+    int failed = 0;
     const std::string* propertyFile = nullptr;
     for (const std::string& name : names) {
         if (HasExtension(name, "q9t")) {
@@ -235,14 +247,14 @@ int OpenArchive(TrackStore& store, Settings& settings, const fs::path& path) {
         }
     }
     if (propertyFile) {
-        ReadPropertyFile(store, settings, folder / *propertyFile, folder, firstPoint, firstTrack);
+        if (ReadPropertyFile(store, settings, folder / *propertyFile, folder, firstPoint, firstTrack) != 0) ++failed;
         found = 1;
     } else if (HasExtension(archiveName, "itm")) {
-        found = OpenItmPackage(store, settings, path, folder, names);
+        found = OpenItmPackage(store, settings, path, folder, names, failed);
     } else if (!HasExtension(archiveName, "kmz")) {
-        found = OpenPlainZip(store, settings, folder, names);
+        found = OpenPlainZip(store, settings, folder, names, failed);
     } else {
-        found = OpenKmz(store, settings, folder, names);
+        found = OpenKmz(store, settings, folder, names, failed);
     }
 
     if (found == 0 && settings.showArchiveErrors == 1) {
@@ -252,7 +264,7 @@ int OpenArchive(TrackStore& store, Settings& settings, const fs::path& path) {
             settings.showArchiveErrors = 0;
         }
     }
-    return kArchiveOpened;
+    return found == 0 || failed != 0 || !skipped.empty() ? kArchiveIncomplete : kArchiveOpened;
 }
 
 int SaveArchive(const TrackStore& store, const Settings& settings, const fs::path& archivePath) {

@@ -19,6 +19,10 @@ namespace trakvio {
 inline constexpr int kArchiveOpened = 0;
 inline constexpr int kArchiveNoFolder = 1;    // the extraction folder cannot be formed or made
 inline constexpr int kArchiveCannotOpen = 2;  // the archive cannot be opened
+// Opened, but nothing was loaded, or an entry was left out or a member did
+// not load (each reported); what did load stays. The same value as the
+// loader's kLoadReaderError, which is what the loader passes on.
+inline constexpr int kArchiveIncomplete = 3;
 
 // Extracts the archive into the work folder's "q9zdir" and loads what it
 // holds behind what the store has: with a property file (.q9t) the files it
@@ -26,11 +30,13 @@ inline constexpr int kArchiveCannotOpen = 2;  // the archive cannot be opened
 // switches itmReadPoi and itmKeepBoth choose; in a KMZ its .kml files (named
 // with a date-time prefix unless the name begins with eight digits); in any
 // other zip every top-level file that is not itself an archive. The folder is
-// emptied first when nothing is loaded. 0 when done (also when nothing was
-// found, which is reported while showArchiveErrors is 1), 1 when the
-// extraction folder cannot be formed, 2 when the archive cannot be opened.
-// Entries that were skipped as unsafe, too large or broken are written to
-// the error log and reported.
+// emptied first when nothing is loaded. 0 when done, 1 when the extraction
+// folder cannot be formed, 2 when the archive cannot be opened, 3 when nothing
+// was found (reported while showArchiveErrors is 1) or an entry was skipped
+// or a member failed to load. Entries that were skipped as unsafe, too large,
+// broken, named as the archive itself or past the archive's extraction limit
+// are written to the error log and reported. The archive itself is never
+// replaced, even when it lies in "q9zdir".
 int OpenArchive(TrackStore& store, Settings& settings, const std::filesystem::path& path);
 
 // Writes the track property file into the work folder and the archive of the

@@ -67,24 +67,36 @@ bool WriteAll(int fd, const char* data, size_t size) {
     return true;
 }
 
+constexpr const char* kPastTotalLimit = "would take the archive past its extraction limit; extraction stopped";
+
+// What one extraction may still write: the entry limit, and the bytes left of
+// the archive's total.
+struct ExtractBudget {
+    uint64_t maxEntrySize;
+    uint64_t remaining;
+};
+
 // Copies entry index into a temporary file of destination and renames it to
-// name. Returns nullptr when done, else the reason it was not extracted.
+// name. Returns nullptr when done, else the reason it was not extracted
+// (kPastTotalLimit when the archive's total would be exceeded).
 const char* ExtractEntry(zip_t* archive, zip_uint64_t index, const fs::path& destination, const std::string& name,
-                         uint64_t maxEntrySize, std::vector<char>& buffer) {
+                         ExtractBudget& budget, std::vector<char>& buffer) {
+    const uint64_t maxEntrySize = budget.maxEntrySize;
     zip_stat_t stat;
     zip_stat_init(&stat);
     if (zip_stat_index(archive, index, 0, &stat) != 0) return "cannot be read";
     if ((stat.valid & ZIP_STAT_SIZE) && stat.size > maxEntrySize) return "too large";
+    if ((stat.valid & ZIP_STAT_SIZE) && stat.size > budget.remaining) return kPastTotalLimit;
 
     std::string temporary = (destination / ".q9z-extract-XXXXXX").string();
     int fd = ::mkstemp(temporary.data());
     if (fd < 0) return "cannot be written";
     const char* problem = nullptr;
+    uint64_t total = 0;
     zip_file_t* entry = zip_fopen_index(archive, index, 0);
     if (!entry) {
         problem = "cannot be read";
     } else {
-        uint64_t total = 0;
         for (;;) {
             zip_int64_t n = zip_fread(entry, buffer.data(), buffer.size());
             if (n < 0) {
@@ -95,6 +107,10 @@ const char* ExtractEntry(zip_t* archive, zip_uint64_t index, const fs::path& des
             total += static_cast<uint64_t>(n);
             if (total > maxEntrySize) {
                 problem = "too large";
+                break;
+            }
+            if (total > budget.remaining) {
+                problem = kPastTotalLimit;
                 break;
             }
             if (!WriteAll(fd, buffer.data(), static_cast<size_t>(n))) {
@@ -115,13 +131,27 @@ const char* ExtractEntry(zip_t* archive, zip_uint64_t index, const fs::path& des
         }
     }
     if (::close(fd) != 0 && !problem) problem = "cannot be written";
+    if (!problem) budget.remaining -= total;
     if (!problem && ::rename(temporary.c_str(), (destination / name).c_str()) != 0) problem = "cannot be written";
     if (problem) ::unlink(temporary.c_str());
     return problem;
 }
 
+// The most one open may write for an archive of compressedSize bytes.
+uint64_t TotalExtractionLimit(uint64_t compressedSize) {
+    const uint64_t byRatio = compressedSize > kMaxArchiveTotalSize / kMaxArchiveExpansion
+                                 ? kMaxArchiveTotalSize
+                                 : compressedSize * kMaxArchiveExpansion;
+    return std::min(kMaxArchiveTotalSize, std::max(byRatio, kArchiveExpansionAllowance));
+}
+
+// Extracts the top-level entries. reading, when given, is the archive file
+// itself: an entry that would land on it is left out, so that an archive
+// opened from the extraction folder is never replaced by its own member.
 int ExtractOpened(zip_t* archive, const fs::path& destination, std::vector<std::string>& names,
-                  std::vector<SkippedEntry>* skipped, uint64_t maxEntrySize) {
+                  std::vector<SkippedEntry>* skipped, uint64_t maxEntrySize, uint64_t compressedSize,
+                  const fs::path* reading) {
+    ExtractBudget budget{maxEntrySize, TotalExtractionLimit(compressedSize)};
     std::vector<char> buffer(kCopyBufferSize);
     zip_int64_t count = zip_get_num_entries(archive, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
@@ -137,8 +167,14 @@ int ExtractOpened(zip_t* archive, const fs::path& destination, std::vector<std::
             Skip(skipped, name, "has a name that is not a plain file name");
             continue;
         }
-        if (const char* problem = ExtractEntry(archive, index, destination, name, maxEntrySize, buffer)) {
+        std::error_code same;
+        if (reading && fs::equivalent(destination / name, *reading, same)) {
+            Skip(skipped, name, "has the name of the archive being read");
+            continue;
+        }
+        if (const char* problem = ExtractEntry(archive, index, destination, name, budget, buffer)) {
             Skip(skipped, name, problem);
+            if (problem == kPastTotalLimit) break;
             continue;
         }
         if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
@@ -236,7 +272,9 @@ int ExtractArchive(const fs::path& archivePath, const fs::path& destination, std
     int error = 0;
     zip_t* archive = zip_open(archivePath.c_str(), ZIP_RDONLY, &error);
     if (!archive) return error != 0 ? error : ZIP_ER_OPEN;
-    ExtractOpened(archive, destination, names, skipped, maxEntrySize);
+    std::error_code ec;
+    const uintmax_t compressedSize = fs::file_size(archivePath, ec);
+    ExtractOpened(archive, destination, names, skipped, maxEntrySize, ec ? 0 : compressedSize, &archivePath);
     zip_discard(archive);  // read-only: nothing to write back
     return 0;
 }
@@ -255,7 +293,7 @@ int ExtractArchiveFromMemory(const void* data, size_t size, const fs::path& dest
         zip_source_free(source);
         return code != 0 ? code : ZIP_ER_OPEN;
     }
-    ExtractOpened(archive, destination, names, skipped, maxEntrySize);
+    ExtractOpened(archive, destination, names, skipped, maxEntrySize, size, nullptr);
     zip_discard(archive);
     return 0;
 }

@@ -19,6 +19,13 @@ namespace trakvio {
 
 // Entries larger than this are not extracted.
 inline constexpr uint64_t kMaxArchiveEntrySize = uint64_t{1} << 30;
+// One extraction writes at most kMaxArchiveExpansion times the archive's own
+// size (but always up to kArchiveExpansionAllowance) and never more than
+// kMaxArchiveTotalSize in all; the entry that would pass the limit is left
+// out and extraction stops there.
+inline constexpr uint64_t kMaxArchiveTotalSize = uint64_t{2} << 30;
+inline constexpr uint64_t kMaxArchiveExpansion = 100;
+inline constexpr uint64_t kArchiveExpansionAllowance = uint64_t{64} << 20;
 
 // Bits of MakeArchiveFromFiles' result (besides a libzip error code).
 inline constexpr int kZipSourceFailed = 64;  // a file could not be opened as a source
@@ -46,7 +53,8 @@ bool IsSafeEntryName(std::string_view name);
 // modification times are set to the entry's time. names receives the names
 // (UTF-8) of the files written, in entry order, each once; skipped, when
 // given, the entries left out for a reason worth reporting (entries inside
-// folders are left out silently). Returns 0, or the libzip error code when
+// folders are left out silently; so is nothing else: an entry that would
+// replace the archive itself, or pass the total limit, is reported too). Returns 0, or the libzip error code when
 // the archive cannot be opened (ZIP_ER_OPEN when the folder cannot be made).
 int ExtractArchive(const std::filesystem::path& archivePath, const std::filesystem::path& destination,
                    std::vector<std::string>& names, std::vector<SkippedEntry>* skipped = nullptr,

@@ -1,6 +1,7 @@
 #include "compute/geoid.h"
 
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <bit>
@@ -12,6 +13,7 @@
 #include <string_view>
 
 #include "platform/ascii_text.h"
+#include "platform/regular_file.h"
 
 namespace trakvio {
 namespace {
@@ -31,7 +33,14 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-File OpenFile(const fs::path& path) { return File(std::fopen(path.c_str(), "rb")); }
+// Regular files only: a grid named by a device or pipe is no model.
+File OpenFile(const fs::path& path) {
+    int fd = OpenRegularFile(path);
+    if (fd < 0) return File();
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (!file) ::close(fd);
+    return File(file);
+}
 
 int64_t FileSize(std::FILE* file) {
     if (fseeko(file, 0, SEEK_END) != 0) return -1;

@@ -7,6 +7,8 @@
 
 #include "config/config_values.h"
 #include "platform/folders.h"
+#include "platform/messages.h"
+#include "platform/regular_file.h"
 #include "platform/utf.h"
 
 namespace trakvio {
@@ -21,17 +23,10 @@ constexpr std::string_view kTileCachePrompt =
 constexpr std::string_view kWorkFolderPrompt =
     "作業フォルダを指定してください\n（既定のフォルダでよい場合は［キャンセル］を選択）";
 
-// Reads a whole file. Returns false when it cannot be opened or read.
+// Reads a whole regular file (a configuration is small: more than 16 MiB is
+// refused). Returns false when it cannot be opened or read.
 bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes) {
-    bytes.clear();
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return false;
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, n);
-    bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    return !failed;
+    return ReadRegularFile(path, bytes, uint64_t{16} << 20) == kFileRead;
 }
 
 // Splits bytes into the pieces a line-by-line copy sees: at most kPieceRoom
@@ -158,11 +153,20 @@ int CreateConfigurationFromTemplate(const std::filesystem::path& templatePath, c
     return WriteWholeFile(configPath, out);
 }
 
+void ReportConfigurationProblems(const std::filesystem::path& configPath, Settings& settings) {
+    if (settings.configProblems.empty()) return;
+    std::string text;
+    for (const std::string& problem : settings.configProblems) text += problem + ".\n";
+    settings.configProblems.clear();
+    ShowMessage(text + configPath.string(), "Trakvio.ini", MessageButtons::kOk, kAnswerOk, MessageIcon::kWarning);
+}
+
 int ReadConfiguration(const std::filesystem::path& configPath, Settings& settings) {
     std::string bytes;
     bool opened = ReadWholeFile(configPath, bytes);
     // Without a file this only resets the defaults a read always resets.
     ReadConfigurationText(opened ? std::string_view(bytes) : std::string_view(), settings);
+    ReportConfigurationProblems(configPath, settings);
     ApplyFolderRules(settings);
     return opened ? 0 : 1;
 }

@@ -31,7 +31,9 @@ int CreateConfigurationFromTemplate(const std::filesystem::path& templatePath, c
 // Reads the configuration file into settings and applies the folder rules
 // (settings.userFolder should be set; UserDataFolder() stands in when it is
 // empty). Returns 0 when the file was read, 1 when it could not be opened
-// (the defaults and the per-user folders then stand).
+// (the defaults and the per-user folders then stand). What the reader found
+// wrong (capacities cut to their largest values) is shown in one message
+// naming the file.
 int ReadConfiguration(const std::filesystem::path& configPath, Settings& settings);
 
 // Reads configuration text (as if it were the file) into settings, without
@@ -41,6 +43,10 @@ int ReadConfiguration(const std::filesystem::path& configPath, Settings& setting
 // never changed; before any currentfolder line relative names resolve
 // against the directory the program was started in).
 void ReadConfigurationText(std::string_view text, Settings& settings);
+
+// Shows settings.configProblems, if any, in one message naming configPath,
+// and clears them.
+void ReportConfigurationProblems(const std::filesystem::path& configPath, Settings& settings);
 
 // The folder rules, first for the work folder (name "q9work"), then for the
 // tile cache folder (name "cache"): an existing configured folder is made

@@ -188,17 +188,28 @@ std::filesystem::path* RememberedFile(std::string_view key, Settings& settings) 
     return nullptr;
 }
 
+// A capacity value, cut to largest (the cut is noted as a problem naming the
+// key as written).
+int32_t CapacityValue(std::string_view key, std::string_view value, int32_t largest, Settings& settings) {
+    const int32_t number = ParseLong(value);
+    if (number <= largest) return number;
+    settings.configProblems.push_back(std::string(key) + "=" + std::to_string(number) + " is more than " +
+                                      std::to_string(largest) + ", the largest it may be; " + std::to_string(largest) +
+                                      " is used");
+    return largest;
+}
+
 void ApplyKey(std::string_view key, std::string_view value, Settings& settings) {
     if (key == "maxlogpoints" || key == "maxwaypoints") {
-        settings.maxlogpoints = ParseLong(value);
+        settings.maxlogpoints = CapacityValue(key, value, kLargestMaxLogPoints, settings);
     } else if (key == "maxtracks") {
-        settings.maxtracks = ParseLong(value);
+        settings.maxtracks = CapacityValue(key, value, kLargestMaxTracks, settings);
     } else if (key == "maxbasemap") {
-        settings.maxbasemap = ParseLong(value);
+        settings.maxbasemap = CapacityValue(key, value, kLargestMapCount, settings);
         settings.baseMaps.clear();
         settings.currentBaseMap = 0;
     } else if (key == "maxoverlaymap") {
-        settings.maxoverlaymap = ParseLong(value);
+        settings.maxoverlaymap = CapacityValue(key, value, kLargestMapCount, settings);
         settings.overlayMaps.clear();
     } else if (key == "basemap") {
         if (static_cast<int64_t>(settings.baseMaps.size()) >= settings.maxbasemap) return;
@@ -343,9 +354,11 @@ void ReadConfigurationText(std::string_view text, Settings& settings) {
         std::string_view piece = text.substr(pos, kLineRoom);
         size_t lineFeed = piece.find('\n');
         if (lineFeed == std::string_view::npos) {
-            // An over-long line's first piece or a last line without a line
-            // feed: not a line.
+            // The end of the file ends a last line that has no line feed
+            // (hand-edited files often end so); an over-long line's first
+            // piece is no line.
             pos += piece.size();
+            if (pos >= text.size() && piece.size() < kLineRoom) ApplyLine(piece, settings);
             continue;
         }
         pos += lineFeed + 1;

@@ -106,7 +106,17 @@ struct GraphSettings {
     int32_t clientHeight = 260;
 };
 
+// The largest values the capacity keys take; a larger one is cut to it (and
+// reported). 16,000,000 points take about 1.2 GB, 100,000 tracks 14 MB.
+inline constexpr int32_t kLargestMaxLogPoints = 16000000;
+inline constexpr int32_t kLargestMaxTracks = 100000;
+inline constexpr int32_t kLargestMapCount = 100;  // maxbasemap, maxoverlaymap
+
 struct Settings {
+    // Problems the configuration reader found (a capacity cut, ...), one
+    // line each, naming the key; ReadConfiguration shows them with the file.
+    std::vector<std::string> configProblems;
+
     // Capacities of the track store.
     int32_t maxlogpoints = kDefaultMaxLogPoints;
     int32_t maxtracks = kDefaultMaxTracks;

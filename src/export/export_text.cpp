@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <system_error>
 
@@ -39,6 +40,42 @@ bool StartsScriptMarkup(std::string_view s, size_t i) {
 }
 
 bool XmlForbidsByte(unsigned char c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\r'; }
+
+// The bytes of the UTF-8 sequence that starts at text[i] (a byte of 0x80 or
+// more). allowed is set when it is a well-formed character that XML 1.0
+// allows; a surrogate, U+FFFE or U+FFFF is not, and neither is a byte that
+// starts no well-formed sequence (then the length is 1).
+size_t MultiByteCharacter(std::string_view text, size_t i, bool& allowed) {
+    allowed = false;
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const size_t n = lead >= 0xC2 && lead <= 0xDF   ? 2
+                     : lead >= 0xE0 && lead <= 0xEF ? 3
+                     : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                    : 0;
+    if (n == 0 || text.size() - i < n) return 1;
+    uint32_t cp = lead & (0x7Fu >> n);
+    for (size_t k = 1; k < n; ++k) {
+        const auto byte = static_cast<unsigned char>(text[i + k]);
+        if ((byte & 0xC0) != 0x80) return 1;
+        cp = cp << 6 | (byte & 0x3Fu);
+    }
+    if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF))) return 1;  // overlong or too high
+    allowed = !(cp >= 0xD800 && cp <= 0xDFFF) && cp != 0xFFFE && cp != 0xFFFF;
+    return n;
+}
+
+// Copies the character at text[i] (a byte of 0x80 or more), or U+FFFD for
+// what XML does not allow; returns the bytes used.
+size_t AppendMultiByte(std::string_view text, size_t i, std::string& out) {
+    bool allowed = false;
+    const size_t n = MultiByteCharacter(text, i, allowed);
+    if (allowed) {
+        out.append(text.substr(i, n));
+    } else {
+        out += kReplacement;
+    }
+    return n;
+}
 
 void AppendHexEscape(unsigned char c, std::string& out) {
     static constexpr char kHex[] = "0123456789ABCDEF";
@@ -97,6 +134,9 @@ void TextOutput::Put(char c) {
 }
 
 void TextOutput::PutFixed(double value, int decimals) {
+    // No reader stores a value that is not finite; "inf" or "nan" would break
+    // every format written here all the same.
+    if (!std::isfinite(value)) value = 0;
     // Room for the largest double in fixed notation with its decimals.
     char digits[400];
     auto result = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
@@ -208,6 +248,8 @@ void AppendJsString(std::string_view utf8, char quote, std::string& out) {
         } else if (char32_t separator = JsLineSeparatorAt(utf8, i)) {
             out += separator == 0x2028 ? "\\u2028" : "\\u2029";
             i += 2;
+        } else if (byte >= 0x80) {
+            i += AppendMultiByte(utf8, i, out) - 1;
         } else {
             out += c;
         }
@@ -226,6 +268,8 @@ void AppendJsComment(std::string_view utf8, std::string& out) {
         } else if (char32_t separator = JsLineSeparatorAt(utf8, i)) {
             out += separator == 0x2028 ? "\\u2028" : "\\u2029";
             i += 2;
+        } else if (static_cast<unsigned char>(c) >= 0x80) {
+            i += AppendMultiByte(utf8, i, out) - 1;
         } else {
             out += c;
         }
@@ -233,7 +277,8 @@ void AppendJsComment(std::string_view utf8, std::string& out) {
 }
 
 void AppendHtml(std::string_view utf8, std::string& out) {
-    for (char c : utf8) {
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const char c = utf8[i];
         switch (c) {
             case '&':
                 out += "&amp;";
@@ -251,13 +296,20 @@ void AppendHtml(std::string_view utf8, std::string& out) {
                 out += "&#39;";
                 break;
             default:
-                out += c;
+                if (static_cast<unsigned char>(c) >= 0x80) {
+                    i += AppendMultiByte(utf8, i, out) - 1;
+                } else if (XmlForbidsByte(static_cast<unsigned char>(c)) || c == 0x7F) {
+                    out += kReplacement;
+                } else {
+                    out += c;
+                }
         }
     }
 }
 
 void AppendXmlText(std::string_view utf8, std::string& out) {
-    for (char c : utf8) {
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const char c = utf8[i];
         switch (c) {
             case '&':
                 out += "&amp;";
@@ -269,7 +321,9 @@ void AppendXmlText(std::string_view utf8, std::string& out) {
                 out += "&gt;";
                 break;
             default:
-                if (XmlForbidsByte(static_cast<unsigned char>(c))) {
+                if (static_cast<unsigned char>(c) >= 0x80) {
+                    i += AppendMultiByte(utf8, i, out) - 1;
+                } else if (XmlForbidsByte(static_cast<unsigned char>(c))) {
                     out += kReplacement;
                 } else {
                     out += c;
@@ -284,6 +338,8 @@ void AppendCdata(std::string_view utf8, std::string& out) {
         if (c == ']' && utf8.substr(i, 3) == "]]>") {
             out += "]]]]><![CDATA[>";
             i += 2;
+        } else if (static_cast<unsigned char>(c) >= 0x80) {
+            i += AppendMultiByte(utf8, i, out) - 1;
         } else if (XmlForbidsByte(static_cast<unsigned char>(c))) {
             out += kReplacement;
         } else {

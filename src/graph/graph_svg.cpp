@@ -56,12 +56,17 @@ std::string ValidText(std::string_view text) {
     return Utf16ToUtf8(Utf8ToUtf16(text));
 }
 
-// Character data of a text element. Control characters XML cannot carry are
-// left out.
+// Character data of a text element. Control characters and the
+// noncharacters U+FFFE and U+FFFF, which XML cannot carry, are left out.
 void PutEscaped(SvgWriter& w, std::string_view text) {
-    for (char c : ValidText(text)) {
+    const std::string valid = ValidText(text);
+    for (size_t i = 0; i < valid.size(); ++i) {
+        const char c = valid[i];
         const auto byte = static_cast<unsigned char>(c);
-        if (c == '&') {
+        if (byte == 0xEF && valid.compare(i + 1, 1, "\xBF") == 0 && i + 2 < valid.size() &&
+            (static_cast<unsigned char>(valid[i + 2]) | 1) == 0xBF) {
+            i += 2;
+        } else if (c == '&') {
             w.Put("&amp;");
         } else if (c == '<') {
             w.Put("&lt;");

@@ -1,5 +1,9 @@
 #include "readers/csv_text_reader.h"
 
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
 #include "platform/local_time.h"
 #include "readers/text_scan.h"
 
@@ -11,8 +15,29 @@ namespace {
 constexpr ptrdiff_t kLongestLine = 1023;
 constexpr float kKmPerHourPerMetrePerSecond = 3.6f;
 
-// Column indexes of a data line.
+// The columns read, and where they stand in a data line when the header
+// does not say (the logger's first layout).
 enum Column { kType, kDateTime, kLatitude, kLongitude, kAccuracy, kAltitude, kGeoidHeight, kSpeed, kColumnsRead };
+constexpr const char* kColumnNames[kColumnsRead] = {"type",        "date time",   "latitude",        "longitude",
+                                                    "accuracy(m)", "altitude(m)", "geoid_height(m)", "speed(m/s)"};
+// Columns further right than this are not looked for.
+constexpr int kMostColumns = 64;
+
+// The places of the columns read, from a header line ("type,date time,...");
+// a header that lacks one of them leaves its default place.
+void ColumnsFromHeader(const char* p, const char* end, int (&place)[kColumnsRead]) {
+    while (end > p && (end[-1] == '\r' || end[-1] == ' ')) --end;
+    int column = 0;
+    for (const char* q = p; column < kMostColumns; ++column) {
+        const char* comma = FindChar(q, end, ',');
+        const std::string_view name(q, static_cast<size_t>((comma ? comma : end) - q));
+        for (int k = 0; k < kColumnsRead; ++k) {
+            if (name == kColumnNames[k]) place[k] = column;
+        }
+        if (!comma) break;
+        q = comma + 1;
+    }
+}
 
 // A digit field of exactly width characters at p, or -1.
 int Digits(const char* p, int width) {
@@ -51,6 +76,20 @@ bool ReadWholeNumber(const char* p, const char* end, double& value) {
 int ReadCsvTextBuffer(TrackStore& store, const char* data, size_t size) {
     const char* p = data;
     const char* end = data + size;
+    int place[kColumnsRead];
+    for (int k = 0; k < kColumnsRead; ++k) place[k] = k;
+    // Newer loggers add columns (barometric_pressure(hPa) before name): the
+    // header says where each one stands.
+    if (end - p >= 5 && std::memcmp(p, "type,", 5) == 0) {
+        const char* newline = FindChar(p, end, '\n');
+        const char* headerEnd = newline ? newline : end;
+        if (headerEnd - p > kLongestLine) headerEnd = p + kLongestLine;
+        ColumnsFromHeader(p, headerEnd, place);
+    }
+    int columns = 0;
+    for (int k = 0; k < kColumnsRead; ++k) columns = std::max(columns, place[k] + 1);
+    const char* fieldBegin[kMostColumns];
+    const char* fieldStop[kMostColumns];
     const char* begin[kColumnsRead];
     const char* stop[kColumnsRead];
     while (p < end) {
@@ -63,11 +102,15 @@ int ReadCsvTextBuffer(TrackStore& store, const char* data, size_t size) {
             const char* last = lineEnd;
             while (last > p && last[-1] == '\r') --last;
             const char* q = p;
-            for (int column = 0; column < kColumnsRead; ++column) {
+            for (int column = 0; column < columns; ++column) {
                 const char* comma = FindChar(q, last, ',');
-                begin[column] = q;
-                stop[column] = comma ? comma : last;
+                fieldBegin[column] = q;
+                fieldStop[column] = comma ? comma : last;
                 q = comma ? comma + 1 : last;
+            }
+            for (int k = 0; k < kColumnsRead; ++k) {
+                begin[k] = fieldBegin[place[k]];
+                stop[k] = fieldStop[place[k]];
             }
             int64_t time;
             double latitude, longitude;

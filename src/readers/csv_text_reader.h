@@ -8,7 +8,9 @@
 // (m/s), and columns that are not read. A fix's altitude is altitude + geoid
 // height (the height above the ellipsoid). Lines of any other type are
 // skipped, and so is a "T," line without a readable time, latitude or
-// longitude; missing later columns give 0.
+// longitude; missing later columns give 0. A header line names the columns:
+// they are found by name, so the newer layout with barometric_pressure(hPa)
+// (or any other added column) reads as the first.
 #pragma once
 
 #include <cstddef>

@@ -168,6 +168,8 @@ void ParsePointTag(GpxScan& s, const char* tag, const char* tagEnd) {
 
 // Stores the point built so far; false when the store is full.
 bool StorePoint(GpxScan& s) {
+    // A position off the globe is skipped; the scan goes on.
+    if (!IsPlaceablePosition(s.latitude, s.longitude)) return true;
     if (!AppendPoint(s.store, s.latitude, s.longitude, s.elevation, 0.0f, s.time, 1)) {
         s.cut = true;
         return false;
@@ -305,9 +307,44 @@ done:
     return s.cut ? kGpxCut : kGpxDone;
 }
 
+namespace {
+
+// Whether the bytes are UTF-16 text: a byte-order mark, or a first '<' as
+// a UTF-16 unit. bigEndian tells the order.
+bool IsUtf16Text(const char* data, size_t size, bool& bigEndian) {
+    if (size < 2) return false;
+    const auto b0 = static_cast<unsigned char>(data[0]), b1 = static_cast<unsigned char>(data[1]);
+    bigEndian = (b0 == 0xFE && b1 == 0xFF) || (b0 == 0 && b1 == '<');
+    return bigEndian || (b0 == 0xFF && b1 == 0xFE) || (b0 == '<' && b1 == 0);
+}
+
+// UTF-16 bytes as UTF-8 (a byte-order mark dropped, an odd last byte too).
+std::string Utf16BytesToUtf8(const char* data, size_t size, bool bigEndian) {
+    std::u16string units;
+    units.reserve(size / 2);
+    for (size_t i = 0; i + 1 < size; i += 2) {
+        const auto a = static_cast<unsigned char>(data[i]), b = static_cast<unsigned char>(data[i + 1]);
+        units.push_back(static_cast<char16_t>(bigEndian ? a << 8 | b : b << 8 | a));
+    }
+    if (!units.empty() && units[0] == 0xFEFF) units.erase(0, 1);
+    return Utf16ToUtf8(units);
+}
+
+// A GPX document has a gpx element; an empty or junk file has none.
+bool HasGpxElement(const char* data, size_t size) { return FindBytes(data, data + size, "<gpx", 4) != nullptr; }
+
+}  // namespace
+
 int ReadGpx(TrackStore& store, const std::filesystem::path& path, int32_t namePosition) {
     FileBytes file;
     if (file.Open(path) != 0) return kGpxCannotOpen;
+    bool bigEndian = false;
+    if (IsUtf16Text(file.data(), file.size(), bigEndian)) {
+        const std::string text = Utf16BytesToUtf8(file.data(), file.size(), bigEndian);
+        if (!HasGpxElement(text.data(), text.size())) return kGpxNoDocument;
+        return ReadGpxBuffer(store, text.c_str(), text.size(), namePosition);
+    }
+    if (!HasGpxElement(file.data(), file.size())) return kGpxNoDocument;
     return ReadGpxBuffer(store, file.data(), file.size(), namePosition);
 }
 

@@ -1,6 +1,9 @@
 #include "readers/itm_reader.h"
 
+#include <algorithm>
+#include <cmath>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/utf.h"
@@ -51,15 +54,17 @@ uint32_t ReadTypeTable(SqliteDatabase& db, ItmCounts& counts) {
 
 // The body of ReadItm; the store's counts are only advanced by the caller.
 uint32_t ReadItmTables(SqliteDatabase& db, TrackStore& store, int32_t namePosition, int32_t& pointCount,
-                       int32_t& trackCount) {
+                       int32_t& trackCount, bool* storeFilled) {
     ItmCounts counts;
     if (uint32_t result = ReadTypeTable(db, counts); result != 0) return result;
     if (counts.highestWaypointId < 0 || counts.highestWaypointId >= kMaxWaypointId) return kItmTypeRange;
 
     const int32_t firstPoint = store.pointCount;
     const int32_t firstTrack = store.trackCount;
-    // Point index of each waypoint id; -1 for ids no stored point carries.
-    std::vector<int32_t> pointOfId(static_cast<size_t>(counts.highestWaypointId) + 1, -1);
+    // (id, point index) of each stored GPS-log row. Only the rows read take
+    // room: the claimed highest id may be any size up to kMaxWaypointId.
+    std::vector<std::pair<int64_t, int32_t>> pointOfId;
+    bool cut = false;  // the store filled up: the counts cannot agree
 
     int64_t gpsRows = 0;
     {
@@ -67,11 +72,14 @@ uint32_t ReadItmTables(SqliteDatabase& db, TrackStore& store, int32_t namePositi
                           kItmGpsQuery);
         int32_t index = firstPoint;
         while (query.Next()) {
-            if (index >= store.maxlogpoints) break;  // the store is full: the counts will disagree
+            if (index >= store.maxlogpoints) {
+                cut = true;
+                break;
+            }
             ++gpsRows;
             const int64_t id = query.Int64(0);
             if (id < 0 || id > counts.highestWaypointId) return kItmGpsId;
-            pointOfId[static_cast<size_t>(id)] = index;
+            pointOfId.emplace_back(id, index);
             LogPoint& p = store.points[index];
             p = LogPoint{};
             p.time = UnixTimeFromFileTime(FileTime(query, 2, 3));
@@ -79,8 +87,16 @@ uint32_t ReadItmTables(SqliteDatabase& db, TrackStore& store, int32_t namePositi
             ++index;
         }
         if (uint32_t result = query.Finish(); result != 0) return result;
-        if (gpsRows != counts.gpsLogs) return kItmGpsCount;
+        if (!cut && gpsRows != counts.gpsLogs) return kItmGpsCount;
     }
+    // Sorted by id, a later row of the same id after an earlier one.
+    std::stable_sort(pointOfId.begin(), pointOfId.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    auto pointOf = [&pointOfId](int64_t id) {
+        auto after = std::upper_bound(pointOfId.begin(), pointOfId.end(), id,
+                                      [](int64_t value, const auto& entry) { return value < entry.first; });
+        return after == pointOfId.begin() || (after - 1)->first != id ? -1 : (after - 1)->second;
+    };
 
     int64_t waypointRows = 0;
     int32_t pointsEnd = firstPoint;
@@ -89,7 +105,10 @@ uint32_t ReadItmTables(SqliteDatabase& db, TrackStore& store, int32_t namePositi
                           kItmWpQuery);
         while (query.Next()) {
             const int64_t index = firstPoint + waypointRows;
-            if (index >= store.maxlogpoints) break;
+            if (index >= store.maxlogpoints) {
+                cut = true;
+                break;
+            }
             ++waypointRows;
             LogPoint& p = store.points[index];
             if (index >= firstPoint + gpsRows) p = LogPoint{};  // no GPS-log row of its own
@@ -101,7 +120,7 @@ uint32_t ReadItmTables(SqliteDatabase& db, TrackStore& store, int32_t namePositi
             pointsEnd = static_cast<int32_t>(index) + 1;
         }
         if (uint32_t result = query.Finish(); result != 0) return result;
-        if (waypointRows != counts.waypoints) return kItmWpCount;
+        if (!cut && waypointRows != counts.waypoints) return kItmWpCount;
     }
 
     // Lines: each closes a track at the point of its last waypoint.
@@ -115,8 +134,11 @@ uint32_t ReadItmTables(SqliteDatabase& db, TrackStore& store, int32_t namePositi
             const int32_t track = firstTrack + static_cast<int32_t>(lineIds.size());
             if (track >= store.maxtracks) break;
             const int64_t lastId = query.Int64(4);
-            const int32_t end = lastId >= 0 && lastId <= counts.highestWaypointId ? pointOfId[static_cast<size_t>(lastId)] : -1;
-            if (end < 0 || end >= pointsEnd) return kItmLineEnd;
+            const int32_t end = pointOf(lastId);
+            if (end < 0 || end >= pointsEnd) {
+                if (cut) break;  // a line beyond the points the store took
+                return kItmLineEnd;
+            }
             if (track > firstTrack && end < store.trackEnd[track - 1]) return kItmLineOrder;
             const int32_t next = WriteTrackName(store, position, Utf8ToUtf16(query.Text(2)));
             if (next < 0) break;  // the names buffer is full: no further track
@@ -161,8 +183,9 @@ uint32_t ReadItmTables(SqliteDatabase& db, TrackStore& store, int32_t namePositi
     }
 
     if (uint32_t result = db.Close(); result != 0) return result;
-    if (gpsRows != waypointRows) return kItmRowsDiffer;
-    if (lineIds.size() != styled) return kItmLinesDiffer;
+    if (!cut && gpsRows != waypointRows) return kItmRowsDiffer;
+    if (!cut && lineIds.size() != styled) return kItmLinesDiffer;
+    if (cut && storeFilled) *storeFilled = true;
 
     trackCount = firstTrack + static_cast<int32_t>(lineIds.size());
     // Points after the last line's end belong to no track.
@@ -170,26 +193,49 @@ uint32_t ReadItmTables(SqliteDatabase& db, TrackStore& store, int32_t namePositi
     return 0;
 }
 
+// Drops the points of [first, pointCount) whose position is off the globe,
+// moving the ends of tracks [firstTrack, trackCount) with them (a track of
+// such points alone is left empty). Altitudes and speeds that are no finite
+// number become 0.
+void DropUnplaceablePoints(TrackStore& store, int32_t first, int32_t& pointCount, int32_t firstTrack,
+                           int32_t trackCount) {
+    int32_t kept = first;
+    int32_t t = firstTrack;
+    for (int32_t i = first; i < pointCount; ++i) {
+        LogPoint p = store.points[i];
+        if (IsPlaceablePosition(p.latitude, p.longitude)) {
+            if (!std::isfinite(p.altitude)) p.altitude = p.geoidAltitude = 0;
+            if (!std::isfinite(p.loggedSpeed)) p.loggedSpeed = 0;
+            store.points[kept++] = p;
+        }
+        while (t < trackCount && store.trackEnd[t] <= i) store.trackEnd[t++] = kept - 1;
+    }
+    pointCount = kept;
+}
+
 }  // namespace
 
 uint32_t ReadItm(const SqliteLibrary& sqlite, TrackStore& store, const std::filesystem::path& path,
-                 int32_t namePosition) {
+                 int32_t namePosition, bool* cut) {
+    if (cut) *cut = false;
     SqliteDatabase db(sqlite);
     if (uint32_t result = db.Open(path); result != 0) return result;
     int32_t pointCount = store.pointCount;
     int32_t trackCount = store.trackCount;
-    uint32_t result = ReadItmTables(db, store, namePosition, pointCount, trackCount);
+    uint32_t result = ReadItmTables(db, store, namePosition, pointCount, trackCount, cut);
     if (result != 0) {
         // Names written for the lines go with the rest of the read.
         if (namePosition >= 0 && namePosition < kTrackNamesCapacity) store.trackNames[namePosition] = kNamesEndMarker;
         return result;
     }
+    DropUnplaceablePoints(store, store.pointCount, pointCount, store.trackCount, trackCount);
     store.pointCount = pointCount;
     store.trackCount = trackCount;
     return 0;
 }
 
-uint32_t ReadGoGoHike(const SqliteLibrary& sqlite, TrackStore& store, const std::filesystem::path& path) {
+uint32_t ReadGoGoHike(const SqliteLibrary& sqlite, TrackStore& store, const std::filesystem::path& path, bool* cut) {
+    if (cut) *cut = false;
     SqliteDatabase db(sqlite);
     if (uint32_t result = db.Open(path); result != 0) return result;
     {
@@ -212,13 +258,17 @@ uint32_t ReadGoGoHike(const SqliteLibrary& sqlite, TrackStore& store, const std:
         while (store.pointCount < store.maxlogpoints && query.Next()) {
             ++rows;
             // Micro-degrees, whole metres and milliseconds since 1970 UTC.
-            AppendPoint(store, static_cast<double>(query.Int64(2)) / 1000000.0,
-                        static_cast<double>(query.Int64(1)) / 1000000.0, static_cast<float>(query.Int64(3)), 0,
-                        query.Int64(5) / 1000, 1);
+            const double latitude = static_cast<double>(query.Int64(2)) / 1000000.0;
+            const double longitude = static_cast<double>(query.Int64(1)) / 1000000.0;
+            if (!IsPlaceablePosition(latitude, longitude)) continue;
+            AppendPoint(store, latitude, longitude, static_cast<float>(query.Int64(3)), 0, query.Int64(5) / 1000, 1);
         }
         if (uint32_t result = query.Finish(); result != 0) return result;
     }
-    if (rows != expected) return kItmWpCount;
+    // A full store stops the read early: the rows cannot reach the count.
+    const bool filled = store.pointCount >= store.maxlogpoints && rows < expected;
+    if (filled && cut) *cut = true;
+    if (!filled && rows != expected) return kItmWpCount;
     return db.Close();
 }
 
@@ -241,6 +291,70 @@ int ItmFirstFixTime(const SqliteLibrary& sqlite, const std::filesystem::path& pa
         return 0;
     }
     return query.result() != 0 ? 5 : 6;
+}
+
+std::string DatabaseResultText(uint32_t result, bool itm) {
+    const uint32_t stage = result & 0xFFFF0000u;
+    const uint32_t code = result & 0xFFFFu;
+    // The query stages: the table, then what went wrong with it.
+    const char* table = nullptr;
+    switch (stage & 0xFF0000u & ~0x0F0000u) {
+        case kItmTypeQuery & ~0x0F0000u:
+            table = itm ? "the type table (IT_TGVLib)" : "the metadata or sequence table";
+            break;
+        case kItmGpsQuery & ~0x0F0000u:
+            table = "the GPS log table";
+            break;
+        case kItmWpQuery & ~0x0F0000u:
+            table = itm ? "the waypoint table" : "the location table";
+            break;
+        case kItmLineQuery & ~0x0F0000u:
+            table = "the line table";
+            break;
+        case kItmStyleQuery & ~0x0F0000u:
+            table = "the style table";
+            break;
+        default:
+            break;
+    }
+    std::string text;
+    if (stage == kDbNotLoaded) {
+        text = "the SQLite library is not loaded";
+    } else if (stage == kDbNoFile) {
+        text = "the file does not exist";
+    } else if (stage == kDbOpenFailed) {
+        text = "SQLite cannot open the file";
+    } else if (stage == kDbCloseFailed) {
+        text = "the database could not be closed";
+    } else if (stage == kItmTypeRange) {
+        text = "the highest waypoint id is negative or too large";
+    } else if (stage == kItmGpsCount) {
+        text = "the GPS log rows differ in number from the type table";
+    } else if (stage == kItmGpsId) {
+        text = "a GPS log id lies beyond the highest waypoint id";
+    } else if (stage == kItmWpCount) {
+        text = itm ? "the waypoint rows differ in number from the type table"
+                   : "the location rows differ in number from the sequence table";
+    } else if (stage == kItmLineEnd) {
+        text = "a line ends at a waypoint that has no GPS log row";
+    } else if (stage == kItmLineOrder) {
+        text = "a line ends before the line it follows";
+    } else if (stage == kItmRowsDiffer) {
+        text = "the GPS log and waypoint rows differ in number";
+    } else if (stage == kItmLinesDiffer) {
+        text = "the lines and the line styles differ in number";
+    } else if (table) {
+        // The query bases end in 1 (0x110000): prepare, step, finalize follow.
+        const uint32_t step = (stage & 0x0F0000u) - 0x010000u;
+        text = std::string(table) + (step == kDbStep       ? " could not be read to its end"
+                                     : step == kDbFinalize ? " could not be closed"
+                                                           : " cannot be queried");
+        text += itm ? " (is it an ITM database?)" : " (is it a GoGoHike database?)";
+    } else {
+        text = "the database could not be read";
+    }
+    if (code != 0) text += ", SQLite result " + std::to_string(code);
+    return text;
 }
 
 }  // namespace trakvio

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 #include "platform/sqlite_library.h"
 #include "store/track_store.h"
@@ -32,13 +33,22 @@ inline constexpr uint32_t kItmLinesDiffer = 0x620000; // lines and styled lines 
 // tracks from trackCount, names from namePosition in trackNames. On success
 // the store's point and track counts take in what was read (points after
 // the last line's end belong to no track and are not kept); on any failure
-// the store is left as it was, its names included.
+// the store is left as it was, its names included. A database with more
+// points than the store has room for is read up to the capacity, with the
+// lines that end within it; cut, when given, is then set.
 uint32_t ReadItm(const SqliteLibrary& sqlite, TrackStore& store, const std::filesystem::path& path,
-                 int32_t namePosition);
+                 int32_t namePosition, bool* cut = nullptr);
 
 // Reads a GoGoHike database, appending its points at pointCount (which
-// advances as they are read, also when a failure follows).
-uint32_t ReadGoGoHike(const SqliteLibrary& sqlite, TrackStore& store, const std::filesystem::path& path);
+// advances as they are read, also when a failure follows). At the point
+// capacity the read stops and cut, when given, is set.
+uint32_t ReadGoGoHike(const SqliteLibrary& sqlite, TrackStore& store, const std::filesystem::path& path,
+                      bool* cut = nullptr);
+
+// A short English explanation of a database reader's result (the failing
+// stage, and SQLite's result code when there is one), for the messages that
+// show the number.
+std::string DatabaseResultText(uint32_t result, bool itm);
 
 // Time of the first GPS fix of an ITM database as a Windows file time
 // (100 ns units since 1601-01-01 UTC). Returns 0 when found, 1 when SQLite is

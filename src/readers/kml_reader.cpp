@@ -267,6 +267,7 @@ bool ReadGxCoord(KmlScan& s, const char* p, const char* limit) {
     double latitude = ParseNumber<double>(p, limit, &next);
     if (next == p) return true;
     float altitude = ParseNumber<float>(next, limit);
+    if (!IsPlaceablePosition(latitude, longitude)) return true;
     if (index >= s.whens.size()) s.waiting.emplace_back(index, s.store.pointCount);
     int64_t time = index < s.whens.size() && s.whens[index] != kNoTime ? s.whens[index] : s.time;
     return StorePoint(s, latitude, longitude, altitude, time);

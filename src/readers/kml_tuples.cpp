@@ -323,6 +323,8 @@ PartResult ReadPart(const char* from, const char* to, const char* limit, LogPoin
         }
 #endif
         if (!complete && !GeneralTuple(start, limit, longitude, latitude, altitude)) return true;
+        // A position off the globe gives no point, as an unreadable one.
+        if (!IsPlaceablePosition(latitude, longitude)) return true;
         if (n >= room) return false;
         PutPoint(out[n], latitude, longitude, altitude, PointTime(firstTime, step, n));
         minLatitude = n == 0 ? latitude : std::min(minLatitude, latitude);

@@ -27,12 +27,13 @@ struct TupleRunOptions {
 };
 
 // Reads every tuple of [p, limit) into out[0 .. room): each maximal run of
-// non-blank bytes is one tuple. A tuple without a readable latitude gives no
-// point, and anything after a tuple's numbers up to the next blank is
-// ignored; a missing altitude is 0. Point k gets time firstTime + k * step,
-// enabled 1, loggedSpeed 0 and geoidAltitude equal to its altitude; its
-// other fields are left as they are. Slots after the last point may have
-// been written to.
+// non-blank bytes is one tuple. A tuple without a readable latitude, or
+// whose position is off the globe (IsPlaceablePosition), gives no point,
+// and anything after a tuple's numbers up to the next blank is ignored; a
+// missing altitude is 0. Point k gets time firstTime + k * step, enabled 1,
+// loggedSpeed 0 and geoidAltitude equal to its altitude; its other fields
+// are left as they are. Slots after the last point may have been written
+// to.
 TupleRunResult ReadTupleRun(const char* p, const char* limit, LogPoint* out, int64_t room, int64_t firstTime,
                             int32_t step, const TupleRunOptions& options = {});
 

@@ -16,6 +16,7 @@
 #include "compute/statistics.h"
 #include "devices/mtk_logger.h"
 #include "platform/messages.h"
+#include "platform/regular_file.h"
 #include "readers/csv_text_reader.h"
 #include "readers/gpx_reader.h"
 #include "readers/itm_reader.h"
@@ -126,15 +127,17 @@ int DetectKindFromBytes(const unsigned char* data, size_t size) {
         return android && location ? kKindGoGoHike : kKindItm;
     }
 
+    // The phone logger's header, up to the columns its versions differ in
+    // (a newer one adds barometric_pressure(hPa) before name,desc).
     static constexpr std::string_view kCsvHeader =
         "type,date time,latitude,longitude,accuracy(m),altitude(m),geoid_height(m),speed(m/s),bearing(deg),sat_used,"
-        "sat_inview,name,desc";
+        "sat_inview,";
     if (view.substr(0, kCsvHeader.size()) == kCsvHeader) return kKindCsvText;
     return 0;
 }
 
 int DetectKindByContent(const std::filesystem::path& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = OpenRegularFile(path);
     if (fd < 0) return kKindUnreadable;
     unsigned char head[1024];
     size_t used = 0;
@@ -157,6 +160,11 @@ namespace {
 void ReportCannotOpen(const std::filesystem::path& path) {
     ShowMessage("Cannot open the file.\n" + PathText(path), "Read Error", MessageButtons::kOk, kAnswerOk,
                 MessageIcon::kError);
+}
+
+void ReportNotRegular(const std::filesystem::path& path) {
+    ShowMessage("The file is " + std::string(kNotRegularFileText) + ".\n" + PathText(path), "Read Error",
+                MessageButtons::kOk, kAnswerOk, MessageIcon::kError);
 }
 
 void ReportCut(const TrackStore& store, const std::filesystem::path& path) {
@@ -188,8 +196,8 @@ void ReportDatabaseError(Settings& settings, bool itm, uint32_t result, const st
     char code[16];
     std::snprintf(code, sizeof code, "%x", result);
     const std::string title = itm ? "read_poi Error" : "read_ggh Error";
-    int answer = ShowMessage(title + " " + code + "\n" + PathText(path) + "\n", title, MessageButtons::kOkCancel,
-                             kAnswerOk, MessageIcon::kError);
+    int answer = ShowMessage(title + " " + code + ": " + DatabaseResultText(result, itm) + "\n" + PathText(path) + "\n",
+                             title, MessageButtons::kOkCancel, kAnswerOk, MessageIcon::kError);
     if (answer == kAnswerCancel) settings.showReadErrors = 0;
 }
 
@@ -206,6 +214,9 @@ bool CloseOneTrack(TrackStore& store, int32_t namesStart) {
 // and the zoom for the points and tracks added since firstPoint/firstTrack.
 void CompleteLoad(TrackStore& store, const Settings& settings, int kind, int32_t namesStart, int32_t firstPoint,
                   int32_t firstTrack, const LatitudeRange* latitudes) {
+    // A load that added nothing changes no figure: the store's pass is saved
+    // (a property file may name many files that add nothing).
+    if (store.pointCount == firstPoint && store.trackCount == firstTrack) return;
     // Points arrive with geoidAltitude equal to altitude (AppendPoint); only a
     // loaded model changes it, so the pass is skipped without one.
     if (settings.geoidModel.loaded) {
@@ -236,6 +247,10 @@ void CompleteLoad(TrackStore& store, const Settings& settings, int kind, int32_t
 
 int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::path& path, std::string_view forcedKind,
                 int readFlag) {
+    if (IsNonRegularFile(path)) {
+        ReportNotRegular(path);
+        return kLoadReaderError;
+    }
     int32_t namesStart = NamesEndPosition(store);
     store.loadKind = 0;
     int kind = 0;
@@ -271,6 +286,12 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
                 int result = ReadGpx(store, path, namesStart);
                 if (result == kGpxCannotOpen) {
                     ReportCannotOpen(path);
+                    return kLoadReaderError;
+                }
+                if (result == kGpxNoDocument) {
+                    ShowMessage(
+                        "The file holds no GPX document (it is empty or not GPX); nothing was read.\n" + PathText(path),
+                        "Read Error", MessageButtons::kOk, kAnswerOk, MessageIcon::kError);
                     return kLoadReaderError;
                 }
                 if (result == kGpxCut) ReportCut(store, path);
@@ -310,8 +331,9 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
             case kKindGoGoHike: {
                 if (!BindSqlite(settings)) return kLoadSqliteMissing;
                 const bool itm = kind == kKindItm;
-                uint32_t result = itm ? ReadItm(settings.sqlite, store, path, namesStart)
-                                      : ReadGoGoHike(settings.sqlite, store, path);
+                bool cut = false;
+                uint32_t result = itm ? ReadItm(settings.sqlite, store, path, namesStart, &cut)
+                                      : ReadGoGoHike(settings.sqlite, store, path, &cut);
                 if (result != 0) {
                     // Points the reader appended before failing belong to no
                     // track; they go, as the database's tracks do.
@@ -319,14 +341,18 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
                     ReportDatabaseError(settings, itm, result, path);
                     return kLoadReaderError;
                 }
-                if (!itm && !CloseOneTrack(store, namesStart)) ReportCut(store, path);
+                if (!itm && !CloseOneTrack(store, namesStart)) cut = true;
+                if (cut) ReportCut(store, path);
                 break;
             }
-            case kKindArchive:
+            case kKindArchive: {
                 // The zip's members are loaded one by one and complete
                 // themselves; the archive only takes its place in the list.
-                OpenArchive(store, settings, path);
+                const int result = OpenArchive(store, settings, path);
+                if (result == kArchiveCannotOpen) ReportCannotOpen(path);
+                if (result != kArchiveOpened) status = kLoadReaderError;
                 break;
+            }
             case kKindMtkDownload:
             case kKindMtkDownloadSave: {
                 // The logger's memory as one track; its dump in the work
@@ -354,11 +380,23 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
     return status;
 }
 
+static_assert(kArchiveIncomplete == kLoadReaderError, "an incomplete archive open is a failed load");
+
 int LoadLogFile(TrackStore& store, Settings& settings, const std::filesystem::path& path) {
     std::string ext;
+    if (IsNonRegularFile(path)) {
+        ReportNotRegular(path);
+        return kLoadReaderError;
+    }
     if (FileExtension(path, ext) &&
         (EqualsIgnoringCase(ext, "q9z") || EqualsIgnoringCase(ext, "itm") || EqualsIgnoringCase(ext, "kmz"))) {
-        return OpenArchive(store, settings, path);
+        // kArchiveIncomplete is kLoadReaderError: members report their own
+        // problems. An archive that cannot be opened (missing, damaged) is a
+        // file that could not be read.
+        const int result = OpenArchive(store, settings, path);
+        if (result != kArchiveCannotOpen) return result;
+        ReportCannotOpen(path);
+        return kLoadReaderError;
     }
     return ReadLogFile(store, settings, path, {}, 1);
 }

@@ -1,12 +1,14 @@
 #include "readers/mtk_reader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <memory>
 #include <utility>
 
+#include "platform/regular_file.h"
 #include "readers/text_scan.h"
 
 namespace trakvio {
@@ -180,8 +182,12 @@ void DecodePieces(NextPiece next, std::vector<MtkRecord>& records, Sink sink) {
 // cannot be opened.
 template <typename Sink>
 bool DecodeFilePieces(const std::filesystem::path& path, std::vector<MtkRecord>& records, Sink sink) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return false;
+    int fd = OpenRegularFile(path);
+    std::FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "rb");
+    if (!file) {
+        if (fd >= 0) ::close(fd);
+        return false;
+    }
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kPieceBufferSize]);
     DecodePieces(
         [&](const unsigned char*& piece) {
@@ -315,7 +321,12 @@ int ReadMtkBinary(TrackStore& store, const std::filesystem::path& path, Latitude
     bool any = false;
     bool opened = DecodeMappedFile(path, records, [&](const std::vector<MtkRecord>& got) {
         for (const MtkRecord& r : got) {
-            if (!AppendPoint(store, r.latitude, r.longitude, r.height, r.speed, r.time, 1)) {
+            if (!IsPlaceablePosition(r.latitude, r.longitude)) continue;
+            // Heights and speeds are raw floats of the dump: NaN and infinities
+            // are no value.
+            const float height = std::isfinite(r.height) ? r.height : 0.0f;
+            const float speed = std::isfinite(r.speed) ? r.speed : 0.0f;
+            if (!AppendPoint(store, r.latitude, r.longitude, height, speed, r.time, 1)) {
                 result = kReaderCut;
                 return false;
             }

@@ -13,6 +13,7 @@
 #include <new>
 #include <string_view>
 
+#include "platform/regular_file.h"
 #include "platform/utf.h"
 
 namespace trakvio {
@@ -103,10 +104,11 @@ FileBytes::~FileBytes() {
 }
 
 int FileBytes::Open(const std::filesystem::path& path, bool withNul) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only regular files: a device or pipe would be read without end.
+    int fd = OpenRegularFile(path);
     if (fd < 0) return 1;
     struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (fstat(fd, &st) != 0) {
         ::close(fd);
         return 1;
     }
@@ -134,16 +136,16 @@ int FileBytes::Open(const std::filesystem::path& path, bool withNul) {
 }
 
 int ReadWholeFile(const std::filesystem::path& path, std::unique_ptr<char[]>& data, size_t& size) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = OpenRegularFile(path);
     if (fd < 0) return 1;
     struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (fstat(fd, &st) != 0) {
         ::close(fd);
         return 1;
     }
-    // A regular file is read into a buffer of its size; anything else (or a
-    // file that grows while it is read) into a buffer that doubles.
-    size_t capacity = S_ISREG(st.st_mode) ? static_cast<size_t>(st.st_size) : 65536;
+    // A buffer of the file's size; one that grows while it is read gets a
+    // buffer that doubles.
+    size_t capacity = static_cast<size_t>(st.st_size);
     size_t used = 0;
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[capacity + 1]);
     int result = buffer ? 0 : 1;

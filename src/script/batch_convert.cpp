@@ -1,7 +1,9 @@
 #include "script/batch_convert.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -12,11 +14,14 @@
 #include "compute/standstill.h"
 #include "compute/statistics.h"
 #include "compute/track_edit.h"
+#include "export/export_text.h"
 #include "export/kml_writer.h"
 #include "export/web_map_page.h"
 #include "graph/graph_emf.h"
 #include "graph/graph_output.h"
 #include "platform/local_time.h"
+#include "platform/messages.h"
+#include "platform/regular_file.h"
 #include "platform/status_text.h"
 #include "platform/utf.h"
 #include "readers/log_loader.h"
@@ -32,13 +37,10 @@ constexpr int32_t kDisplayDpi = 96;
 constexpr char kHorizontalLetters[] = "?ted";
 constexpr char kVerticalLetters[] = "?hdvu";
 
-bool ReadWholeFile(const fs::path& path, std::string& text) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return !file.bad();
-}
+// A regular file only: a device or pipe would be read without end.
+bool ReadWholeFile(const fs::path& path, std::string& text) { return ReadRegularFile(path, text) == kFileRead; }
 
+// Writes (or appends) text; false, with errno telling why, when it fails.
 bool WriteWholeFile(const fs::path& path, std::string_view text, bool append = false) {
     FILE* file = std::fopen(path.c_str(), append ? "ab" : "wb");
     if (file == nullptr) return false;
@@ -57,12 +59,21 @@ int CompareAt(std::u16string_view name, size_t position, std::u16string_view tex
     return part.size() < text.size() ? -1 : 0;
 }
 
-// A folder as written in the script, joined with a name by '/'.
+// Text escaped for HTML content or a quoted attribute value: file names come
+// from anywhere and must show as text.
+std::string Html(std::string_view text) {
+    std::string out;
+    AppendHtml(text, out);
+    return out;
+}
+
+// A folder as written in the script, joined with a name by '/', escaped for
+// a quoted attribute.
 std::string LinkPath(const fs::path& folder, std::string_view name) {
     std::string text = folder.string();
     if (!text.empty() && text.back() != '/') text += '/';
     text += name;
-    return text;
+    return Html(text);
 }
 
 // Where a file goes: its output folder, taken against the script's folder.
@@ -76,8 +87,7 @@ struct GroupFigures {
     int lastLoadResult = 0;
 };
 
-void AppendRow(const ScriptState& state, const TrackStore& store, const std::string& name,
-               const GroupFigures& figures) {
+void AppendRow(ScriptState& state, const TrackStore& store, const std::string& name, const GroupFigures& figures) {
     const bool leaflet = (state.formats & kOutputHtmlLeaflet) != 0;
     const bool google = (state.formats & kOutputHtmlGmap) != 0;
     const bool svg = (state.formats & kOutputSvg) != 0;
@@ -85,11 +95,11 @@ void AppendRow(const ScriptState& state, const TrackStore& store, const std::str
     std::string row = "<tr><th>";
     std::string date = name.substr(0, 8);
     date.resize(8, ' ');
-    row += date.substr(0, 4) + "/" + date.substr(4, 2) + "/" + date.substr(6, 2) + "</th>";
+    row += Html(date.substr(0, 4) + "/" + date.substr(4, 2) + "/" + date.substr(6, 2)) + "</th>";
     if (leaflet || google) {
         const fs::path& folder = leaflet ? state.folders[kFolderLeaflet] : state.folders[kFolderGmap];
-        row += "<th><a href=\"" + LinkPath(folder, name + ".htm") + "\">" + (name.size() > 9 ? name.substr(9) : "") +
-               "</a></th>";
+        row += "<th><a href=\"" + LinkPath(folder, name + ".htm") + "\">" +
+               Html(name.size() > 9 ? name.substr(9) : "") + "</a></th>";
     }
     if (leaflet && google) {
         row += "<th><a href=\"" + LinkPath(state.folders[kFolderGmap], name + ".htm") + "\">Gmap</a></th>";
@@ -114,7 +124,8 @@ void AppendRow(const ScriptState& state, const TrackStore& store, const std::str
     row += figuresText;
     if (figures.lastLoadResult != 0) row += std::to_string(figures.lastLoadResult);
     row += "</td></tr>\n";
-    WriteWholeFile(state.indexPath, row, true);
+    errno = 0;
+    if (!WriteWholeFile(state.indexPath, row, true)) ReportWriteFailure(state, state.indexPath, errno);
 }
 
 // Writes the graphs of one list, newest first, as SVG or EMF.
@@ -131,13 +142,17 @@ void WriteGraphs(ScriptState& state, Settings& settings, TrackStore& store, cons
         const std::string file = name + "_" + kHorizontalLetters[horizontal] + kVerticalLetters[vertical] +
                                  (emf ? ".emf" : ".svg");
         const fs::path path = OutputPath(state, emf ? kFolderEmf : kFolderSvg, file);
+        errno = 0;
+        int result;
         if (emf) {
             settings.emfFile = path;
-            SaveGraphEmf(path, store, graph, graph.clientWidth, graph.clientHeight, kDisplayDpi, 0);
+            result = SaveGraphEmf(path, store, graph, graph.clientWidth, graph.clientHeight, kDisplayDpi, 0);
         } else {
             settings.svgFile = path;
-            SaveGraphSvg(path, store, graph, graph.clientWidth, graph.clientHeight, kDisplayDpi);
+            result = SaveGraphSvg(path, store, graph, graph.clientWidth, graph.clientHeight, kDisplayDpi);
         }
+        // 1 is a graph with nothing to draw, written empty.
+        if (result >= 2) ReportWriteFailure(state, path, errno);
     }
 }
 
@@ -163,7 +178,8 @@ void OutputGroup(ScriptState& state, Settings& settings, TrackStore& store, cons
     if (state.formats & kOutputQ9z) {
         const fs::path path = OutputPath(state, kFolderQ9z, name + ".q9z");
         settings.q9ArchiveFile = path;
-        SaveArchive(store, settings, path);
+        errno = 0;
+        if (SaveArchive(store, settings, path) != 0) ReportWriteFailure(state, path, errno);
     }
     if (state.formats & kOutputSvg) WriteGraphs(state, settings, store, name, false);
     if (state.formats & kOutputEmf) WriteGraphs(state, settings, store, name, true);
@@ -177,19 +193,33 @@ void OutputGroup(ScriptState& state, Settings& settings, TrackStore& store, cons
     if (state.formats & kOutputKml) {
         const fs::path path = OutputPath(state, kFolderKml, name + ".kml");
         settings.kmlSaveFile = path;
-        WriteKml(path, title, store);
+        errno = 0;
+        if (WriteKml(path, title, store) != kExportDone) ReportWriteFailure(state, path, errno);
     }
     if (state.formats & kOutputKmz) {
         const fs::path path = OutputPath(state, kFolderKml, name + ".kmz");
         settings.kmlSaveFile = path;
-        WriteKml(path, title, store);
+        errno = 0;
+        if (WriteKml(path, title, store) != kExportDone) ReportWriteFailure(state, path, errno);
     }
     const int pages = ((state.formats & kOutputHtmlLeaflet) ? kPageLeaflet : 0) |
                       ((state.formats & kOutputHtmlGmap) ? kPageGoogleMaps : 0);
     if (pages != 0) {
-        WriteWebMapPages(pages, ScriptPath(state, state.folders[kFolderGmap]),
-                         ScriptPath(state, state.folders[kFolderLeaflet]), fs::path(name + ".htm"), title,
-                         settings.gmapApiKeyInEffect, store, settings);
+        const fs::path page(name + ".htm");
+        const fs::path gmapFolder = ScriptPath(state, state.folders[kFolderGmap]);
+        const fs::path leafletFolder = ScriptPath(state, state.folders[kFolderLeaflet]);
+        errno = 0;
+        if (WriteWebMapPages(pages, gmapFolder, leafletFolder, page, title, settings.gmapApiKeyInEffect, store,
+                             settings) != kExportDone) {
+            // A page that failed leaves no file behind.
+            const int error = errno;
+            std::error_code ec;
+            const std::pair<int, fs::path> kinds[] = {{kPageLeaflet, leafletFolder}, {kPageGoogleMaps, gmapFolder}};
+            for (const auto& [kind, folder] : kinds) {
+                const fs::path written = folder / page;
+                if ((pages & kind) && !fs::exists(written, ec)) ReportWriteFailure(state, written, error);
+            }
+        }
     }
     if (state.indexOpen) AppendRow(state, store, name, figures);
 }
@@ -347,12 +377,16 @@ int OpenIndex(ScriptState& state, const fs::path& path, bool newestFirst, bool u
     std::string head =
         "<html>\n<head>\n<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\n"
         "<meta http-equiv=\"Content-Style-Type\" content=\"text/css\">\n<title>";
-    head += title;
+    head += Html(title);
     head +=
         " - Map List</title>\n<style type=\"text/css\">\n<!--\nth {font-weight:normal;text-align:left;}\n"
         "td {font-size:80%;text-align:right;}\n-->\n</style>\n</head>\n<body>\n"
         "<table border cellspacing=\"0\" cellpadding=\"1\">\n";
-    if (!WriteWholeFile(path, head)) return 1;
+    errno = 0;
+    if (!WriteWholeFile(path, head)) {
+        ReportWriteFailure(state, path, errno);
+        return 1;
+    }
     state.indexPath = path;
     state.indexOpen = true;
     state.indexNewestFirst = newestFirst;
@@ -363,9 +397,16 @@ int OpenIndex(ScriptState& state, const fs::path& path, bool newestFirst, bool u
 void FinishIndex(ScriptState& state) {
     if (!state.indexOpen) return;
     state.indexOpen = false;
-    if (!WriteWholeFile(state.indexPath, "</table></body></html>\n", true)) return;
+    errno = 0;
+    if (!WriteWholeFile(state.indexPath, "</table></body></html>\n", true)) {
+        ReportWriteFailure(state, state.indexPath, errno);
+        return;
+    }
     std::string text;
-    if (!ReadWholeFile(state.indexPath, text)) return;
+    if (!ReadWholeFile(state.indexPath, text)) {
+        ReportWriteFailure(state, state.indexPath, errno);
+        return;
+    }
     const size_t table = text.find("<table ");
     if (table == std::string::npos) return;
     const size_t first = text.find("<tr>", table);
@@ -392,7 +433,26 @@ void FinishIndex(ScriptState& state) {
     for (std::string_view row : rows) out += row;
     out.append(text, tailStart, std::string::npos);
     if (state.indexUrlEncoded) out = EncodeLinksInText(out);
-    WriteWholeFile(state.indexPath, out);
+    errno = 0;
+    if (!WriteWholeFile(state.indexPath, out)) ReportWriteFailure(state, state.indexPath, errno);
+}
+
+void ReportWriteFailure(ScriptState& state, const fs::path& path, int errorNumber) {
+    ++state.writeFailures;
+    std::error_code ec;
+    std::string reason;
+    const fs::path folder = path.parent_path();
+    if (!folder.empty() && !fs::is_directory(folder, ec)) {
+        reason = "its folder does not exist";
+    } else if (fs::is_directory(path, ec)) {
+        reason = "a folder has that name";
+    } else if (errorNumber != 0) {
+        reason = std::strerror(errorNumber);
+    } else {
+        reason = "it could not be written";
+    }
+    ShowMessage("Cannot write the file: " + reason + ".\n" + path.string(), "Script Write Error", MessageButtons::kOk,
+                kAnswerOk, MessageIcon::kError);
 }
 
 std::string EncodeLinksInText(std::string_view html) {

@@ -56,6 +56,11 @@ void FinishIndex(ScriptState& state);
 // or 1 when a file cannot be read or written.
 int EncodeLinks(const std::filesystem::path& input, const std::filesystem::path& output);
 
+// Reports an output of the script that could not be written, with its path
+// and the reason (from errorNumber, the errno of the failure, or 0), and
+// counts it in the state.
+void ReportWriteFailure(ScriptState& state, const std::filesystem::path& path, int errorNumber);
+
 // The link encoding of one HTML text.
 std::string EncodeLinksInText(std::string_view html);
 

@@ -1,6 +1,7 @@
 #include "script/script_run.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -10,6 +11,7 @@
 #include "archive/zip_files.h"
 #include "config/config_values.h"
 #include "platform/messages.h"
+#include "platform/regular_file.h"
 #include "platform/status_text.h"
 #include "platform/utf.h"
 #include "script/batch_convert.h"
@@ -102,8 +104,11 @@ void SetOutputFolder(const ScriptLine& line, ScriptState& state) {
         std::error_code ec;
         fs::create_directories(created, ec);
         if (folder == kFolderSvg) {
-            // Keeps phone galleries from listing the graphs as pictures.
-            std::ofstream(created / ".nomedia", std::ios::binary | std::ios::app);
+            // Keeps phone galleries from listing the graphs as pictures. A
+            // folder that could not be made is reported by the outputs.
+            errno = 0;
+            std::ofstream nomedia(created / ".nomedia", std::ios::binary | std::ios::app);
+            if (!nomedia && fs::is_directory(created, ec)) ReportWriteFailure(state, created / ".nomedia", errno);
         }
         return;
     }
@@ -227,7 +232,7 @@ std::vector<std::string> BlockOrText(const ScriptLine& line, size_t index) {
     return {line.words[index]};
 }
 
-void TextFile(const ScriptLine& line, const ScriptState& state) {
+void TextFile(const ScriptLine& line, ScriptState& state) {
     if (line.words.size() < 4) {
         Skipped(line, "text_file needs a file, a mode and a text or block; the line is skipped");
         return;
@@ -248,15 +253,20 @@ void TextFile(const ScriptLine& line, const ScriptState& state) {
         text += part;
         text += binary ? "\n" : "\r\n";
     }
-    FILE* file = std::fopen(ScriptPath(state, path).c_str(), mode[0] == 'w' ? "wb" : "ab");
-    if (file == nullptr) return;
-    std::fwrite(text.data(), 1, text.size(), file);
-    std::fclose(file);
+    errno = 0;
+    const fs::path target = ScriptPath(state, path);
+    FILE* file = std::fopen(target.c_str(), mode[0] == 'w' ? "wb" : "ab");
+    if (file == nullptr) {
+        ReportWriteFailure(state, target, errno);
+        return;
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    if (std::fclose(file) != 0 || !written) ReportWriteFailure(state, target, errno);
 }
 
 // compress_zip zip, folder, patterns, options: 'a' appends, 'r' recurses,
 // 'u' keeps the folder's own name in the entry names.
-void CompressZip(const ScriptLine& line, const ScriptState& state) {
+void CompressZip(const ScriptLine& line, ScriptState& state) {
     fs::path zip, folder;
     if (line.words.size() < 4) {
         Skipped(line, "compress_zip needs a zip file, a folder and patterns; the line is skipped");
@@ -272,8 +282,12 @@ void CompressZip(const ScriptLine& line, const ScriptState& state) {
         keepFolderName |= c == 'u';
     }
     ShowStatusText("Creating ZIP Archive");
-    ArchiveFolder(ScriptPath(state, zip), ScriptPath(state, folder), line.words[3], append ? 0 : 1, recurse ? 1 : 0,
-                  keepFolderName ? 1 : 0);
+    errno = 0;
+    const fs::path target = ScriptPath(state, zip);
+    if (ArchiveFolder(target, ScriptPath(state, folder), line.words[3], append ? 0 : 1, recurse ? 1 : 0,
+                      keepFolderName ? 1 : 0) != 0) {
+        ReportWriteFailure(state, target, errno);
+    }
 }
 
 // What a command works on.
@@ -343,7 +357,15 @@ void EncodeUrls(const ScriptLine& line, Script& script) {
     } else {
         output = input;
     }
-    EncodeLinks(ScriptPath(script.state, input), ScriptPath(script.state, output));
+    const fs::path source = ScriptPath(script.state, input), target = ScriptPath(script.state, output);
+    errno = 0;
+    if (EncodeLinks(source, target) != 0) {
+        if (IsNonRegularFile(source)) {
+            ShowMessage("The file is " + std::string(kNotRegularFileText) + ".\n" + source.string(), "url_enc Error",
+                        MessageButtons::kOk, kAnswerOk, MessageIcon::kError);
+        }
+        ReportWriteFailure(script.state, target, errno);
+    }
 }
 
 void GraphClientSize(const ScriptLine& line, Script& script) {
@@ -447,11 +469,8 @@ bool ExecuteScriptLine(const ScriptLine& line, ScriptState& state, Settings& set
 }
 
 int RunScript(const fs::path& path, Settings& settings, TrackStore& store) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return -1;
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) return -1;
-    file.close();
+    std::string text;
+    if (ReadRegularFile(path, text) != kFileRead) return -1;
 
     std::vector<std::string> problems;
     const std::vector<ScriptLine> lines = ParseScript(text, problems);
@@ -468,7 +487,7 @@ int RunScript(const fs::path& path, Settings& settings, TrackStore& store) {
         ShowMessage(state.monotonicReport, "monotonic_check Error");
         state.monotonicReport.clear();
     }
-    return 0;
+    return state.writeFailures > 0 ? 1 : 0;
 }
 
 }  // namespace trakvio

@@ -80,6 +80,8 @@ struct ScriptState {
     std::string monotonicReport;
     // Scratch points of the file sort, kept from one group to the next.
     PointArray sortWorkspace;
+    // Outputs that could not be written (each one reported).
+    int writeFailures = 0;
     bool ended = false;
 };
 
@@ -101,7 +103,8 @@ bool ExecuteScriptLine(const ScriptLine& line, ScriptState& state, Settings& set
 // folder (the process's current directory stays as it is), the lines run in
 // order up to the end or `end`, an open index is finished and
 // what the monotonic checks found is reported. Returns -1 when the file
-// cannot be read (nothing else happens), otherwise 0.
+// cannot be read (nothing else happens), 1 when an output could not be
+// written (each one is reported with its path and reason), otherwise 0.
 int RunScript(const std::filesystem::path& path, Settings& settings, TrackStore& store);
 
 }  // namespace trakvio

@@ -153,6 +153,13 @@ int CreateTrackStore(TrackStore& store, int32_t maxlogpoints, int32_t maxtracks)
 // marker. Capacities and the settings kept with the store stay.
 void ClearTrackStore(TrackStore& store);
 
+// Whether a position can be stored: a finite latitude within +-90 degrees and
+// longitude within +-180 (NaN fails every comparison). Readers skip points
+// that fail it, so no figure or output ever meets a position off the globe.
+inline bool IsPlaceablePosition(double latitude, double longitude) {
+    return latitude >= -90.0 && latitude <= 90.0 && longitude >= -180.0 && longitude <= 180.0;
+}
+
 // Appends one point; returns false (and writes nothing) at the point capacity.
 // geoidAltitude starts equal to altitude, as it stays while no geoid model is
 // loaded.

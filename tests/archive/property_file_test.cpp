@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "archive/archive_fixtures.h"
@@ -240,6 +241,36 @@ TEST(PropertyFileReplay, RecordsOutsideTheArraysOrTheFolderAreSkipped) {
         EXPECT_EQ(l.store.trackEnd[0], 9);
         ExpectNamesIntact(l.store);
     }
+}
+
+}  // namespace
+}  // namespace trakvio
+
+namespace trakvio {
+namespace {
+
+// Resource limits: a property file that names its files again and again
+// costs time in proportion to its lines, not to their square.
+TEST(PropertyFileResourceLimits, RepeatedFileLinesReplayInLinearTime) {
+    test::ScratchFolder folder;
+    test::WriteFile(folder / "walk.gpx", test::GpxTrack(300, 35, test::kSetStart, "Walk"));
+    test::WriteFile(folder / "empty.gpx", "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\"/>\n");
+    std::string text;
+    for (int i = 0; i < 20000; ++i) text += "<fr>walk.gpx\n<fr>empty.gpx\n";
+    Settings settings;
+    TrackStore store;
+    ASSERT_EQ(CreateTrackStore(store, 30000, 100), 0);
+    test::MessageCatcher messages;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ApplyPropertyText(store, settings, text, folder.path(), 0, 0), 0);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(store.trackCount, 100);
+    EXPECT_EQ(store.pointCount, 30000);
+    EXPECT_EQ(store.fileCount, 40000);
+    EXPECT_LE(messages.messages().size(), 1u);  // the store filled once
+    // Each line used to recompute the figures of the whole store (seconds in
+    // all); a line after the store is full now costs microseconds.
+    EXPECT_LT(seconds, 3.0);
 }
 
 }  // namespace

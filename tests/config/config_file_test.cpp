@@ -1,6 +1,7 @@
 #include "config/config_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <random>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "platform/folders.h"
 #include "platform/local_time.h"
+#include "script/script_run.h"
 #include "test_support.h"
 
 namespace trakvio {
@@ -48,11 +50,19 @@ TEST(ConfigFile, KeysCommentsQuotesAndLineEnds) {
         "maxlogpoints=8 ; eight\n"
         "leafletjs=\"abc\"   \r\n"
         "leafletcss=\"https://x/a;b\"\n"
-        "maxtracks=50");  // the last line has no line feed
-    EXPECT_EQ(s.maxtracks, kDefaultMaxTracks);
+        "maxtracks=50");  // the last line has no line feed: the end of the file ends it
+    EXPECT_EQ(s.maxtracks, 50);
     EXPECT_EQ(s.maxlogpoints, 8);
     EXPECT_EQ(s.leafletjs, "abc");
     EXPECT_EQ(s.leafletcss, "https://x/a;b");
+}
+
+TEST(ConfigFile, ALastLineWithoutALineEndIsRead) {
+    EXPECT_EQ(Read("maxtracks=50\nmaxlogpoints=5").maxlogpoints, 5);
+    EXPECT_EQ(Read("maxlogpoints=5\r").maxlogpoints, 5);
+    EXPECT_EQ(Read("maxlogpoints=5").maxlogpoints, 5);
+    // An over-long last line still is no line.
+    EXPECT_EQ(Read("maxtracks=1" + std::string(1013, '0')).maxtracks, kDefaultMaxTracks);
 }
 
 TEST(ConfigFile, OverLongLinesAreReadInPiecesOf1023Bytes) {
@@ -263,6 +273,51 @@ TEST(ConfigFile, JunkNeverStopsTheLinesAfterIt) {
     EXPECT_EQ(s.maxtracks, 42);
     EXPECT_EQ(s.graph.numberFont.name, u"unclosed,12");
     EXPECT_EQ(s.baseMaps.size(), 1u);  // empty fields are still a complete line
+}
+
+// Resource limits: a configuration, script or date list that is a pipe or a
+// device is refused before reading (a FIFO without a writer would block).
+TEST(ConfigFileResourceLimits, PipesAndDevicesAreNotRead) {
+    ScratchFolder folder;
+    ASSERT_EQ(::mkfifo((folder / "pipe.ini").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", folder / "zero.ini");
+    for (const char* name : {"pipe.ini", "zero.ini"}) {
+        SCOPED_TRACE(name);
+        Settings settings;
+        settings.userFolder = folder.path();
+        EXPECT_EQ(ReadConfiguration(folder / name, settings), 1);
+        EXPECT_EQ(settings.maxtracks, kDefaultMaxTracks);
+    }
+    Settings settings;
+    TrackStore store;
+    EXPECT_EQ(RunScript(folder / "pipe.ini", settings, store), -1);
+}
+
+// Resource limits: capacities have an upper bound; a larger value is cut and
+// the message names the key and the file.
+TEST(ConfigFileResourceLimits, CapacitiesAreCutToTheirLargestValues) {
+    ScratchFolder folder;
+    WriteFile(folder / "big.ini", "maxtracks=50000000\nMaxLogPoints=999999999\nmaxbasemap=100000\nmaxoverlaymap=7\n");
+    Settings settings;
+    settings.userFolder = folder.path();
+    test::MessageCatcher messages;
+    ASSERT_EQ(ReadConfiguration(folder / "big.ini", settings), 0);
+    EXPECT_EQ(settings.maxtracks, kLargestMaxTracks);
+    EXPECT_EQ(settings.maxlogpoints, kLargestMaxLogPoints);
+    EXPECT_EQ(settings.maxbasemap, kLargestMapCount);
+    EXPECT_EQ(settings.maxoverlaymap, 7);
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_TRUE(messages.Saw("maxtracks=50000000 is more than 100000"));
+    EXPECT_TRUE(messages.Saw("maxlogpoints=999999999 is more than 16000000"));
+    EXPECT_TRUE(messages.Saw("maxbasemap=100000"));
+    EXPECT_TRUE(messages.Saw((folder / "big.ini").string()));
+    EXPECT_TRUE(settings.configProblems.empty());
+
+    // Values within the limits say nothing.
+    WriteFile(folder / "fine.ini", "maxtracks=100000\nmaxlogpoints=16000000\n");
+    test::MessageCatcher quiet;
+    ASSERT_EQ(ReadConfiguration(folder / "fine.ini", settings), 0);
+    EXPECT_TRUE(quiet.messages().empty());
 }
 
 }  // namespace

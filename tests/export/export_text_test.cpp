@@ -61,9 +61,10 @@ TEST(ExportEscaping, JavaScriptLiteralsAndComments) {
     // Script markup the HTML parser would act on, in any case.
     EXPECT_EQ(Js("</script><script>alert(1)</SCRIPT>", '"'), "\\x3C/script>\\x3Cscript>alert(1)\\x3C/SCRIPT>");
     EXPECT_EQ(Js("<!--<b>--></a>", '\''), "\\x3C!--<b>--></a>");
-    // A '<' at the very end, a lone E2 byte and a cut separator pass through.
+    // A '<' at the very end passes through; the bytes of a cut separator
+    // are no characters and become U+FFFD.
     EXPECT_EQ(Js("x<", '"'), "x<");
-    EXPECT_EQ(Js("\xE2\x80", '"'), "\xE2\x80");
+    EXPECT_EQ(Js("\xE2\x80", '"'), "\uFFFD\uFFFD");
 
     EXPECT_EQ(Comment("title\nalert(1)\r\u2028</script>"), "title\\nalert(1)\\r\\u2028\\x3C/script>");
     EXPECT_EQ(Comment(R"(C:\logs "a" 'b')"), R"(C:\logs "a" 'b')");
@@ -151,6 +152,18 @@ TEST(TextOutput, LineEndsNumbersAndFailures) {
         for (int i = 0; i < 300000; ++i) full.Put("line\n");
         EXPECT_NE(full.Close(), 0);
     }
+}
+
+// Output well-formed: characters XML 1.0 does not allow (U+FFFE, U+FFFF,
+// surrogates, bytes that are no UTF-8) never reach an XML or HTML file.
+TEST(ExportWellFormed, CharactersXmlForbidsBecomeTheReplacementCharacter) {
+    const std::string hostile = "a\uFFFE|\uFFFF|\xED\xA0\x80|\xC0\xAF|\xFF|\x01|\U0001F600|\uFFFD|z";
+    const std::string kept = "a\uFFFD|\uFFFD|\uFFFD|\uFFFD\uFFFD|\uFFFD|\uFFFD|\U0001F600|\uFFFD|z";
+    EXPECT_EQ(Xml(hostile), kept);
+    EXPECT_EQ(Cdata(hostile), kept);
+    EXPECT_EQ(Html(hostile), kept);
+    EXPECT_EQ(Js(hostile, '"'), "a\uFFFD|\uFFFD|\uFFFD|\uFFFD\uFFFD|\uFFFD|\\x01|\U0001F600|\uFFFD|z");
+    EXPECT_EQ(Comment("\uFFFF"), "\uFFFD");
 }
 
 }  // namespace

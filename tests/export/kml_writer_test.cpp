@@ -266,3 +266,20 @@ TEST(KmlWriter, KmzHoldsOneEntryBuiltInMemory) {
 
 }  // namespace
 }  // namespace trakvio
+
+namespace trakvio {
+namespace {
+
+TEST(KmlWriterWellFormed, NoncharactersInNamesAndTitlesAreReplaced) {
+    test::ScopedTimeZone utc("UTC");
+    TrackStore store;
+    test::FillStore(store, {{u"walk\uFFFE\uFFFF", {{35, 139, 0, test::kMay1, 1}}, 0x0000FF, 1, 0}});
+    const std::string kml = KmlText(store, u"title\uFFFF");
+    EXPECT_EQ(kml.find("\xEF\xBF\xBE"), std::string::npos);
+    EXPECT_EQ(kml.find("\xEF\xBF\xBF"), std::string::npos);
+    EXPECT_NE(kml.find("walk\xEF\xBF\xBD\xEF\xBF\xBD"), std::string::npos) << kml;
+    EXPECT_NE(kml.find("title\xEF\xBF\xBD"), std::string::npos) << kml;
+}
+
+}  // namespace
+}  // namespace trakvio

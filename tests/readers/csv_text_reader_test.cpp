@@ -72,5 +72,44 @@ TEST(CsvTextReader, StopsAtThePointCapacity) {
     EXPECT_EQ(ReadCsvText(small, "/nonexistent/log.txt"), kReaderCannotOpen);
 }
 
+// The newer header with barometric_pressure(hPa) is recognised and its
+// columns are read by name; the first layout still reads as before.
+TEST(CsvTextReader, HeadersWithMoreColumnsAreReadByName) {
+    TrackStore store;
+    ASSERT_EQ(Load(store,
+                   "type,date time,latitude,longitude,accuracy(m),altitude(m),geoid_height(m),speed(m/s),bearing(deg),"
+                   "sat_used,sat_inview,barometric_pressure(hPa),name,desc\r\n"
+                   "T,2022-04-01 04:25:17,45.14020078,10.02338382,5,52.256,39.744,14.110,112,18,22,984.7964,x,y\r\n"),
+              kLoadDone);
+    ASSERT_EQ(store.pointCount, 1);
+    EXPECT_DOUBLE_EQ(store.points[0].latitude, 45.14020078);
+    EXPECT_FLOAT_EQ(store.points[0].altitude, 92.0f);
+    EXPECT_NEAR(store.points[0].loggedSpeed, 14.110f * 3.6f, 1e-3);
+
+    TrackStore moved;
+    ASSERT_EQ(Load(moved, std::string(kHeader) + "T,2022-04-01 04:25:17,45.1,10.0,5,52,40,1,0,1,1,,\r\n"), kLoadDone);
+    EXPECT_FLOAT_EQ(moved.points[0].altitude, 92.0f);
+}
+
+TEST(CsvTextSamples, BarometerLogsLoad) {
+    TRAKVIO_REQUIRE_SAMPLES();
+    const struct {
+        const char* name;
+        int points;
+        double firstLatitude;
+    } samples[] = {{"csv/ExampleInputFile.txt", 3169, 45.14020078},
+                   {"csv/Input2ExternalReceiver.txt", 588, 45.12039333}};
+    for (const auto& sample : samples) {
+        SCOPED_TRACE(sample.name);
+        TrackStore store;
+        ASSERT_EQ(CreateTrackStore(store, 10000, 10), 0);
+        Settings settings;
+        ASSERT_EQ(LoadLogFile(store, settings, test::SamplesDir() / sample.name), kLoadDone);
+        EXPECT_EQ(store.loadKind, kKindCsvText);
+        EXPECT_EQ(store.pointCount, sample.points);
+        EXPECT_DOUBLE_EQ(store.points[0].latitude, sample.firstLatitude);
+    }
+}
+
 }  // namespace
 }  // namespace trakvio

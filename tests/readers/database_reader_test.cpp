@@ -1,10 +1,12 @@
-#include "readers/itm_reader.h"
-
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
 
 #include "archive/zip_builder.h"
+#include "readers/itm_reader.h"
 #include "readers/log_loader.h"
 #include "test_support.h"
 
@@ -180,19 +182,28 @@ TEST(DatabaseReaders, ItmErrorsLeaveTheStoreAlone) {
     EXPECT_EQ(LoadLogFile(l.store, l.settings, path), kLoadReaderError);
     ASSERT_EQ(cancel.messages().size(), 1u);
     EXPECT_EQ(cancel.messages()[0].title, "read_poi Error");
-    EXPECT_EQ(cancel.messages()[0].text, "read_poi Error 240000\n" + path.string() + "\n");
+    EXPECT_EQ(cancel.messages()[0].text,
+              "read_poi Error 240000: the GPS log rows differ in number from the type table\n" + path.string() + "\n");
     EXPECT_EQ(l.settings.showReadErrors, 0);
     EXPECT_EQ(LoadLogFile(l.store, l.settings, path), kLoadReaderError);
     EXPECT_EQ(cancel.messages().size(), 1u);
     EXPECT_EQ(l.store.fileCount, 0);
     EXPECT_EQ(l.store.pointCount, 0);
 
-    // A store too small for the database: the counts disagree.
+    // A store too small for the database: read up to the capacity, with the
+    // lines that end within it, and the cut is told.
     Loader small(12, 5);
     LoadSqliteLibrary(small.settings.sqlite);
-    EXPECT_EQ(ReadItm(small.settings.sqlite, small.store, folder / "nostyle.poi", 0), kItmGpsCount);
-    EXPECT_EQ(small.store.pointCount, 0);
-    EXPECT_EQ(small.store.trackNames[0], kNamesEndMarker);
+    bool cut = false;
+    EXPECT_EQ(ReadItm(small.settings.sqlite, small.store, folder / "nostyle.poi", 0, &cut), 0u);
+    EXPECT_TRUE(cut);
+    EXPECT_EQ(small.store.pointCount, 10);
+    EXPECT_EQ(small.store.trackCount, 1);
+    Loader full(12, 5);
+    MessageCatcher warned;
+    EXPECT_EQ(LoadLogFile(full.store, full.settings, folder / "nostyle.poi"), kLoadDone);
+    EXPECT_EQ(full.store.pointCount, 10);
+    EXPECT_TRUE(warned.Saw("the track store is full"));
 }
 
 TEST(DatabaseReaders, GoGoHikeOneTrack) {
@@ -222,7 +233,7 @@ TEST(DatabaseReaders, GoGoHikeOneTrack) {
     ASSERT_EQ(MakeGoGoHike(folder / "short.ggh", "(1, 2, 3, 4, 5000)", 4), "");
     MessageCatcher ok;
     EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "short.ggh"), kLoadReaderError);
-    EXPECT_TRUE(ok.Saw("read_ggh Error 340000\n"));
+    EXPECT_TRUE(ok.Saw("read_ggh Error 340000: the location rows differ in number from the sequence table\n"));
     EXPECT_EQ(l.store.pointCount, 3);
     EXPECT_EQ(l.store.trackCount, 1);
     EXPECT_EQ(l.store.fileCount, 1);
@@ -231,16 +242,23 @@ TEST(DatabaseReaders, GoGoHikeOneTrack) {
     // Not a GoGoHike database at all.
     ASSERT_EQ(ExecuteSql(folder / "plain.ggh", "create table t (x);"), "");
     EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "plain.ggh"), kLoadReaderError);
-    EXPECT_TRUE(ok.Saw("read_ggh Error 110001\n"));
+    EXPECT_TRUE(
+        ok.Saw("read_ggh Error 110001: the metadata or sequence table cannot be queried (is it a GoGoHike "
+               "database?), SQLite result 1\n"));
     // A file that is not a database.
     test::WriteFile(folder / "text.ggh", "hello, this is not SQLite at all\n");
     EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "text.ggh"), kLoadReaderError);
-    EXPECT_TRUE(ok.Saw("read_ggh Error 11001a\n"));  // SQLITE_NOTADB when the first query runs
+    // SQLITE_NOTADB when the first query runs.
+    EXPECT_TRUE(ok.Saw("read_ggh Error 11001a: the metadata or sequence table cannot be queried"));
 
-    // More rows than the store holds.
+    // More rows than the store holds: read up to the capacity, with the
+    // warning the other readers give.
     Loader small(2, 5);
-    EXPECT_EQ(LoadLogFile(small.store, small.settings, folder / "hike.ggh"), kLoadReaderError);
-    EXPECT_EQ(small.store.pointCount, 0);
+    MessageCatcher warned;
+    EXPECT_EQ(LoadLogFile(small.store, small.settings, folder / "hike.ggh"), kLoadDone);
+    EXPECT_EQ(small.store.pointCount, 2);
+    EXPECT_EQ(small.store.trackCount, 1);
+    EXPECT_TRUE(warned.Saw("the track store is full"));
 }
 
 // An ITM package: its ituser.poi is named after the database's first fix and
@@ -282,6 +300,68 @@ TEST(DatabaseReaders, MissingSqliteLibraryAsksAndGivesUp) {
     // The other kinds load as before.
     test::WriteFile(folder / "a.gpx", "<gpx><trk><trkseg><trkpt lat=\"1\" lon=\"2\"/></trkseg></trk></gpx>");
     EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "a.gpx"), kLoadDone);
+}
+
+TEST(DatabaseReadersOutputWellFormed, PositionsOffTheGlobeAreSkipped) {
+    ScopedTimeZone tz("UTC");
+    ScratchFolder folder;
+    ASSERT_EQ(MakeItm(folder / "far.poi", 10, "(7, 0, 'a', 1, 4), (8, 0, 'b', 5, 8)",
+                      "(1, 0, 'Line_7', 2, 255, 0, 0), (2, 0, 'Line_8', 2, 255, 0, 0)", 2,
+                      "update WP set fLatitude = 95.5 where fID = 2;"
+                      "update WP set fLongitude = 1e999 where fID = 3;"
+                      "update WP set fAltitude = -1e999 where fID = 6;"
+                      "update GPSLog set fGPSSpeed = 1e999 where fID = 7;"),
+              "");
+    Loader l;
+    ASSERT_EQ(LoadLogFile(l.store, l.settings, folder / "far.poi"), kLoadDone);
+    ASSERT_EQ(l.store.trackCount, 2);
+    EXPECT_EQ(l.store.pointCount, 6);
+    EXPECT_EQ(l.store.trackEnd[0], 1);  // waypoints 1 and 4
+    EXPECT_EQ(l.store.trackEnd[1], 5);  // waypoints 5 to 8
+    EXPECT_EQ(l.store.points[3].altitude, 0.0f);
+    EXPECT_EQ(l.store.points[4].loggedSpeed, 0.0f);
+    for (int32_t i = 0; i < l.store.pointCount; ++i) {
+        EXPECT_TRUE(IsPlaceablePosition(l.store.points[i].latitude, l.store.points[i].longitude)) << i;
+    }
+
+    ASSERT_EQ(MakeGoGoHike(folder / "far.ggh",
+                           "(139000000, 35000000, 5, 3, 1700000000000), (139000000, 95500000, 5, 3, 1700000001000),"
+                           "(-999000000, 35000100, 5, 3, 1700000001000), (139000000, 35000100, 5, 3, 1700000002000)",
+                           4),
+              "");
+    Loader g;
+    ASSERT_EQ(LoadLogFile(g.store, g.settings, folder / "far.ggh"), kLoadDone);
+    EXPECT_EQ(g.store.pointCount, 2);
+}
+
+// Resource limits: a claimed highest waypoint id takes no memory of its own;
+// only the rows read do. Measured in a child process, as the growth of its
+// peak resident size.
+TEST(DatabaseReadersResourceLimits, AClaimedHighestIdAllocatesNothing) {
+    ScratchFolder folder;
+    ASSERT_EQ(MakeItm(folder / "claims.poi", 20, "(1, 0, 'a', 1, 10)", "(1, 0, 'Line_1', 3, 0, 0, 0)", 1,
+                      "update IT_TGVLib set fObjNo = 67108863, fObjFreeNo = 67108843 where fTypeName = 'WP';"
+                      "update IT_TGVLib set fObjNo = 67108863, fObjFreeNo = 67108843 where fTypeName = 'GPSLog';"),
+              "");
+    Loader l;
+    LoadSqliteLibrary(l.settings.sqlite);
+    ASSERT_TRUE(l.settings.sqlite.loaded);
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        struct rusage before {
+        }, after{};
+        ::getrusage(RUSAGE_SELF, &before);
+        const uint32_t result = ReadItm(l.settings.sqlite, l.store, folder / "claims.poi", 0);
+        ::getrusage(RUSAGE_SELF, &after);
+        const long grownKb = after.ru_maxrss - before.ru_maxrss;
+        ::_exit(result != 0 ? 2 : grownKb > 64 * 1024 ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: more than 64 MB grew, 2: the read failed";
 }
 
 }  // namespace

@@ -137,12 +137,14 @@ TEST(LogLoader, FailedLoadsReportAndKeepWhatWasLoaded) {
     EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "missing.gpx"), kLoadReaderError);
     EXPECT_TRUE(catcher.Saw((folder / "missing.gpx").string()));
     EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "missing"), kLoadReaderError);
-    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "old.q9z"), kLoadUnknownKind);
-    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "junk.gpx"), kLoadDone);
-    // The first file is untouched; the junk file is entered without tracks.
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "old.q9z"), kLoadReaderError);
+    EXPECT_TRUE(catcher.Saw((folder / "old.q9z").string()));
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "junk.gpx"), kLoadReaderError);
+    EXPECT_TRUE(catcher.Saw("no GPX document"));
+    // The first file is untouched; the junk file is not entered.
     EXPECT_EQ(l.store.pointCount, 3);
     EXPECT_EQ(l.store.trackCount, 1);
-    EXPECT_EQ(l.store.fileCount, 2);
+    EXPECT_EQ(l.store.fileCount, 1);
     EXPECT_EQ(TrackName(l.store, 0), u"20230115_0030_trc001");
     EXPECT_EQ(NamesEndPosition(l.store), 21);
 }

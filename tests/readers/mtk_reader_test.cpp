@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -243,6 +244,40 @@ TEST(MtkSamples, HoluxAltitudeAndSpeedLayout) {
     ASSERT_EQ(records.size(), 9u);
     EXPECT_FLOAT_EQ(records[7].height, 300.1875f);
     EXPECT_NEAR(records[7].speed, 0.828, 1e-5);
+}
+
+// A record of the basic format at the given position and height.
+void PositionRecord(std::string& dump, int i, double latitude, double longitude, float height) {
+    std::string r;
+    Put<uint32_t>(r, 1700000000u + static_cast<uint32_t>(i));
+    Put<uint16_t>(r, 2);
+    Put<double>(r, latitude);
+    Put<double>(r, longitude);
+    Put<float>(r, height);
+    Put<float>(r, 3.6f);
+    Put<float>(r, 90.0f);
+    Put<uint16_t>(r, 1);
+    Put<uint16_t>(r, 250);
+    char sum = 0;
+    for (char c : r) sum ^= c;
+    dump += r + '*' + sum;
+}
+
+TEST(MtkReaderOutputWellFormed, PositionsOffTheGlobeAreSkippedAndBadHeightsZeroed) {
+    std::string dump;
+    Header(dump, kBasic);
+    PositionRecord(dump, 0, 35.0, 139.0, 10);
+    PositionRecord(dump, 1, std::numeric_limits<double>::infinity(), 139.0, 10);
+    PositionRecord(dump, 2, 95.5, 139.0, 10);
+    PositionRecord(dump, 3, 35.0, std::numeric_limits<double>::quiet_NaN(), 10);
+    PositionRecord(dump, 4, 35.0001, -999, 10);
+    PositionRecord(dump, 5, 35.0001, 139.0, std::numeric_limits<float>::infinity());
+    Erased(dump);
+    Loaded l = Load(dump);
+    EXPECT_EQ(l.result, kLoadDone);
+    ASSERT_EQ(l.store.pointCount, 2);
+    EXPECT_EQ(l.store.points[1].altitude, 0.0f);
+    EXPECT_LT(l.store.totalDistanceKm, 0.1);
 }
 
 }  // namespace

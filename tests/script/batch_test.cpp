@@ -1,6 +1,5 @@
-#include "script/batch_convert.h"
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <zip.h>
 
 #include <cstdio>
@@ -8,6 +7,7 @@
 #include <string>
 
 #include "readers/log_loader.h"
+#include "script/batch_convert.h"
 #include "script/script_run.h"
 #include "test_support.h"
 
@@ -265,6 +265,78 @@ TEST(Batch, KmlOnlyWritesNoRowsAndZipsFolders) {
     EXPECT_EQ(ZipNames(run.folder / "plain.zip"), (Names{"notes.txt", "one.gpx"}));
     EXPECT_EQ(ZipNames(run.folder / "deep.zip"),
               (Names{"logs/", "logs/one.gpx", "logs/sub/", "logs/sub/two.gpx", "notes.txt"}));
+}
+
+}  // namespace
+}  // namespace trakvio
+
+namespace trakvio {
+namespace {
+
+// Every output a batch cannot write is reported with its path and reason,
+// and the run's result says so.
+TEST(BatchFailuresReported, EveryFailedWriteIsNamedAndTheRunFails) {
+    ScopedTimeZone tz("UTC");
+    ScriptRunner run;
+    fs::create_directories(run.folder / "logs");
+    WriteFile(run.folder / "logs/walk.gpx", Gpx("Walk", "2023-05-03", 20));
+    WriteFile(run.folder / "blocked", "a file where the output folders should be");
+    ASSERT_EQ(::mkfifo((run.folder / "pipe.htm").c_str(), 0600), 0);
+    test::MessageCatcher messages;
+    ASSERT_EQ(run.Run("x_output_format q9z, html-L, kml, svg_th\n"
+                      "x_output_folder q9z, blocked/q9z\n"
+                      "x_output_folder html-L, blocked/html\n"
+                      "x_output_folder kml, blocked/kml\n"
+                      "x_output_folder svg, blocked/svg\n"
+                      "in_x_out logs/*.gpx\n"
+                      "x_output_index blocked/index.htm\n"
+                      "text_file blocked/notes.txt, w, text\n"
+                      "url_enc pipe.htm, out.htm\n"
+                      "compress_zip blocked/logs.zip, logs, *.*\n"),
+              1);
+    for (const char* path :
+         {"blocked/q9z/walk.q9z", "blocked/html/walk.htm", "blocked/kml/walk.kml", "blocked/svg/walk_th.svg",
+          "blocked/index.htm", "blocked/notes.txt", "out.htm", "blocked/logs.zip"}) {
+        SCOPED_TRACE(path);
+        EXPECT_TRUE(messages.Saw(path));
+    }
+    EXPECT_TRUE(messages.Saw("Cannot write the file: its folder does not exist."));
+    EXPECT_TRUE(messages.Saw("not a regular file"));
+
+    // From the command line: status 1 and the reasons on stderr.
+    std::string out, err;
+    const std::string command = "cd " + test::ShellQuote(run.folder.path().string()) +
+                                " && env XDG_DATA_HOME=" + test::ShellQuote((run.folder / "data").string()) + " " +
+                                test::ShellQuote(TRAKVIO_CLI_PATH) + " run job.q9s";
+    EXPECT_EQ(test::RunCommand(command, &out, &err), 1);
+    EXPECT_NE(err.find("Script Write Error: Cannot write the file: its folder does not exist. "), std::string::npos)
+        << err;
+    EXPECT_NE(err.find("outputs could not be written"), std::string::npos) << err;
+}
+
+// Output well-formed: file names land in the index page as text, never as
+// markup.
+TEST(BatchOutputWellFormed, TheIndexEscapesEveryNameItWrites) {
+    ScopedTimeZone tz("UTC");
+    ScriptRunner run;
+    fs::create_directories(run.folder / "logs");
+    const std::string hostile = "20240101_<img src=x onerror=alert(1)>\"'&";
+    WriteFile(run.folder / "logs" / (hostile + ".gpx"), Gpx("Walk", "2024-01-01", 10));
+    ASSERT_EQ(run.Run("x_output_format html-L, svg_th\n"
+                      "x_output_folder html-L, out\n"
+                      "x_output_folder svg, out\n"
+                      "x_output_index \"<b>index\".htm\n"
+                      "in_x_out logs/*.gpx\n"),
+              0);
+    const std::string index = ReadFile(run.folder / "<b>index.htm");
+    EXPECT_EQ(index.find("<img"), std::string::npos) << index;
+    EXPECT_EQ(index.find("<b>"), std::string::npos) << index;
+    EXPECT_NE(index.find("<title>&lt;b&gt;index - Map List</title>"), std::string::npos) << index;
+    EXPECT_NE(index.find(">&lt;img src=x onerror=alert(1)&gt;&quot;&#39;&amp;</a>"), std::string::npos) << index;
+    EXPECT_NE(index.find("href=\"out/20240101_&lt;img src=x onerror=alert(1)&gt;&quot;&#39;&amp;.htm\""),
+              std::string::npos)
+        << index;
+    EXPECT_TRUE(fs::exists(run.folder / "out" / (hostile + ".htm")));
 }
 
 }  // namespace

@@ -231,6 +231,8 @@ struct StatusCatcher {
 TEST(ScriptRun, MalformedScriptsSayWhatTheySkip) {
     ScriptRunner run;
     StatusCatcher status;
+    test::MessageCatcher messages;
+    // The index cannot be written: the run goes on and ends with result 1.
     ASSERT_EQ(run.Script("x_output_folder svg\n"
                          "cd\n"
                          "md " + std::string(300, 'd') + "\n"
@@ -243,7 +245,9 @@ TEST(ScriptRun, MalformedScriptsSayWhatTheySkip) {
                          "text_file fine.txt, w, still runs\n"
                          "text_file open.txt, w, {\n"
                          "inside the block\n"),
-              0);
+              1);
+    EXPECT_TRUE(messages.Saw("Cannot write the file: its folder does not exist.\n"));
+    EXPECT_TRUE(messages.Saw("missing/folder/index.htm"));
     EXPECT_TRUE(status.Saw("script line 1: x_output_folder needs a format and a folder"));
     EXPECT_TRUE(status.Saw("script line 2: cd needs a path"));
     EXPECT_TRUE(status.Saw("script line 3: the path is longer than 259 units"));

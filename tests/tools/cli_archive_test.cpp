@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "archive/archive_fixtures.h"
+#include "archive/zip_builder.h"
 #include "test_support.h"
 
 namespace trakvio {
@@ -61,6 +62,25 @@ TEST(CliArchive, InfoAndPointsShowASavedSet) {
     }
     EXPECT_EQ(enabled, "110111111000111111111");
     EXPECT_EQ(tracks, "000001111111111222222");
+}
+
+// An archive that loads nothing, or loses a member, is a failed load.
+TEST(CliArchive, ArchivesThatLoadNothingOrLoseAMemberFail) {
+    test::ScratchFolder scratch;
+    fs::create_directory(scratch / "data");
+    test::WriteFile(scratch / "test.ini", "maxlogpoints=1000\n");
+    ASSERT_TRUE(test::BuildZip(scratch / "notes.zip", {{"notes.txt", "nothing"}}));
+    ASSERT_TRUE(test::BuildZip(scratch / "part.zip",
+                               {{"walk.gpx", test::GpxTrack(3, 35, test::kSetStart, "")}, {"../evil.gpx", "x"}}));
+    const std::string run = "cd " + test::ShellQuote(scratch.path().string()) +
+                            " && env XDG_DATA_HOME=" + test::ShellQuote((scratch / "data").string()) + " TZ=UTC " +
+                            test::ShellQuote(TRAKVIO_CLI_PATH) + " info --ini test.ini ";
+    std::string out, err;
+    EXPECT_EQ(test::RunCommand(run + "notes.zip", &out, &err), 3);
+    EXPECT_NE(err.find("notes.zip"), std::string::npos) << err;
+    EXPECT_EQ(test::RunCommand(run + "part.zip", &out, &err), 3);
+    EXPECT_NE(err.find("../evil.gpx"), std::string::npos) << err;
+    EXPECT_NE(out.find("20230115_0930_trc001"), std::string::npos) << out;  // what loaded is still listed
 }
 
 }  // namespace

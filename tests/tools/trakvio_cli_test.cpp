@@ -159,6 +159,31 @@ TEST_F(Cli, GeoidInfoSaysWhenNoModelIsInstalled) {
     EXPECT_NE(out.find("ジオイドモデルはインストールされていません。"), std::string::npos) << out;
 }
 
+// Failures reported: a configured geoid model that is missing or broken is
+// named with what is wrong, once when the configuration is read and again by
+// --geoid-info.
+TEST_F(Cli, AGeoidModelNotInUseIsNamedWithTheReason) {
+    const fs::path missing = scratch_ / "work" / "gone.asc";
+    const fs::path broken = scratch_ / "work" / "broken.isg";
+    test::WriteFile(broken, "not an ISG header\n");
+    const struct {
+        fs::path file;
+        const char* reason;
+    } cases[] = {{missing, "the file does not exist"}, {broken, "the ISG file's header has no end or is unusable"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        test::WriteFile(scratch_ / "work" / "geoid.ini", "geoidmodel=\"" + c.file.string() + "\"\n");
+        std::string out, err;
+        ASSERT_EQ(Run("info --geoid-info --ini geoid.ini", &out, &err), 0) << err;
+        const std::string named = "The geoid model " + c.file.string() + " is not in use: " + c.reason;
+        EXPECT_NE(out.find(named), std::string::npos) << out;
+        EXPECT_NE(err.find(named), std::string::npos) << err;
+        ASSERT_EQ(Run("info --ini geoid.ini tracks.gpx", &out, &err), 0) << err;
+        EXPECT_NE(err.find(named), std::string::npos) << err;
+        EXPECT_EQ(err.find(named), err.rfind(named)) << err;  // once
+    }
+}
+
 TEST_F(Cli, EachFileNotLoadedIsOneStderrLineAndTheLastFailureIsTheStatus) {
     test::WriteFile(scratch_ / "work" / "notes.foo", "shopping list\neggs\nmilk\n");
     const std::string work = (scratch_ / "work").string() + "/";
