@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -55,8 +56,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ClearTrackStore(store);
     int result = ReadMtkBinary(store, DumpPath());
     std::filesystem::remove(DumpPath());
+    // Records off the globe give no point.
+    int placeable = 0;
+    for (const MtkRecord& r : records) placeable += IsPlaceablePosition(r.latitude, r.longitude) ? 1 : 0;
     Check(result == kReaderDone || result == kReaderCut);
-    Check(store.pointCount == std::min<int>(count, store.maxlogpoints));
-    Check(result == kReaderCut ? count > store.maxlogpoints : count <= store.maxlogpoints);
+    Check(store.pointCount == std::min<int>(placeable, store.maxlogpoints));
+    Check(result == kReaderCut ? placeable > store.maxlogpoints : placeable <= store.maxlogpoints);
+    for (int32_t i = 0; i < store.pointCount; ++i) {
+        Check(IsPlaceablePosition(store.points[i].latitude, store.points[i].longitude));
+        Check(std::isfinite(store.points[i].altitude) && std::isfinite(store.points[i].loggedSpeed));
+    }
     return 0;
 }
