@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QEventLoop>
 #include <QMenu>
 #include <QMenuBar>
@@ -82,6 +83,9 @@ MainWindow::MainWindow(AppState& state, MainWindowOptions options, QWidget* pare
         state_.trackListShown = false;
         ActionForCommand(kCmdShowTrackList)->setEnabled(true);
     });
+    // A pick shows the track list as the menu item would.
+    connect(trackList_, &TrackListWindow::shownForPick, this,
+            [this] { ActionForCommand(kCmdShowTrackList)->setEnabled(false); });
     tileCache_ = new TileCacheWindow(state_, this);
     PlaceChildWindow(tileCache_, 50, 100);
     graph_ = new GraphWindow(state_, *this, this);
@@ -189,7 +193,7 @@ void MainWindow::SetStatusPart(int part, std::string_view text) {
 
 void MainWindow::ShowPointInfo(int index) {
     const TrackStore& store = state_.store;
-    if (index < 0 || index >= store.pointCount || index >= static_cast<int>(store.points.size())) return;
+    if (index < 0 || index >= LoadPointCount(store) || index >= static_cast<int>(store.points.size())) return;
     int track = 0;
     while (track < store.trackCount && store.trackEnd[static_cast<size_t>(track)] < index) ++track;
     const LogPoint& p = store.points[static_cast<size_t>(index)];
@@ -205,10 +209,11 @@ void MainWindow::ShowPointInfo(int index) {
 
 void MainWindow::RefreshAfterLoad() {
     TrackStore& store = state_.store;
-    if (store.pointCount <= 0) return;
+    const int32_t pointCount = LoadPointCount(store);
+    if (pointCount <= 0) return;
     RefreshTrackList();
     state_.mapHasContent = true;
-    const size_t count = std::min(static_cast<size_t>(store.pointCount), store.points.size());
+    const size_t count = std::min(static_cast<size_t>(pointCount), store.points.size());
     for (size_t i = 0; i < count; ++i) store.points[i].selected = 0;
     store.selectedCount = 0;
     map_->FitAndRender();
@@ -329,6 +334,16 @@ void MainWindow::dropEvent(QDropEvent* event) {
     const bool append = (event->modifiers() & Qt::ControlModifier) != 0;
     // The drag source waits for the drop to end; the files load right after.
     QTimer::singleShot(0, this, [this, paths, append] { OpenDroppedFiles(paths, append); });
+}
+
+// Escape drops the tile downloads still outstanding wherever the focus is in
+// the main window (the map handles it itself when it has the focus).
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        map_->CancelTileDownloads();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void MainWindow::UpdateCaptureState(bool capturing) {

@@ -23,7 +23,7 @@ constexpr int32_t kPrefetchAhead = 32;
 
 // Points the arrays really hold, whatever pointCount claims.
 int32_t UsablePointCount(const TrackStore& store) {
-    int64_t n = std::min<int64_t>(store.pointCount, static_cast<int64_t>(store.points.size()));
+    int64_t n = std::min<int64_t>(LoadPointCount(store), static_cast<int64_t>(store.points.size()));
     return static_cast<int32_t>(std::max<int64_t>(n, 0));
 }
 

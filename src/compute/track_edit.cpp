@@ -91,7 +91,7 @@ class PointBuffer {
 }  // namespace
 
 int32_t HeldPointCount(const TrackStore& store) {
-    int64_t n = std::min<int64_t>(store.pointCount, static_cast<int64_t>(store.points.size()));
+    int64_t n = std::min<int64_t>(LoadPointCount(store), static_cast<int64_t>(store.points.size()));
     return static_cast<int32_t>(std::max<int64_t>(n, 0));
 }
 

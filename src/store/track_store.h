@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -96,6 +97,15 @@ struct TrackStore {
     int32_t tracklinewidthdefault = 3;
     uint32_t tracklinecolordefault = 0xFF0000;
 };
+
+// pointCount as the thread that appends points last published it. A live
+// capture appends on its own thread and publishes the new count with a
+// release store after the points it covers; code that may run meanwhile reads
+// the count here (acquire load) and then only the points below it.
+inline int32_t LoadPointCount(const TrackStore& store) {
+    // A load through atomic_ref never writes, so the const_cast is safe.
+    return std::atomic_ref<int32_t>(const_cast<int32_t&>(store.pointCount)).load(std::memory_order_acquire);
+}
 
 // Allocates the arrays for the given capacities and clears the store.
 // Returns 0 when done, 1 when a capacity is not positive or memory is short
