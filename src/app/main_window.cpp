@@ -363,7 +363,8 @@ void MainWindow::UpdateCaptureState(bool capturing) {
 // ---- Closing ----
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (busy_) {
+    // A pick of the track list holds the command that asked for it.
+    if (busy_ || trackList_->picking()) {
         event->ignore();
         return;
     }
