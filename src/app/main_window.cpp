@@ -143,20 +143,43 @@ QAction* MainWindow::ActionForCommand(int id) const {
 
 std::vector<int> MainWindow::CommandIds() const { return commandOrder_; }
 
+namespace {
+
+// A status bar part: the width it asks for is its own, whatever its text;
+// a window narrower than all parts together squeezes them.
+class StatusPart : public QLabel {
+  public:
+    StatusPart(int width, QWidget* parent) : QLabel(parent), width_(width) {
+        setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
+    }
+    QSize sizeHint() const override { return {width_, QLabel::sizeHint().height()}; }
+    QSize minimumSizeHint() const override { return {1, QLabel::minimumSizeHint().height()}; }
+
+  private:
+    int width_;
+};
+
+}  // namespace
+
 void MainWindow::BuildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setSizeGripEnabled(false);
+    // The part widths suit a status bar font in which a point's local time
+    // just fits its part; a wider desktop font widens every part alike.
+    const QFontMetricsF metrics(bar->font());
+    const double needed = metrics.horizontalAdvance(QStringLiteral("2026-12-31 23:59:59")) + 10;
+    const double widen = std::clamp(needed / kStatusWidths[kStatusTime], 1.0, 1.5);
     for (int part = 0; part < kStatusPartCount; ++part) {
-        auto* label = new QLabel(bar);
+        const bool last = part == kStatusPartCount - 1;
+        QLabel* label = last ? new QLabel(bar) : new StatusPart(static_cast<int>(kStatusWidths[part] * widen), bar);
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
         label->setTextFormat(Qt::PlainText);
-        if (part < kStatusPartCount - 1) {
-            label->setFixedWidth(kStatusWidths[part]);
-            bar->addWidget(label);
-        } else {
+        if (last) {
             label->setMinimumWidth(1);
             bar->addWidget(label, 1);
+        } else {
+            bar->addWidget(label);
         }
         status_[part] = label;
     }

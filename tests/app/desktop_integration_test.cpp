@@ -94,8 +94,8 @@ class DesktopIntegrationTest : public ::testing::Test {
         // No tile server: the map draws over white without waiting.
         state_.settings.currentBaseMap = -1;
         MainWindowOptions windowOptions;
-        windowOptions.clientWidth = 800;
-        windowOptions.clientHeight = 500;
+        windowOptions.clientWidth = 1000;
+        windowOptions.clientHeight = 600;
         windowOptions.keepOnScreen = false;
         window_ = std::make_unique<MainWindow>(state_, windowOptions);
         window_->ShowAtStart();
