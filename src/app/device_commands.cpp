@@ -34,7 +34,8 @@ std::filesystem::path ChooseDumpCopy(void* context, const std::filesystem::path&
     };
     if (QThread::currentThread() == owner->thread()) return choose();
     std::filesystem::path chosen;
-    QMetaObject::invokeMethod(owner, [&] { chosen = choose(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        owner, [&] { chosen = choose(); }, Qt::BlockingQueuedConnection);
     return chosen;
 }
 

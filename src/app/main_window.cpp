@@ -5,8 +5,8 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QKeyEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>

@@ -8,19 +8,19 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QWheelEvent>
 #include <QDropEvent>
 #include <QMenu>
 #include <QMenuBar>
-#include <QStatusBar>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
+#include <QWheelEvent>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -30,9 +30,9 @@
 
 #include "app/desktop_startup.h"
 #include "app/device_commands.h"
-#include "app/port_dialog.h"
 #include "app/file_dialog.h"
 #include "app/main_window.h"
+#include "app/port_dialog.h"
 #include "app/qt_text.h"
 #include "app/track_list_window.h"
 #include "app/window_test_support.h"
@@ -194,8 +194,8 @@ TEST_F(DesktopIntegrationTest, TwoLogsFromTheDialogShowInTheListTheMapAndTheGrap
     EXPECT_EQ(window_->statusText(kStatusZoom), QStringLiteral("z%1").arg(zoom));
     QTest::mouseClick(map().findChild<QPushButton*>(QStringLiteral("zoomIn")), Qt::LeftButton);
     EXPECT_EQ(window_->statusText(kStatusZoom), QStringLiteral("z%1").arg(zoom + 1));
-    QWheelEvent wheel(QPointF(400, 200), map().mapToGlobal(QPointF(400, 200)), QPoint(), QPoint(0, -120),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent wheel(QPointF(400, 200), map().mapToGlobal(QPointF(400, 200)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(&map(), &wheel);
     QApplication::sendEvent(&map(), &wheel);
     EXPECT_EQ(window_->statusText(kStatusZoom), QStringLiteral("z%1").arg(zoom - 1));
@@ -451,8 +451,7 @@ TEST_F(DesktopIntegrationTest, LoggerDownloadRunsBesideTheWindowAndAsksForTheCop
     TRAKVIO_REQUIRE_SAMPLES();
     test::MtkLoggerSimulator::Behaviour slow;
     slow.pieces = {700, 300};
-    test::MtkLoggerSimulator logger(test::ReadBytes((test::SamplesDir() / "mtk/mtk_logger_gp245.bin").string()),
-                                    slow);
+    test::MtkLoggerSimulator logger(test::ReadBytes((test::SamplesDir() / "mtk/mtk_logger_gp245.bin").string()), slow);
     ::setenv(kMtkPortVariable, logger.path().c_str(), 1);
     QThread* dialogThread = nullptr;
     const fs::path copy = scratch_ / "copy.bin";
