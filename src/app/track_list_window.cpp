@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <algorithm>
@@ -256,6 +257,12 @@ void TrackListWindow::SetCheckBoxes(bool on) {
             item->setData(Qt::CheckStateRole, QVariant());  // no box at all
         }
     }
+    // The box takes room of its own: the first column borrows it from the
+    // title while the boxes show, so that "all" and the track numbers stay
+    // readable and the table keeps its width.
+    const int box = on ? table_->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, table_) + 6 : 0;
+    table_->setColumnWidth(kColumnTrack, kTrackListColumns[kColumnTrack].width + box);
+    table_->setColumnWidth(kColumnTitle, kTrackListColumns[kColumnTitle].width - box);
 }
 
 void TrackListWindow::LayOut() {
