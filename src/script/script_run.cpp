@@ -411,12 +411,18 @@ int RunScript(const fs::path& path, Settings& settings, TrackStore& store) {
 
     ScriptState state;
     std::error_code ec;
+    // Relative names of the script (and its cd lines) resolve against the
+    // current directory while it runs; the program's own directory is given
+    // back afterwards, so file dialogs and later loads never see the one the
+    // script chose.
+    const fs::path before = fs::current_path(ec);
     fs::path folder = fs::absolute(path, ec).parent_path();
     if (!folder.empty()) fs::current_path(folder, ec);
     for (const ScriptLine& line : lines) {
         if (!ExecuteScriptLine(line, state, settings, store)) break;
     }
     FinishIndex(state);
+    if (!before.empty()) fs::current_path(before, ec);
     ShowStatusText("Script Execution Completed");
     if (!state.monotonicReport.empty()) {
         ShowMessage(state.monotonicReport, "monotonic_check Error");

@@ -364,11 +364,14 @@ TEST_F(DesktopIntegrationTest, DroppedScriptAndLogRunAndLoad) {
     QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(window_.get(), &enter);
     EXPECT_TRUE(enter.isAccepted());
+    const fs::path folderBefore = fs::current_path();
     QDropEvent drop(QPointF(300, 200), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(window_.get(), &drop);
     ASSERT_TRUE(QTest::qWaitFor([&] { return state_.settings.gpsLogDataFile == log; }));
     QApplication::processEvents();
     EXPECT_TRUE(fs::exists(scratch_ / "drop" / "ran.txt"));
+    // The script's folder was the current one only while it ran.
+    EXPECT_EQ(fs::current_path(), folderBefore);
     EXPECT_EQ(state_.store.trackCount, 1);
     EXPECT_EQ(trackList().table()->rowCount(), 2);
     EXPECT_EQ(trackList().table()->item(0, 1)->text(), QStringLiteral("Mt. Takao hike"));
