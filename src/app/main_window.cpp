@@ -143,24 +143,6 @@ QAction* MainWindow::ActionForCommand(int id) const {
 
 std::vector<int> MainWindow::CommandIds() const { return commandOrder_; }
 
-namespace {
-
-// A status bar part: the width it asks for is its own, whatever its text;
-// a window narrower than all parts together squeezes them.
-class StatusPart : public QLabel {
-  public:
-    StatusPart(int width, QWidget* parent) : QLabel(parent), width_(width) {
-        setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
-    }
-    QSize sizeHint() const override { return {width_, QLabel::sizeHint().height()}; }
-    QSize minimumSizeHint() const override { return {1, QLabel::minimumSizeHint().height()}; }
-
-  private:
-    int width_;
-};
-
-}  // namespace
-
 void MainWindow::BuildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setSizeGripEnabled(false);
@@ -171,7 +153,7 @@ void MainWindow::BuildStatusBar() {
     const double widen = std::clamp(needed / kStatusWidths[kStatusTime], 1.0, 1.5);
     for (int part = 0; part < kStatusPartCount; ++part) {
         const bool last = part == kStatusPartCount - 1;
-        QLabel* label = last ? new QLabel(bar) : new StatusPart(static_cast<int>(kStatusWidths[part] * widen), bar);
+        auto* label = new QLabel(bar);
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
         label->setTextFormat(Qt::PlainText);
@@ -179,6 +161,7 @@ void MainWindow::BuildStatusBar() {
             label->setMinimumWidth(1);
             bar->addWidget(label, 1);
         } else {
+            label->setFixedWidth(static_cast<int>(kStatusWidths[part] * widen));
             bar->addWidget(label);
         }
         status_[part] = label;
