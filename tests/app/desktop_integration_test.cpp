@@ -11,6 +11,7 @@
 #include <QDropEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -33,6 +34,7 @@
 #include "app/file_dialog.h"
 #include "app/main_window.h"
 #include "app/port_dialog.h"
+#include "app/qt_messages.h"
 #include "app/qt_text.h"
 #include "app/track_list_window.h"
 #include "app/window_test_support.h"
@@ -477,6 +479,31 @@ TEST_F(DesktopIntegrationTest, LoggerDownloadRunsBesideTheWindowAndAsksForTheCop
     EXPECT_EQ(trackList().table()->rowCount(), 2);
     EXPECT_TRUE(map().rect().contains(MapPosition(0)));
     EXPECT_TRUE(messages_.empty()) << messages_.front().text;
+
+    // An erased logger: the program's own message box says so, shown by the
+    // window thread while the worker waits for its answer; what was loaded
+    // before is cleared as the command says, and nothing is added.
+    test::MtkLoggerSimulator erased(std::vector<unsigned char>(4096, 0xFF), {});
+    ::setenv(kMtkPortVariable, erased.path().c_str(), 1);
+    InstallQtMessageBoxes();
+    QString boxText;
+    QThread* boxThread = nullptr;
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxText = box->text();
+            boxThread = box->thread();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    answerer.start(10);
+    window_->RunCommand(kCmdMtkLoad);
+    answerer.stop();
+    ::unsetenv(kMtkPortVariable);
+    SetMessageHandler(&RecordMessage, &messages_);
+    EXPECT_EQ(boxText, QStringLiteral("MTK Logger にデータが記録されていません"));
+    EXPECT_EQ(boxThread, QApplication::instance()->thread());
+    EXPECT_EQ(state_.store.pointCount, 0);
 }
 
 }  // namespace
