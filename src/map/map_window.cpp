@@ -151,6 +151,7 @@ void MapWindow::Render() {
         sourceFlags_ = ComposeCachedTiles(tilesLayer_, view_, CurrentBaseMap(), state_.settings.tileCacheFolder,
                                           missing, tilesDrawn_, &decodedTiles_);
         ReportFlags();
+        renderedPoints_ = LoadPointCount(state_.store);
         DrawTracks(tracksLayer_, state_.store, view_, state_.dotDrawing, state_.capturing, state_.settings.marker);
     } else {
         tilesLayer_ = QImage();
@@ -358,7 +359,8 @@ void MapWindow::Hover(const QPoint& pos) {
         positionsStale_ = false;
     }
     const int p = NearestPoint(positions_, pos.x() + view_.viewOffsetX, pos.y() + view_.viewOffsetY);
-    if (p >= LoadPointCount(state_.store)) return;  // the store changed since the last rendering
+    if (p >= LoadPointCount(state_.store) || p >= renderedPoints_)
+        return;  // the store changed since the last rendering
     if (p >= 0 && p != hoverPoint_) {
         shell_.ShowPointInfo(p);
         hoverPoint_ = p;
@@ -412,7 +414,7 @@ void MapWindow::Click(const QPoint& pos, bool shift) {
         positionsStale_ = false;
     }
     const int p = NearestPoint(positions_, pos.x() + view_.viewOffsetX, pos.y() + view_.viewOffsetY);
-    if (p < 0 || p >= LoadPointCount(state_.store)) return;
+    if (p < 0 || p >= LoadPointCount(state_.store) || p >= renderedPoints_) return;
     int32_t anchor = rangeAnchor_;
     ClickPoint(state_.store, anchor, p, shift);
     selectionStale_ = true;
