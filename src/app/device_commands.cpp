@@ -1,6 +1,7 @@
 #include "app/device_commands.h"
 
 #include <QMetaObject>
+#include <QThread>
 #include <cstdio>
 #include <ctime>
 #include <system_error>
@@ -18,14 +19,24 @@
 namespace trakvio {
 namespace {
 
+// The logger download runs on the main window's load worker; its dialog is
+// shown on the window thread while the worker waits for the answer.
 std::filesystem::path ChooseDumpCopy(void* context, const std::filesystem::path& seed) {
-    FileDialogRequest request;
-    request.mode = kFileDialogSave;
-    request.title = QStringLiteral("Save MTK-bin file");
-    request.filter = QStringLiteral("MTK-bin files {*.bin}");
-    request.seed = seed;
-    std::vector<std::filesystem::path> chosen = RunFileDialog(static_cast<QWidget*>(context), request);
-    return chosen.empty() ? std::filesystem::path() : chosen.front();
+    auto* owner = static_cast<QWidget*>(context);
+    auto choose = [owner, &seed] {
+        FileDialogRequest request;
+        request.mode = kFileDialogSave;
+        request.title = QStringLiteral("Save MTK-bin file");
+        request.filter = QStringLiteral("MTK-bin files {*.bin}");
+        request.seed = seed;
+        std::vector<std::filesystem::path> chosen = RunFileDialog(owner, request);
+        return chosen.empty() ? std::filesystem::path() : chosen.front();
+    };
+    if (QThread::currentThread() == owner->thread()) return choose();
+    std::filesystem::path chosen;
+    QMetaObject::invokeMethod(
+        owner, [&] { chosen = choose(); }, Qt::BlockingQueuedConnection);
+    return chosen;
 }
 
 // "YYYYMMDD_hhmmss.nmea" of the local time now.

@@ -6,6 +6,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -82,6 +83,9 @@ MainWindow::MainWindow(AppState& state, MainWindowOptions options, QWidget* pare
         state_.trackListShown = false;
         ActionForCommand(kCmdShowTrackList)->setEnabled(true);
     });
+    // A pick shows the track list as the menu item would.
+    connect(trackList_, &TrackListWindow::shownForPick, this,
+            [this] { ActionForCommand(kCmdShowTrackList)->setEnabled(false); });
     tileCache_ = new TileCacheWindow(state_, this);
     PlaceChildWindow(tileCache_, 50, 100);
     graph_ = new GraphWindow(state_, *this, this);
@@ -142,17 +146,23 @@ std::vector<int> MainWindow::CommandIds() const { return commandOrder_; }
 void MainWindow::BuildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setSizeGripEnabled(false);
+    // The part widths suit a status bar font in which a point's local time
+    // just fits its part; a wider desktop font widens every part alike.
+    const QFontMetricsF metrics(bar->font());
+    const double needed = metrics.horizontalAdvance(QStringLiteral("2026-12-31 23:59:59")) + 10;
+    const double widen = std::clamp(needed / kStatusWidths[kStatusTime], 1.0, 1.5);
     for (int part = 0; part < kStatusPartCount; ++part) {
+        const bool last = part == kStatusPartCount - 1;
         auto* label = new QLabel(bar);
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
         label->setTextFormat(Qt::PlainText);
-        if (part < kStatusPartCount - 1) {
-            label->setFixedWidth(kStatusWidths[part]);
-            bar->addWidget(label);
-        } else {
+        if (last) {
             label->setMinimumWidth(1);
             bar->addWidget(label, 1);
+        } else {
+            label->setFixedWidth(static_cast<int>(kStatusWidths[part] * widen));
+            bar->addWidget(label);
         }
         status_[part] = label;
     }
@@ -189,7 +199,7 @@ void MainWindow::SetStatusPart(int part, std::string_view text) {
 
 void MainWindow::ShowPointInfo(int index) {
     const TrackStore& store = state_.store;
-    if (index < 0 || index >= store.pointCount || index >= static_cast<int>(store.points.size())) return;
+    if (index < 0 || index >= LoadPointCount(store) || index >= static_cast<int>(store.points.size())) return;
     int track = 0;
     while (track < store.trackCount && store.trackEnd[static_cast<size_t>(track)] < index) ++track;
     const LogPoint& p = store.points[static_cast<size_t>(index)];
@@ -205,10 +215,11 @@ void MainWindow::ShowPointInfo(int index) {
 
 void MainWindow::RefreshAfterLoad() {
     TrackStore& store = state_.store;
-    if (store.pointCount <= 0) return;
+    const int32_t pointCount = LoadPointCount(store);
+    if (pointCount <= 0) return;
     RefreshTrackList();
     state_.mapHasContent = true;
-    const size_t count = std::min(static_cast<size_t>(store.pointCount), store.points.size());
+    const size_t count = std::min(static_cast<size_t>(pointCount), store.points.size());
     for (size_t i = 0; i < count; ++i) store.points[i].selected = 0;
     store.selectedCount = 0;
     map_->FitAndRender();
@@ -331,6 +342,16 @@ void MainWindow::dropEvent(QDropEvent* event) {
     QTimer::singleShot(0, this, [this, paths, append] { OpenDroppedFiles(paths, append); });
 }
 
+// Escape drops the tile downloads still outstanding wherever the focus is in
+// the main window (the map handles it itself when it has the focus).
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        map_->CancelTileDownloads();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
 void MainWindow::UpdateCaptureState(bool capturing) {
     state_.capturing = capturing;
     ActionForCommand(kCmdReceiver)
@@ -348,7 +369,8 @@ void MainWindow::UpdateCaptureState(bool capturing) {
 // ---- Closing ----
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (busy_) {
+    // A pick of the track list holds the command that asked for it.
+    if (busy_ || trackList_->picking()) {
         event->ignore();
         return;
     }

@@ -143,6 +143,7 @@ class MainWindow : public QMainWindow, public Shell {
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     using Handler = std::function<void()>;

@@ -202,6 +202,8 @@ void MainWindow::ExportKml() {
 }
 
 void MainWindow::SortByTime() {
+    // Sorting moves the points the receiver thread is appending behind.
+    if (RefuseWhileCapturing()) return;
     SortFilesByTime(state_.store);
     RefreshTrackList();
     RefreshAfterLoad();

@@ -29,7 +29,7 @@ __attribute__((format(printf, 1, 2))) std::string Format(const char* format, ...
 
 // Points the array really holds below pointCount.
 int64_t UsablePointCount(const TrackStore& store) {
-    return std::clamp<int64_t>(store.pointCount, 0, static_cast<int64_t>(store.points.size()));
+    return std::clamp<int64_t>(LoadPointCount(store), 0, static_cast<int64_t>(store.points.size()));
 }
 
 // Walks trackNames in track order. A missing name (the end marker or the end
@@ -142,7 +142,7 @@ TrackListTable BuildTrackListTable(const TrackStore& store) {
     if (totalDuration >= 1) {
         total[kColumnSpeed] = Format("%.2f", totalDistance / static_cast<double>(totalDuration) * 3600.0);
     }
-    total[kColumnPoints] = Format("%d", static_cast<int>(store.pointCount));
+    total[kColumnPoints] = Format("%d", static_cast<int>(UsablePointCount(store)));
     total[kColumnDeleted] = Format("%lld", static_cast<long long>(totalDeleted));
     return table;
 }

@@ -10,8 +10,10 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <algorithm>
@@ -255,6 +257,12 @@ void TrackListWindow::SetCheckBoxes(bool on) {
             item->setData(Qt::CheckStateRole, QVariant());  // no box at all
         }
     }
+    // The box takes room of its own: the first column borrows it from the
+    // title while the boxes show, so that "all" and the track numbers stay
+    // readable and the table keeps its width.
+    const int box = on ? table_->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, table_) + 6 : 0;
+    table_->setColumnWidth(kColumnTrack, kTrackListColumns[kColumnTrack].width + box);
+    table_->setColumnWidth(kColumnTitle, kTrackListColumns[kColumnTitle].width - box);
 }
 
 void TrackListWindow::LayOut() {
@@ -359,8 +367,26 @@ int TrackListWindow::PickTracks(const QString& prompt, QWidget* caller) {
     QWidget* top = caller ? caller->window() : nullptr;
     if (top == this) top = nullptr;
     if (caller == this) caller = nullptr;
-    if (top) top->setEnabled(false);
-    if (caller) caller->setEnabled(false);
+    // Qt disables the windows a window owns together with it, this one among
+    // them: a top level that owns the list has its own content disabled
+    // instead, and its close button waits for the pick (closeEvent of the
+    // main window).
+    std::vector<QPointer<QWidget>> disabled;
+    auto disable = [&disabled](QWidget* widget) {
+        if (!widget || !widget->isEnabled()) return;
+        widget->setEnabled(false);
+        disabled.emplace_back(widget);
+    };
+    bool ownsList = false;
+    for (QWidget* owner = parentWidget(); owner && top; owner = owner->parentWidget()) ownsList |= owner == top;
+    if (ownsList) {
+        for (QWidget* child : top->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (!child->isWindow()) disable(child);
+        }
+    } else {
+        disable(top);
+    }
+    disable(caller);
     picking_ = true;
     pickResult_ = 0;
     widthChooser_->hide();
@@ -418,9 +444,10 @@ int TrackListWindow::PickTracks(const QString& prompt, QWidget* caller) {
         button->hide();
         button->setEnabled(false);
     }
-    if (top) top->setEnabled(true);
+    for (const QPointer<QWidget>& widget : disabled) {
+        if (widget) widget->setEnabled(true);
+    }
     if (caller) {
-        caller->setEnabled(true);
         caller->window()->raise();
         caller->activateWindow();
     }

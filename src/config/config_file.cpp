@@ -113,7 +113,9 @@ void ApplyFolderRule(std::filesystem::path& folder, const std::filesystem::path&
     } else {
         folder = userFolder / std::string(name);
     }
-    if (!std::filesystem::exists(folder, ec)) std::filesystem::create_directory(folder, ec);
+    // The per-user folder itself may not exist yet (a configuration named on
+    // the command line on a fresh account).
+    if (!std::filesystem::exists(folder, ec)) std::filesystem::create_directories(folder, ec);
 }
 
 }  // namespace

@@ -100,8 +100,7 @@ CaptureTimeouts CaptureTimeoutsFrom(const ReceiverSettings& receiver) {
 }
 
 int32_t CapturedPointCount(const TrackStore& store) {
-    // A load through atomic_ref never writes, so the const_cast is safe.
-    return std::atomic_ref<int32_t>(const_cast<int32_t&>(store.pointCount)).load(std::memory_order_acquire);
+    return LoadPointCount(store);
 }
 
 FixPairer::FixPairer(TrackStore& store, const GeoidModel* geoid, const ReceiverSettings& receiver, FILE* file,

@@ -203,7 +203,7 @@ const std::string& HorizontalAxis(const TrackStore& store, const GraphSettings& 
 
 bool GraphHasContent(const TrackStore& store) {
     return store.trackCount > 0 && store.firstEnabledPoint != store.lastEnabledPoint &&
-           std::min<size_t>(static_cast<size_t>(std::max(store.pointCount, 0)), store.points.size()) >= 2;
+           std::min<size_t>(static_cast<size_t>(std::max(LoadPointCount(store), 0)), store.points.size()) >= 2;
 }
 
 const std::string& GraphYTitle(const GraphSettings& graph) {
@@ -223,7 +223,7 @@ int DrawGraph(TrackStore& store, const GraphSettings& graph, const GraphBackend&
               int32_t dpi, GraphPlotRect* windowPlot) {
     if (!GraphHasContent(store)) return 1;
     const int32_t n =
-        static_cast<int32_t>(std::min<size_t>(static_cast<size_t>(store.pointCount), store.points.size()));
+        static_cast<int32_t>(std::min<size_t>(static_cast<size_t>(LoadPointCount(store)), store.points.size()));
     PointArray& points = store.points;
     const int xItem = graph.xItem >= kGraphXTime && graph.xItem <= kGraphXDistance ? graph.xItem : kGraphXTime;
     const int yItem =

@@ -255,7 +255,7 @@ void GraphWindow::Redraw() {
 // Whether the last drawing placed point i: an enabled point of a drawn track.
 bool GraphWindow::IsDrawn(int i) const {
     const TrackStore& store = state_.store;
-    if (!drawn_ || i < 0 || i >= store.pointCount || store.points[static_cast<size_t>(i)].enabled == 0) return false;
+    if (!drawn_ || i < 0 || i >= LoadPointCount(store) || store.points[static_cast<size_t>(i)].enabled == 0) return false;
     const auto ends = store.trackEnd.begin();
     const auto t = std::lower_bound(ends, ends + std::min<size_t>(trackDrawn_.size(), store.trackEnd.size()), i) - ends;
     return static_cast<size_t>(t) < trackDrawn_.size() && trackDrawn_[static_cast<size_t>(t)];
@@ -272,7 +272,7 @@ void GraphWindow::BuildNearestTable(const std::vector<int64_t>& columnFirst, con
     trackDrawn_.clear();
     if (!drawn_) return;
     const TrackStore& store = state_.store;
-    const int32_t n = std::min<int32_t>(store.pointCount, static_cast<int32_t>(store.points.size()));
+    const int32_t n = std::min<int32_t>(LoadPointCount(store), static_cast<int32_t>(store.points.size()));
     const int32_t tracks = std::min<int32_t>(store.trackCount, static_cast<int32_t>(store.trackEnd.size()));
     struct Line {
         int32_t first, last;

@@ -121,7 +121,7 @@ int MapWindow::LinkAt(const QPoint& pos) const {
 }
 
 void MapWindow::FitAndRender() {
-    if (state_.store.pointCount <= 0) return;
+    if (LoadPointCount(state_.store) <= 0) return;
     FitView(view_, state_.store, width(), height());
     // A fit made before the window is on the screen (a log named on the
     // command line) used a provisional size: fit again once it is shown.
@@ -151,6 +151,7 @@ void MapWindow::Render() {
         sourceFlags_ = ComposeCachedTiles(tilesLayer_, view_, CurrentBaseMap(), state_.settings.tileCacheFolder,
                                           missing, tilesDrawn_, &decodedTiles_);
         ReportFlags();
+        renderedPoints_ = LoadPointCount(state_.store);
         DrawTracks(tracksLayer_, state_.store, view_, state_.dotDrawing, state_.capturing, state_.settings.marker);
     } else {
         tilesLayer_ = QImage();
@@ -223,7 +224,7 @@ void MapWindow::ZoomBy(int steps) {
 }
 
 void MapWindow::SetHoverPoint(int index) {
-    if (index >= state_.store.pointCount) index = -1;
+    if (index >= LoadPointCount(state_.store)) index = -1;
     if (index == hoverPoint_) return;
     hoverPoint_ = index;
     update();
@@ -270,7 +271,7 @@ void MapWindow::paintEvent(QPaintEvent*) {
         painter.setBrush(Qt::white);
         // The selected indices are gathered once per change of the
         // selection, not at every paint of a drag over a million points.
-        const int32_t count = std::min<int32_t>(store.pointCount, static_cast<int32_t>(store.points.size()));
+        const int32_t count = std::min<int32_t>(LoadPointCount(store), static_cast<int32_t>(store.points.size()));
         if (selectionStale_ || static_cast<int32_t>(selection_.size()) != store.selectedCount) {
             selection_.clear();
             for (int32_t i = 0; i < count; ++i) {
@@ -289,7 +290,7 @@ void MapWindow::paintEvent(QPaintEvent*) {
     } else {
         rangeAnchor_ = -1;
     }
-    if (hoverPoint_ >= 0 && hoverPoint_ < store.pointCount) {
+    if (hoverPoint_ >= 0 && hoverPoint_ < LoadPointCount(store)) {
         const LogPoint& p = store.points[hoverPoint_];
         const int x = p.mapX - view_.viewOffsetX, y = p.mapY - view_.viewOffsetY;
         painter.setPen(QPen(QColor(0xFF, 0, 0), ScaledPixels(view_, 2)));
@@ -358,7 +359,8 @@ void MapWindow::Hover(const QPoint& pos) {
         positionsStale_ = false;
     }
     const int p = NearestPoint(positions_, pos.x() + view_.viewOffsetX, pos.y() + view_.viewOffsetY);
-    if (p >= state_.store.pointCount) return;  // the store changed since the last rendering
+    if (p >= LoadPointCount(state_.store) || p >= renderedPoints_)
+        return;  // the store changed since the last rendering
     if (p >= 0 && p != hoverPoint_) {
         shell_.ShowPointInfo(p);
         hoverPoint_ = p;
@@ -412,7 +414,7 @@ void MapWindow::Click(const QPoint& pos, bool shift) {
         positionsStale_ = false;
     }
     const int p = NearestPoint(positions_, pos.x() + view_.viewOffsetX, pos.y() + view_.viewOffsetY);
-    if (p < 0 || p >= state_.store.pointCount) return;
+    if (p < 0 || p >= LoadPointCount(state_.store) || p >= renderedPoints_) return;
     int32_t anchor = rangeAnchor_;
     ClickPoint(state_.store, anchor, p, shift);
     selectionStale_ = true;

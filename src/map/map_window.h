@@ -112,6 +112,9 @@ class MapWindow : public QWidget {
     PointPositions positions_;
     DecodedTiles decodedTiles_;
     bool positionsStale_ = true;
+    // Points the last rendering placed; a live capture appends more whose
+    // picture positions are not set yet.
+    int32_t renderedPoints_ = 0;
     std::vector<int32_t> selection_;  // selected point indices, for the paint
     bool selectionStale_ = true;
     bool refitWhenShown_ = false;

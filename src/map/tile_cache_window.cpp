@@ -1,5 +1,6 @@
 #include "map/tile_cache_window.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -22,6 +23,19 @@ TileCacheWindow::TileCacheWindow(AppState& state, QWidget* parent) : QWidget(par
     setWindowTitle(QStringLiteral("Trakvio Map tile cache - ") + QStringFromPath(state.settings.tileCacheFolder));
     QFont font(QStringLiteral("Meiryo UI"));
     font.setPixelSize(Scaled(this, 18));
+    // Where that face is missing its stand-in is wider: it gets the largest
+    // size at which the column headers still fit their columns.
+    const QStringList headers = {QStringLiteral("#"),       QStringLiteral("Tile ID"), QStringLiteral("Tile name"),
+                                 QStringLiteral("folders"), QStringLiteral("files"),   QStringLiteral("size (bytes)")};
+    while (font.pixelSize() > Scaled(this, 11)) {
+        const QFontMetrics metrics(font);
+        bool fits = true;
+        for (int c = 0; c < headers.size(); ++c) {
+            fits &= metrics.horizontalAdvance(headers[c]) + Scaled(this, 10) <= Scaled(this, kColumnWidths[c]);
+        }
+        if (fits) break;
+        font.setPixelSize(font.pixelSize() - 1);
+    }
     setFont(font);
 
     list_ = new QTreeWidget(this);
@@ -29,8 +43,7 @@ TileCacheWindow::TileCacheWindow(AppState& state, QWidget* parent) : QWidget(par
     list_->setRootIsDecorated(false);
     list_->setAllColumnsShowFocus(true);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    list_->setHeaderLabels({QStringLiteral("#"), QStringLiteral("Tile ID"), QStringLiteral("Tile name"),
-                            QStringLiteral("folders"), QStringLiteral("files"), QStringLiteral("size (bytes)")});
+    list_->setHeaderLabels(headers);
     list_->header()->setSectionsMovable(true);
     list_->setStyleSheet(QStringLiteral("QTreeView::item { border: 1px solid #d0d0d0; }"));
     for (int c = 0; c < 6; ++c) list_->setColumnWidth(c, Scaled(this, kColumnWidths[c]));

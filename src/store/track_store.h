@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -144,6 +145,15 @@ struct TrackStore {
     uint32_t tracklinecolordefault = 0xFF0000;
 };
 
+// pointCount as the thread that appends points last published it. A live
+// capture appends on its own thread and publishes the new count with a
+// release store after the points it covers; code that may run meanwhile reads
+// the count here (acquire load) and then only the points below it.
+inline int32_t LoadPointCount(const TrackStore& store) {
+    // A load through atomic_ref never writes, so the const_cast is safe.
+    return std::atomic_ref<int32_t>(const_cast<int32_t&>(store.pointCount)).load(std::memory_order_acquire);
+}
+
 // Allocates the arrays for the given capacities and clears the store.
 // Returns 0 when done, 1 when a capacity is not positive or memory is short
 // (the store is then left without arrays).
@@ -187,7 +197,7 @@ bool CloseTrack(TrackStore& store);
 // Points and tracks the arrays really hold, whatever pointCount and
 // trackCount claim (a track needs both its record and its end index).
 inline int32_t HeldPointCount(const TrackStore& store) {
-    const int64_t n = std::min<int64_t>(store.pointCount, static_cast<int64_t>(store.points.size()));
+    const int64_t n = std::min<int64_t>(LoadPointCount(store), static_cast<int64_t>(store.points.size()));
     return static_cast<int32_t>(std::max<int64_t>(n, 0));
 }
 inline int32_t HeldTrackCount(const TrackStore& store) {
