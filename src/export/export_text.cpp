@@ -6,6 +6,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "platform/ascii_text.h"
 #include "platform/utf.h"
 
 namespace trakvio {
@@ -78,10 +79,8 @@ size_t AppendMultiByte(std::string_view text, size_t i, std::string& out) {
 }
 
 void AppendHexEscape(unsigned char c, std::string& out) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     out += "\\x";
-    out += kHex[c >> 4];
-    out += kHex[c & 0xF];
+    AppendHexByte(c, out);
 }
 
 }  // namespace
@@ -160,13 +159,12 @@ void TextOutput::PutTwoDigits(int64_t value) {
 }
 
 void TextOutput::PutHex6(uint32_t value) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     char digits[8];
     int n = 0;
     // "%06X" prints more digits when the value needs them.
     for (int shift = 28; shift >= 0; shift -= 4) {
         const unsigned digit = (value >> shift) & 0xF;
-        if (n > 0 || digit != 0 || shift < 24) digits[n++] = kHex[digit];
+        if (n > 0 || digit != 0 || shift < 24) digits[n++] = HexDigit(digit);
     }
     buffer_.append(digits, static_cast<size_t>(n));
 }

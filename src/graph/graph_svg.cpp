@@ -7,6 +7,7 @@
 
 #include "graph/graph_draw.h"
 #include "graph/text_metrics.h"
+#include "platform/ascii_text.h"
 #include "platform/utf.h"
 
 namespace trakvio {
@@ -98,9 +99,8 @@ void PutCssString(SvgWriter& w, std::string_view text) {
 }
 
 void PutHexColor(SvgWriter& w, uint32_t color) {
-    static constexpr char kHex[] = "0123456789abcdef";
     char hex[6];
-    for (int i = 5; i >= 0; --i, color >>= 4) hex[i] = kHex[color & 0xF];
+    for (int i = 5; i >= 0; --i, color >>= 4) hex[i] = LowerAscii(HexDigit(color));
     w.buffer.append(hex, 6);
 }
 

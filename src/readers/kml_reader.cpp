@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "compute/default_colors.h"
+#include "platform/ascii_text.h"
 #include "platform/local_time.h"
 #include "platform/utf.h"
 #include "readers/kml_tuples.h"
@@ -334,11 +335,7 @@ bool ParseColor(const char* p, const char* end, uint32_t& color) {
     uint32_t value = 0;
     int digits = 0;
     for (; p < end && digits < 8; ++p, ++digits) {
-        char c = *p;
-        int d = IsDigit(c)               ? c - '0'
-                : (c >= 'a' && c <= 'f') ? c - 'a' + 10
-                : (c >= 'A' && c <= 'F') ? c - 'A' + 10
-                                         : -1;
+        const int d = HexDigitValue(*p);
         if (d < 0) break;
         value = value * 16 + static_cast<uint32_t>(d);
     }

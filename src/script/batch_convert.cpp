@@ -19,6 +19,7 @@
 #include "export/web_map_page.h"
 #include "graph/graph_emf.h"
 #include "graph/graph_output.h"
+#include "platform/ascii_text.h"
 #include "platform/folders.h"
 #include "platform/local_time.h"
 #include "platform/messages.h"
@@ -449,7 +450,6 @@ void ReportWriteFailure(ScriptState& state, const fs::path& path, int errorNumbe
 }
 
 std::string EncodeLinksInText(std::string_view html) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(html.size() + html.size() / 8);
     size_t pos = 0;
@@ -468,8 +468,7 @@ std::string EncodeLinksInText(std::string_view html) {
             const auto byte = static_cast<unsigned char>(html[i]);
             auto percent = [&out](unsigned char b) {
                 out += '%';
-                out += kHex[b >> 4];
-                out += kHex[b & 15];
+                AppendHexByte(b, out);
             };
             if (byte == ' ') {
                 out += "%20";
