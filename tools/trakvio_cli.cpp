@@ -12,9 +12,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <type_traits>
 #include <string_view>
 #include <system_error>
+#include <type_traits>
 #include <vector>
 
 #include "app/track_list_rows.h"
@@ -422,7 +422,7 @@ void PutNumber(Output& out, T value, Format... format) {
 // point that no closed track holds.
 void WritePointsCsv(Output& out, const TrackStore& store) {
     out.Put("index,trackIndex,latitude,longitude,altitude,geoidAltitude,loggedSpeed,distance,speed,time,enabled\n");
-    const int64_t pointCount = std::clamp<int64_t>(store.pointCount, 0, static_cast<int64_t>(store.points.size()));
+    const int64_t pointCount = HeldPointCount(store);
     const int32_t trackRows = TrackListRowCount(store);
     int32_t t = 0;
     for (int64_t i = 0; i < pointCount; ++i) {

@@ -330,7 +330,7 @@ void DrawTracks(TrackStore& store, const GraphBackend& backend, const PlotMappin
     const int32_t left = m.plot.left;
     const int32_t top = m.plot.top;
     int64_t offset = 0;  // elapsed time: the gaps between tracks taken out
-    const int32_t tracks = std::min<int32_t>(store.trackCount, static_cast<int32_t>(store.trackEnd.size()));
+    const int32_t tracks = HeldTrackCount(store);
     for (int32_t t = 0; t < tracks; ++t) {
         const int32_t first = TrackFirstIndex(store, t);
         const int32_t last = std::min(TrackLastIndex(store, t), n - 1);
