@@ -180,7 +180,12 @@ void AppendJsComment(std::string_view utf8, std::string& out) {
     }
 }
 
-void AppendHtml(std::string_view utf8, std::string& out) {
+namespace {
+
+// Markup text: & < > as references and what XML does not allow as U+FFFD;
+// for HTML (content or a quoted attribute value) also both quotes as
+// references and DEL as U+FFFD.
+void AppendMarkupText(std::string_view utf8, bool html, std::string& out) {
     for (size_t i = 0; i < utf8.size(); ++i) {
         const char c = utf8[i];
         switch (c) {
@@ -194,15 +199,15 @@ void AppendHtml(std::string_view utf8, std::string& out) {
                 out += "&gt;";
                 break;
             case '"':
-                out += "&quot;";
+                out += html ? "&quot;" : "\"";
                 break;
             case '\'':
-                out += "&#39;";
+                out += html ? "&#39;" : "'";
                 break;
             default:
                 if (static_cast<unsigned char>(c) >= 0x80) {
                     i += AppendMultiByte(utf8, i, out) - 1;
-                } else if (XmlForbidsByte(static_cast<unsigned char>(c)) || c == 0x7F) {
+                } else if (XmlForbidsByte(static_cast<unsigned char>(c)) || (html && c == 0x7F)) {
                     out += kReplacement;
                 } else {
                     out += c;
@@ -211,30 +216,11 @@ void AppendHtml(std::string_view utf8, std::string& out) {
     }
 }
 
-void AppendXmlText(std::string_view utf8, std::string& out) {
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        const char c = utf8[i];
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) >= 0x80) {
-                    i += AppendMultiByte(utf8, i, out) - 1;
-                } else if (XmlForbidsByte(static_cast<unsigned char>(c))) {
-                    out += kReplacement;
-                } else {
-                    out += c;
-                }
-        }
-    }
-}
+}  // namespace
+
+void AppendHtml(std::string_view utf8, std::string& out) { AppendMarkupText(utf8, true, out); }
+
+void AppendXmlText(std::string_view utf8, std::string& out) { AppendMarkupText(utf8, false, out); }
 
 void AppendCdata(std::string_view utf8, std::string& out) {
     for (size_t i = 0; i < utf8.size(); ++i) {
