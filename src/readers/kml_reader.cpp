@@ -57,10 +57,9 @@ struct KmlScan {
     float width = 0;
     bool hasColor = false, hasWidth = false;
 
-    // Name of the current placemark: bytes of the file, decoded at close.
-    const char* nameFrom = nullptr;
-    const char* nameTo = nullptr;
-    bool nameIsCdata = false;
+    // Name of the current placemark: bytes of the file (from is null when it
+    // has none), decoded at close.
+    NameText name;
     bool nameEndMissing = false;  // no "</name>" follows: later searches are pointless
 
     bool inPlacemark = false, inLineString = false, inLineStyle = false, inGxTrack = false;
@@ -186,13 +185,8 @@ bool CloseKmlTrack(KmlScan& s) {
     int32_t first = PointsInClosedTracks(store);
     int32_t next = -1;
     if (store.trackCount < store.maxtracks && TrackNameRoom(s.namePosition) >= 0) {
-        if (s.nameFrom) {
-            s.nameUtf8.clear();
-            if (s.nameIsCdata) {
-                s.nameUtf8.assign(s.nameFrom, s.nameTo);
-            } else {
-                DecodeXmlText(s.nameFrom, s.nameTo, s.nameUtf8);
-            }
+        if (s.name.from) {
+            s.name.Decode(s.nameUtf8);
             size_t n = Utf8ToUtf16(s.nameUtf8, s.nameUtf16.data(), static_cast<size_t>(TrackNameRoom(s.namePosition)));
             next = WriteTrackName(store, s.namePosition, std::u16string_view(s.nameUtf16.data(), n));
         } else {
@@ -346,22 +340,11 @@ bool ParseColor(const char* p, const char* end, uint32_t& color) {
 
 void ReadName(KmlScan& s, const char* text, const char* end, const char*& resume) {
     if (s.nameEndMissing) return;
-    const char* close = FindBytes(text, end, "</name>", 7);
-    if (!close) {
+    if (!FindNameText(text, end, s.name)) {
         s.nameEndMissing = true;
         return;
     }
-    resume = close + 7;
-    const char* cdata = FindBytes(text, close, "<![CDATA[", 9);
-    s.nameIsCdata = cdata != nullptr;
-    if (cdata) {
-        s.nameFrom = cdata + 9;
-        const char* bracket = FindChar(s.nameFrom, close, ']');
-        s.nameTo = bracket ? bracket : close;
-    } else {
-        s.nameFrom = text;
-        s.nameTo = close;
-    }
+    resume = s.name.after;
 }
 
 // Gives the tracks whose style named no colour the colour the default
@@ -460,7 +443,7 @@ void OpenStyleElement(const TagStep& t) {
 void OpenPlacemarkOrPair(const TagStep& t) {
     if (t.Is("Placemark") && t.Opens()) {
         t.s.inPlacemark = true;
-        t.s.nameFrom = t.s.nameTo = nullptr;
+        t.s.name = NameText{};
     } else if (t.Is("Pair")) {
         t.s.pairIsNormal = false;
     }
