@@ -314,16 +314,8 @@ int WriteGraphSvg(std::FILE* file, TrackStore& store, const GraphSettings& graph
     w.Put("pt -->");
     w.EndLine();
 
-    GraphBackend backend;
-    backend.context = &w;
-    backend.polyline = SvgPolyline;
-    backend.polyPolyline = SvgPolyPolyline;
-    backend.tickText = SvgText;
-    backend.titleText = SvgText;
-    backend.textExtent = SvgTextExtent;
-    backend.textAlign = SvgTextAlign;
-    backend.pen = SvgPen;
-    backend.font = SvgFont;
+    const GraphBackend backend{&w,           SvgPolyline, SvgPolyPolyline, SvgText, SvgText, SvgTextExtent,
+                               SvgTextAlign, SvgPen,      SvgFont};
     DrawGraph(store, graph, backend, width, height, safeDpi, nullptr);
 
     w.Put("</svg>");
