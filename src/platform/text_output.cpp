@@ -45,6 +45,10 @@ void TextOutput::Spill() {
 }
 
 void TextOutput::Put(std::string_view text) {
+    if (!crlf_) {
+        buffer_.append(text);
+        text = {};
+    }
     while (!text.empty()) {
         const void* found = std::memchr(text.data(), '\n', text.size());
         if (!found) {
@@ -60,7 +64,7 @@ void TextOutput::Put(std::string_view text) {
 }
 
 void TextOutput::Put(char c) {
-    if (c == '\n') buffer_.push_back('\r');
+    if (c == '\n' && crlf_) buffer_.push_back('\r');
     buffer_.push_back(c);
     SpillWhenFull();
 }

@@ -1,6 +1,7 @@
 // Buffered text output for the files the program writes: every line feed
-// put is written as CR LF (the files are text files with DOS line ends), and
-// numbers are written without the C library's locale.
+// put is written as CR LF (the files are text files with DOS line ends; the
+// command line's standard output keeps plain line feeds), and numbers are
+// written without the C library's locale.
 #pragma once
 
 #include <charconv>
@@ -13,11 +14,12 @@
 namespace trakvio {
 
 // Collects text in a buffer and, when given a file, writes it out a megabyte
-// at a time. Every '\n' put is written as "\r\n". Without a file the whole
-// text stays in text().
+// at a time. Every '\n' put is written as "\r\n" unless plain line feeds
+// are asked for. Without a file the whole text stays in text().
 class TextOutput {
   public:
-    TextOutput() = default;
+    enum class LineEnds { kCrLf, kLf };
+    explicit TextOutput(LineEnds lineEnds = LineEnds::kCrLf) : crlf_(lineEnds == LineEnds::kCrLf) {}
     ~TextOutput();
     TextOutput(const TextOutput&) = delete;
     TextOutput& operator=(const TextOutput&) = delete;
@@ -58,6 +60,7 @@ class TextOutput {
 
     std::FILE* file_ = nullptr;
     bool owned_ = false;  // Create opened file_, so Close closes it
+    bool crlf_ = true;
     std::string buffer_;
     int error_ = 0;
 };
