@@ -93,15 +93,7 @@ void RemovePartialFile(const std::filesystem::path& path) {
 
 // ---- derived texts ----
 
-std::string TitleUtf8(std::u16string_view title) {
-    std::string utf8 = Utf16ToUtf8(title);
-    if (utf8.size() > kTitleBytes) {
-        size_t cut = kTitleBytes;
-        while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80) --cut;
-        utf8.resize(cut);
-    }
-    return utf8;
-}
+std::string TitleUtf8(std::u16string_view title) { return CutUtf8(Utf16ToUtf8(title), kTitleBytes); }
 
 std::string PageTitle(std::string_view titleUtf8) {
     if (titleUtf8.size() >= 10 && titleUtf8[8] == '_' &&

@@ -464,35 +464,16 @@ std::string EncodeLinksInText(std::string_view html) {
         // of the attribute.
         size_t end = html.find_first_of(quoted ? "\"" : "\" \t\r\n>", start);
         if (end == std::string_view::npos) end = html.size();
-        for (size_t i = start; i < end;) {
+        for (size_t i = start; i < end; ++i) {
             const auto byte = static_cast<unsigned char>(html[i]);
-            auto percent = [&out](unsigned char b) {
+            // A space and every byte of a UTF-8 sequence (whole or broken)
+            // are percent-encoded.
+            if (byte == ' ' || byte >= 0x80) {
                 out += '%';
-                AppendHexByte(b, out);
-            };
-            if (byte == ' ') {
-                out += "%20";
-                ++i;
-                continue;
-            }
-            if (byte < 0x80) {
+                AppendHexByte(byte, out);
+            } else {
                 out += static_cast<char>(byte);
-                ++i;
-                continue;
             }
-            size_t length = byte >= 0xC2 && byte <= 0xDF   ? 2
-                            : byte >= 0xE0 && byte <= 0xEF ? 3
-                            : byte >= 0xF0 && byte <= 0xF4 ? 4
-                                                           : 1;
-            // A sequence cut short or broken is written byte by byte.
-            for (size_t k = 1; k < length; ++k) {
-                if (i + k >= end || (static_cast<unsigned char>(html[i + k]) & 0xC0) != 0x80) {
-                    length = 1;
-                    break;
-                }
-            }
-            for (size_t k = 0; k < length; ++k) percent(static_cast<unsigned char>(html[i + k]));
-            i += length;
         }
         pos = end;
     }
