@@ -12,9 +12,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <type_traits>
 #include <string_view>
 #include <system_error>
+#include <type_traits>
 #include <vector>
 
 #include "app/track_list_rows.h"
@@ -24,6 +24,7 @@
 #include "config/geoid_config.h"
 #include "config/settings.h"
 #include "platform/folders.h"
+#include "platform/text_output.h"
 #include "platform/utf.h"
 #include "readers/log_loader.h"
 #include "store/track_store.h"
@@ -86,37 +87,13 @@ struct Options {
     std::vector<fs::path> paths;
 };
 
-// Writes through one large buffer; this can be a million lines.
-class Output {
+// Standard output through one large buffer (this can be a million lines),
+// with plain line feeds.
+class Output : public TextOutput {
   public:
-    explicit Output(FILE* file) : file_(file) { buffer_.reserve(kCapacity + 4096); }
-    ~Output() { Flush(); }
-    Output(const Output&) = delete;
-    Output& operator=(const Output&) = delete;
-
-    void Put(std::string_view text) {
-        buffer_.append(text);
-        if (buffer_.size() >= kCapacity) Flush();
-    }
-    void Put(char c) {
-        buffer_.push_back(c);
-        if (buffer_.size() >= kCapacity) Flush();
-    }
-    // Returns false when anything could not be written.
-    bool Flush() {
-        if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
-            failed_ = true;
-        }
-        buffer_.clear();
-        if (std::fflush(file_) != 0) failed_ = true;
-        return !failed_;
-    }
-
-  private:
-    static constexpr size_t kCapacity = size_t{1} << 20;
-    FILE* file_;
-    std::string buffer_;
-    bool failed_ = false;
+    explicit Output(std::FILE* file) : TextOutput(LineEnds::kLf) { Attach(file); }
+    // Writes what is buffered; false when anything could not be written.
+    bool Flush() { return Close() == 0; }
 };
 
 void PrintUsageError(std::string_view problem) {
@@ -422,7 +399,7 @@ void PutNumber(Output& out, T value, Format... format) {
 // point that no closed track holds.
 void WritePointsCsv(Output& out, const TrackStore& store) {
     out.Put("index,trackIndex,latitude,longitude,altitude,geoidAltitude,loggedSpeed,distance,speed,time,enabled\n");
-    const int64_t pointCount = std::clamp<int64_t>(store.pointCount, 0, static_cast<int64_t>(store.points.size()));
+    const int64_t pointCount = HeldPointCount(store);
     const int32_t trackRows = TrackListRowCount(store);
     int32_t t = 0;
     for (int64_t i = 0; i < pointCount; ++i) {

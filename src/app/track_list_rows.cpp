@@ -27,11 +27,6 @@ __attribute__((format(printf, 1, 2))) std::string Format(const char* format, ...
     return out;
 }
 
-// Points the array really holds below pointCount.
-int64_t UsablePointCount(const TrackStore& store) {
-    return std::clamp<int64_t>(LoadPointCount(store), 0, static_cast<int64_t>(store.points.size()));
-}
-
 // Walks trackNames in track order. A missing name (the end marker or the end
 // of the buffer reached early) is empty.
 class NameWalker {
@@ -59,15 +54,12 @@ std::string TrackTimeText(const char (&text)[20], size_t from) {
     return Utf16ToUtf8(Utf8ToUtf16(std::string_view(text + from, length - from)));
 }
 
-int32_t TrackListRowCount(const TrackStore& store) {
-    int64_t n = std::min(static_cast<int64_t>(store.tracks.size()), static_cast<int64_t>(store.trackEnd.size()));
-    return static_cast<int32_t>(std::clamp<int64_t>(store.trackCount, 0, n));
-}
+int32_t TrackListRowCount(const TrackStore& store) { return HeldTrackCount(store); }
 
 int32_t TrackDuration(const TrackStore& store, int t) {
     if (t < 0 || t >= TrackListRowCount(store)) return 0;
     const TrackRecord& record = store.tracks[static_cast<size_t>(t)];
-    const int64_t limit = UsablePointCount(store);
+    const int64_t limit = HeldPointCount(store);
     if (record.firstPoint < 0 || record.lastPoint < 0 || record.firstPoint >= limit || record.lastPoint >= limit) {
         return 0;
     }
@@ -84,7 +76,7 @@ TrackPointCounts CountTrackPoints(const TrackStore& store, int t) {
     const int64_t last = store.trackEnd[static_cast<size_t>(t)];
     counts.points = std::max<int64_t>(last - first + 1, 0);
     const int64_t from = std::max<int64_t>(first, 0);
-    const int64_t to = std::min(last, UsablePointCount(store) - 1);
+    const int64_t to = std::min(last, int64_t{HeldPointCount(store)} - 1);
     for (int64_t i = from; i <= to; ++i) {
         if (store.points[static_cast<size_t>(i)].enabled == 0) ++counts.deleted;
     }
@@ -142,7 +134,7 @@ TrackListTable BuildTrackListTable(const TrackStore& store) {
     if (totalDuration >= 1) {
         total[kColumnSpeed] = Format("%.2f", totalDistance / static_cast<double>(totalDuration) * 3600.0);
     }
-    total[kColumnPoints] = Format("%d", static_cast<int>(UsablePointCount(store)));
+    total[kColumnPoints] = Format("%d", static_cast<int>(HeldPointCount(store)));
     total[kColumnDeleted] = Format("%lld", static_cast<long long>(totalDeleted));
     return table;
 }

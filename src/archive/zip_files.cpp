@@ -30,14 +30,6 @@ std::string_view TrimBlanks(std::string_view text) {
     return text;
 }
 
-// Cuts UTF-8 text to at most limit bytes without splitting a character.
-void CutUtf8(std::string& text, size_t limit) {
-    if (text.size() <= limit) return;
-    size_t n = limit;
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-    text.resize(n);
-}
-
 // A name with '/' that only places a file inside a folder of the archive,
 // as opposed to one that climbs out of it or starts at the root.
 bool IsFolderMemberName(std::string_view name) {
@@ -252,7 +244,7 @@ std::string ArchiveEntryName(const fs::path& path) {
         }
     }
     name = std::string(TrimBlanks(name));
-    CutUtf8(name, kMaxNameBytes);
+    name = CutUtf8(name, kMaxNameBytes);
     name = std::string(TrimBlanks(name));
     if (name.empty() || name == "." || name == "..") name = "_";
     return name;

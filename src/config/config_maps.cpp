@@ -138,6 +138,18 @@ int32_t ParseAttribution(std::u16string_view text, std::u16string& display, Attr
     return count;
 }
 
+// The fields base and overlay map lines share: names, the tile address and
+// the attribution with its links.
+template <typename Map>
+void TakeSharedFields(const QuotedFields& fields, Map& made) {
+    made.name = Utf8ToUtf16(fields.name);
+    made.tileId = Utf8ToUtf16(fields.tileId);
+    made.urlTemplate = Utf8ToUtf16(fields.urlTemplate);
+    made.linkCount =
+        ParseAttribution(Utf8ToUtf16Cut(fields.attribution, kAttributionRoom), made.attribution, made.links);
+    SplitLinks(fields.links, made.linkUrls);
+}
+
 bool ParseBaseMapLine(std::string_view value, BaseMap& map) {
     size_t pos = 0;
     QuotedFields fields;
@@ -147,13 +159,8 @@ bool ParseBaseMapLine(std::string_view value, BaseMap& map) {
     if (!ScanTwoLongs(value, pos, minZoom, maxZoom)) return false;
 
     BaseMap made;
-    made.name = Utf8ToUtf16(fields.name);
-    made.tileId = Utf8ToUtf16(fields.tileId);
-    made.urlTemplate = Utf8ToUtf16(fields.urlTemplate);
+    TakeSharedFields(fields, made);
     made.urlFormat = TileUrlFormat(made.urlTemplate);
-    made.linkCount =
-        ParseAttribution(Utf8ToUtf16Cut(fields.attribution, kAttributionRoom), made.attribution, made.links);
-    SplitLinks(fields.links, made.linkUrls);
     made.minZoom = minZoom;
     made.maxZoom = maxZoom;
     map = std::move(made);
@@ -169,12 +176,7 @@ bool ParseOverlayMapLine(std::string_view value, OverlayMap& map) {
     if (!ScanFloatAndLong(value, pos, opacity, maxNativeZoom)) return false;
 
     OverlayMap made;
-    made.name = Utf8ToUtf16(fields.name);
-    made.tileId = Utf8ToUtf16(fields.tileId);
-    made.urlTemplate = Utf8ToUtf16(fields.urlTemplate);
-    made.linkCount =
-        ParseAttribution(Utf8ToUtf16Cut(fields.attribution, kAttributionRoom), made.attribution, made.links);
-    SplitLinks(fields.links, made.linkUrls);
+    TakeSharedFields(fields, made);
     made.opacity = opacity;
     made.maxNativeZoom = maxNativeZoom;
     map = std::move(made);

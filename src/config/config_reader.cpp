@@ -111,25 +111,36 @@ void ApplyAxisLabel(char which, std::string_view value, GraphSettings& graph) {
     label->append(unit);
 }
 
-// A font name, optionally quoted, then optionally ',' and a size. An empty
-// name keeps the font (so ",12" changes only the size).
-void ApplyFont(std::string_view value, GraphFont& font) {
-    std::string_view name;
+// A value of two parts: the first, optionally quoted (a comma inside the
+// quotes belongs to it), then optionally ',' and the rest. True when the
+// comma and so the rest are there.
+bool SplitFirstAndRest(std::string_view value, std::string_view& first, std::string_view& rest) {
     size_t comma = std::string_view::npos;
     if (!value.empty() && value.front() == '"') {
-        size_t close = value.find('"', 1);
+        const size_t close = value.find('"', 1);
         if (close == std::string_view::npos) {
-            name = value.substr(1);
+            first = value.substr(1);
         } else {
-            name = value.substr(1, close - 1);
+            first = value.substr(1, close - 1);
             comma = value.find(',', close + 1);
         }
     } else {
         comma = value.find(',');
-        name = value.substr(0, comma);
+        first = value.substr(0, comma);
     }
+    if (comma == std::string_view::npos) return false;
+    rest = value.substr(comma + 1);
+    return true;
+}
+
+// A font name, optionally quoted, then optionally ',' and a size. An empty
+// name keeps the font (so ",12" changes only the size).
+void ApplyFont(std::string_view value, GraphFont& font) {
+    std::string_view name;
+    std::string_view size;
+    const bool hasSize = SplitFirstAndRest(value, name, size);
     if (!name.empty()) font.name = Utf8ToUtf16Cut(name, kFontNameUnits);
-    if (comma != std::string_view::npos) font.size = ParseLong(value.substr(comma + 1));
+    if (hasSize) font.size = ParseLong(size);
 }
 
 void ApplySerialKey(std::string_view rest, std::string_view value, SerialSettings& serial) {
@@ -330,20 +341,8 @@ int64_t ParseDateTime(std::string_view text) {
 
 void SetKmlTimeDefault(std::string_view value, Settings& settings) {
     std::string_view dateTime;
-    size_t comma = std::string_view::npos;
-    if (!value.empty() && value.front() == '"') {
-        size_t close = value.find('"', 1);
-        if (close == std::string_view::npos) {
-            dateTime = value.substr(1);
-        } else {
-            dateTime = value.substr(1, close - 1);
-            comma = value.find(',', close + 1);
-        }
-    } else {
-        comma = value.find(',');
-        dateTime = value.substr(0, comma);
-    }
-    if (comma != std::string_view::npos) settings.kmlTimeDefaultStep = ParseLong(value.substr(comma + 1));
+    std::string_view step;
+    if (SplitFirstAndRest(value, dateTime, step)) settings.kmlTimeDefaultStep = ParseLong(step);
     settings.kmlTimeDefaultStart = ParseDateTime(dateTime);
 }
 

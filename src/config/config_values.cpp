@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/folders.h"
 #include "platform/utf.h"
 
 namespace trakvio {
@@ -12,25 +13,6 @@ namespace trakvio {
 namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Bytes of the UTF-8 character starting at text[i]: the length its lead byte
-// announces when the continuation bytes are there, else 1.
-size_t Utf8CharLength(std::string_view text, size_t i) {
-    auto b0 = static_cast<unsigned char>(text[i]);
-    size_t length = 1;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        length = 2;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        length = 3;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        length = 4;
-    }
-    if (i + length > text.size()) return 1;
-    for (size_t k = 1; k < length; ++k) {
-        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 1;
-    }
-    return length;
-}
 
 // The "C" locale, made once and never changed, for strtod_l.
 locale_t CLocale() {
@@ -136,23 +118,6 @@ std::string_view TextValue(std::string_view value) {
     if (!value.empty() && value.front() == '"') value.remove_prefix(1);
     if (!value.empty() && value.back() == '"') value.remove_suffix(1);
     return value;
-}
-
-std::string CutUtf8(std::string_view text, size_t limit) {
-    if (text.size() <= limit) return std::string(text);
-    size_t i = 0;
-    while (i < text.size()) {
-        size_t length = Utf8CharLength(text, i);
-        if (i + length > limit) break;
-        i += length;
-    }
-    return std::string(text.substr(0, i));
-}
-
-std::u16string Utf8ToUtf16Cut(std::string_view text, size_t limit) {
-    std::u16string out(std::min(text.size(), limit), u'\0');
-    out.resize(Utf8ToUtf16(text, out.data(), out.size()));
-    return out;
 }
 
 std::filesystem::path PathFromUtf8(std::string_view text) {

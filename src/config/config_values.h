@@ -16,9 +16,6 @@
 
 namespace trakvio {
 
-// Longest path the configuration holds, in UTF-16 units.
-inline constexpr size_t kMaxPathUnits = 259;
-
 // The blanks strtol and scanf skip: space, \t, \n, \v, \f, \r.
 bool IsCBlank(char c);
 
@@ -45,13 +42,6 @@ bool ScanWidthInt(std::string_view text, size_t& pos, int width, int& value);
 // A text value: one leading double quote is skipped, and a double quote as
 // the last byte of what remains is dropped.
 std::string_view TextValue(std::string_view value);
-
-// The longest prefix of text of at most limit bytes that does not end inside
-// a UTF-8 sequence (an invalid byte counts as one character).
-std::string CutUtf8(std::string_view text, size_t limit);
-
-// UTF-8 to UTF-16, at most limit units, never splitting a surrogate pair.
-std::u16string Utf8ToUtf16Cut(std::string_view text, size_t limit);
 
 // A path value: converted through UTF-16 and cut at kMaxPathUnits units.
 std::filesystem::path PathFromUtf8(std::string_view text);

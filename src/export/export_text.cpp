@@ -6,13 +6,13 @@
 #include <cstring>
 #include <system_error>
 
+#include "platform/ascii_text.h"
 #include "platform/utf.h"
 
 namespace trakvio {
 
 namespace {
 
-constexpr size_t kSpillSize = size_t{1} << 20;
 constexpr size_t kTitleBytes = 255;
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
@@ -78,107 +78,11 @@ size_t AppendMultiByte(std::string_view text, size_t i, std::string& out) {
 }
 
 void AppendHexEscape(unsigned char c, std::string& out) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     out += "\\x";
-    out += kHex[c >> 4];
-    out += kHex[c & 0xF];
+    AppendHexByte(c, out);
 }
 
 }  // namespace
-
-// ---- TextOutput ----
-
-TextOutput::~TextOutput() {
-    if (file_) std::fclose(file_);
-}
-
-int TextOutput::Create(const std::filesystem::path& path) {
-    if (file_) std::fclose(file_);
-    buffer_.clear();
-    error_ = 0;
-    errno = 0;
-    file_ = std::fopen(path.c_str(), "wb");
-    if (!file_) return errno != 0 ? errno : EIO;
-    buffer_.reserve(kSpillSize + 4096);
-    return 0;
-}
-
-void TextOutput::Spill() {
-    if (buffer_.empty()) return;
-    if (error_ == 0) {
-        errno = 0;
-        if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) error_ = errno != 0 ? errno : EIO;
-    }
-    buffer_.clear();
-}
-
-void TextOutput::Put(std::string_view text) {
-    while (!text.empty()) {
-        const void* found = std::memchr(text.data(), '\n', text.size());
-        if (!found) {
-            buffer_.append(text);
-            break;
-        }
-        const size_t n = static_cast<size_t>(static_cast<const char*>(found) - text.data());
-        buffer_.append(text.data(), n);
-        buffer_.append("\r\n", 2);
-        text.remove_prefix(n + 1);
-    }
-    if (file_ && buffer_.size() >= kSpillSize) Spill();
-}
-
-void TextOutput::Put(char c) {
-    if (c == '\n') buffer_.push_back('\r');
-    buffer_.push_back(c);
-    if (file_ && buffer_.size() >= kSpillSize) Spill();
-}
-
-void TextOutput::PutFixed(double value, int decimals) {
-    // No reader stores a value that is not finite; "inf" or "nan" would break
-    // every format written here all the same.
-    if (!std::isfinite(value)) value = 0;
-    // Room for the largest double in fixed notation with its decimals.
-    char digits[400];
-    auto result = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
-    if (result.ec != std::errc()) {
-        Put('0');
-        return;
-    }
-    buffer_.append(digits, static_cast<size_t>(result.ptr - digits));
-    if (file_ && buffer_.size() >= kSpillSize) Spill();
-}
-
-void TextOutput::PutInteger(int64_t value) {
-    char digits[24];
-    auto result = std::to_chars(digits, digits + sizeof digits, value);
-    buffer_.append(digits, static_cast<size_t>(result.ptr - digits));
-}
-
-void TextOutput::PutTwoDigits(int64_t value) {
-    if (value >= 0 && value < 10) buffer_.push_back('0');
-    PutInteger(value);
-}
-
-void TextOutput::PutHex6(uint32_t value) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    char digits[8];
-    int n = 0;
-    // "%06X" prints more digits when the value needs them.
-    for (int shift = 28; shift >= 0; shift -= 4) {
-        const unsigned digit = (value >> shift) & 0xF;
-        if (n > 0 || digit != 0 || shift < 24) digits[n++] = kHex[digit];
-    }
-    buffer_.append(digits, static_cast<size_t>(n));
-}
-
-int TextOutput::Close() {
-    if (!file_) return error_;
-    Spill();
-    errno = 0;
-    if (std::fclose(file_) != 0 && error_ == 0) error_ = errno != 0 ? errno : EIO;
-    file_ = nullptr;
-    return error_;
-}
 
 void RemovePartialFile(const std::filesystem::path& path) {
     std::error_code ec;
@@ -189,15 +93,7 @@ void RemovePartialFile(const std::filesystem::path& path) {
 
 // ---- derived texts ----
 
-std::string TitleUtf8(std::u16string_view title) {
-    std::string utf8 = Utf16ToUtf8(title);
-    if (utf8.size() > kTitleBytes) {
-        size_t cut = kTitleBytes;
-        while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80) --cut;
-        utf8.resize(cut);
-    }
-    return utf8;
-}
+std::string TitleUtf8(std::u16string_view title) { return CutUtf8(Utf16ToUtf8(title), kTitleBytes); }
 
 std::string PageTitle(std::string_view titleUtf8) {
     if (titleUtf8.size() >= 10 && titleUtf8[8] == '_' &&
@@ -276,7 +172,12 @@ void AppendJsComment(std::string_view utf8, std::string& out) {
     }
 }
 
-void AppendHtml(std::string_view utf8, std::string& out) {
+namespace {
+
+// Markup text: & < > as references and what XML does not allow as U+FFFD;
+// for HTML (content or a quoted attribute value) also both quotes as
+// references and DEL as U+FFFD.
+void AppendMarkupText(std::string_view utf8, bool html, std::string& out) {
     for (size_t i = 0; i < utf8.size(); ++i) {
         const char c = utf8[i];
         switch (c) {
@@ -290,15 +191,15 @@ void AppendHtml(std::string_view utf8, std::string& out) {
                 out += "&gt;";
                 break;
             case '"':
-                out += "&quot;";
+                out += html ? "&quot;" : "\"";
                 break;
             case '\'':
-                out += "&#39;";
+                out += html ? "&#39;" : "'";
                 break;
             default:
                 if (static_cast<unsigned char>(c) >= 0x80) {
                     i += AppendMultiByte(utf8, i, out) - 1;
-                } else if (XmlForbidsByte(static_cast<unsigned char>(c)) || c == 0x7F) {
+                } else if (XmlForbidsByte(static_cast<unsigned char>(c)) || (html && c == 0x7F)) {
                     out += kReplacement;
                 } else {
                     out += c;
@@ -307,30 +208,11 @@ void AppendHtml(std::string_view utf8, std::string& out) {
     }
 }
 
-void AppendXmlText(std::string_view utf8, std::string& out) {
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        const char c = utf8[i];
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) >= 0x80) {
-                    i += AppendMultiByte(utf8, i, out) - 1;
-                } else if (XmlForbidsByte(static_cast<unsigned char>(c))) {
-                    out += kReplacement;
-                } else {
-                    out += c;
-                }
-        }
-    }
-}
+}  // namespace
+
+void AppendHtml(std::string_view utf8, std::string& out) { AppendMarkupText(utf8, true, out); }
+
+void AppendXmlText(std::string_view utf8, std::string& out) { AppendMarkupText(utf8, false, out); }
 
 void AppendCdata(std::string_view utf8, std::string& out) {
     for (size_t i = 0; i < utf8.size(); ++i) {

@@ -1,7 +1,5 @@
-// Text pieces shared by the page and KML writers: a buffered output that
-// writes every line feed as CR LF (the files are text files with DOS line
-// ends), fixed-decimal numbers without the C library's locale, the texts the
-// writers derive from a track (title, display name, time span), and the
+// Text pieces shared by the page and KML writers (which write through
+// platform/text_output.h): the texts the writers derive from a track (title, display name, time span), and the
 // escapers that keep user text inert in each place it lands: JavaScript string
 // literals and comments, HTML, XML character data and CDATA sections. A text
 // that needs no escaping comes out unchanged.
@@ -13,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text_output.h"
 #include "store/track_store.h"
 
 namespace trakvio {
@@ -22,43 +21,6 @@ inline constexpr int kExportDone = 0;
 inline constexpr int kExportCannotCreate = 1;  // the output could not be created; nothing written
 inline constexpr int kExportWriteFailed = 2;   // writing failed part way; the partial file is removed
 inline constexpr int kExportZipFailed = 3;     // the zip could not be built in memory; nothing written
-
-// Collects text in a buffer and, when created on a file, writes it out a
-// megabyte at a time. Every '\n' put is written as "\r\n". Without a file
-// the whole text stays in text().
-class TextOutput {
-  public:
-    TextOutput() = default;
-    ~TextOutput();
-    TextOutput(const TextOutput&) = delete;
-    TextOutput& operator=(const TextOutput&) = delete;
-
-    // Creates (or truncates) the file. Returns 0, or the errno of the failure.
-    int Create(const std::filesystem::path& path);
-
-    void Put(std::string_view text);
-    void Put(char c);
-    // value with exactly `decimals` decimals, as "%.*f" prints it.
-    void PutFixed(double value, int decimals);
-    void PutInteger(int64_t value);
-    // At least two digits, as "%02d".
-    void PutTwoDigits(int64_t value);
-    // Six upper-case hexadecimal digits, as "%06X" of a 24-bit value.
-    void PutHex6(uint32_t value);
-
-    // Writes what is buffered and closes the file. Returns 0 when everything
-    // reached the file, else an errno value. Without a file it returns 0.
-    int Close();
-
-    std::string& text() { return buffer_; }
-
-  private:
-    void Spill();
-
-    FILE* file_ = nullptr;
-    std::string buffer_;
-    int error_ = 0;
-};
 
 // Removes what a failed write left at path, when it is a regular file (a
 // device or pipe given as the output stays).

@@ -4,6 +4,7 @@
 #include <array>
 #include <system_error>
 
+#include "platform/ascii_text.h"
 #include "platform/utf.h"
 
 namespace trakvio {
@@ -54,7 +55,6 @@ std::string Comment(std::string_view utf8) {
 
 // Percent-encodes every byte but the unreserved characters of a URL.
 std::string UrlComponent(std::string_view text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     for (char c : text) {
         if (IsIdentifierByte(c) ? c != '$' : (c == '-' || c == '.' || c == '~')) {
@@ -62,8 +62,7 @@ std::string UrlComponent(std::string_view text) {
         } else {
             const auto byte = static_cast<unsigned char>(c);
             out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xF];
+            AppendHexByte(byte, out);
         }
     }
     return out;

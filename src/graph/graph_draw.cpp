@@ -199,11 +199,178 @@ const std::string& HorizontalAxis(const TrackStore& store, const GraphSettings& 
     return kDateTimeTitle;
 }
 
+// The first and last enabled point of the n held: the first falls back to
+// the last point, the last stops at index 1.
+void EnabledEnds(const PointArray& points, int32_t n, int32_t& f, int32_t& l) {
+    f = n - 1;
+    for (int32_t i = 0; i < n - 1; ++i) {
+        if (points[static_cast<size_t>(i)].enabled != 0) {
+            f = i;
+            break;
+        }
+    }
+    l = n - 1;
+    while (l > 1 && points[static_cast<size_t>(l)].enabled == 0) --l;
+}
+
+// The layout sizes, from 96 DPI to the target's resolution.
+GraphMetrics ScaledMetrics(const GraphSettings& graph, int32_t dpi) {
+    GraphMetrics metrics;
+    metrics.numberHeight = MulDiv(graph.numberFont.size, dpi, 96);
+    metrics.labelHeight = MulDiv(graph.labelFont.size, dpi, 96);
+    metrics.gap = MulDiv(graph.gap, dpi, 96);
+    metrics.smallGap = MulDiv(graph.smallGap, dpi, 96);
+    metrics.axisPenWidth = MulDiv(graph.axisPenWidth, dpi, 96);
+    metrics.majorTick = MulDiv(graph.majorTickLength, dpi, 96);
+    metrics.minorTick = MulDiv(graph.minorTickLength, dpi, 96);
+    return metrics;
+}
+
+// The vertical axis: its value step and how its labels are written.
+struct ValueAxis {
+    ValueRange range;
+    double yScale = 0;
+    double step = 0;
+    int decimals = 0;
+};
+
+// The value axis over the plot's height; the plot's left edge makes room for
+// the widest label (that of the top value) and its right edge for the last
+// time label.
+ValueAxis LayOutValueAxis(const GraphBackend& backend, const GraphMetrics& metrics, const ValueRange& range,
+                          int32_t width, GraphPlotRect& plot) {
+    const int32_t numberHeight = std::max(metrics.numberHeight, 1);
+    ValueAxis axis;
+    axis.range = range;
+    const double span = static_cast<double>(range.max) - range.min;
+    axis.yScale = (plot.bottom - plot.top) / span;
+    int exponent = 0;
+    axis.step = NiceStep(span / (static_cast<double>(plot.bottom - plot.top) / numberHeight), exponent);
+    axis.decimals = exponent < 0 ? -exponent : 0;
+    char label[64];
+    std::snprintf(label, sizeof label, "%.*f", axis.decimals, static_cast<double>(range.max));
+    plot.left = 3 * metrics.gap + metrics.labelHeight + Extent(backend, label).cx;
+    plot.right = std::max(width - MulDiv(metrics.numberHeight, 5, 4), plot.left + 80);
+    return axis;
+}
+
+// The frame as the first line of the buffers.
+void AddFrame(GraphBuffers& buffers, const GraphPlotRect& plot) {
+    const GraphPoint frame[5] = {{plot.left, plot.top},
+                                 {plot.right, plot.top},
+                                 {plot.right, plot.bottom},
+                                 {plot.left, plot.bottom},
+                                 {plot.left, plot.top}};
+    std::copy(frame, frame + 5, buffers.points.begin());
+    buffers.pointCount = 5;
+    buffers.counts[0] = 5;
+    buffers.lineCount = 1;
+}
+
+// Value ticks and their labels, from the first step at or above min.
+void ValueTicks(const GraphBackend& backend, const GraphMetrics& metrics, const GraphPlotRect& plot,
+                const ValueAxis& axis, GraphBuffers& buffers) {
+    const ValueRange& range = axis.range;
+    double v = std::trunc(range.min / axis.step) * axis.step;
+    while (v < range.min) {
+        const double next = v + axis.step;
+        if (next == v) break;
+        v = next;
+    }
+    char label[64];
+    backend.textAlign(backend.context, kAlignRight | kAlignTop);
+    while (v < range.max && buffers.HasRoom(2)) {
+        const int32_t y = PixelOf((range.max - v) * axis.yScale) + plot.top;
+        AddLine(buffers, {plot.left, y}, {plot.left + metrics.majorTick, y});
+        std::snprintf(label, sizeof label, "%.*f", axis.decimals, v + 0.0);  // + 0.0: never "-0"
+        Text(backend, plot.left - metrics.gap, y - metrics.numberHeight / 2, label);
+        const double next = v + axis.step;
+        if (next == v) break;
+        v = next;
+    }
+}
+
+// Both axis titles, the Y one turned up at the left edge.
+void AxisTitles(const GraphSettings& graph, const GraphBackend& backend, const GraphMetrics& metrics,
+                const GraphPlotRect& plot, const std::string& xTitle) {
+    backend.font(backend.context, metrics.labelHeight, 0, true, graph.labelFont.name, true);
+    backend.textAlign(backend.context, kAlignCenter | kAlignTop);
+    Title(backend, (plot.left + plot.right) / 2, plot.bottom + metrics.numberHeight + 2 * metrics.smallGap, xTitle);
+
+    backend.font(backend.context, metrics.labelHeight, kEscapementUp, false, graph.labelFont.name, true);
+    backend.textAlign(backend.context, kAlignCenter | kAlignTop);
+    Title(backend, metrics.gap, (plot.bottom + plot.top) / 2, GraphYTitle(graph));
+}
+
+// How a point maps to the plot.
+struct PlotMapping {
+    GraphPlotRect plot;
+    int xItem = kGraphXTime;
+    int yItem = kGraphYAltitude;
+    double xScale = 0;
+    double yScale = 0;
+    int64_t t0 = 0;
+    float valueMax = 0;
+};
+
+// One polyline per track over its enabled points, in the track's width and
+// colour. A track with fewer than two enabled points is left out. With
+// keepPositions each point's pixel goes into graphX and graphY.
+void DrawTracks(TrackStore& store, const GraphBackend& backend, const PlotMapping& m, int32_t n, int32_t dpi,
+                bool keepPositions, GraphBuffers& buffers) {
+    PointArray& points = store.points;
+    // Locals, not members of m: the stores into graphX and graphY could
+    // otherwise alias them and force a reload for every point.
+    const int xItem = m.xItem;
+    const int yItem = m.yItem;
+    const double xScale = m.xScale;
+    const double yScale = m.yScale;
+    const int64_t t0 = m.t0;
+    const float valueMax = m.valueMax;
+    const int32_t left = m.plot.left;
+    const int32_t top = m.plot.top;
+    int64_t offset = 0;  // elapsed time: the gaps between tracks taken out
+    const int32_t tracks = HeldTrackCount(store);
+    for (int32_t t = 0; t < tracks; ++t) {
+        const int32_t first = TrackFirstIndex(store, t);
+        const int32_t last = std::min(TrackLastIndex(store, t), n - 1);
+        int32_t s = first;
+        while (s <= last && points[static_cast<size_t>(s)].enabled == 0) ++s;
+        if (s >= last) continue;
+        const TrackRecord& record = store.tracks[static_cast<size_t>(t)];
+        const int64_t startTime = points[static_cast<size_t>(s)].time;
+        if (xItem == kGraphXElapsed) offset += startTime - record.startTime;
+        int64_t lastTime = startTime;
+        buffers.Clear();
+        for (int32_t i = s; i <= last; ++i) {
+            LogPoint& p = points[static_cast<size_t>(i)];
+            if (p.enabled == 0) continue;
+            int32_t x;
+            if (xItem == kGraphXElapsed) {
+                x = PixelOf(static_cast<double>(offset + (p.time - startTime)) * xScale) + left;
+            } else if (xItem == kGraphXDistance) {
+                x = PixelOf(p.distance * xScale) + left;
+            } else {
+                x = PixelOf(static_cast<double>(p.time - t0) * xScale) + left;
+            }
+            const int32_t y = PixelOf((valueMax - PlottedValue(p, yItem)) * yScale) + top;
+            buffers.points[static_cast<size_t>(buffers.pointCount++)] = {x, y};
+            if (keepPositions) {
+                p.graphX = x;
+                p.graphY = y;
+            }
+            lastTime = p.time;
+        }
+        backend.pen(backend.context, MulDiv(record.lineWidth, dpi, 96), SwapRedBlue(record.color), true);
+        backend.polyline(backend.context, buffers.points.data(), buffers.pointCount);
+        if (xItem == kGraphXElapsed) offset += lastTime - startTime;
+    }
+}
+
 }  // namespace
 
 bool GraphHasContent(const TrackStore& store) {
-    return store.trackCount > 0 && store.firstEnabledPoint != store.lastEnabledPoint &&
-           std::min<size_t>(static_cast<size_t>(std::max(LoadPointCount(store), 0)), store.points.size()) >= 2;
+    return store.trackCount > 0 && store.firstEnabledPoint != store.lastEnabledPoint && HeldPointCount(store) >= 2;
 }
 
 const std::string& GraphYTitle(const GraphSettings& graph) {
@@ -222,131 +389,34 @@ const std::string& GraphYTitle(const GraphSettings& graph) {
 int DrawGraph(TrackStore& store, const GraphSettings& graph, const GraphBackend& backend, int32_t width, int32_t height,
               int32_t dpi, GraphPlotRect* windowPlot) {
     if (!GraphHasContent(store)) return 1;
-    const int32_t n =
-        static_cast<int32_t>(std::min<size_t>(static_cast<size_t>(LoadPointCount(store)), store.points.size()));
-    PointArray& points = store.points;
-    const int xItem = graph.xItem >= kGraphXTime && graph.xItem <= kGraphXDistance ? graph.xItem : kGraphXTime;
-    const int yItem =
-        graph.yItem >= kGraphYAltitude && graph.yItem <= kGraphYLoggedSpeed ? graph.yItem : kGraphYAltitude;
+    const int32_t n = HeldPointCount(store);
+    PlotMapping m;
+    m.xItem = graph.xItem >= kGraphXTime && graph.xItem <= kGraphXDistance ? graph.xItem : kGraphXTime;
+    m.yItem = graph.yItem >= kGraphYAltitude && graph.yItem <= kGraphYLoggedSpeed ? graph.yItem : kGraphYAltitude;
+    int32_t f, l;
+    EnabledEnds(store.points, n, f, l);
 
-    int32_t f = n - 1;
-    for (int32_t i = 0; i < n - 1; ++i) {
-        if (points[static_cast<size_t>(i)].enabled != 0) {
-            f = i;
-            break;
-        }
-    }
-    int32_t l = n - 1;
-    while (l > 1 && points[static_cast<size_t>(l)].enabled == 0) --l;
-
-    GraphMetrics metrics;
-    metrics.numberHeight = MulDiv(graph.numberFont.size, dpi, 96);
-    metrics.labelHeight = MulDiv(graph.labelFont.size, dpi, 96);
-    metrics.gap = MulDiv(graph.gap, dpi, 96);
-    metrics.smallGap = MulDiv(graph.smallGap, dpi, 96);
-    metrics.axisPenWidth = MulDiv(graph.axisPenWidth, dpi, 96);
-    metrics.majorTick = MulDiv(graph.majorTickLength, dpi, 96);
-    metrics.minorTick = MulDiv(graph.minorTickLength, dpi, 96);
-    const int32_t numberHeight = std::max(metrics.numberHeight, 1);
-
+    const GraphMetrics metrics = ScaledMetrics(graph, dpi);
     backend.font(backend.context, metrics.numberHeight, 0, true, graph.numberFont.name, true);
-
-    GraphPlotRect plot;
+    GraphPlotRect& plot = m.plot;
     plot.top = metrics.numberHeight / 2;
     plot.bottom = std::max(plot.top + 50, height - 3 * metrics.smallGap - metrics.numberHeight - metrics.labelHeight);
-
-    const ValueRange range = ComputeValueRange(store, yItem, f, l, n);
-    const double span = static_cast<double>(range.max) - range.min;
-    const double yScale = (plot.bottom - plot.top) / span;
-    int exponent = 0;
-    const double step = NiceStep(span / (static_cast<double>(plot.bottom - plot.top) / numberHeight), exponent);
-    const int decimals = exponent < 0 ? -exponent : 0;
-    char label[64];
-    std::snprintf(label, sizeof label, "%.*f", decimals, static_cast<double>(range.max));
-    plot.left = 3 * metrics.gap + metrics.labelHeight + Extent(backend, label).cx;
-    plot.right = std::max(width - MulDiv(metrics.numberHeight, 5, 4), plot.left + 80);
+    const ValueAxis valueAxis =
+        LayOutValueAxis(backend, metrics, ComputeValueRange(store, m.yItem, f, l, n), width, plot);
+    m.yScale = valueAxis.yScale;
+    m.valueMax = valueAxis.range.max;
 
     GraphBuffers buffers(std::max<int32_t>(1000, n));
-    const GraphPoint frame[5] = {{plot.left, plot.top},
-                                 {plot.right, plot.top},
-                                 {plot.right, plot.bottom},
-                                 {plot.left, plot.bottom},
-                                 {plot.left, plot.top}};
-    std::copy(frame, frame + 5, buffers.points.begin());
-    buffers.pointCount = 5;
-    buffers.counts[0] = 5;
-    buffers.lineCount = 1;
-
-    // Value ticks from the first step at or above min.
-    double v = std::trunc(range.min / step) * step;
-    while (v < range.min) {
-        const double next = v + step;
-        if (next == v) break;
-        v = next;
-    }
-    backend.textAlign(backend.context, kAlignRight | kAlignTop);
-    while (v < range.max && buffers.HasRoom(2)) {
-        const int32_t y = PixelOf((range.max - v) * yScale) + plot.top;
-        AddLine(buffers, {plot.left, y}, {plot.left + metrics.majorTick, y});
-        std::snprintf(label, sizeof label, "%.*f", decimals, v + 0.0);  // + 0.0: never "-0"
-        Text(backend, plot.left - metrics.gap, y - metrics.numberHeight / 2, label);
-        const double next = v + step;
-        if (next == v) break;
-        v = next;
-    }
-
+    AddFrame(buffers, plot);
+    ValueTicks(backend, metrics, plot, valueAxis, buffers);
     backend.textAlign(backend.context, kAlignCenter | kAlignTop);
-    double xScale = 0;
-    int64_t t0 = 0;
-    const std::string& xTitle = HorizontalAxis(store, graph, backend, plot, metrics, buffers, xItem, n, xScale, t0);
-
-    backend.font(backend.context, metrics.labelHeight, 0, true, graph.labelFont.name, true);
-    backend.textAlign(backend.context, kAlignCenter | kAlignTop);
-    Title(backend, (plot.left + plot.right) / 2, plot.bottom + metrics.numberHeight + 2 * metrics.smallGap, xTitle);
-
-    backend.font(backend.context, metrics.labelHeight, kEscapementUp, false, graph.labelFont.name, true);
-    backend.textAlign(backend.context, kAlignCenter | kAlignTop);
-    Title(backend, metrics.gap, (plot.bottom + plot.top) / 2, GraphYTitle(graph));
-
+    const std::string& xTitle =
+        HorizontalAxis(store, graph, backend, plot, metrics, buffers, m.xItem, n, m.xScale, m.t0);
+    AxisTitles(graph, backend, metrics, plot, xTitle);
     backend.pen(backend.context, metrics.axisPenWidth, 0, true);
     backend.polyPolyline(backend.context, buffers.points.data(), buffers.counts.data(), buffers.lineCount);
 
-    int64_t offset = 0;  // elapsed time: the gaps between tracks taken out
-    const int32_t tracks = std::min<int32_t>(store.trackCount, static_cast<int32_t>(store.trackEnd.size()));
-    for (int32_t t = 0; t < tracks; ++t) {
-        const int32_t first = TrackFirstIndex(store, t);
-        const int32_t last = std::min(TrackLastIndex(store, t), n - 1);
-        int32_t s = first;
-        while (s <= last && points[static_cast<size_t>(s)].enabled == 0) ++s;
-        if (s >= last) continue;
-        const TrackRecord& record = store.tracks[static_cast<size_t>(t)];
-        const int64_t startTime = points[static_cast<size_t>(s)].time;
-        if (xItem == kGraphXElapsed) offset += startTime - record.startTime;
-        int64_t lastTime = startTime;
-        buffers.Clear();
-        for (int32_t i = s; i <= last; ++i) {
-            LogPoint& p = points[static_cast<size_t>(i)];
-            if (p.enabled == 0) continue;
-            int32_t x;
-            if (xItem == kGraphXElapsed) {
-                x = PixelOf(static_cast<double>(offset + (p.time - startTime)) * xScale) + plot.left;
-            } else if (xItem == kGraphXDistance) {
-                x = PixelOf(p.distance * xScale) + plot.left;
-            } else {
-                x = PixelOf(static_cast<double>(p.time - t0) * xScale) + plot.left;
-            }
-            const int32_t y = PixelOf((range.max - PlottedValue(p, yItem)) * yScale) + plot.top;
-            buffers.points[static_cast<size_t>(buffers.pointCount++)] = {x, y};
-            if (windowPlot != nullptr) {
-                p.graphX = x;
-                p.graphY = y;
-            }
-            lastTime = p.time;
-        }
-        backend.pen(backend.context, MulDiv(record.lineWidth, dpi, 96), SwapRedBlue(record.color), true);
-        backend.polyline(backend.context, buffers.points.data(), buffers.pointCount);
-        if (xItem == kGraphXElapsed) offset += lastTime - startTime;
-    }
+    DrawTracks(store, backend, m, n, dpi, windowPlot != nullptr, buffers);
 
     backend.pen(backend.context, 0, 0, false);
     backend.font(backend.context, 0, 0, false, std::u16string_view(), false);

@@ -216,16 +216,8 @@ int WriteGraphEmf(const fs::path& path, TrackStore& store, const GraphSettings& 
     SetMapMode(w.dc, MM_TEXT);
     SetBkMode(w.dc, TRANSPARENT);
 
-    GraphBackend backend;
-    backend.context = &w;
-    backend.polyline = EmfPolyline;
-    backend.polyPolyline = EmfPolyPolyline;
-    backend.tickText = EmfTickText;
-    backend.titleText = EmfTitleText;
-    backend.textExtent = EmfTextExtent;
-    backend.textAlign = EmfTextAlign;
-    backend.pen = EmfPen;
-    backend.font = EmfFont;
+    const GraphBackend backend{&w,           EmfPolyline, EmfPolyPolyline, EmfTickText, EmfTitleText, EmfTextExtent,
+                               EmfTextAlign, EmfPen,      EmfFont};
     DrawGraph(store, graph, backend, width, height, dpi, nullptr);
     // A drawing that ended early still gives its objects back.
     EmfPen(&w, 0, 0, false);

@@ -7,6 +7,8 @@
 
 #include "graph/graph_draw.h"
 #include "graph/text_metrics.h"
+#include "platform/ascii_text.h"
+#include "platform/text_output.h"
 #include "platform/utf.h"
 
 namespace trakvio {
@@ -15,13 +17,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr size_t kFlushSize = size_t{1} << 16;
-
 // The writer state while DrawGraph draws into the document.
 struct SvgWriter {
-    std::FILE* file = nullptr;
-    std::string buffer;
-    bool failed = false;
+    TextOutput out;
+    std::string& buffer;  // out's, appended to directly on the paths every point takes
     TextMeasure measure;
     int32_t styleClass = 0;
     int32_t fontHeight = 0;
@@ -32,20 +31,13 @@ struct SvgWriter {
     uint32_t strokeColor = 0;  // 0xRRGGBB
     int32_t strokeWidth = 1;
 
+    SvgWriter() : buffer(out.text()) {}
+
+    // The document's own texts hold no line feeds: they go in as they are.
     void Put(std::string_view text) { buffer.append(text); }
-    void Put(int64_t value) {
-        char digits[24];
-        buffer.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
-    }
+    void Put(int64_t value) { out.PutInteger(value); }
     // A line end of the document: CR LF.
-    void EndLine() {
-        buffer.append("\r\n");
-        if (buffer.size() >= kFlushSize) Flush();
-    }
-    void Flush() {
-        if (!buffer.empty() && std::fwrite(buffer.data(), 1, buffer.size(), file) != buffer.size()) failed = true;
-        buffer.clear();
-    }
+    void EndLine() { out.Put('\n'); }
 };
 
 // Bytes that are valid UTF-8: bad sequences become U+FFFD.
@@ -98,9 +90,8 @@ void PutCssString(SvgWriter& w, std::string_view text) {
 }
 
 void PutHexColor(SvgWriter& w, uint32_t color) {
-    static constexpr char kHex[] = "0123456789abcdef";
     char hex[6];
-    for (int i = 5; i >= 0; --i, color >>= 4) hex[i] = kHex[color & 0xF];
+    for (int i = 5; i >= 0; --i, color >>= 4) hex[i] = LowerAscii(HexDigit(color));
     w.buffer.append(hex, 6);
 }
 
@@ -127,7 +118,7 @@ void SvgPolyline(void* context, const GraphPoint* points, int32_t count) {
     for (int32_t i = 1; i < count; ++i) {
         w.buffer.push_back(' ');
         PutPoint(w, points[i]);
-        if (w.buffer.size() >= kFlushSize) w.Flush();
+        w.out.SpillWhenFull();
     }
     PutStrokeEnd(w);
 }
@@ -138,7 +129,7 @@ void SvgPolyPolyline(void* context, const GraphPoint* points, const int32_t* cou
     for (int32_t line = 0; line < lines; ++line) {
         AppendSvgPathData(w.buffer, points, &counts[line], 1);
         points += std::max(counts[line], 0);
-        if (w.buffer.size() >= kFlushSize) w.Flush();
+        w.out.SpillWhenFull();
     }
     PutStrokeEnd(w);
 }
@@ -284,8 +275,7 @@ int WriteGraphSvg(std::FILE* file, TrackStore& store, const GraphSettings& graph
                   int32_t dpi, SvgForm form) {
     if (!GraphHasContent(store)) return 1;
     SvgWriter w;
-    w.file = file;
-    w.buffer.reserve(kFlushSize + 4096);
+    w.out.Attach(file);
     if (form == SvgForm::kPlain) {
         w.Put("<?xml version=\"1.0\"?>");
         w.EndLine();
@@ -324,16 +314,8 @@ int WriteGraphSvg(std::FILE* file, TrackStore& store, const GraphSettings& graph
     w.Put("pt -->");
     w.EndLine();
 
-    GraphBackend backend;
-    backend.context = &w;
-    backend.polyline = SvgPolyline;
-    backend.polyPolyline = SvgPolyPolyline;
-    backend.tickText = SvgText;
-    backend.titleText = SvgText;
-    backend.textExtent = SvgTextExtent;
-    backend.textAlign = SvgTextAlign;
-    backend.pen = SvgPen;
-    backend.font = SvgFont;
+    const GraphBackend backend{&w,           SvgPolyline, SvgPolyPolyline, SvgText, SvgText, SvgTextExtent,
+                               SvgTextAlign, SvgPen,      SvgFont};
     DrawGraph(store, graph, backend, width, height, safeDpi, nullptr);
 
     w.Put("</svg>");
@@ -344,9 +326,7 @@ int WriteGraphSvg(std::FILE* file, TrackStore& store, const GraphSettings& graph
         w.Put("</html>");
         w.EndLine();
     }
-    w.Flush();
-    if (std::fflush(file) != 0) w.failed = true;
-    return w.failed ? 2 : 0;
+    return w.out.Close() != 0 ? 2 : 0;
 }
 
 }  // namespace trakvio

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace trakvio {
@@ -29,6 +30,15 @@ inline int HexDigitValue(char c) {
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
+}
+
+// The upper-case hexadecimal digit of value's low four bits.
+inline char HexDigit(unsigned value) { return "0123456789ABCDEF"[value & 0xF]; }
+
+// A byte as two upper-case hexadecimal digits.
+inline void AppendHexByte(unsigned char byte, std::string& out) {
+    out += HexDigit(byte >> 4);
+    out += HexDigit(byte);
 }
 
 }  // namespace trakvio

@@ -3,10 +3,15 @@
 // takes the default when no window is there to ask).
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string_view>
 
 namespace trakvio {
+
+// The longest path the program takes (from the configuration, a script or a
+// batch), in UTF-16 units.
+inline constexpr size_t kMaxPathUnits = 259;
 
 // $XDG_DATA_HOME/Trakvio, or ~/.local/share/Trakvio when XDG_DATA_HOME is not
 // set to an absolute path. Not created here.

@@ -1,5 +1,7 @@
 #include "platform/utf.h"
 
+#include <algorithm>
+
 namespace trakvio {
 
 namespace {
@@ -46,6 +48,25 @@ char32_t DecodeUtf8(std::string_view in, size_t& i) {
     }
     i += length;
     return cp;
+}
+
+// Bytes of the UTF-8 character starting at text[i]: the length its lead byte
+// announces when the continuation bytes are there, else 1.
+size_t Utf8CharLength(std::string_view text, size_t i) {
+    auto b0 = static_cast<unsigned char>(text[i]);
+    size_t length = 1;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        length = 2;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        length = 3;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        length = 4;
+    }
+    if (i + length > text.size()) return 1;
+    for (size_t k = 1; k < length; ++k) {
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 1;
+    }
+    return length;
 }
 
 }  // namespace
@@ -106,6 +127,28 @@ void AppendUtf8(char32_t cp, std::string& out) {
         out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
         out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     }
+}
+
+std::string CutUtf8(std::string_view text, size_t maxBytes) {
+    if (text.size() <= maxBytes) return std::string(text);
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t length = Utf8CharLength(text, i);
+        if (i + length > maxBytes) break;
+        i += length;
+    }
+    return std::string(text.substr(0, i));
+}
+
+std::u16string Utf8ToUtf16Cut(std::string_view text, size_t maxUnits) {
+    std::u16string out(std::min(text.size(), maxUnits), u'\0');
+    out.resize(Utf8ToUtf16(text, out.data(), out.size()));
+    return out;
+}
+
+std::string CutUtf8ToUnits(const std::string& text, size_t maxUnits) {
+    if (Utf8ToUtf16(text).size() <= maxUnits) return text;
+    return Utf16ToUtf8(Utf8ToUtf16Cut(text, maxUnits));
 }
 
 }  // namespace trakvio

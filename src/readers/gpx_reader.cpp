@@ -33,7 +33,7 @@ struct GpxScan {
     TimeFields fields;
     bool inTrack = false, inSegment = false, inTrackPoint = false, inWaypoint = false, inRoutePoint = false;
     int32_t namePosition;
-    int32_t nameNext = -1;  // position after the NUL of the name written for the open track, -1 when none
+    int32_t nameNext = -1;        // position after the NUL of the name written for the open track, -1 when none
     bool nameEndMissing = false;  // no "</name>" follows: later searches are pointless
     bool cut = false;
     std::string nameUtf8;
@@ -198,22 +198,13 @@ bool CloseGpxTrack(GpxScan& s) {
 
 void ReadName(GpxScan& s, const char* textStart, const char* end, const char*& resume) {
     if (s.nameEndMissing) return;
-    const char* close = FindBytes(textStart, end, "</name>", 7);
-    if (!close) {
+    NameText name;
+    if (!FindNameText(textStart, end, name)) {
         s.nameEndMissing = true;
         return;
     }
-    resume = close + 7;
-    const char* textEnd = close;
-    const char* cdata = FindBytes(textStart, textEnd, "<![CDATA[", 9);
-    s.nameUtf8.clear();
-    if (cdata) {
-        const char* from = cdata + 9;
-        const char* to = static_cast<const char*>(std::memchr(from, ']', static_cast<size_t>(textEnd - from)));
-        s.nameUtf8.assign(from, to ? to : textEnd);
-    } else {
-        DecodeXmlText(textStart, textEnd, s.nameUtf8);
-    }
+    resume = name.after;
+    name.Decode(s.nameUtf8);
     int32_t room = TrackNameRoom(s.namePosition);
     if (room < 0) return;
     size_t n = Utf8ToUtf16(s.nameUtf8, s.nameUtf16.data(), static_cast<size_t>(room));

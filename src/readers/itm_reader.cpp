@@ -52,144 +52,176 @@ uint32_t ReadTypeTable(SqliteDatabase& db, ItmCounts& counts) {
     return query.Finish();
 }
 
-// The body of ReadItm; the store's counts are only advanced by the caller.
-uint32_t ReadItmTables(SqliteDatabase& db, TrackStore& store, int32_t namePosition, int32_t& pointCount,
-                       int32_t& trackCount, bool* storeFilled) {
+// What the table steps of one read share.
+struct ItmRead {
+    SqliteDatabase& db;
+    TrackStore& store;
     ItmCounts counts;
-    if (uint32_t result = ReadTypeTable(db, counts); result != 0) return result;
-    if (counts.highestWaypointId < 0 || counts.highestWaypointId >= kMaxWaypointId) return kItmTypeRange;
-
-    const int32_t firstPoint = store.pointCount;
-    const int32_t firstTrack = store.trackCount;
+    int32_t firstPoint = 0;
+    int32_t firstTrack = 0;
     // (id, point index) of each stored GPS-log row. Only the rows read take
     // room: the claimed highest id may be any size up to kMaxWaypointId.
     std::vector<std::pair<int64_t, int32_t>> pointOfId;
     bool cut = false;  // the store filled up: the counts cannot agree
-
     int64_t gpsRows = 0;
-    {
-        SqliteQuery query(db, "select fID, fZero, fGPSTime1, fGPSTime2, fGPSSpeed from GPSLog where fZero==0;",
-                          kItmGpsQuery);
-        int32_t index = firstPoint;
-        while (query.Next()) {
-            if (index >= store.maxlogpoints) {
-                cut = true;
-                break;
-            }
-            ++gpsRows;
-            const int64_t id = query.Int64(0);
-            if (id < 0 || id > counts.highestWaypointId) return kItmGpsId;
-            pointOfId.emplace_back(id, index);
-            LogPoint& p = store.points[index];
-            p = LogPoint{};
-            p.time = UnixTimeFromFileTime(FileTime(query, 2, 3));
-            p.loggedSpeed = static_cast<float>(query.Double(4));
-            ++index;
-        }
-        if (uint32_t result = query.Finish(); result != 0) return result;
-        if (!cut && gpsRows != counts.gpsLogs) return kItmGpsCount;
-    }
-    // Sorted by id, a later row of the same id after an earlier one.
-    std::stable_sort(pointOfId.begin(), pointOfId.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    auto pointOf = [&pointOfId](int64_t id) {
+    int64_t waypointRows = 0;
+    int32_t pointsEnd = 0;         // behind the last point given a position
+    std::vector<int64_t> lineIds;  // of the tracks read, in order
+    size_t styled = 0;             // line styles read
+
+    ItmRead(SqliteDatabase& database, TrackStore& target) : db(database), store(target) {}
+
+    // The point index of a GPS-log id (the latest row of that id), -1 when
+    // none has it. pointOfId must be sorted.
+    int32_t PointOf(int64_t id) const {
         auto after = std::upper_bound(pointOfId.begin(), pointOfId.end(), id,
                                       [](int64_t value, const auto& entry) { return value < entry.first; });
         return after == pointOfId.begin() || (after - 1)->first != id ? -1 : (after - 1)->second;
-    };
-
-    int64_t waypointRows = 0;
-    int32_t pointsEnd = firstPoint;
-    {
-        SqliteQuery query(db, "select fID, fZero, fLongitude, fLatitude, fAltitude from WP where fZero==0;",
-                          kItmWpQuery);
-        while (query.Next()) {
-            const int64_t index = firstPoint + waypointRows;
-            if (index >= store.maxlogpoints) {
-                cut = true;
-                break;
-            }
-            ++waypointRows;
-            LogPoint& p = store.points[index];
-            if (index >= firstPoint + gpsRows) p = LogPoint{};  // no GPS-log row of its own
-            p.longitude = query.Double(2);
-            p.latitude = query.Double(3);
-            p.altitude = static_cast<float>(query.Double(4));
-            p.geoidAltitude = p.altitude;
-            p.enabled = 1;
-            pointsEnd = static_cast<int32_t>(index) + 1;
-        }
-        if (uint32_t result = query.Finish(); result != 0) return result;
-        if (!cut && waypointRows != counts.waypoints) return kItmWpCount;
     }
+};
 
-    // Lines: each closes a track at the point of its last waypoint.
-    std::vector<int64_t> lineIds;
+// GPS-log rows: the time and logged speed of one point each.
+uint32_t ReadGpsLogTable(ItmRead& r) {
+    TrackStore& store = r.store;
+    SqliteQuery query(r.db, "select fID, fZero, fGPSTime1, fGPSTime2, fGPSSpeed from GPSLog where fZero==0;",
+                      kItmGpsQuery);
+    int32_t index = r.firstPoint;
+    while (query.Next()) {
+        if (index >= store.maxlogpoints) {
+            r.cut = true;
+            break;
+        }
+        ++r.gpsRows;
+        const int64_t id = query.Int64(0);
+        if (id < 0 || id > r.counts.highestWaypointId) return kItmGpsId;
+        r.pointOfId.emplace_back(id, index);
+        LogPoint& p = store.points[index];
+        p = LogPoint{};
+        p.time = UnixTimeFromFileTime(FileTime(query, 2, 3));
+        p.loggedSpeed = static_cast<float>(query.Double(4));
+        ++index;
+    }
+    if (uint32_t result = query.Finish(); result != 0) return result;
+    if (!r.cut && r.gpsRows != r.counts.gpsLogs) return kItmGpsCount;
+    // Sorted by id, a later row of the same id after an earlier one.
+    std::stable_sort(r.pointOfId.begin(), r.pointOfId.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    return 0;
+}
+
+// Waypoint rows: the position of the point of the same rank.
+uint32_t ReadWaypointTable(ItmRead& r) {
+    TrackStore& store = r.store;
+    r.pointsEnd = r.firstPoint;
+    SqliteQuery query(r.db, "select fID, fZero, fLongitude, fLatitude, fAltitude from WP where fZero==0;", kItmWpQuery);
+    while (query.Next()) {
+        const int64_t index = r.firstPoint + r.waypointRows;
+        if (index >= store.maxlogpoints) {
+            r.cut = true;
+            break;
+        }
+        ++r.waypointRows;
+        LogPoint& p = store.points[index];
+        if (index >= r.firstPoint + r.gpsRows) p = LogPoint{};  // no GPS-log row of its own
+        p.longitude = query.Double(2);
+        p.latitude = query.Double(3);
+        p.altitude = static_cast<float>(query.Double(4));
+        p.geoidAltitude = p.altitude;
+        p.enabled = 1;
+        r.pointsEnd = static_cast<int32_t>(index) + 1;
+    }
+    if (uint32_t result = query.Finish(); result != 0) return result;
+    if (!r.cut && r.waypointRows != r.counts.waypoints) return kItmWpCount;
+    return 0;
+}
+
+// Lines: each closes a track at the point of its last waypoint and names it.
+uint32_t ReadLineTable(ItmRead& r, int32_t namePosition) {
+    TrackStore& store = r.store;
     int32_t position = namePosition;
-    {
-        SqliteQuery query(db,
-                          "select fID, fZero, fName, f1stWPID, fLstWPID from Line where fZero==0 order by fLstWPID asc;",
-                          kItmLineQuery);
-        while (query.Next()) {
-            const int32_t track = firstTrack + static_cast<int32_t>(lineIds.size());
-            if (track >= store.maxtracks) break;
-            const int64_t lastId = query.Int64(4);
-            const int32_t end = pointOf(lastId);
-            if (end < 0 || end >= pointsEnd) {
-                if (cut) break;  // a line beyond the points the store took
-                return kItmLineEnd;
-            }
-            if (track > firstTrack && end < store.trackEnd[track - 1]) return kItmLineOrder;
-            const int32_t next = WriteTrackName(store, position, Utf8ToUtf16(query.Text(2)));
-            if (next < 0) break;  // the names buffer is full: no further track
-            position = next;
-            store.trackEnd[track] = end;
-            store.tracks[track] = TrackRecord{};
-            lineIds.push_back(query.Int64(0));
+    SqliteQuery query(r.db,
+                      "select fID, fZero, fName, f1stWPID, fLstWPID from Line where fZero==0 order by fLstWPID asc;",
+                      kItmLineQuery);
+    while (query.Next()) {
+        const int32_t track = r.firstTrack + static_cast<int32_t>(r.lineIds.size());
+        if (track >= store.maxtracks) break;
+        const int64_t lastId = query.Int64(4);
+        const int32_t end = r.PointOf(lastId);
+        if (end < 0 || end >= r.pointsEnd) {
+            if (r.cut) break;  // a line beyond the points the store took
+            return kItmLineEnd;
         }
-        if (uint32_t result = query.Finish(); result != 0) return result;
+        if (track > r.firstTrack && end < store.trackEnd[track - 1]) return kItmLineOrder;
+        const int32_t next = WriteTrackName(store, position, Utf8ToUtf16(query.Text(2)));
+        if (next < 0) break;  // the names buffer is full: no further track
+        position = next;
+        store.trackEnd[track] = end;
+        store.tracks[track] = TrackRecord{};
+        r.lineIds.push_back(query.Int64(0));
     }
+    return query.Finish();
+}
 
-    size_t styled = 0;
-    const size_t styleLimit = static_cast<size_t>(store.maxtracks - firstTrack);
-    {
-        SqliteQuery query(db,
-                          "select fID, fZero, fName, fVSWidth, fVSFColor, fVSBColor, fVSOColor from VStyle "
-                          "where fZero==0;",
-                          kItmStyleQuery);
-        while (styled < styleLimit && query.Next()) {
-            std::string_view name = query.Text(2);
-            if (name.substr(0, 5) != "Line_") continue;
-            int64_t id = 0;
-            bool digits = false;
-            bool negative = name.size() > 5 && name[5] == '-';
-            for (size_t i = negative ? 6 : 5; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i) {
-                if (id < (int64_t{1} << 40)) id = id * 10 + (name[i] - '0');
-                digits = true;
-            }
-            if (!digits) continue;
-            if (negative) id = -id;
-            for (size_t k = 0; k < lineIds.size(); ++k) {
-                if (lineIds[k] != id) continue;
-                TrackRecord& track = store.tracks[firstTrack + static_cast<int32_t>(k)];
-                track.lineWidth = static_cast<int32_t>(query.Int64(3));
-                track.color = RgbFromBgr(query.Int64(4));
-                track.fileIndex = store.fileCount;
-                break;
-            }
-            ++styled;
-        }
-        if (uint32_t result = query.Finish(); result != 0) return result;
+// The line id a style name "Line_<id>" belongs to; false for other names.
+bool StyledLineId(std::string_view name, int64_t& id) {
+    if (name.substr(0, 5) != "Line_") return false;
+    id = 0;
+    bool digits = false;
+    bool negative = name.size() > 5 && name[5] == '-';
+    for (size_t i = negative ? 6 : 5; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i) {
+        if (id < (int64_t{1} << 40)) id = id * 10 + (name[i] - '0');
+        digits = true;
     }
+    if (negative) id = -id;
+    return digits;
+}
+
+// Line styles: the width and colour of the track whose line they name.
+uint32_t ReadStyleTable(ItmRead& r) {
+    TrackStore& store = r.store;
+    const size_t styleLimit = static_cast<size_t>(store.maxtracks - r.firstTrack);
+    SqliteQuery query(r.db,
+                      "select fID, fZero, fName, fVSWidth, fVSFColor, fVSBColor, fVSOColor from VStyle "
+                      "where fZero==0;",
+                      kItmStyleQuery);
+    while (r.styled < styleLimit && query.Next()) {
+        int64_t id;
+        if (!StyledLineId(query.Text(2), id)) continue;
+        for (size_t k = 0; k < r.lineIds.size(); ++k) {
+            if (r.lineIds[k] != id) continue;
+            TrackRecord& track = store.tracks[r.firstTrack + static_cast<int32_t>(k)];
+            track.lineWidth = static_cast<int32_t>(query.Int64(3));
+            track.color = RgbFromBgr(query.Int64(4));
+            track.fileIndex = store.fileCount;
+            break;
+        }
+        ++r.styled;
+    }
+    return query.Finish();
+}
+
+// The body of ReadItm, one table after the other; the store's counts are
+// only advanced by the caller.
+uint32_t ReadItmTables(SqliteDatabase& db, TrackStore& store, int32_t namePosition, int32_t& pointCount,
+                       int32_t& trackCount, bool* storeFilled) {
+    ItmRead r(db, store);
+    if (uint32_t result = ReadTypeTable(db, r.counts); result != 0) return result;
+    if (r.counts.highestWaypointId < 0 || r.counts.highestWaypointId >= kMaxWaypointId) return kItmTypeRange;
+    r.firstPoint = store.pointCount;
+    r.firstTrack = store.trackCount;
+    if (uint32_t result = ReadGpsLogTable(r); result != 0) return result;
+    if (uint32_t result = ReadWaypointTable(r); result != 0) return result;
+    if (uint32_t result = ReadLineTable(r, namePosition); result != 0) return result;
+    if (uint32_t result = ReadStyleTable(r); result != 0) return result;
 
     if (uint32_t result = db.Close(); result != 0) return result;
-    if (!cut && gpsRows != waypointRows) return kItmRowsDiffer;
-    if (!cut && lineIds.size() != styled) return kItmLinesDiffer;
-    if (cut && storeFilled) *storeFilled = true;
+    if (!r.cut && r.gpsRows != r.waypointRows) return kItmRowsDiffer;
+    if (!r.cut && r.lineIds.size() != r.styled) return kItmLinesDiffer;
+    if (r.cut && storeFilled) *storeFilled = true;
 
-    trackCount = firstTrack + static_cast<int32_t>(lineIds.size());
+    trackCount = r.firstTrack + static_cast<int32_t>(r.lineIds.size());
     // Points after the last line's end belong to no track.
-    pointCount = trackCount > firstTrack ? store.trackEnd[trackCount - 1] + 1 : firstPoint;
+    pointCount = trackCount > r.firstTrack ? store.trackEnd[trackCount - 1] + 1 : r.firstPoint;
     return 0;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "compute/default_colors.h"
+#include "platform/ascii_text.h"
 #include "platform/local_time.h"
 #include "platform/utf.h"
 #include "readers/kml_tuples.h"
@@ -56,10 +57,9 @@ struct KmlScan {
     float width = 0;
     bool hasColor = false, hasWidth = false;
 
-    // Name of the current placemark: bytes of the file, decoded at close.
-    const char* nameFrom = nullptr;
-    const char* nameTo = nullptr;
-    bool nameIsCdata = false;
+    // Name of the current placemark: bytes of the file (from is null when it
+    // has none), decoded at close.
+    NameText name;
     bool nameEndMissing = false;  // no "</name>" follows: later searches are pointless
 
     bool inPlacemark = false, inLineString = false, inLineStyle = false, inGxTrack = false;
@@ -185,13 +185,8 @@ bool CloseKmlTrack(KmlScan& s) {
     int32_t first = PointsInClosedTracks(store);
     int32_t next = -1;
     if (store.trackCount < store.maxtracks && TrackNameRoom(s.namePosition) >= 0) {
-        if (s.nameFrom) {
-            s.nameUtf8.clear();
-            if (s.nameIsCdata) {
-                s.nameUtf8.assign(s.nameFrom, s.nameTo);
-            } else {
-                DecodeXmlText(s.nameFrom, s.nameTo, s.nameUtf8);
-            }
+        if (s.name.from) {
+            s.name.Decode(s.nameUtf8);
             size_t n = Utf8ToUtf16(s.nameUtf8, s.nameUtf16.data(), static_cast<size_t>(TrackNameRoom(s.namePosition)));
             next = WriteTrackName(store, s.namePosition, std::u16string_view(s.nameUtf16.data(), n));
         } else {
@@ -334,11 +329,7 @@ bool ParseColor(const char* p, const char* end, uint32_t& color) {
     uint32_t value = 0;
     int digits = 0;
     for (; p < end && digits < 8; ++p, ++digits) {
-        char c = *p;
-        int d = IsDigit(c)               ? c - '0'
-                : (c >= 'a' && c <= 'f') ? c - 'a' + 10
-                : (c >= 'A' && c <= 'F') ? c - 'A' + 10
-                                         : -1;
+        const int d = HexDigitValue(*p);
         if (d < 0) break;
         value = value * 16 + static_cast<uint32_t>(d);
     }
@@ -349,22 +340,11 @@ bool ParseColor(const char* p, const char* end, uint32_t& color) {
 
 void ReadName(KmlScan& s, const char* text, const char* end, const char*& resume) {
     if (s.nameEndMissing) return;
-    const char* close = FindBytes(text, end, "</name>", 7);
-    if (!close) {
+    if (!FindNameText(text, end, s.name)) {
         s.nameEndMissing = true;
         return;
     }
-    resume = close + 7;
-    const char* cdata = FindBytes(text, close, "<![CDATA[", 9);
-    s.nameIsCdata = cdata != nullptr;
-    if (cdata) {
-        s.nameFrom = cdata + 9;
-        const char* bracket = FindChar(s.nameFrom, close, ']');
-        s.nameTo = bracket ? bracket : close;
-    } else {
-        s.nameFrom = text;
-        s.nameTo = close;
-    }
+    resume = s.name.after;
 }
 
 // Gives the tracks whose style named no colour the colour the default
@@ -385,6 +365,274 @@ void ApplyPaletteColors(KmlScan& s) {
     }
 }
 
+// The scan's place in the file and the tag being read.
+struct TagStep {
+    KmlScan& s;
+    AngleBracketIndex& brackets;
+    const Tag& tag;
+    const char* end;
+    const char*& resume;  // where the scan goes on; moved past text a step consumed
+
+    // The tag opens (or closes, with a leading '/') the element name: the
+    // name is not merely the start of a longer one.
+    template <size_t N>
+    bool Is(const char (&name)[N]) const {
+        return StartsWith(tag.text, tag.length, name) && EndsName(tag.text[N - 1]);
+    }
+    // The tag is exactly "name>" (simple elements, attributes not expected).
+    template <size_t N>
+    bool IsPlain(const char (&nameAndBracket)[N]) const {
+        return StartsWith(tag.text, tag.length, nameAndBracket);
+    }
+    bool Opens() const { return !tag.selfClosing; }
+    // The text behind the tag: from its '>' to the next '<' (or the end).
+    const char* Text() const { return tag.close + 1; }
+    const char* TextEnd() const {
+        const char* close = brackets.NextOpen(Text());
+        return close ? close : end;
+    }
+    // Moves the scan past endTag when it stands at textEnd.
+    template <size_t N>
+    void SkipEndTag(const char* textEnd, const char (&endTag)[N]) const {
+        if (StartsWith(textEnd, static_cast<size_t>(end - textEnd), endTag)) resume = textEnd + (N - 1);
+    }
+};
+
+// Comments and CDATA sections may hold anything, tags included: the scan
+// goes on behind them. False when one never ends.
+bool SkipCommentOrCdata(const TagStep& t) {
+    const char* tag = t.tag.text;
+    const size_t available = static_cast<size_t>(t.end - tag);
+    const char* close;
+    if (StartsWith(tag, available, "!--")) {
+        close = FindBytes(tag + 3, t.end, "-->", 3);
+    } else if (StartsWith(tag, available, "![CDATA[")) {
+        close = FindBytes(tag + 8, t.end, "]]>", 3);
+    } else {
+        return true;
+    }
+    if (!close) return false;
+    t.resume = close + 3;
+    return true;
+}
+
+// Style and StyleMap: only those with an id are kept, up to kMaxStyles each.
+void OpenStyleElement(const TagStep& t) {
+    KmlScan& s = t.s;
+    if (t.Is("StyleMap")) {
+        s.openStyleMap = -1;
+        std::string_view id = IdAttribute(t.tag.text, t.tag.close);
+        if (t.Opens() && !id.empty() && s.styleMapCount < kMaxStyles) {
+            if (s.styleMaps.empty()) s.styleMaps.resize(kMaxStyles);
+            s.styleMaps[static_cast<size_t>(s.styleMapCount)] = StyleMapEntry{id, {}};
+            s.openStyleMap = s.styleMapCount;
+        }
+    } else if (t.Is("Style")) {
+        s.openStyle = -1;
+        std::string_view id = IdAttribute(t.tag.text, t.tag.close);
+        if (t.Opens() && !id.empty() && s.styleCount < kMaxStyles) {
+            if (s.styles.empty()) s.styles.resize(kMaxStyles);
+            s.styles[static_cast<size_t>(s.styleCount)] = StyleEntry{id};
+            s.openStyle = s.styleCount;
+        }
+    }
+}
+
+// Placemark starts a placemark without a name; Pair a StyleMap pair that is
+// not the normal one until its key says so.
+void OpenPlacemarkOrPair(const TagStep& t) {
+    if (t.Is("Placemark") && t.Opens()) {
+        t.s.inPlacemark = true;
+        t.s.name = NameText{};
+    } else if (t.Is("Pair")) {
+        t.s.pairIsNormal = false;
+    }
+}
+
+void ReadPairKey(const TagStep& t) {
+    if (t.IsPlain("key>") && t.s.openStyleMap >= 0) t.s.pairIsNormal = Trimmed(t.Text(), t.TextEnd()) == "normal";
+}
+
+// A styleUrl in a StyleMap pair gives the map's normal style (the first
+// pair's until a "normal" key comes); in a placemark it applies the style.
+void ReadStyleUrl(const TagStep& t) {
+    KmlScan& s = t.s;
+    if (!t.IsPlain("styleUrl>") || !(s.inPlacemark || s.openStyleMap >= 0)) return;
+    const char* close = t.TextEnd();
+    std::string_view reference = Trimmed(t.Text(), close);
+    if (s.openStyleMap >= 0) {
+        StyleMapEntry& m = s.styleMaps[static_cast<size_t>(s.openStyleMap)];
+        if (m.normal.empty() || s.pairIsNormal) m.normal = reference;
+    } else {
+        ApplyStyleUrl(s, reference);
+    }
+    t.SkipEndTag(close, "</styleUrl>");
+}
+
+void OpenLineElement(const TagStep& t) {
+    if (t.Is("LineString") && t.Opens()) {
+        t.s.inLineString = true;
+    } else if (t.Is("LineStyle") && t.Opens()) {
+        t.s.inLineStyle = true;
+    }
+}
+
+void ReadPlacemarkName(const TagStep& t) {
+    if (t.IsPlain("name>") && t.s.inPlacemark) ReadName(t.s, t.Text(), t.end, t.resume);
+}
+
+// The colour of a LineStyle, for the open Style and the open placemark.
+void ReadLineColor(const TagStep& t) {
+    KmlScan& s = t.s;
+    uint32_t color;
+    if (!ParseColor(t.Text(), t.end, color)) return;
+    if (s.openStyle >= 0) {
+        StyleEntry& e = s.styles[static_cast<size_t>(s.openStyle)];
+        e.color = color;
+        e.hasColor = true;
+    }
+    if (s.inPlacemark) {
+        s.color = color;
+        s.hasColor = true;
+    }
+}
+
+// coordinates of a LineString or a LineStyle's color. False when the store
+// is full.
+bool ReadCoordinatesOrColor(const TagStep& t) {
+    if (t.Is("coordinates") && t.s.inLineString && t.Opens()) {
+        return ReadCoordinates(t.s, t.brackets, t.Text(), t.end, t.resume);
+    }
+    if (t.IsPlain("color>") && t.s.inLineStyle) ReadLineColor(t);
+    return true;
+}
+
+// The width of a LineStyle, for the open Style and the open placemark.
+void ReadLineWidth(const TagStep& t) {
+    KmlScan& s = t.s;
+    const char* next;
+    float width = ParseNumber<float>(t.Text(), t.end, &next);
+    // Less than one pixel would not be drawn: such a width counts as none.
+    if (next == t.Text() || !(width >= 1.0f && width <= 1000.0f)) return;
+    if (s.openStyle >= 0) {
+        StyleEntry& e = s.styles[static_cast<size_t>(s.openStyle)];
+        e.width = static_cast<int32_t>(width);
+        e.hasWidth = true;
+    }
+    if (s.inPlacemark) {
+        s.width = width;
+        s.hasWidth = true;
+    }
+}
+
+// A LineStyle's width or a gx:Track's when.
+void ReadWidthOrWhen(const TagStep& t) {
+    if (t.IsPlain("width>") && t.s.inLineStyle) {
+        ReadLineWidth(t);
+    } else if (t.IsPlain("when>") && t.s.inGxTrack) {
+        const char* close = t.TextEnd();
+        ReadWhen(t.s, t.Text(), close);
+        t.SkipEndTag(close, "</when>");
+    }
+}
+
+// gx:coord of the open gx:Track, or the start of a gx:Track. False when the
+// store is full.
+bool ReadGxElement(const TagStep& t) {
+    KmlScan& s = t.s;
+    if (t.Is("gx:coord") && s.inGxTrack) {
+        if (!t.Opens()) {
+            ++s.coordIndex;
+            return true;
+        }
+        const char* close = t.TextEnd();
+        if (!ReadGxCoord(s, t.Text(), close)) return false;
+        t.SkipEndTag(close, "</gx:coord>");
+    } else if (t.Is("gx:Track") && t.Opens()) {
+        s.inGxTrack = true;
+        s.whens.clear();
+        s.coordIndex = 0;
+        s.waiting.clear();
+        s.waitingNext = 0;
+    }
+    return true;
+}
+
+// End tags: a LineString or a gx:Track closes a track; the others end what
+// they opened. False when the store is full.
+bool CloseElement(const TagStep& t) {
+    KmlScan& s = t.s;
+    if (t.IsPlain("/LineString>")) {
+        if (s.inLineString && !CloseKmlTrack(s)) return false;
+        s.inLineString = false;
+    } else if (t.IsPlain("/gx:Track>")) {
+        // A gx:Track without points is no track: location-history exports
+        // hold many.
+        if (s.inGxTrack && s.store.pointCount > PointsInClosedTracks(s.store) && !CloseKmlTrack(s)) return false;
+        s.inGxTrack = false;
+    } else if (t.IsPlain("/Placemark>")) {
+        s.inPlacemark = false;
+    } else if (t.IsPlain("/LineStyle>")) {
+        s.inLineStyle = false;
+    } else if (t.IsPlain("/Style>")) {
+        if (s.openStyle >= 0) s.styleCount = s.openStyle + 1;
+        s.openStyle = -1;
+    } else if (t.IsPlain("/StyleMap>")) {
+        if (s.openStyleMap >= 0) s.styleMapCount = s.openStyleMap + 1;
+        s.openStyleMap = -1;
+    }
+    return true;
+}
+
+// One tag, by its first byte (the elements KML tracks need start with few
+// letters). False when the scan must stop: the store is full or a comment
+// never ends.
+bool ReadTag(const TagStep& t) {
+    switch (t.tag.text[0]) {
+        case '!':
+            return SkipCommentOrCdata(t);
+        case 'S':
+            OpenStyleElement(t);
+            return true;
+        case 'P':
+            OpenPlacemarkOrPair(t);
+            return true;
+        case 'k':
+            ReadPairKey(t);
+            return true;
+        case 's':
+            ReadStyleUrl(t);
+            return true;
+        case 'L':
+            OpenLineElement(t);
+            return true;
+        case 'n':
+            ReadPlacemarkName(t);
+            return true;
+        case 'c':
+            return ReadCoordinatesOrColor(t);
+        case 'w':
+            ReadWidthOrWhen(t);
+            return true;
+        case 'g':
+            return ReadGxElement(t);
+        case '/':
+            return CloseElement(t);
+        default:
+            return true;
+    }
+}
+
+// Points left outside every track (a file that ends inside a line string, or
+// a scan stopped at the point capacity) are closed into one last track; the
+// tracks without a colour of their own get the default ones.
+void FinishKmlScan(KmlScan& s) {
+    TrackStore& store = s.store;
+    if (store.pointCount > PointsInClosedTracks(store)) CloseKmlTrack(s);
+    ApplyPaletteColors(s);
+    store.trackNames[s.namePosition] = kNamesEndMarker;
+}
+
 }  // namespace
 
 int ReadKmlBuffer(TrackStore& store, const char* data, size_t size, int32_t namePosition, int64_t timeStart,
@@ -393,174 +641,13 @@ int ReadKmlBuffer(TrackStore& store, const char* data, size_t size, int32_t name
     int64_t start = store.pointCount > 0 ? store.points[store.pointCount - 1].time + timeStep : timeStart;
     KmlScan s(store, namePosition, start, timeStep);
     const char* p = data;
-    const char* end = data + size;
     AngleBracketIndex brackets(data, size);
     Tag found;
+    const TagStep step{s, brackets, found, data + size, p};
     while (NextTag(brackets, p, found)) {
-        const char* tag = found.text;
-        const char* gt = found.close;
-        const bool selfClosing = found.selfClosing;
-        const size_t length = found.length;
-        switch (tag[0]) {
-            case '!': {
-                // Comments and CDATA sections may hold anything, tags included.
-                const char* close = nullptr;
-                if (StartsWith(tag, static_cast<size_t>(end - tag), "!--")) {
-                    close = FindBytes(tag + 3, end, "-->", 3);
-                } else if (StartsWith(tag, static_cast<size_t>(end - tag), "![CDATA[")) {
-                    close = FindBytes(tag + 8, end, "]]>", 3);
-                } else {
-                    break;
-                }
-                if (!close) goto done;
-                p = close + 3;
-                break;
-            }
-            case 'S':
-                if (StartsWith(tag, length, "StyleMap") && EndsName(tag[8])) {
-                    s.openStyleMap = -1;
-                    std::string_view id = IdAttribute(tag, gt);
-                    if (!selfClosing && !id.empty() && s.styleMapCount < kMaxStyles) {
-                        if (s.styleMaps.empty()) s.styleMaps.resize(kMaxStyles);
-                        s.styleMaps[static_cast<size_t>(s.styleMapCount)] = StyleMapEntry{id, {}};
-                        s.openStyleMap = s.styleMapCount;
-                    }
-                } else if (StartsWith(tag, length, "Style") && EndsName(tag[5])) {
-                    s.openStyle = -1;
-                    std::string_view id = IdAttribute(tag, gt);
-                    if (!selfClosing && !id.empty() && s.styleCount < kMaxStyles) {
-                        if (s.styles.empty()) s.styles.resize(kMaxStyles);
-                        s.styles[static_cast<size_t>(s.styleCount)] = StyleEntry{id};
-                        s.openStyle = s.styleCount;
-                    }
-                }
-                break;
-            case 'P':
-                if (StartsWith(tag, length, "Placemark") && EndsName(tag[9]) && !selfClosing) {
-                    s.inPlacemark = true;
-                    s.nameFrom = s.nameTo = nullptr;
-                } else if (StartsWith(tag, length, "Pair") && EndsName(tag[4])) {
-                    s.pairIsNormal = false;
-                }
-                break;
-            case 'k':
-                if (StartsWith(tag, length, "key>") && s.openStyleMap >= 0) {
-                    const char* close = brackets.NextOpen(gt + 1);
-                    s.pairIsNormal = Trimmed(gt + 1, close ? close : end) == "normal";
-                }
-                break;
-            case 's':
-                if (StartsWith(tag, length, "styleUrl>") && (s.inPlacemark || s.openStyleMap >= 0)) {
-                    const char* close = brackets.NextOpen(gt + 1);
-                    if (!close) close = end;
-                    std::string_view reference = Trimmed(gt + 1, close);
-                    if (s.openStyleMap >= 0) {
-                        StyleMapEntry& m = s.styleMaps[static_cast<size_t>(s.openStyleMap)];
-                        if (m.normal.empty() || s.pairIsNormal) m.normal = reference;
-                    } else {
-                        ApplyStyleUrl(s, reference);
-                    }
-                    if (StartsWith(close, static_cast<size_t>(end - close), "</styleUrl>")) p = close + 11;
-                }
-                break;
-            case 'L':
-                if (StartsWith(tag, length, "LineString") && EndsName(tag[10]) && !selfClosing) {
-                    s.inLineString = true;
-                } else if (StartsWith(tag, length, "LineStyle") && EndsName(tag[9]) && !selfClosing) {
-                    s.inLineStyle = true;
-                }
-                break;
-            case 'n':
-                if (StartsWith(tag, length, "name>") && s.inPlacemark) ReadName(s, gt + 1, end, p);
-                break;
-            case 'c':
-                if (StartsWith(tag, length, "coordinates") && EndsName(tag[11]) && s.inLineString && !selfClosing) {
-                    if (!ReadCoordinates(s, brackets, gt + 1, end, p)) goto done;
-                } else if (StartsWith(tag, length, "color>") && s.inLineStyle) {
-                    uint32_t color;
-                    if (!ParseColor(gt + 1, end, color)) break;
-                    if (s.openStyle >= 0) {
-                        StyleEntry& e = s.styles[static_cast<size_t>(s.openStyle)];
-                        e.color = color;
-                        e.hasColor = true;
-                    }
-                    if (s.inPlacemark) {
-                        s.color = color;
-                        s.hasColor = true;
-                    }
-                }
-                break;
-            case 'w':
-                if (StartsWith(tag, length, "width>") && s.inLineStyle) {
-                    const char* next;
-                    float width = ParseNumber<float>(gt + 1, end, &next);
-                    // Less than one pixel would not be drawn: such a width counts as none.
-                    if (next == gt + 1 || !(width >= 1.0f && width <= 1000.0f)) break;
-                    if (s.openStyle >= 0) {
-                        StyleEntry& e = s.styles[static_cast<size_t>(s.openStyle)];
-                        e.width = static_cast<int32_t>(width);
-                        e.hasWidth = true;
-                    }
-                    if (s.inPlacemark) {
-                        s.width = width;
-                        s.hasWidth = true;
-                    }
-                } else if (StartsWith(tag, length, "when>") && s.inGxTrack) {
-                    const char* close = brackets.NextOpen(gt + 1);
-                    if (!close) close = end;
-                    ReadWhen(s, gt + 1, close);
-                    if (StartsWith(close, static_cast<size_t>(end - close), "</when>")) p = close + 7;
-                }
-                break;
-            case 'g':
-                if (StartsWith(tag, length, "gx:coord") && EndsName(tag[8]) && s.inGxTrack) {
-                    if (selfClosing) {
-                        ++s.coordIndex;
-                        break;
-                    }
-                    const char* close = brackets.NextOpen(gt + 1);
-                    if (!close) close = end;
-                    if (!ReadGxCoord(s, gt + 1, close)) goto done;
-                    if (StartsWith(close, static_cast<size_t>(end - close), "</gx:coord>")) p = close + 11;
-                } else if (StartsWith(tag, length, "gx:Track") && EndsName(tag[8]) && !selfClosing) {
-                    s.inGxTrack = true;
-                    s.whens.clear();
-                    s.coordIndex = 0;
-                    s.waiting.clear();
-                    s.waitingNext = 0;
-                }
-                break;
-            case '/':
-                if (StartsWith(tag, length, "/LineString>")) {
-                    if (s.inLineString && !CloseKmlTrack(s)) goto done;
-                    s.inLineString = false;
-                } else if (StartsWith(tag, length, "/gx:Track>")) {
-                    // A gx:Track without points is no track: location-history
-                    // exports hold many.
-                    if (s.inGxTrack && store.pointCount > PointsInClosedTracks(store) && !CloseKmlTrack(s)) goto done;
-                    s.inGxTrack = false;
-                } else if (StartsWith(tag, length, "/Placemark>")) {
-                    s.inPlacemark = false;
-                } else if (StartsWith(tag, length, "/LineStyle>")) {
-                    s.inLineStyle = false;
-                } else if (StartsWith(tag, length, "/Style>")) {
-                    if (s.openStyle >= 0) s.styleCount = s.openStyle + 1;
-                    s.openStyle = -1;
-                } else if (StartsWith(tag, length, "/StyleMap>")) {
-                    if (s.openStyleMap >= 0) s.styleMapCount = s.openStyleMap + 1;
-                    s.openStyleMap = -1;
-                }
-                break;
-            default:
-                break;
-        }
+        if (!ReadTag(step)) break;
     }
-done:
-    // Points left outside every track (a file that ends inside a line string,
-    // or a scan stopped at the point capacity) are closed into one last track.
-    if (store.pointCount > PointsInClosedTracks(store)) CloseKmlTrack(s);
-    ApplyPaletteColors(s);
-    store.trackNames[s.namePosition] = kNamesEndMarker;
+    FinishKmlScan(s);
     if (latitudes && s.anyPoint) *latitudes = s.latitudes;
     return s.cut ? kReaderCut : kReaderDone;
 }

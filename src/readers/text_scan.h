@@ -318,6 +318,44 @@ inline float ParseFloat(const char* p, const char* end) { return ParseNumber<flo
 // &gt; &quot; &apos; &#NNN; &#xHH;) decoded; anything else is copied as is.
 void DecodeXmlText(const char* from, const char* to, std::string& out);
 
+// The text of a name element whose start tag ends right before text: its
+// character data, or the content of a CDATA section in it (up to the first
+// ']'), and where the scan goes on behind "</name>".
+struct NameText {
+    const char* from = nullptr;
+    const char* to = nullptr;
+    bool cdata = false;
+    const char* after = nullptr;
+
+    // Replaces out with the name as UTF-8 bytes: CDATA as it is, character
+    // data with its references decoded.
+    void Decode(std::string& out) const {
+        out.clear();
+        if (cdata) {
+            out.assign(from, to);
+        } else {
+            DecodeXmlText(from, to, out);
+        }
+    }
+};
+// False when no "</name>" follows text (no later name can end either).
+inline bool FindNameText(const char* text, const char* end, NameText& name) {
+    const char* close = FindBytes(text, end, "</name>", 7);
+    if (!close) return false;
+    name.after = close + 7;
+    const char* cdata = FindBytes(text, close, "<![CDATA[", 9);
+    name.cdata = cdata != nullptr;
+    if (cdata) {
+        name.from = cdata + 9;
+        const char* bracket = FindChar(name.from, close, ']');
+        name.to = bracket ? bracket : close;
+    } else {
+        name.from = text;
+        name.to = close;
+    }
+    return true;
+}
+
 // The bytes of a whole file with a NUL behind them (unless the caller does
 // without): mapped when the file allows it, otherwise read into one buffer.
 class FileBytes {

@@ -19,6 +19,8 @@
 #include "export/web_map_page.h"
 #include "graph/graph_emf.h"
 #include "graph/graph_output.h"
+#include "platform/ascii_text.h"
+#include "platform/folders.h"
 #include "platform/local_time.h"
 #include "platform/messages.h"
 #include "platform/regular_file.h"
@@ -32,7 +34,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr size_t kMaxNameUnits = 259;
 constexpr int32_t kDisplayDpi = 96;
 constexpr char kHorizontalLetters[] = "?ted";
 constexpr char kVerticalLetters[] = "?hdvu";
@@ -118,8 +119,8 @@ void AppendRow(ScriptState& state, const TrackStore& store, const std::string& n
         }
     }
     char figuresText[160];
-    std::snprintf(figuresText, sizeof figuresText, "<td>%.3f</td><td>%d</td><td>%d</td><td>%d</td><td>", store.totalDistanceKm,
-                  static_cast<int>(store.trackCount), static_cast<int>(figures.pointsBefore),
+    std::snprintf(figuresText, sizeof figuresText, "<td>%.3f</td><td>%d</td><td>%d</td><td>%d</td><td>",
+                  store.totalDistanceKm, static_cast<int>(store.trackCount), static_cast<int>(figures.pointsBefore),
                   static_cast<int>(figures.pointsAfter));
     row += figuresText;
     if (figures.lastLoadResult != 0) row += std::to_string(figures.lastLoadResult);
@@ -139,8 +140,8 @@ void WriteGraphs(ScriptState& state, Settings& settings, TrackStore& store, cons
         if (horizontal == 0 || vertical == 0 || vertical > 4) continue;
         graph.xItem = horizontal;
         graph.yItem = vertical;
-        const std::string file = name + "_" + kHorizontalLetters[horizontal] + kVerticalLetters[vertical] +
-                                 (emf ? ".emf" : ".svg");
+        const std::string file =
+            name + "_" + kHorizontalLetters[horizontal] + kVerticalLetters[vertical] + (emf ? ".emf" : ".svg");
         const fs::path path = OutputPath(state, emf ? kFolderEmf : kFolderSvg, file);
         errno = 0;
         int result;
@@ -224,13 +225,6 @@ void OutputGroup(ScriptState& state, Settings& settings, TrackStore& store, cons
     if (state.indexOpen) AppendRow(state, store, name, figures);
 }
 
-std::string CutUnits(const std::string& utf8, size_t units) {
-    std::u16string text = Utf8ToUtf16(utf8);
-    if (text.size() <= units) return utf8;
-    text.resize(units);
-    return Utf16ToUtf8(text);
-}
-
 }  // namespace
 
 bool PassesNameFilter(const ScriptState& state, std::u16string_view name) {
@@ -266,7 +260,7 @@ int CollectBatchFiles(std::string_view pattern, const ScriptState& state, fs::pa
         std::error_code typeError;
         if (!it->is_regular_file(typeError) || !MatchesFilePattern(filePattern, name)) continue;
         std::u16string units = Utf8ToUtf16(name);
-        if (units.size() > kMaxNameUnits) continue;
+        if (units.size() > kMaxPathUnits) continue;
         matched = true;
         if (PassesNameFilter(state, units)) passing.push_back(std::move(units));
     }
@@ -331,7 +325,7 @@ std::string BatchOutputName(const ScriptState& state, std::string_view fileName,
     // The extension goes: everything from the last '.'.
     const size_t dot = name.rfind('.');
     if (dot != std::string::npos) name.resize(dot);
-    return CutUnits(name, kMaxNameUnits);
+    return CutUtf8ToUnits(name, kMaxPathUnits);
 }
 
 int ConvertBatch(std::string_view pattern, ScriptState& state, Settings& settings, TrackStore& store) {
@@ -456,7 +450,6 @@ void ReportWriteFailure(ScriptState& state, const fs::path& path, int errorNumbe
 }
 
 std::string EncodeLinksInText(std::string_view html) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(html.size() + html.size() / 8);
     size_t pos = 0;
@@ -471,35 +464,16 @@ std::string EncodeLinksInText(std::string_view html) {
         // of the attribute.
         size_t end = html.find_first_of(quoted ? "\"" : "\" \t\r\n>", start);
         if (end == std::string_view::npos) end = html.size();
-        for (size_t i = start; i < end;) {
+        for (size_t i = start; i < end; ++i) {
             const auto byte = static_cast<unsigned char>(html[i]);
-            auto percent = [&out](unsigned char b) {
+            // A space and every byte of a UTF-8 sequence (whole or broken)
+            // are percent-encoded.
+            if (byte == ' ' || byte >= 0x80) {
                 out += '%';
-                out += kHex[b >> 4];
-                out += kHex[b & 15];
-            };
-            if (byte == ' ') {
-                out += "%20";
-                ++i;
-                continue;
-            }
-            if (byte < 0x80) {
+                AppendHexByte(byte, out);
+            } else {
                 out += static_cast<char>(byte);
-                ++i;
-                continue;
             }
-            size_t length = byte >= 0xC2 && byte <= 0xDF ? 2 : byte >= 0xE0 && byte <= 0xEF ? 3
-                            : byte >= 0xF0 && byte <= 0xF4                                  ? 4
-                                                                                            : 1;
-            // A sequence cut short or broken is written byte by byte.
-            for (size_t k = 1; k < length; ++k) {
-                if (i + k >= end || (static_cast<unsigned char>(html[i + k]) & 0xC0) != 0x80) {
-                    length = 1;
-                    break;
-                }
-            }
-            for (size_t k = 0; k < length; ++k) percent(static_cast<unsigned char>(html[i + k]));
-            i += length;
         }
         pos = end;
     }

@@ -10,6 +10,7 @@
 
 #include "archive/zip_files.h"
 #include "config/config_values.h"
+#include "platform/folders.h"
 #include "platform/messages.h"
 #include "platform/regular_file.h"
 #include "platform/status_text.h"
@@ -63,9 +64,11 @@ void AddGraph(std::string_view word, uint32_t& list) {
 void SetOutputFormat(const ScriptLine& line, ScriptState& state) {
     state.formats = 0;
     state.svgGraphs = state.emfGraphs = 0;
-    static constexpr std::pair<const char*, uint16_t> kWords[] = {
-        {"q9z", kOutputQ9z}, {"html-L", kOutputHtmlLeaflet}, {"html-G", kOutputHtmlGmap},
-        {"kml", kOutputKml}, {"kmz", kOutputKmz}};
+    static constexpr std::pair<const char*, uint16_t> kWords[] = {{"q9z", kOutputQ9z},
+                                                                  {"html-L", kOutputHtmlLeaflet},
+                                                                  {"html-G", kOutputHtmlGmap},
+                                                                  {"kml", kOutputKml},
+                                                                  {"kmz", kOutputKmz}};
     for (size_t i = 1; i < line.words.size(); ++i) {
         std::string_view word = line.words[i];
         bool known = false;
@@ -184,8 +187,8 @@ void Options(const ScriptLine& line, ScriptState& state) {
                         state.namePrefixMode = kPrefixDateList;
                         state.dateListPath = list;
                     } else {
-                        Skipped(line, "the date list " + std::string(value.substr(7)) +
-                                          " is not there; names get the date");
+                        Skipped(line,
+                                "the date list " + std::string(value.substr(7)) + " is not there; names get the date");
                     }
                 }
             }

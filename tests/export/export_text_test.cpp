@@ -1,12 +1,10 @@
 // The text pieces of the export writers: the escapers for each place user
-// text lands, the derived titles, names and time spans, and the buffered
-// output's line ends, numbers and failures.
+// text lands, and the derived titles, names and time spans.
 #include "export/export_text.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <random>
 #include <string>
 
 #include "test_support.h"
@@ -100,58 +98,6 @@ TEST(ExportText, TitlesAndDisplayNames) {
     const std::string kana = TitleUtf8(std::u16string(100, u'あ'));  // three bytes each
     EXPECT_EQ(kana.size(), 255u);
     EXPECT_EQ(TitleUtf8(u"a" + std::u16string(100, u'あ')).size(), 253u);
-}
-
-TEST(TextOutput, LineEndsNumbersAndFailures) {
-    TextOutput text;
-    text.Put("a\nb\n\n");
-    text.Put('\n');
-    text.Put('c');
-    EXPECT_EQ(text.text(), "a\r\nb\r\n\r\n\r\nc");
-
-    // Numbers as printf's "%.6f", "%.1f", "%02d" and "%06X" print them.
-    std::mt19937_64 random(7);
-    std::uniform_real_distribution<double> degrees(-180, 180);
-    char expected[64];
-    for (int i = 0; i < 20000; ++i) {
-        const double value = i < 10 ? i * 0.05 - 0.25 : degrees(random);
-        for (int decimals : {1, 2, 3, 6}) {
-            TextOutput number;
-            number.PutFixed(value, decimals);
-            std::snprintf(expected, sizeof expected, "%.*f", decimals, value);
-            ASSERT_EQ(number.text(), expected) << value;
-        }
-    }
-    for (uint32_t colour : {0u, 0xABu, 0x0000FFu, 0x123456u, 0xFFFFFFu, 0x1000000u, 0xFFFFFFFFu}) {
-        TextOutput hex;
-        hex.PutHex6(colour);
-        std::snprintf(expected, sizeof expected, "%06X", colour);
-        EXPECT_EQ(hex.text(), expected);
-    }
-    for (int64_t value : {0, 7, 10, 123, -3}) {
-        TextOutput digits;
-        digits.PutTwoDigits(value);
-        std::snprintf(expected, sizeof expected, "%02d", static_cast<int>(value));
-        EXPECT_EQ(digits.text(), expected);
-    }
-
-    // Files: the text reaches the file with CR LF; a missing folder cannot
-    // be created; a full device reports the failure at Close.
-    test::ScratchFolder scratch;
-    TextOutput file;
-    ASSERT_EQ(file.Create(scratch / "out.txt"), 0);
-    for (int i = 0; i < 300000; ++i) file.Put("line\n");
-    EXPECT_EQ(file.Close(), 0);
-    const std::string written = test::ReadFile(scratch / "out.txt");
-    EXPECT_EQ(written.size(), 300000u * 6);
-    EXPECT_EQ(written.substr(0, 12), "line\r\nline\r\n");
-    TextOutput missing;
-    EXPECT_NE(missing.Create(scratch / "no folder" / "out.txt"), 0);
-    TextOutput full;
-    if (full.Create("/dev/full") == 0) {
-        for (int i = 0; i < 300000; ++i) full.Put("line\n");
-        EXPECT_NE(full.Close(), 0);
-    }
 }
 
 // Output well-formed: characters XML 1.0 does not allow (U+FFFE, U+FFFF,
