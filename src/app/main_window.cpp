@@ -21,13 +21,13 @@
 #include "app/device_commands.h"
 #include "app/qt_text.h"
 #include "app/track_list_window.h"
+#include "archive/load_front_end.h"
 #include "config/config_file.h"
 #include "graph/graph_window.h"
 #include "map/map_window.h"
 #include "map/tile_cache_window.h"
 #include "platform/local_time.h"
 #include "platform/status_text.h"
-#include "readers/log_loader.h"
 #include "script/script_run.h"
 
 namespace trakvio {

@@ -216,7 +216,7 @@ void AppendArchiveErrorLog(const Settings& settings, std::string_view text) {
     std::fclose(file);
 }
 
-int OpenArchive(TrackStore& store, Settings& settings, const fs::path& path) {
+ArchiveResult OpenArchive(TrackStore& store, Settings& settings, const fs::path& path) {
     // A path that is no file cannot be opened, whatever the folder.
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) return kArchiveCannotOpen;

@@ -10,7 +10,6 @@
 #include <cstring>
 #include <string>
 
-#include "archive/track_archive.h"
 #include "compute/default_colors.h"
 #include "compute/geoid.h"
 #include "compute/statistics.h"
@@ -155,8 +154,6 @@ int DetectKindByContent(const std::filesystem::path& path) {
     return DetectKindFromBytes(head, used);
 }
 
-namespace {
-
 void ReportCannotOpen(const std::filesystem::path& path) {
     ShowMessage("Cannot open the file.\n" + PathText(path), "Read Error", MessageButtons::kOk, kAnswerOk,
                 MessageIcon::kError);
@@ -166,6 +163,8 @@ void ReportNotRegular(const std::filesystem::path& path) {
     ShowMessage("The file is " + std::string(kNotRegularFileText) + ".\n" + PathText(path), "Read Error",
                 MessageButtons::kOk, kAnswerOk, MessageIcon::kError);
 }
+
+namespace {
 
 void ReportCut(const TrackStore& store, const std::filesystem::path& path) {
     ShowMessage("Only part of the file was read: the track store is full (" + std::to_string(store.maxlogpoints) +
@@ -245,8 +244,20 @@ void CompleteLoad(TrackStore& store, const Settings& settings, int kind, int32_t
 
 }  // namespace
 
-int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::path& path, std::string_view forcedKind,
-                int readFlag) {
+LoadStart LoadStartOf(const TrackStore& store) {
+    return LoadStart{NamesEndPosition(store), store.pointCount, store.trackCount};
+}
+
+void EnterOpenedArchive(TrackStore& store, const Settings& settings, const std::filesystem::path& path,
+                        const LoadStart& start) {
+    // Only a zip found by its content reaches the archive reader through the
+    // dispatcher, so its kind is always recorded.
+    EnterLoadedFile(store, path, kKindArchive);
+    CompleteLoad(store, settings, kKindArchive, start.namesStart, start.firstPoint, start.firstTrack, nullptr);
+}
+
+LoadResult ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::path& path,
+                       std::string_view forcedKind, int readFlag) {
     if (IsNonRegularFile(path)) {
         ReportNotRegular(path);
         return kLoadReaderError;
@@ -272,7 +283,7 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
     store.loadKind = static_cast<int16_t>(kind);
     int32_t firstTrack = store.trackCount;
     int32_t firstPoint = store.pointCount;
-    int status = kLoadDone;
+    LoadResult status = kLoadDone;
     // Latitude range of the points a reader appended, for the statistics;
     // it stays a range no store has when the reader gives none.
     LatitudeRange latitudes{1, -1};
@@ -345,14 +356,9 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
                 if (cut) ReportCut(store, path);
                 break;
             }
-            case kKindArchive: {
-                // The zip's members are loaded one by one and complete
-                // themselves; the archive only takes its place in the list.
-                const int result = OpenArchive(store, settings, path);
-                if (result == kArchiveCannotOpen) ReportCannotOpen(path);
-                if (result != kArchiveOpened) status = kLoadReaderError;
-                break;
-            }
+            case kKindArchive:
+                // The archive reader, above this dispatcher, opens it.
+                return kLoadIsArchive;
             case kKindMtkDownload:
             case kKindMtkDownloadSave: {
                 // The logger's memory as one track; its dump in the work
@@ -378,27 +384,6 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
 
     CompleteLoad(store, settings, kind, namesStart, firstPoint, firstTrack, knownLatitudes);
     return status;
-}
-
-static_assert(kArchiveIncomplete == kLoadReaderError, "an incomplete archive open is a failed load");
-
-int LoadLogFile(TrackStore& store, Settings& settings, const std::filesystem::path& path) {
-    std::string ext;
-    if (IsNonRegularFile(path)) {
-        ReportNotRegular(path);
-        return kLoadReaderError;
-    }
-    if (FileExtension(path, ext) &&
-        (EqualsIgnoringCase(ext, "q9z") || EqualsIgnoringCase(ext, "itm") || EqualsIgnoringCase(ext, "kmz"))) {
-        // kArchiveIncomplete is kLoadReaderError: members report their own
-        // problems. An archive that cannot be opened (missing, damaged) is a
-        // file that could not be read.
-        const int result = OpenArchive(store, settings, path);
-        if (result != kArchiveCannotOpen) return result;
-        ReportCannotOpen(path);
-        return kLoadReaderError;
-    }
-    return ReadLogFile(store, settings, path, {}, 1);
 }
 
 }  // namespace trakvio

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <system_error>
 
+#include "archive/load_front_end.h"
 #include "archive/track_archive.h"
 #include "archive/zip_files.h"
 #include "compute/default_colors.h"
@@ -24,7 +25,6 @@
 #include "platform/regular_file.h"
 #include "platform/status_text.h"
 #include "platform/utf.h"
-#include "readers/log_loader.h"
 #include "readers/nmea_reader.h"
 
 namespace trakvio {
