@@ -157,7 +157,7 @@ int RunGraphCommand(int argc, char** argv) {
     GraphSettings& graph = settings.graph;
     graph.xItem = options.xItem;
     graph.yItem = options.yItem;
-    int result;
+    GraphOutputResult result;
     fs::path written = options.out;
     if (IsEmfPath(options.out)) {
         result = SaveGraphEmf(options.out, store, graph, options.width, options.height, kDisplayDpi,
@@ -165,12 +165,11 @@ int RunGraphCommand(int argc, char** argv) {
     } else {
         if (options.hasDpi) graph.svgDpi = static_cast<uint32_t>(options.dpi);
         result = SaveGraphSvg(options.out, store, graph, options.width, options.height, kDisplayDpi, &written);
-        if (result == 1) {
+        if (result == kGraphNothingToDraw) {
             PrintFileProblem(written, "nothing to draw (fewer than two enabled points); the file is left empty");
-            result = 0;
         }
     }
-    if (result != 0) {
+    if (GraphOutputFailed(result)) {
         PrintFileProblem(written, "cannot write the graph");
         return kExitFailure;
     }

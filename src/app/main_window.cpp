@@ -285,7 +285,7 @@ int MainWindow::RunScriptFile(const fs::path& path) {
     state_.settings.scriptFile = path;
     const QString what = QStringLiteral("Running %1 ...").arg(QStringFromPath(path.filename()));
     int result = RunBusy(what, [this, path] { return RunScript(path, state_.settings, state_.store); });
-    return result == 0 ? 0 : kLoadReaderError;
+    return result == kScriptDone ? kLoadDone : kLoadReaderError;
 }
 
 int MainWindow::LoadOrRun(const fs::path& path) {

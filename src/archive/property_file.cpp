@@ -437,17 +437,18 @@ int ApplyPropertyText(TrackStore& store, Settings& settings, std::string_view te
     return r.failedFiles;
 }
 
-int ReadPropertyFile(TrackStore& store, Settings& settings, const fs::path& path, const fs::path& folder,
-                     int32_t firstPoint, int32_t firstTrack) {
+PropertyFileResult ReadPropertyFile(TrackStore& store, Settings& settings, const fs::path& path, const fs::path& folder,
+                                    int32_t firstPoint, int32_t firstTrack) {
     std::error_code ec;
     const uintmax_t size = fs::file_size(path, ec);
-    if (ec || size > kMaxPropertyFileSize) return 1;
+    if (ec || size > kMaxPropertyFileSize) return kPropertyFileUnreadable;
     std::ifstream in(path, std::ios::binary);
-    if (!in) return 1;
+    if (!in) return kPropertyFileUnreadable;
     std::string text(static_cast<size_t>(size), '\0');
     in.read(text.data(), static_cast<std::streamsize>(size));
     text.resize(static_cast<size_t>(in.gcount()));
-    return ApplyPropertyText(store, settings, text, folder, firstPoint, firstTrack) == 0 ? 0 : 2;
+    const int failed = ApplyPropertyText(store, settings, text, folder, firstPoint, firstTrack);
+    return failed == 0 ? kPropertyFileReplayed : kPropertyFileMemberFailed;
 }
 
 }  // namespace trakvio

@@ -247,7 +247,10 @@ ArchiveResult OpenArchive(TrackStore& store, Settings& settings, const fs::path&
         }
     }
     if (propertyFile) {
-        if (ReadPropertyFile(store, settings, folder / *propertyFile, folder, firstPoint, firstTrack) != 0) ++failed;
+        if (ReadPropertyFile(store, settings, folder / *propertyFile, folder, firstPoint, firstTrack) !=
+            kPropertyFileReplayed) {
+            ++failed;
+        }
         found = 1;
     } else if (HasExtension(archiveName, "itm")) {
         found = OpenItmPackage(store, settings, path, folder, names, failed);

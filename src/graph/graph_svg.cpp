@@ -280,9 +280,9 @@ fs::path SvgOutputPath(const fs::path& path) {
     return path;
 }
 
-int WriteGraphSvg(std::FILE* file, TrackStore& store, const GraphSettings& graph, int32_t width, int32_t height,
-                  int32_t dpi, SvgForm form) {
-    if (!GraphHasContent(store)) return 1;
+GraphOutputResult WriteGraphSvg(std::FILE* file, TrackStore& store, const GraphSettings& graph, int32_t width,
+                                int32_t height, int32_t dpi, SvgForm form) {
+    if (!GraphHasContent(store)) return kGraphNothingToDraw;
     SvgWriter w;
     w.file = file;
     w.buffer.reserve(kFlushSize + 4096);
@@ -346,7 +346,7 @@ int WriteGraphSvg(std::FILE* file, TrackStore& store, const GraphSettings& graph
     }
     w.Flush();
     if (std::fflush(file) != 0) w.failed = true;
-    return w.failed ? 2 : 0;
+    return w.failed ? kGraphWriteFailed : kGraphWritten;
 }
 
 }  // namespace trakvio

@@ -295,17 +295,17 @@ LoadResult ReadLogFile(TrackStore& store, Settings& settings, const std::filesys
         switch (kind) {
             case kKindGpx: {
                 int result = ReadGpx(store, path, namesStart);
-                if (result == kGpxCannotOpen) {
+                if (result == kReaderCannotOpen) {
                     ReportCannotOpen(path);
                     return kLoadReaderError;
                 }
-                if (result == kGpxNoDocument) {
+                if (result == kReaderNoDocument) {
                     ShowMessage(
                         "The file holds no GPX document (it is empty or not GPX); nothing was read.\n" + PathText(path),
                         "Read Error", MessageButtons::kOk, kAnswerOk, MessageIcon::kError);
                     return kLoadReaderError;
                 }
-                if (result == kGpxCut) ReportCut(store, path);
+                if (result == kReaderCut) ReportCut(store, path);
                 break;
             }
             case kKindKml: {

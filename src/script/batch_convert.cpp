@@ -143,7 +143,7 @@ void WriteGraphs(ScriptState& state, Settings& settings, TrackStore& store, cons
                                  (emf ? ".emf" : ".svg");
         const fs::path path = OutputPath(state, emf ? kFolderEmf : kFolderSvg, file);
         errno = 0;
-        int result;
+        GraphOutputResult result;
         if (emf) {
             settings.emfFile = path;
             result = SaveGraphEmf(path, store, graph, graph.clientWidth, graph.clientHeight, kDisplayDpi, 0);
@@ -151,8 +151,8 @@ void WriteGraphs(ScriptState& state, Settings& settings, TrackStore& store, cons
             settings.svgFile = path;
             result = SaveGraphSvg(path, store, graph, graph.clientWidth, graph.clientHeight, kDisplayDpi);
         }
-        // 1 is a graph with nothing to draw, written empty.
-        if (result >= 2) ReportWriteFailure(state, path, errno);
+        // A graph with nothing to draw is written empty.
+        if (GraphOutputFailed(result)) ReportWriteFailure(state, path, errno);
     }
 }
 
