@@ -11,6 +11,7 @@
 
 #include "archive/property_file.h"
 #include "archive/zip_files.h"
+#include "platform/ascii_text.h"
 #include "platform/folders.h"
 #include "platform/messages.h"
 #include "readers/itm_reader.h"
@@ -31,7 +32,7 @@ std::string_view Extension(std::string_view name) {
 }
 
 bool HasExtension(std::string_view name, std::string_view extension) {
-    return EqualsIgnoringCase(Extension(name), extension);
+    return EqualsIgnoreCase(Extension(name), extension);
 }
 
 // Local date and time as "YYYYMMDD_HHMMSS".
@@ -135,7 +136,7 @@ int OpenItmPackage(TrackStore& store, Settings& settings, const fs::path& archiv
     }
     if ((keepBoth || readPoi) && poi) {
         fs::path poiPath = folder / *poi;
-        if (EqualsIgnoringCase(*poi, "ituser.poi")) {
+        if (EqualsIgnoreCase(*poi, "ituser.poi")) {
             int64_t firstFix = 0;
             if (PoiFirstFixTime(settings.sqlite, poiPath, firstFix) != 0) firstFix = ExtractedFileTime(poiPath);
             const fs::path renamed = folder / (LocalStamp(firstFix) + "_ituser.poi");

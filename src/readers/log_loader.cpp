@@ -14,6 +14,7 @@
 #include "compute/geoid.h"
 #include "compute/statistics.h"
 #include "devices/mtk_logger.h"
+#include "platform/ascii_text.h"
 #include "platform/messages.h"
 #include "platform/regular_file.h"
 #include "readers/csv_text_reader.h"
@@ -27,10 +28,6 @@
 namespace trakvio {
 
 namespace {
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
-}
 
 // The text after the last '.' of the file name, or nothing when it has none.
 bool FileExtension(const std::filesystem::path& path, std::string& extension) {
@@ -55,7 +52,7 @@ int KindFromForcedName(std::string_view name) {
         {"BAD-TXT", kKindCsvText}, {"MTK-BIN", kKindMtkBinary},
     };
     for (const Entry& e : kForcedKinds) {
-        if (EqualsIgnoringCase(name, e.name)) return e.kind;
+        if (EqualsIgnoreCase(name, e.name)) return e.kind;
     }
     return 0;
 }
@@ -63,15 +60,15 @@ int KindFromForcedName(std::string_view name) {
 int KindFromExtension(const std::filesystem::path& path) {
     std::string ext;
     if (!FileExtension(path, ext)) return 0;
-    if (EqualsIgnoringCase(ext, "gpx")) return kKindGpx;
-    if (StartsWithIgnoringCase(ext, "kml")) return kKindKml;
-    if (StartsWithIgnoringCase(ext, "nme")) return kKindNmea;
-    if (EqualsIgnoringCase(ext, "poi")) return kKindItm;
-    if (EqualsIgnoringCase(ext, "ggh")) return kKindGoGoHike;
-    if (EqualsIgnoringCase(ext, "bin")) return kKindMtkBinary;
-    if (EqualsIgnoringCase(ext, "q9z")) return kKindArchive;
-    if (StartsWithIgnoringCase(ext, "mtk-logger")) {
-        return EqualsIgnoringCase(ext, "mtk-logger_save") ? kKindMtkDownloadSave : kKindMtkDownload;
+    if (EqualsIgnoreCase(ext, "gpx")) return kKindGpx;
+    if (StartsWithIgnoreCase(ext, "kml")) return kKindKml;
+    if (StartsWithIgnoreCase(ext, "nme")) return kKindNmea;
+    if (EqualsIgnoreCase(ext, "poi")) return kKindItm;
+    if (EqualsIgnoreCase(ext, "ggh")) return kKindGoGoHike;
+    if (EqualsIgnoreCase(ext, "bin")) return kKindMtkBinary;
+    if (EqualsIgnoreCase(ext, "q9z")) return kKindArchive;
+    if (StartsWithIgnoreCase(ext, "mtk-logger")) {
+        return EqualsIgnoreCase(ext, "mtk-logger_save") ? kKindMtkDownloadSave : kKindMtkDownload;
     }
     return 0;
 }
@@ -92,7 +89,7 @@ int DetectKindFromBytes(const unsigned char* data, size_t size) {
     // instructions may stand before the root element.
     std::string_view xml = view;
     if (xml.substr(0, 3) == "\xEF\xBB\xBF") xml.remove_prefix(3);
-    if (StartsWithIgnoringCase(xml, "<?xml")) {
+    if (StartsWithIgnoreCase(xml, "<?xml")) {
         size_t at = xml.find('>');
         while (at != std::string_view::npos) {
             size_t lt = xml.find('<', at);
@@ -102,13 +99,13 @@ int DetectKindFromBytes(const unsigned char* data, size_t size) {
                 at = xml.find('>', lt);
                 continue;
             }
-            if (StartsWithIgnoringCase(root, "gpx")) return kKindGpx;
-            if (StartsWithIgnoringCase(root, "kml")) return kKindKml;
+            if (StartsWithIgnoreCase(root, "gpx")) return kKindGpx;
+            if (StartsWithIgnoreCase(root, "kml")) return kKindKml;
             break;
         }
     }
-    if (StartsWithIgnoringCase(xml, "<gpx")) return kKindGpx;
-    if (StartsWithIgnoringCase(xml, "<kml")) return kKindKml;
+    if (StartsWithIgnoreCase(xml, "<gpx")) return kKindGpx;
+    if (StartsWithIgnoreCase(xml, "<kml")) return kKindKml;
 
     // NMEA: a sentence of GGA or RMC at the start of any line but the first.
     for (size_t i = 0; i < view.size(); ++i) {
