@@ -8,7 +8,7 @@
 #include <memory>
 #include <system_error>
 
-#include "readers/log_loader.h"
+#include "archive/load_front_end.h"
 
 namespace trakvio::bench {
 

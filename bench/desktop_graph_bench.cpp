@@ -13,9 +13,9 @@
 
 #include "app/app_state.h"
 #include "app/shell.h"
+#include "archive/load_front_end.h"
 #include "bench_support.h"
 #include "graph/graph_window.h"
-#include "readers/log_loader.h"
 
 namespace trakvio {
 namespace {

@@ -13,12 +13,12 @@
 
 #include "../tests/app/fake_shell.h"
 #include "../tests/map/tile_server.h"
+#include "archive/load_front_end.h"
 #include "bench_support.h"
 #include "config/config_maps.h"
 #include "map/map_window.h"
 #include "map/tile_cache.h"
 #include "platform/utf.h"
-#include "readers/log_loader.h"
 
 namespace trakvio {
 namespace {

@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <system_error>
 
+#include "archive/load_front_end.h"
 #include "config/config_file.h"
 #include "config/geoid_config.h"
 #include "platform/folders.h"
 #include "platform/utf.h"
-#include "readers/log_loader.h"
 
 namespace trakvio::cli {
 

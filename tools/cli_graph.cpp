@@ -75,7 +75,10 @@ int ItemIndex(std::string_view item, std::initializer_list<std::string_view> nam
     return 0;
 }
 
-// Returns 0, 1 after --help, or kExitUsage after the usage went to stderr.
+// What ParseGraphArguments returns after --help printed the usage.
+constexpr int kHelpShown = 1;
+
+// Returns 0, kHelpShown, or kExitUsage after the usage went to stderr.
 int ParseGraphArguments(int argc, char** argv, GraphOptions& options) {
     std::vector<std::string_view> positional;
     bool optionsEnded = false;
@@ -92,7 +95,7 @@ int ParseGraphArguments(int argc, char** argv, GraphOptions& options) {
             optionsEnded = true;
         } else if (arg == "--help" || arg == "-h") {
             std::fputs(kGraphUsage, stdout);
-            return 1;
+            return kHelpShown;
         } else if (arg == "--ini") {
             const char* file = value(arg);
             if (file == nullptr || *file == '\0') return UsageError("--ini needs a FILE");
@@ -142,7 +145,9 @@ bool IsEmfPath(const fs::path& path) {
 
 int RunGraphCommand(int argc, char** argv) {
     GraphOptions options;
-    if (int status = ParseGraphArguments(argc, argv, options); status != 0) return status == 1 ? 0 : status;
+    if (int status = ParseGraphArguments(argc, argv, options); status != 0) {
+        return status == kHelpShown ? 0 : status;
+    }
     for (fs::path& path : options.paths) path = Absolute(path);
     options.out = Absolute(options.out);
     if (options.hasIni) options.ini = Absolute(options.ini);
@@ -157,7 +162,7 @@ int RunGraphCommand(int argc, char** argv) {
     GraphSettings& graph = settings.graph;
     graph.xItem = options.xItem;
     graph.yItem = options.yItem;
-    int result;
+    GraphOutputResult result;
     fs::path written = options.out;
     if (IsEmfPath(options.out)) {
         result = SaveGraphEmf(options.out, store, graph, options.width, options.height, kDisplayDpi,
@@ -165,12 +170,11 @@ int RunGraphCommand(int argc, char** argv) {
     } else {
         if (options.hasDpi) graph.svgDpi = static_cast<uint32_t>(options.dpi);
         result = SaveGraphSvg(options.out, store, graph, options.width, options.height, kDisplayDpi, &written);
-        if (result == 1) {
+        if (result == kGraphNothingToDraw) {
             PrintFileProblem(written, "nothing to draw (fewer than two enabled points); the file is left empty");
-            result = 0;
         }
     }
-    if (result != 0) {
+    if (GraphOutputFailed(result)) {
         PrintFileProblem(written, "cannot write the graph");
         return kExitFailure;
     }

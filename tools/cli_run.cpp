@@ -37,12 +37,12 @@ int RunScriptCommand(int argc, char** argv) {
     TrackStore store;
     if (int status = SetUpCliStore(store, settings); status != 0) return status;
     settings.scriptFile = script;
-    const int result = RunScript(script, settings, store);
-    if (result < 0) {
+    const ScriptResult result = RunScript(script, settings, store);
+    if (result == kScriptUnreadable) {
         PrintFileProblem(script, "cannot read the script");
         return kExitFailure;
     }
-    if (result != 0) {
+    if (result == kScriptOutputFailed) {
         PrintFileProblem(script, "ran, but outputs could not be written (see the messages above)");
         return kExitFailure;
     }

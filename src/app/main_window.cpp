@@ -22,13 +22,13 @@
 #include "app/device_commands.h"
 #include "app/qt_text.h"
 #include "app/track_list_window.h"
+#include "archive/load_front_end.h"
 #include "config/config_file.h"
 #include "graph/graph_window.h"
 #include "map/map_window.h"
 #include "map/tile_cache_window.h"
 #include "platform/local_time.h"
 #include "platform/status_text.h"
-#include "readers/log_loader.h"
 #include "script/script_run.h"
 
 namespace trakvio {
@@ -296,7 +296,7 @@ int MainWindow::RunScriptFile(const fs::path& path) {
     state_.settings.scriptFile = path;
     const QString what = QStringLiteral("Running %1 ...").arg(QStringFromPath(path.filename()));
     int result = RunBusy(what, [this, path] { return RunScript(path, state_.settings, state_.store); });
-    return result == 0 ? 0 : kLoadReaderError;
+    return result == kScriptDone ? kLoadDone : kLoadReaderError;
 }
 
 int MainWindow::LoadOrRun(const fs::path& path) {

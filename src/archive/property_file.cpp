@@ -9,6 +9,7 @@
 
 #include "archive/zip_files.h"
 #include "compute/statistics.h"
+#include "platform/ascii_text.h"
 #include "platform/messages.h"
 #include "platform/utf.h"
 #include "readers/log_loader.h"
@@ -75,12 +76,6 @@ uint32_t ReadHex(std::string_view text) {
     return value;
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 // Names position of the count-th name's follower (where the end marker of a
 // buffer holding count names stands).
 int32_t NamesPositionAfter(const TrackStore& store, int32_t count) {
@@ -135,8 +130,8 @@ bool IsArchiveFileName(std::string_view name) {
     const size_t dot = name.rfind('.');
     if (dot == std::string_view::npos) return false;
     const std::string_view extension = name.substr(dot + 1);
-    return EqualsIgnoringCase(extension, "q9z") || EqualsIgnoringCase(extension, "zip") ||
-           EqualsIgnoringCase(extension, "itm") || EqualsIgnoringCase(extension, "kmz");
+    return EqualsIgnoreCase(extension, "q9z") || EqualsIgnoreCase(extension, "zip") ||
+           EqualsIgnoreCase(extension, "itm") || EqualsIgnoreCase(extension, "kmz");
 }
 
 void ReportNestedArchive(Settings& settings, const fs::path& path) {
@@ -417,15 +412,15 @@ int ApplyPropertyText(TrackStore& store, Settings& settings, std::string_view te
         if (tag.size() >= 2 && (tag[0] == 'f' || tag[0] == 'F')) {
             const char mode = static_cast<char>(tag[1] | 0x20);
             if (mode == 'r' || mode == 'i') ReplayFile(r, mode == 'r' ? 1 : 0);
-        } else if (EqualsIgnoringCase(tag, "tp")) {
+        } else if (EqualsIgnoreCase(tag, "tp")) {
             ReplayTrackEnd(r);
-        } else if (EqualsIgnoringCase(tag, "tw")) {
+        } else if (EqualsIgnoreCase(tag, "tw")) {
             ReplayTrackValue(r, 'w');
-        } else if (EqualsIgnoringCase(tag, "tc")) {
+        } else if (EqualsIgnoreCase(tag, "tc")) {
             ReplayTrackValue(r, 'c');
-        } else if (EqualsIgnoringCase(tag, "tt")) {
+        } else if (EqualsIgnoreCase(tag, "tt")) {
             ReplayTrackValue(r, 't');
-        } else if (EqualsIgnoringCase(tag, "pd")) {
+        } else if (EqualsIgnoreCase(tag, "pd")) {
             ReplayDeletedPoints(r);
         }
     }
@@ -437,17 +432,18 @@ int ApplyPropertyText(TrackStore& store, Settings& settings, std::string_view te
     return r.failedFiles;
 }
 
-int ReadPropertyFile(TrackStore& store, Settings& settings, const fs::path& path, const fs::path& folder,
-                     int32_t firstPoint, int32_t firstTrack) {
+PropertyFileResult ReadPropertyFile(TrackStore& store, Settings& settings, const fs::path& path, const fs::path& folder,
+                                    int32_t firstPoint, int32_t firstTrack) {
     std::error_code ec;
     const uintmax_t size = fs::file_size(path, ec);
-    if (ec || size > kMaxPropertyFileSize) return 1;
+    if (ec || size > kMaxPropertyFileSize) return kPropertyFileUnreadable;
     std::ifstream in(path, std::ios::binary);
-    if (!in) return 1;
+    if (!in) return kPropertyFileUnreadable;
     std::string text(static_cast<size_t>(size), '\0');
     in.read(text.data(), static_cast<std::streamsize>(size));
     text.resize(static_cast<size_t>(in.gcount()));
-    return ApplyPropertyText(store, settings, text, folder, firstPoint, firstTrack) == 0 ? 0 : 2;
+    const int failed = ApplyPropertyText(store, settings, text, folder, firstPoint, firstTrack);
+    return failed == 0 ? kPropertyFileReplayed : kPropertyFileMemberFailed;
 }
 
 }  // namespace trakvio

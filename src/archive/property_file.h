@@ -52,9 +52,15 @@ bool NextPropertyToken(std::string_view text, size_t& pos, std::string& token, c
 int ApplyPropertyText(TrackStore& store, Settings& settings, std::string_view text, const std::filesystem::path& folder,
                       int32_t firstPoint, int32_t firstTrack);
 
-// Reads the property file at path and replays it. Returns 0, 1 when the
-// file cannot be read, 2 when a file it names could not be loaded.
-int ReadPropertyFile(TrackStore& store, Settings& settings, const std::filesystem::path& path,
-                     const std::filesystem::path& folder, int32_t firstPoint, int32_t firstTrack);
+// Results of ReadPropertyFile.
+enum PropertyFileResult : int {
+    kPropertyFileReplayed = 0,
+    kPropertyFileUnreadable = 1,    // the property file cannot be read; nothing happened
+    kPropertyFileMemberFailed = 2,  // replayed, but a file it names for reading could not be loaded
+};
+
+// Reads the property file at path and replays it.
+PropertyFileResult ReadPropertyFile(TrackStore& store, Settings& settings, const std::filesystem::path& path,
+                                    const std::filesystem::path& folder, int32_t firstPoint, int32_t firstTrack);
 
 }  // namespace trakvio

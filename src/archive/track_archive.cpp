@@ -11,6 +11,7 @@
 
 #include "archive/property_file.h"
 #include "archive/zip_files.h"
+#include "platform/ascii_text.h"
 #include "platform/folders.h"
 #include "platform/messages.h"
 #include "readers/itm_reader.h"
@@ -31,7 +32,7 @@ std::string_view Extension(std::string_view name) {
 }
 
 bool HasExtension(std::string_view name, std::string_view extension) {
-    return EqualsIgnoringCase(Extension(name), extension);
+    return EqualsIgnoreCase(Extension(name), extension);
 }
 
 // Local date and time as "YYYYMMDD_HHMMSS".
@@ -135,7 +136,7 @@ int OpenItmPackage(TrackStore& store, Settings& settings, const fs::path& archiv
     }
     if ((keepBoth || readPoi) && poi) {
         fs::path poiPath = folder / *poi;
-        if (EqualsIgnoringCase(*poi, "ituser.poi")) {
+        if (EqualsIgnoreCase(*poi, "ituser.poi")) {
             int64_t firstFix = 0;
             if (PoiFirstFixTime(settings.sqlite, poiPath, firstFix) != 0) firstFix = ExtractedFileTime(poiPath);
             const fs::path renamed = folder / (LocalStamp(firstFix) + "_ituser.poi");
@@ -216,7 +217,7 @@ void AppendArchiveErrorLog(const Settings& settings, std::string_view text) {
     std::fclose(file);
 }
 
-int OpenArchive(TrackStore& store, Settings& settings, const fs::path& path) {
+ArchiveResult OpenArchive(TrackStore& store, Settings& settings, const fs::path& path) {
     // A path that is no file cannot be opened, whatever the folder.
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) return kArchiveCannotOpen;
@@ -247,7 +248,10 @@ int OpenArchive(TrackStore& store, Settings& settings, const fs::path& path) {
         }
     }
     if (propertyFile) {
-        if (ReadPropertyFile(store, settings, folder / *propertyFile, folder, firstPoint, firstTrack) != 0) ++failed;
+        if (ReadPropertyFile(store, settings, folder / *propertyFile, folder, firstPoint, firstTrack) !=
+            kPropertyFileReplayed) {
+            ++failed;
+        }
         found = 1;
     } else if (HasExtension(archiveName, "itm")) {
         found = OpenItmPackage(store, settings, path, folder, names, failed);

@@ -15,14 +15,16 @@
 
 namespace trakvio {
 
-// Results of OpenArchive.
-inline constexpr int kArchiveOpened = 0;
-inline constexpr int kArchiveNoFolder = 1;    // the extraction folder cannot be formed or made
-inline constexpr int kArchiveCannotOpen = 2;  // the archive cannot be opened
-// Opened, but nothing was loaded, or an entry was left out or a member did
-// not load (each reported); what did load stays. The same value as the
-// loader's kLoadReaderError, which is what the loader passes on.
-inline constexpr int kArchiveIncomplete = 3;
+// Results of OpenArchive. The load front end turns them into load results
+// with LoadResultOfArchive.
+enum ArchiveResult : int {
+    kArchiveOpened = 0,
+    kArchiveNoFolder = 1,    // the extraction folder cannot be formed or made
+    kArchiveCannotOpen = 2,  // the archive is no file or no readable zip
+    // Opened, but nothing was loaded, or an entry was left out or a member
+    // did not load (each reported); what did load stays.
+    kArchiveIncomplete = 3,
+};
 
 // Extracts the archive into the work folder's "q9zdir" and loads what it
 // holds behind what the store has: with a property file (.q9t) the files it
@@ -37,7 +39,7 @@ inline constexpr int kArchiveIncomplete = 3;
 // broken, named as the archive itself or past the archive's extraction limit
 // are written to the error log and reported. The archive itself is never
 // replaced, even when it lies in "q9zdir".
-int OpenArchive(TrackStore& store, Settings& settings, const std::filesystem::path& path);
+ArchiveResult OpenArchive(TrackStore& store, Settings& settings, const std::filesystem::path& path);
 
 // Writes the track property file into the work folder and the archive of the
 // loaded files plus that property file. Nothing happens when no file is

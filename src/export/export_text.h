@@ -16,11 +16,13 @@
 
 namespace trakvio {
 
-// Results of the export writers.
-inline constexpr int kExportDone = 0;
-inline constexpr int kExportCannotCreate = 1;  // the output could not be created; nothing written
-inline constexpr int kExportWriteFailed = 2;   // writing failed part way; the partial file is removed
-inline constexpr int kExportZipFailed = 3;     // the zip could not be built in memory; nothing written
+// Results of the export writers (text, KML/KMZ and web map pages).
+enum ExportResult : int {
+    kExportDone = 0,
+    kExportCannotCreate = 1,  // the output could not be created; nothing written
+    kExportWriteFailed = 2,   // writing failed part way; the partial file is removed
+    kExportZipFailed = 3,     // the zip could not be built in memory; nothing written
+};
 
 // Removes what a failed write left at path, when it is a regular file (a
 // device or pipe given as the output stays).

@@ -198,12 +198,12 @@ bool SetHeaderResolution(std::FILE* file, int32_t width, int32_t height, int32_t
 
 }  // namespace
 
-int WriteGraphEmf(const fs::path& path, TrackStore& store, const GraphSettings& graph, int32_t width, int32_t height,
-                  int32_t dpi) {
+GraphOutputResult WriteGraphEmf(const fs::path& path, TrackStore& store, const GraphSettings& graph, int32_t width,
+                                int32_t height, int32_t dpi) {
     // The file is opened here rather than by libEMF, which cuts wide names
     // to 8 bits; this keeps any UTF-8 path intact.
     std::FILE* file = std::fopen(path.c_str(), "w+b");
-    if (file == nullptr) return 1;
+    if (file == nullptr) return kGraphCannotCreate;
     if (dpi <= 0) dpi = 96;
     // Application name, empty picture name, end of the list.
     static const WCHAR kDescription[] = {'T', 'r', 'a', 'k', 'v', 'i', 'o', 0, 0, 0};
@@ -211,7 +211,7 @@ int WriteGraphEmf(const fs::path& path, TrackStore& store, const GraphSettings& 
     w.dc = CreateEnhMetaFileWithFILEW(0, file, nullptr, kDescription);
     if (w.dc == 0) {
         std::fclose(file);
-        return 2;
+        return kGraphWriteFailed;
     }
     SetMapMode(w.dc, MM_TEXT);
     SetBkMode(w.dc, TRANSPARENT);
@@ -228,7 +228,7 @@ int WriteGraphEmf(const fs::path& path, TrackStore& store, const GraphSettings& 
     if (ok) ok = SetHeaderResolution(file, width, height, dpi);
     if (metafile != 0) DeleteEnhMetaFile(metafile);
     if (std::fclose(file) != 0) ok = false;
-    return ok ? 0 : 2;
+    return ok ? kGraphWritten : kGraphWriteFailed;
 }
 
 }  // namespace trakvio

@@ -12,15 +12,15 @@
 #include <filesystem>
 
 #include "config/settings.h"
+#include "graph/graph_result.h"
 #include "store/track_store.h"
 
 namespace trakvio {
 
 // Writes the graph at width x height pixels of a dpi reference device into
 // a metafile at path. With nothing to draw the file holds an empty picture.
-// Returns 0 when written, 1 when the file could not be created, 2 on a write
-// error.
-int WriteGraphEmf(const std::filesystem::path& path, TrackStore& store, const GraphSettings& graph, int32_t width,
-                  int32_t height, int32_t dpi);
+// Returns kGraphWritten, kGraphCannotCreate or kGraphWriteFailed.
+GraphOutputResult WriteGraphEmf(const std::filesystem::path& path, TrackStore& store, const GraphSettings& graph,
+                                int32_t width, int32_t height, int32_t dpi);
 
 }  // namespace trakvio

@@ -28,25 +28,25 @@ GraphTarget GraphTargetSize(int32_t clientWidth, int32_t clientHeight, int32_t d
     return target;
 }
 
-int SaveGraphSvg(const fs::path& path, TrackStore& store, const GraphSettings& graph, int32_t clientWidth,
-                 int32_t clientHeight, int32_t displayDpi, fs::path* written) {
+GraphOutputResult SaveGraphSvg(const fs::path& path, TrackStore& store, const GraphSettings& graph, int32_t clientWidth,
+                               int32_t clientHeight, int32_t displayDpi, fs::path* written) {
     const fs::path out = SvgOutputPath(path);
     if (written != nullptr) *written = out;
     std::FILE* file = std::fopen(out.c_str(), "wb");
-    if (file == nullptr) return 2;
+    if (file == nullptr) return kGraphCannotCreate;
     const int32_t dpi = graph.svgDpi != 0 ? static_cast<int32_t>(graph.svgDpi) : (displayDpi > 0 ? displayDpi : 96);
     const GraphTarget target = GraphTargetSize(clientWidth, clientHeight, displayDpi, dpi);
-    int result = WriteGraphSvg(file, store, graph, target.width, target.height, target.dpi, SvgFormForPath(out));
-    if (std::fclose(file) != 0 && result == 0) result = 2;
-    return result == 2 ? 3 : result;
+    GraphOutputResult result =
+        WriteGraphSvg(file, store, graph, target.width, target.height, target.dpi, SvgFormForPath(out));
+    if (std::fclose(file) != 0 && result == kGraphWritten) result = kGraphWriteFailed;
+    return result;
 }
 
-int SaveGraphEmf(const fs::path& path, TrackStore& store, const GraphSettings& graph, int32_t clientWidth,
-                 int32_t clientHeight, int32_t displayDpi, int32_t referenceDpi) {
+GraphOutputResult SaveGraphEmf(const fs::path& path, TrackStore& store, const GraphSettings& graph, int32_t clientWidth,
+                               int32_t clientHeight, int32_t displayDpi, int32_t referenceDpi) {
     const int32_t dpi = referenceDpi > 0 ? referenceDpi : (displayDpi > 0 ? displayDpi : 96);
     const GraphTarget target = GraphTargetSize(clientWidth, clientHeight, displayDpi, dpi);
-    const int result = WriteGraphEmf(path, store, graph, target.width, target.height, target.dpi);
-    return result == 0 ? 0 : result + 1;
+    return WriteGraphEmf(path, store, graph, target.width, target.height, target.dpi);
 }
 
 }  // namespace trakvio

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "config/settings.h"
+#include "graph/graph_result.h"
 #include "store/track_store.h"
 
 namespace trakvio {
@@ -27,16 +28,18 @@ GraphTarget GraphTargetSize(int32_t clientWidth, int32_t clientHeight, int32_t d
 
 // Saves the graph as SVG at graph.svgDpi (the display's DPI when 0). A name
 // without extension gets ".svg"; the form follows the extension. written, when
-// given, receives the path written. Returns 0 when written, 1 when there was
-// nothing to draw (the file is then left empty), 2 when the file could not
-// be opened, 3 on a write error.
-int SaveGraphSvg(const std::filesystem::path& path, TrackStore& store, const GraphSettings& graph, int32_t clientWidth,
-                 int32_t clientHeight, int32_t displayDpi, std::filesystem::path* written = nullptr);
+// given, receives the path written. Returns kGraphWritten,
+// kGraphNothingToDraw (the file is then left empty), kGraphCannotCreate or
+// kGraphWriteFailed.
+GraphOutputResult SaveGraphSvg(const std::filesystem::path& path, TrackStore& store, const GraphSettings& graph,
+                               int32_t clientWidth, int32_t clientHeight, int32_t displayDpi,
+                               std::filesystem::path* written = nullptr);
 
 // Saves the graph as an EMF file drawn at referenceDpi, the resolution of the
-// reference printer (0: no printer, the display's DPI). Returns 0 when
-// written, 2 when the file could not be created, 3 on a write error.
-int SaveGraphEmf(const std::filesystem::path& path, TrackStore& store, const GraphSettings& graph, int32_t clientWidth,
-                 int32_t clientHeight, int32_t displayDpi, int32_t referenceDpi);
+// reference printer (0: no printer, the display's DPI). Returns
+// kGraphWritten (also for an empty picture), kGraphCannotCreate or
+// kGraphWriteFailed.
+GraphOutputResult SaveGraphEmf(const std::filesystem::path& path, TrackStore& store, const GraphSettings& graph,
+                               int32_t clientWidth, int32_t clientHeight, int32_t displayDpi, int32_t referenceDpi);
 
 }  // namespace trakvio

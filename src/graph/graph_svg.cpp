@@ -271,9 +271,9 @@ fs::path SvgOutputPath(const fs::path& path) {
     return path;
 }
 
-int WriteGraphSvg(std::FILE* file, TrackStore& store, const GraphSettings& graph, int32_t width, int32_t height,
-                  int32_t dpi, SvgForm form) {
-    if (!GraphHasContent(store)) return 1;
+GraphOutputResult WriteGraphSvg(std::FILE* file, TrackStore& store, const GraphSettings& graph, int32_t width,
+                                int32_t height, int32_t dpi, SvgForm form) {
+    if (!GraphHasContent(store)) return kGraphNothingToDraw;
     SvgWriter w;
     w.out.Attach(file);
     if (form == SvgForm::kPlain) {
@@ -326,7 +326,7 @@ int WriteGraphSvg(std::FILE* file, TrackStore& store, const GraphSettings& graph
         w.Put("</html>");
         w.EndLine();
     }
-    return w.out.Close() != 0 ? 2 : 0;
+    return w.out.Close() != 0 ? kGraphWriteFailed : kGraphWritten;
 }
 
 }  // namespace trakvio

@@ -14,6 +14,7 @@
 
 #include "config/settings.h"
 #include "graph/graph_backend.h"
+#include "graph/graph_result.h"
 #include "store/track_store.h"
 
 namespace trakvio {
@@ -33,9 +34,9 @@ SvgForm SvgFormForPath(const std::filesystem::path& path);
 std::filesystem::path SvgOutputPath(const std::filesystem::path& path);
 
 // Writes the graph at width x height pixels and dpi to file as one
-// document. Returns 0 when written, 1 when there was nothing to draw (then
-// nothing at all is written), 2 on a write error.
-int WriteGraphSvg(std::FILE* file, TrackStore& store, const GraphSettings& graph, int32_t width, int32_t height,
-                  int32_t dpi, SvgForm form);
+// document. Returns kGraphWritten, kGraphNothingToDraw (then nothing at all
+// is written) or kGraphWriteFailed.
+GraphOutputResult WriteGraphSvg(std::FILE* file, TrackStore& store, const GraphSettings& graph, int32_t width,
+                                int32_t height, int32_t dpi, SvgForm form);
 
 }  // namespace trakvio

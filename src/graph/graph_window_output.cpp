@@ -60,10 +60,10 @@ void GraphWindow::SaveSvg() {
     const std::vector<fs::path> chosen = RunFileDialog(this, request);
     if (chosen.empty() || !SizeUsable()) return;
     fs::path written;
-    const int result = SaveGraphSvg(chosen.front(), state_.store, state_.settings.graph, Canvas()->width(),
-                                    Canvas()->height(), DisplayDpi(), &written);
+    const GraphOutputResult result = SaveGraphSvg(chosen.front(), state_.store, state_.settings.graph,
+                                                  Canvas()->width(), Canvas()->height(), DisplayDpi(), &written);
     state_.settings.svgFile = written;
-    if (result >= 2) ReportWriteFailure(written);
+    if (GraphOutputFailed(result)) ReportWriteFailure(written);
 }
 
 void GraphWindow::SaveEmf() {
@@ -77,7 +77,7 @@ void GraphWindow::SaveEmf() {
     if (chosen.empty() || !SizeUsable()) return;
     state_.settings.emfFile = chosen.front();
     if (SaveGraphEmf(chosen.front(), state_.store, state_.settings.graph, Canvas()->width(), Canvas()->height(),
-                     DisplayDpi(), ReferenceDpi()) != 0) {
+                     DisplayDpi(), ReferenceDpi()) != kGraphWritten) {
         ReportWriteFailure(chosen.front());
     }
 }
@@ -90,7 +90,7 @@ void GraphWindow::CopyEmf() {
     if (!folder.isValid()) return;
     const fs::path path = PathFromQString(folder.filePath(QStringLiteral("graph.emf")));
     if (SaveGraphEmf(path, state_.store, state_.settings.graph, Canvas()->width(), Canvas()->height(), DisplayDpi(),
-                     ReferenceDpi()) != 0) {
+                     ReferenceDpi()) != kGraphWritten) {
         return;
     }
     QFile file(QStringFromPath(path));

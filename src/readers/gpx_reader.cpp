@@ -295,7 +295,7 @@ done:
     // scan stopped at the point capacity) are closed into one last track.
     if (store.pointCount > PointsInClosedTracks(store)) CloseGpxTrack(s);
     store.trackNames[s.namePosition] = kNamesEndMarker;
-    return s.cut ? kGpxCut : kGpxDone;
+    return s.cut ? kReaderCut : kReaderDone;
 }
 
 namespace {
@@ -328,14 +328,14 @@ bool HasGpxElement(const char* data, size_t size) { return FindBytes(data, data 
 
 int ReadGpx(TrackStore& store, const std::filesystem::path& path, int32_t namePosition) {
     FileBytes file;
-    if (file.Open(path) != 0) return kGpxCannotOpen;
+    if (file.Open(path) != 0) return kReaderCannotOpen;
     bool bigEndian = false;
     if (IsUtf16Text(file.data(), file.size(), bigEndian)) {
         const std::string text = Utf16BytesToUtf8(file.data(), file.size(), bigEndian);
-        if (!HasGpxElement(text.data(), text.size())) return kGpxNoDocument;
+        if (!HasGpxElement(text.data(), text.size())) return kReaderNoDocument;
         return ReadGpxBuffer(store, text.c_str(), text.size(), namePosition);
     }
-    if (!HasGpxElement(file.data(), file.size())) return kGpxNoDocument;
+    if (!HasGpxElement(file.data(), file.size())) return kReaderNoDocument;
     return ReadGpxBuffer(store, file.data(), file.size(), namePosition);
 }
 

@@ -8,21 +8,18 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "readers/reader_results.h"
 #include "store/track_store.h"
 
 namespace trakvio {
-
-// Results of ReadGpx.
-inline constexpr int kGpxDone = 0;
-inline constexpr int kGpxCannotOpen = 1;  // nothing was read or written
-inline constexpr int kGpxCut = 2;         // a capacity was reached; the file was read up to it
-inline constexpr int kGpxNoDocument = 3;  // the file holds no <gpx> element (empty, junk); nothing was read
 
 // Reads the GPX file at path; names go into trackNames from namePosition (the
 // loader's end-marker position) on, and the end marker is written behind the
 // last. Tracks without a name of their own get the default name pattern.
 // A file in UTF-16 (with a byte-order mark, or starting with '<' as UTF-16)
-// is read as its UTF-8 conversion.
+// is read as its UTF-8 conversion. Returns kReaderDone, kReaderCannotOpen
+// (nothing read), kReaderCut (read up to a capacity) or kReaderNoDocument (no
+// <gpx> element: empty or junk; nothing read).
 int ReadGpx(TrackStore& store, const std::filesystem::path& path, int32_t namePosition);
 
 // The same over a buffer that holds the whole file and one NUL behind it

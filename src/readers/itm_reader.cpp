@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ascii_text.h"
 #include "platform/utf.h"
 #include "readers/sqlite_query.h"
 #include "readers/text_scan.h"
@@ -40,12 +41,12 @@ uint32_t ReadTypeTable(SqliteDatabase& db, ItmCounts& counts) {
         const int64_t number = query.Int64(0);
         const int64_t count = number - query.Int64(1);
         std::string_view type = query.Text(2);
-        if (EqualsIgnoringCase(type, "WP")) {
+        if (EqualsIgnoreCase(type, "WP")) {
             counts.highestWaypointId = number;
             counts.waypoints = count;
-        } else if (EqualsIgnoringCase(type, "GPSLog")) {
+        } else if (EqualsIgnoreCase(type, "GPSLog")) {
             counts.gpsLogs = count;
-        } else if (EqualsIgnoringCase(type, "Line")) {
+        } else if (EqualsIgnoreCase(type, "Line")) {
             counts.lines = count;
         }
     }
@@ -280,7 +281,7 @@ uint32_t ReadGoGoHike(const SqliteLibrary& sqlite, TrackStore& store, const std:
     {
         SqliteQuery query(db, "select name, seq from sqlite_sequence;", kItmTypeQuery);
         while (query.Next()) {
-            if (EqualsIgnoringCase(query.Text(0), "location")) expected = query.Int64(1);
+            if (EqualsIgnoreCase(query.Text(0), "location")) expected = query.Int64(1);
         }
         if (uint32_t result = query.Finish(); result != 0) return result;
     }

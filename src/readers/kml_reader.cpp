@@ -295,7 +295,7 @@ void ApplyStyleUrl(KmlScan& s, std::string_view reference) {
         bool matched = false;
         for (int i = 0; i < s.styleCount; ++i) {
             const StyleEntry& e = s.styles[static_cast<size_t>(i)];
-            if (!EqualsIgnoringCase(e.id, id)) continue;
+            if (!EqualsIgnoreCase(e.id, id)) continue;
             matched = true;
             if (e.hasColor) {
                 s.color = e.color;
@@ -311,7 +311,7 @@ void ApplyStyleUrl(KmlScan& s, std::string_view reference) {
     if (apply(reference)) return;
     for (int i = s.styleMapCount - 1; i >= 0; --i) {
         const StyleMapEntry& m = s.styleMaps[static_cast<size_t>(i)];
-        if (!EqualsIgnoringCase(m.id, reference)) continue;
+        if (!EqualsIgnoreCase(m.id, reference)) continue;
         std::string_view normal = m.normal;
         size_t mark = normal.find('#');
         if (mark != std::string_view::npos) normal.remove_prefix(mark + 1);

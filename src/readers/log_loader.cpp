@@ -10,11 +10,11 @@
 #include <cstring>
 #include <string>
 
-#include "archive/track_archive.h"
 #include "compute/default_colors.h"
 #include "compute/geoid.h"
 #include "compute/statistics.h"
 #include "devices/mtk_logger.h"
+#include "platform/ascii_text.h"
 #include "platform/messages.h"
 #include "platform/regular_file.h"
 #include "readers/csv_text_reader.h"
@@ -28,10 +28,6 @@
 namespace trakvio {
 
 namespace {
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
-}
 
 // The text after the last '.' of the file name, or nothing when it has none.
 bool FileExtension(const std::filesystem::path& path, std::string& extension) {
@@ -56,7 +52,7 @@ int KindFromForcedName(std::string_view name) {
         {"BAD-TXT", kKindCsvText}, {"MTK-BIN", kKindMtkBinary},
     };
     for (const Entry& e : kForcedKinds) {
-        if (EqualsIgnoringCase(name, e.name)) return e.kind;
+        if (EqualsIgnoreCase(name, e.name)) return e.kind;
     }
     return 0;
 }
@@ -64,15 +60,15 @@ int KindFromForcedName(std::string_view name) {
 int KindFromExtension(const std::filesystem::path& path) {
     std::string ext;
     if (!FileExtension(path, ext)) return 0;
-    if (EqualsIgnoringCase(ext, "gpx")) return kKindGpx;
-    if (StartsWithIgnoringCase(ext, "kml")) return kKindKml;
-    if (StartsWithIgnoringCase(ext, "nme")) return kKindNmea;
-    if (EqualsIgnoringCase(ext, "poi")) return kKindItm;
-    if (EqualsIgnoringCase(ext, "ggh")) return kKindGoGoHike;
-    if (EqualsIgnoringCase(ext, "bin")) return kKindMtkBinary;
-    if (EqualsIgnoringCase(ext, "q9z")) return kKindArchive;
-    if (StartsWithIgnoringCase(ext, "mtk-logger")) {
-        return EqualsIgnoringCase(ext, "mtk-logger_save") ? kKindMtkDownloadSave : kKindMtkDownload;
+    if (EqualsIgnoreCase(ext, "gpx")) return kKindGpx;
+    if (StartsWithIgnoreCase(ext, "kml")) return kKindKml;
+    if (StartsWithIgnoreCase(ext, "nme")) return kKindNmea;
+    if (EqualsIgnoreCase(ext, "poi")) return kKindItm;
+    if (EqualsIgnoreCase(ext, "ggh")) return kKindGoGoHike;
+    if (EqualsIgnoreCase(ext, "bin")) return kKindMtkBinary;
+    if (EqualsIgnoreCase(ext, "q9z")) return kKindArchive;
+    if (StartsWithIgnoreCase(ext, "mtk-logger")) {
+        return EqualsIgnoreCase(ext, "mtk-logger_save") ? kKindMtkDownloadSave : kKindMtkDownload;
     }
     return 0;
 }
@@ -93,7 +89,7 @@ int DetectKindFromBytes(const unsigned char* data, size_t size) {
     // instructions may stand before the root element.
     std::string_view xml = view;
     if (xml.substr(0, 3) == "\xEF\xBB\xBF") xml.remove_prefix(3);
-    if (StartsWithIgnoringCase(xml, "<?xml")) {
+    if (StartsWithIgnoreCase(xml, "<?xml")) {
         size_t at = xml.find('>');
         while (at != std::string_view::npos) {
             size_t lt = xml.find('<', at);
@@ -103,13 +99,13 @@ int DetectKindFromBytes(const unsigned char* data, size_t size) {
                 at = xml.find('>', lt);
                 continue;
             }
-            if (StartsWithIgnoringCase(root, "gpx")) return kKindGpx;
-            if (StartsWithIgnoringCase(root, "kml")) return kKindKml;
+            if (StartsWithIgnoreCase(root, "gpx")) return kKindGpx;
+            if (StartsWithIgnoreCase(root, "kml")) return kKindKml;
             break;
         }
     }
-    if (StartsWithIgnoringCase(xml, "<gpx")) return kKindGpx;
-    if (StartsWithIgnoringCase(xml, "<kml")) return kKindKml;
+    if (StartsWithIgnoreCase(xml, "<gpx")) return kKindGpx;
+    if (StartsWithIgnoreCase(xml, "<kml")) return kKindKml;
 
     // NMEA: a sentence of GGA or RMC at the start of any line but the first.
     for (size_t i = 0; i < view.size(); ++i) {
@@ -155,8 +151,6 @@ int DetectKindByContent(const std::filesystem::path& path) {
     return DetectKindFromBytes(head, used);
 }
 
-namespace {
-
 void ReportCannotOpen(const std::filesystem::path& path) {
     ShowMessage("Cannot open the file.\n" + PathText(path), "Read Error", MessageButtons::kOk, kAnswerOk,
                 MessageIcon::kError);
@@ -166,6 +160,8 @@ void ReportNotRegular(const std::filesystem::path& path) {
     ShowMessage("The file is " + std::string(kNotRegularFileText) + ".\n" + PathText(path), "Read Error",
                 MessageButtons::kOk, kAnswerOk, MessageIcon::kError);
 }
+
+namespace {
 
 void ReportCut(const TrackStore& store, const std::filesystem::path& path) {
     ShowMessage("Only part of the file was read: the track store is full (" + std::to_string(store.maxlogpoints) +
@@ -245,8 +241,20 @@ void CompleteLoad(TrackStore& store, const Settings& settings, int kind, int32_t
 
 }  // namespace
 
-int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::path& path, std::string_view forcedKind,
-                int readFlag) {
+LoadStart LoadStartOf(const TrackStore& store) {
+    return LoadStart{NamesEndPosition(store), store.pointCount, store.trackCount};
+}
+
+void EnterOpenedArchive(TrackStore& store, const Settings& settings, const std::filesystem::path& path,
+                        const LoadStart& start) {
+    // Only a zip found by its content reaches the archive reader through the
+    // dispatcher, so its kind is always recorded.
+    EnterLoadedFile(store, path, kKindArchive);
+    CompleteLoad(store, settings, kKindArchive, start.namesStart, start.firstPoint, start.firstTrack, nullptr);
+}
+
+LoadResult ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::path& path,
+                       std::string_view forcedKind, int readFlag) {
     if (IsNonRegularFile(path)) {
         ReportNotRegular(path);
         return kLoadReaderError;
@@ -272,7 +280,7 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
     store.loadKind = static_cast<int16_t>(kind);
     int32_t firstTrack = store.trackCount;
     int32_t firstPoint = store.pointCount;
-    int status = kLoadDone;
+    LoadResult status = kLoadDone;
     // Latitude range of the points a reader appended, for the statistics;
     // it stays a range no store has when the reader gives none.
     LatitudeRange latitudes{1, -1};
@@ -284,17 +292,17 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
         switch (kind) {
             case kKindGpx: {
                 int result = ReadGpx(store, path, namesStart);
-                if (result == kGpxCannotOpen) {
+                if (result == kReaderCannotOpen) {
                     ReportCannotOpen(path);
                     return kLoadReaderError;
                 }
-                if (result == kGpxNoDocument) {
+                if (result == kReaderNoDocument) {
                     ShowMessage(
                         "The file holds no GPX document (it is empty or not GPX); nothing was read.\n" + PathText(path),
                         "Read Error", MessageButtons::kOk, kAnswerOk, MessageIcon::kError);
                     return kLoadReaderError;
                 }
-                if (result == kGpxCut) ReportCut(store, path);
+                if (result == kReaderCut) ReportCut(store, path);
                 break;
             }
             case kKindKml: {
@@ -345,14 +353,9 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
                 if (cut) ReportCut(store, path);
                 break;
             }
-            case kKindArchive: {
-                // The zip's members are loaded one by one and complete
-                // themselves; the archive only takes its place in the list.
-                const int result = OpenArchive(store, settings, path);
-                if (result == kArchiveCannotOpen) ReportCannotOpen(path);
-                if (result != kArchiveOpened) status = kLoadReaderError;
-                break;
-            }
+            case kKindArchive:
+                // The archive reader, above this dispatcher, opens it.
+                return kLoadIsArchive;
             case kKindMtkDownload:
             case kKindMtkDownloadSave: {
                 // The logger's memory as one track; its dump in the work
@@ -378,27 +381,6 @@ int ReadLogFile(TrackStore& store, Settings& settings, const std::filesystem::pa
 
     CompleteLoad(store, settings, kind, namesStart, firstPoint, firstTrack, knownLatitudes);
     return status;
-}
-
-static_assert(kArchiveIncomplete == kLoadReaderError, "an incomplete archive open is a failed load");
-
-int LoadLogFile(TrackStore& store, Settings& settings, const std::filesystem::path& path) {
-    std::string ext;
-    if (IsNonRegularFile(path)) {
-        ReportNotRegular(path);
-        return kLoadReaderError;
-    }
-    if (FileExtension(path, ext) &&
-        (EqualsIgnoringCase(ext, "q9z") || EqualsIgnoringCase(ext, "itm") || EqualsIgnoringCase(ext, "kmz"))) {
-        // kArchiveIncomplete is kLoadReaderError: members report their own
-        // problems. An archive that cannot be opened (missing, damaged) is a
-        // file that could not be read.
-        const int result = OpenArchive(store, settings, path);
-        if (result != kArchiveCannotOpen) return result;
-        ReportCannotOpen(path);
-        return kLoadReaderError;
-    }
-    return ReadLogFile(store, settings, path, {}, 1);
 }
 
 }  // namespace trakvio

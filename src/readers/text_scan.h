@@ -19,18 +19,6 @@ namespace trakvio {
 
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// ASCII letters compared without regard to case; other bytes as they are.
-inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 // True when the available bytes at p begin with the literal (compared with
 // case). Compares whole words at a time; never reads past p + available.
 template <size_t N>

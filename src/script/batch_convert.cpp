@@ -8,6 +8,7 @@
 #include <iterator>
 #include <system_error>
 
+#include "archive/load_front_end.h"
 #include "archive/track_archive.h"
 #include "archive/zip_files.h"
 #include "compute/default_colors.h"
@@ -26,7 +27,6 @@
 #include "platform/regular_file.h"
 #include "platform/status_text.h"
 #include "platform/utf.h"
-#include "readers/log_loader.h"
 #include "readers/nmea_reader.h"
 
 namespace trakvio {
@@ -144,7 +144,7 @@ void WriteGraphs(ScriptState& state, Settings& settings, TrackStore& store, cons
             name + "_" + kHorizontalLetters[horizontal] + kVerticalLetters[vertical] + (emf ? ".emf" : ".svg");
         const fs::path path = OutputPath(state, emf ? kFolderEmf : kFolderSvg, file);
         errno = 0;
-        int result;
+        GraphOutputResult result;
         if (emf) {
             settings.emfFile = path;
             result = SaveGraphEmf(path, store, graph, graph.clientWidth, graph.clientHeight, kDisplayDpi, 0);
@@ -152,8 +152,8 @@ void WriteGraphs(ScriptState& state, Settings& settings, TrackStore& store, cons
             settings.svgFile = path;
             result = SaveGraphSvg(path, store, graph, graph.clientWidth, graph.clientHeight, kDisplayDpi);
         }
-        // 1 is a graph with nothing to draw, written empty.
-        if (result >= 2) ReportWriteFailure(state, path, errno);
+        // A graph with nothing to draw is written empty.
+        if (GraphOutputFailed(result)) ReportWriteFailure(state, path, errno);
     }
 }
 

@@ -471,9 +471,9 @@ bool ExecuteScriptLine(const ScriptLine& line, ScriptState& state, Settings& set
     return true;  // an unknown command is passed over
 }
 
-int RunScript(const fs::path& path, Settings& settings, TrackStore& store) {
+ScriptResult RunScript(const fs::path& path, Settings& settings, TrackStore& store) {
     std::string text;
-    if (ReadRegularFile(path, text) != kFileRead) return -1;
+    if (ReadRegularFile(path, text) != kFileRead) return kScriptUnreadable;
 
     std::vector<std::string> problems;
     const std::vector<ScriptLine> lines = ParseScript(text, problems);
@@ -490,7 +490,7 @@ int RunScript(const fs::path& path, Settings& settings, TrackStore& store) {
         ShowMessage(state.monotonicReport, "monotonic_check Error");
         state.monotonicReport.clear();
     }
-    return state.writeFailures > 0 ? 1 : 0;
+    return state.writeFailures > 0 ? kScriptOutputFailed : kScriptDone;
 }
 
 }  // namespace trakvio

@@ -92,6 +92,13 @@ int GraphCount(uint32_t list);
 // other word is ignored by ExecuteScriptLine.
 bool IsScriptCommand(std::string_view word);
 
+// Results of a script run.
+enum ScriptResult : int {
+    kScriptDone = 0,
+    kScriptOutputFailed = 1,  // an output could not be written
+    kScriptUnreadable = -1,   // the script file cannot be read
+};
+
 // A path of the script, absolute: a relative one is taken against the
 // script's folder.
 std::filesystem::path ScriptPath(const ScriptState& state, const std::filesystem::path& path);
@@ -102,9 +109,9 @@ bool ExecuteScriptLine(const ScriptLine& line, ScriptState& state, Settings& set
 // Runs the script at path: relative paths in it are taken against its
 // folder (the process's current directory stays as it is), the lines run in
 // order up to the end or `end`, an open index is finished and
-// what the monotonic checks found is reported. Returns -1 when the file
-// cannot be read (nothing else happens), 1 when an output could not be
-// written (each one is reported with its path and reason), otherwise 0.
-int RunScript(const std::filesystem::path& path, Settings& settings, TrackStore& store);
+// what the monotonic checks found is reported. Returns kScriptDone,
+// kScriptUnreadable (nothing else happens) or kScriptOutputFailed (each
+// output is reported with its path and reason).
+ScriptResult RunScript(const std::filesystem::path& path, Settings& settings, TrackStore& store);
 
 }  // namespace trakvio

@@ -24,8 +24,8 @@
 #include "app/input_box.h"
 #include "app/qt_text.h"
 #include "app/window_test_support.h"
+#include "archive/load_front_end.h"
 #include "compute/statistics.h"
-#include "readers/log_loader.h"
 #include "test_support.h"
 
 namespace trakvio {

@@ -9,11 +9,11 @@
 #include <filesystem>
 #include <string>
 
+#include "archive/load_front_end.h"
 #include "archive/track_archive.h"
 #include "compute/statistics.h"
 #include "compute/track_edit.h"
 #include "config/settings.h"
-#include "readers/log_loader.h"
 #include "store/track_store.h"
 #include "test_support.h"
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "archive/archive_fixtures.h"
+#include "archive/load_front_end.h"
 #include "archive/track_archive.h"
 #include "archive/zip_builder.h"
 #include "archive/zip_files.h"
-#include "readers/log_loader.h"
 
 namespace trakvio {
 namespace {
@@ -119,9 +119,13 @@ TEST(ArchiveFailuresReported, MembersThatFailAndArchivesWithoutLogsGiveAFailedRe
     EXPECT_EQ(OpenArchive(store, settings, scratch / "set.q9z"), kArchiveIncomplete);
     EXPECT_EQ(store.pointCount, 3);
 
-    // The loader passes the failure on.
+    // The front end passes the failure on, for a zip under any name; the
+    // dispatcher alone opens no archive and enters nothing.
     EXPECT_EQ(LoadLogFile(store, settings, scratch / "set.q9z"), kLoadReaderError);
-    EXPECT_EQ(ReadLogFile(store, settings, scratch / "notes.zip", {}, 1), kLoadReaderError);
+    EXPECT_EQ(LoadLogFile(store, settings, scratch / "notes.zip"), kLoadReaderError);
+    const int32_t files = store.fileCount;
+    EXPECT_EQ(ReadLogFile(store, settings, scratch / "notes.zip", {}, 1), kLoadIsArchive);
+    EXPECT_EQ(store.fileCount, files);
 }
 
 TEST(ArchiveResourceLimits, DevicesAndPipesAreRefusedBeforeReading) {

@@ -121,7 +121,7 @@ TEST(TrackArchive, OpenedBehindLoadedLogsItAppendsAndKeepsTheFolder) {
     TrackStore store;
     ASSERT_EQ(CreateTrackStore(store, 1000, 20), 0);
     ASSERT_EQ(LoadLogFile(store, settings, scratch / "c.gpx"), 0);
-    ASSERT_EQ(LoadLogFile(store, settings, scratch / "set.q9z"), kArchiveOpened);
+    ASSERT_EQ(LoadLogFile(store, settings, scratch / "set.q9z"), kLoadDone);
     ASSERT_EQ(store.trackCount, 4);
     EXPECT_TRUE(fs::exists(stray));
     EXPECT_EQ(TrackName(store, 0), u"Earlier");
@@ -332,7 +332,6 @@ TEST(TrackArchive, FailuresAndArchivesWithNothingToLoad) {
     WriteFile(scratch / "file", "");
     noFolder.workFolder = scratch / "file";  // a file where the folder should be
     EXPECT_EQ(OpenArchive(store, noFolder, scratch / "notes.zip"), kArchiveNoFolder);
-
     // Hostile entries are logged and reported (the open failed); the good one
     // still loads.
     ASSERT_TRUE(test::BuildZip(scratch / "bad.zip", {{"../evil.gpx", test::GpxTrack(3, 35, test::kSetStart, "")},
@@ -353,6 +352,17 @@ TEST(TrackArchive, FailuresAndArchivesWithNothingToLoad) {
     EXPECT_EQ(OpenArchive(store, settings, inside), kArchiveIncomplete);
     EXPECT_TRUE(fs::exists(inside));
     EXPECT_EQ(store.trackCount, 1);
+
+    // Through the front end each failed open is a file that could not be read,
+    // never an archive code: 1 would read as "an output could not be written".
+    ClearTrackStore(store);
+    test::MessageCatcher frontEnd;
+    EXPECT_EQ(LoadLogFile(store, noFolder, scratch / "fake.q9z"), kLoadReaderError);
+    EXPECT_EQ(LoadLogFile(store, noFolder, scratch / "notes.zip"), kLoadReaderError);
+    EXPECT_TRUE(frontEnd.messages().empty());
+    EXPECT_EQ(LoadLogFile(store, settings, scratch / "fake.q9z"), kLoadReaderError);
+    ASSERT_EQ(frontEnd.messages().size(), 1u);
+    EXPECT_EQ(frontEnd.messages()[0].text, "Cannot open the file.\n" + (scratch / "fake.q9z").string());
 }
 
 }  // namespace

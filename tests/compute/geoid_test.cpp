@@ -10,8 +10,8 @@
 #include <string>
 #include <utility>
 
+#include "archive/load_front_end.h"
 #include "config/geoid_config.h"
-#include "readers/log_loader.h"
 #include "test_support.h"
 
 namespace trakvio {

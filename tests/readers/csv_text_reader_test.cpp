@@ -6,8 +6,8 @@
 
 #include <string>
 
+#include "archive/load_front_end.h"
 #include "platform/local_time.h"
-#include "readers/log_loader.h"
 #include "test_support.h"
 
 namespace trakvio {

@@ -5,9 +5,9 @@
 
 #include <string>
 
+#include "archive/load_front_end.h"
 #include "archive/zip_builder.h"
 #include "readers/itm_reader.h"
-#include "readers/log_loader.h"
 #include "test_support.h"
 
 namespace trakvio {

@@ -41,7 +41,7 @@ TEST(GpxReader, SegmentsRunTogetherAndElevationResetsPerSegment) {
 <trkseg>
  <trkpt lat="35.3" lon="139.3"><time>2023-01-15T09:31:00Z</time></trkpt>
 </trkseg></trk></gpx>)"),
-              kGpxDone);
+              kReaderDone);
     ASSERT_EQ(store.pointCount, 3);
     ASSERT_EQ(store.trackCount, 1);
     EXPECT_EQ(store.trackEnd[0], 2);
@@ -68,7 +68,7 @@ TEST(GpxReader, RoutesAreTracksOnlyWhenEnabled) {
 <rtept lat="11" lon="21"><name>P2</name><time>2020-05-01T00:00:00Z</time></rtept></rte>
 <trk><name>T</name><trkseg><trkpt lat="30" lon="40"/></trkseg></trk></gpx>)";
     TrackStore store = MakeStore();
-    ASSERT_EQ(Read(store, gpx), kGpxDone);
+    ASSERT_EQ(Read(store, gpx), kReaderDone);
     ASSERT_EQ(store.trackCount, 2);
     ASSERT_EQ(store.pointCount, 3);
     // The route keeps its own name: point names do not rename it.
@@ -82,7 +82,7 @@ TEST(GpxReader, RoutesAreTracksOnlyWhenEnabled) {
 
     TrackStore noRoutes = MakeStore();
     noRoutes.readGpxRoutes = 0;
-    ASSERT_EQ(Read(noRoutes, gpx), kGpxDone);
+    ASSERT_EQ(Read(noRoutes, gpx), kReaderDone);
     ASSERT_EQ(noRoutes.trackCount, 1);
     ASSERT_EQ(noRoutes.pointCount, 1);
     EXPECT_DOUBLE_EQ(noRoutes.points[0].longitude, 40);
@@ -100,7 +100,7 @@ TEST(GpxReader, NamesCarryOverAndDecode) {
 <trk><trkseg><trkpt lat="2" lon="2"><time>2023-01-15T09:30:59Z</time></trkpt></trkseg></trk>
 <trk attr="1"><trkseg></trkseg></trk>
 </gpx>)"),
-              kGpxDone);
+              kReaderDone);
     ASSERT_EQ(store.trackCount, 5);
     EXPECT_EQ(TrackName(store, 0), u"From metadata");
     EXPECT_EQ(TrackName(store, 1), u"Morning walk");
@@ -122,7 +122,7 @@ TEST(GpxReader, TimesWithZonesFractionsAndMissingFields) {
 <trkpt lat="1" lon="1"><time>2024-02</time></trkpt>
 <trkpt lat="1" lon="1"><time>garbage</time></trkpt>
 </trkseg></trk></gpx>)"),
-              kGpxDone);
+              kReaderDone);
     ASSERT_EQ(store.pointCount, 7);
     int64_t expected = UtcFromCivil(2023, 1, 16, 18, 2, 26);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(store.points[i].time, expected) << i;
@@ -138,7 +138,7 @@ TEST(GpxReader, AttributesInEitherQuotesAndMissingOnes) {
 <trkpt lon="10"></trkpt>
 <trkpt lat="abc" lon="nan"></trkpt>
 </trkseg></trk></gpx>)"),
-              kGpxDone);
+              kReaderDone);
     ASSERT_EQ(store.pointCount, 3);
     EXPECT_DOUBLE_EQ(store.points[0].latitude, 35.5);
     EXPECT_DOUBLE_EQ(store.points[0].longitude, -120.25);
@@ -154,7 +154,7 @@ TEST(GpxReader, WaypointTimeAndElevationCarryOver) {
     TrackStore store = MakeStore();
     ASSERT_EQ(Read(store, R"(<gpx><wpt lat="5" lon="6"><ele>100</ele><time>2020-01-01T00:00:00Z</time></wpt>
 <trk><name>x</name><trkseg><trkpt lat="1" lon="2"></trkpt></trkseg></trk></gpx>)"),
-              kGpxDone);
+              kReaderDone);
     ASSERT_EQ(store.pointCount, 1);
     EXPECT_EQ(store.points[0].time, UtcFromCivil(2020, 1, 1, 0, 0, 0) + 1);
     // The segment start resets the elevation.
@@ -165,7 +165,7 @@ TEST(GpxReader, FilesCutShortKeepTheirPointsInClosedTracks) {
     TrackStore store = MakeStore();
     ASSERT_EQ(Read(store, R"(<gpx><trk><name>open</name><trkseg><trkpt lat="1" lon="2"></trkpt>
 <trkpt lat="3" lon="4"></trkpt><trkpt lat="5" lon)"),
-              kGpxDone);
+              kReaderDone);
     EXPECT_EQ(store.pointCount, 2);
     EXPECT_EQ(store.trackCount, 1);
     EXPECT_EQ(TrackName(store, 0), u"open");
@@ -191,7 +191,7 @@ TEST(GpxReader, StopsCleanlyAtEveryCapacity) {
     std::string oneTrack = "<gpx><trk><name>A</name><trkseg>" + points + "</trkseg></trk></gpx>";
 
     TrackStore store = MakeStore(5, 10);
-    EXPECT_EQ(Read(store, oneTrack), kGpxCut);
+    EXPECT_EQ(Read(store, oneTrack), kReaderCut);
     EXPECT_EQ(store.pointCount, 5);
     EXPECT_EQ(store.trackCount, 1);
     EXPECT_DOUBLE_EQ(store.points[4].latitude, 4);
@@ -200,7 +200,7 @@ TEST(GpxReader, StopsCleanlyAtEveryCapacity) {
     std::string threeTracks = "<gpx>";
     for (int t = 0; t < 3; ++t) threeTracks += "<trk><name>T</name><trkseg>" + points + "</trkseg></trk>";
     TrackStore few = MakeStore(1000, 2);
-    EXPECT_EQ(Read(few, threeTracks), kGpxCut);
+    EXPECT_EQ(Read(few, threeTracks), kReaderCut);
     EXPECT_EQ(few.trackCount, 2);
     EXPECT_EQ(few.pointCount, 16);  // the third track's points are not left outside every track
     ExpectConsistent(few);
@@ -211,7 +211,7 @@ TEST(GpxReader, StopsCleanlyAtEveryCapacity) {
     std::string named = "<gpx>";
     for (int t = 0; t < 5; ++t) named += "<trk><name>" + longName + "</name><trkseg>" + points + "</trkseg></trk>";
     TrackStore names = MakeStore(1000, 10);
-    EXPECT_EQ(Read(names, named), kGpxCut);
+    EXPECT_EQ(Read(names, named), kReaderCut);
     EXPECT_EQ(names.trackCount, 2);
     EXPECT_EQ(names.pointCount, 16);
     EXPECT_EQ(TrackName(names, 0).size(), 3000u);
@@ -223,10 +223,10 @@ TEST(GpxReader, StopsCleanlyAtEveryCapacity) {
 TEST(GpxReader, UnreadableFileIsReportedAndWritesNothing) {
     TrackStore store = MakeStore();
     store.trackNames[0] = u'x';  // no end marker written when the file cannot be opened
-    EXPECT_EQ(ReadGpx(store, "/nonexistent/file.gpx", 0), kGpxCannotOpen);
+    EXPECT_EQ(ReadGpx(store, "/nonexistent/file.gpx", 0), kReaderCannotOpen);
     EXPECT_EQ(store.trackNames[0], u'x');
     test::ScratchFolder folder;
-    EXPECT_EQ(ReadGpx(store, folder.path(), 0), kGpxCannotOpen);
+    EXPECT_EQ(ReadGpx(store, folder.path(), 0), kReaderCannotOpen);
 }
 
 }  // namespace

@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "archive/load_front_end.h"
 #include "platform/local_time.h"
 #include "platform/utf.h"
-#include "readers/log_loader.h"
 #include "test_support.h"
 
 namespace trakvio {

@@ -1,9 +1,8 @@
-#include "readers/log_loader.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "archive/load_front_end.h"
 #include "compute/statistics.h"
 #include "test_support.h"
 

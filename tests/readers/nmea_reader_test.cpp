@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/load_front_end.h"
 #include "platform/local_time.h"
-#include "readers/log_loader.h"
 #include "test_support.h"
 
 namespace trakvio {

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "readers/log_loader.h"
+#include "archive/load_front_end.h"
 #include "script/batch_convert.h"
 #include "script/script_run.h"
 #include "test_support.h"
