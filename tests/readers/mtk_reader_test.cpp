@@ -45,16 +45,22 @@ void Mark(std::string& dump, uint8_t type, uint32_t data) {
     dump.append(4, '\xBB');
 }
 
+struct Position {
+    double latitude, longitude;
+    float height;
+};
+
 // Record i of the given format with '*' and the XOR checksum; bit 13 writes
-// `satellites` blocks (a single empty one when 0).
-void Record(std::string& dump, uint32_t format, int i, int satellites = 0) {
+// `satellites` blocks (a single empty one when 0). Without a position, record
+// i lies i * 1e-4 degrees north-east of 35, 139 at 10 + i metres.
+void Record(std::string& dump, uint32_t format, int i, int satellites = 0, const Position* at = nullptr) {
     std::string r;
     auto has = [format](int bit) { return (format >> bit & 1u) != 0; };
     if (has(0)) Put<uint32_t>(r, 1700000000u + static_cast<uint32_t>(i));
     if (has(1)) Put<uint16_t>(r, 2);
-    if (has(2)) Put<double>(r, 35.0 + i * 1e-4);
-    if (has(3)) Put<double>(r, 139.0 + i * 1e-4);
-    if (has(4)) Put<float>(r, 10.0f + static_cast<float>(i));
+    if (has(2)) Put<double>(r, at ? at->latitude : 35.0 + i * 1e-4);
+    if (has(3)) Put<double>(r, at ? at->longitude : 139.0 + i * 1e-4);
+    if (has(4)) Put<float>(r, at ? at->height : 10.0f + static_cast<float>(i));
     if (has(5)) Put<float>(r, 3.6f);
     if (has(6)) Put<float>(r, 90.0f);
     for (int bit = 7; bit <= 12; ++bit)
@@ -246,32 +252,13 @@ TEST(MtkSamples, HoluxAltitudeAndSpeedLayout) {
     EXPECT_NEAR(records[7].speed, 0.828, 1e-5);
 }
 
-// A record of the basic format at the given position and height.
-void PositionRecord(std::string& dump, int i, double latitude, double longitude, float height) {
-    std::string r;
-    Put<uint32_t>(r, 1700000000u + static_cast<uint32_t>(i));
-    Put<uint16_t>(r, 2);
-    Put<double>(r, latitude);
-    Put<double>(r, longitude);
-    Put<float>(r, height);
-    Put<float>(r, 3.6f);
-    Put<float>(r, 90.0f);
-    Put<uint16_t>(r, 1);
-    Put<uint16_t>(r, 250);
-    char sum = 0;
-    for (char c : r) sum ^= c;
-    dump += r + '*' + sum;
-}
-
 TEST(MtkReaderOutputWellFormed, PositionsOffTheGlobeAreSkippedAndBadHeightsZeroed) {
     std::string dump;
     Header(dump, kBasic);
-    PositionRecord(dump, 0, 35.0, 139.0, 10);
-    PositionRecord(dump, 1, std::numeric_limits<double>::infinity(), 139.0, 10);
-    PositionRecord(dump, 2, 95.5, 139.0, 10);
-    PositionRecord(dump, 3, 35.0, std::numeric_limits<double>::quiet_NaN(), 10);
-    PositionRecord(dump, 4, 35.0001, -999, 10);
-    PositionRecord(dump, 5, 35.0001, 139.0, std::numeric_limits<float>::infinity());
+    const Position positions[] = {{35.0, 139.0, 10},   {std::numeric_limits<double>::infinity(), 139.0, 10},
+                                  {95.5, 139.0, 10},   {35.0, std::numeric_limits<double>::quiet_NaN(), 10},
+                                  {35.0001, -999, 10}, {35.0001, 139.0, std::numeric_limits<float>::infinity()}};
+    for (int i = 0; i < 6; ++i) Record(dump, kBasic, i, 0, &positions[i]);
     Erased(dump);
     Loaded l = Load(dump);
     EXPECT_EQ(l.result, kLoadDone);
