@@ -4,7 +4,6 @@
 #include "export/kml_writer.h"
 
 #include <gtest/gtest.h>
-#include <zip.h>
 
 #include <charconv>
 #include <cmath>
@@ -13,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/zip_builder.h"
 #include "export_test_store.h"
 #include "readers/kml_reader.h"
 #include "test_support.h"
@@ -150,7 +150,8 @@ TEST(KmlWriter, AcceptedByGdal) {
               0)
         << err;
     size_t features = 0;
-    for (size_t pos = listing.find("OGRFeature("); pos != std::string::npos; pos = listing.find("OGRFeature(", pos + 1)) {
+    for (size_t pos = listing.find("OGRFeature("); pos != std::string::npos;
+         pos = listing.find("OGRFeature(", pos + 1)) {
         ++features;
     }
     EXPECT_EQ(features, 3u) << listing;
@@ -178,8 +179,9 @@ TEST(KmlWriter, AcceptedByGpsBabel) {
     test::ScratchFolder scratch;
     ASSERT_EQ(WriteKml(scratch / "small.kml", u"GPSBabel", store), kExportDone);
     std::string csv, err;
-    ASSERT_EQ(test::RunCommand("gpsbabel -t -i kml -f " + test::ShellQuote((scratch / "small.kml").string()) + " -o unicsv -F -",
-                               &csv, &err),
+    ASSERT_EQ(test::RunCommand(
+                  "gpsbabel -t -i kml -f " + test::ShellQuote((scratch / "small.kml").string()) + " -o unicsv -F -",
+                  &csv, &err),
               0)
         << err;
     // unicsv: a header naming the columns, then one row per point.
@@ -211,27 +213,6 @@ TEST(KmlWriter, AcceptedByGpsBabel) {
     }
 }
 
-// The names and contents of every entry of a zip file.
-std::vector<std::pair<std::string, std::string>> ZipEntries(const fs::path& path) {
-    std::vector<std::pair<std::string, std::string>> entries;
-    int error = 0;
-    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
-    if (!archive) return entries;
-    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
-        zip_stat_t stat;
-        zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &stat);
-        std::string data(stat.size, '\0');
-        zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), 0);
-        if (file) {
-            data.resize(static_cast<size_t>(std::max<zip_int64_t>(zip_fread(file, data.data(), stat.size), 0)));
-            zip_fclose(file);
-        }
-        entries.emplace_back(zip_get_name(archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_GUESS), data);
-    }
-    zip_close(archive);
-    return entries;
-}
-
 TEST(KmlWriter, KmzHoldsOneEntryBuiltInMemory) {
     test::ScopedTimeZone utc("UTC");
     TrackStore store;
@@ -246,29 +227,20 @@ TEST(KmlWriter, KmzHoldsOneEntryBuiltInMemory) {
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(scratch.path())) ++files;
     EXPECT_EQ(files, 2u);
 
-    auto entries = ZipEntries(scratch / "Trip 1.KMZ");
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].first, "Trip 1.kml");
-    EXPECT_EQ(entries[0].second, kml);
+    EXPECT_EQ(test::ZipEntryNames(scratch / "Trip 1.KMZ"), std::vector<std::string>{"Trip 1.kml"});
+    EXPECT_EQ(test::ZipEntryContent(scratch / "Trip 1.KMZ", "Trip 1.kml"), kml);
     // An independent unzip reads the same bytes; an existing KMZ is replaced.
     ASSERT_EQ(WriteKml(scratch / "地図.kmz", u"packed", store), kExportDone);
     ASSERT_EQ(WriteKml(scratch / "地図.kmz", u"packed", store), kExportDone);
     std::string unzipped;
-    ASSERT_EQ(test::RunCommand("unzip -p " + test::ShellQuote((scratch / "地図.kmz").string()) + " 地図.kml", &unzipped), 0);
+    ASSERT_EQ(
+        test::RunCommand("unzip -p " + test::ShellQuote((scratch / "地図.kmz").string()) + " 地図.kml", &unzipped), 0);
     EXPECT_EQ(unzipped, kml);
-    entries = ZipEntries(scratch / "地図.kmz");
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].first, "地図.kml");
+    EXPECT_EQ(test::ZipEntryNames(scratch / "地図.kmz"), std::vector<std::string>{"地図.kml"});
     EXPECT_EQ(KmzEntryName("/x/y/archive.v2.kmz"), "archive.v2.kml");
 
     EXPECT_EQ(WriteKml(scratch / "missing" / "x.kmz", u"t", store), kExportCannotCreate);
 }
-
-}  // namespace
-}  // namespace trakvio
-
-namespace trakvio {
-namespace {
 
 TEST(KmlWriterWellFormed, NoncharactersInNamesAndTitlesAreReplaced) {
     test::ScopedTimeZone utc("UTC");
