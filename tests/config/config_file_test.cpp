@@ -57,15 +57,10 @@ TEST(ConfigFile, KeysCommentsQuotesAndLineEnds) {
     EXPECT_EQ(s.leafletcss, "https://x/a;b");
 }
 
-TEST(ConfigFile, ALastLineWithoutALineEndIsRead) {
-    EXPECT_EQ(Read("maxtracks=50\nmaxlogpoints=5").maxlogpoints, 5);
-    EXPECT_EQ(Read("maxlogpoints=5\r").maxlogpoints, 5);
-    EXPECT_EQ(Read("maxlogpoints=5").maxlogpoints, 5);
-    // An over-long last line still is no line.
-    EXPECT_EQ(Read("maxtracks=1" + std::string(1013, '0')).maxtracks, kDefaultMaxTracks);
-}
-
+// The end of the file ends a last line (see above), unless it is over-long.
 TEST(ConfigFile, OverLongLinesAreReadInPiecesOf1023Bytes) {
+    EXPECT_EQ(Read("maxlogpoints=5\r").maxlogpoints, 5);
+    EXPECT_EQ(Read("maxtracks=1" + std::string(1013, '0')).maxtracks, kDefaultMaxTracks);
     // 1,022 bytes and the line feed fit: the line is taken (and the value cut to 127 bytes).
     EXPECT_EQ(Read("leafletcss=" + std::string(1011, 'x') + "\n").leafletcss, std::string(127, 'x'));
     // One byte more and the first piece has no line feed: it is not a line.
