@@ -30,8 +30,8 @@ std::string FileTimeColumns(int64_t unixTime) {
 // 1..points, one second apart from 2023-06-01 00:00:00 UTC) and the given
 // lines ("id, 'name', firstId, lastId") and styles ("id, 'Line_N', width,
 // bgr"). extraSql runs last.
-std::string MakeItm(const std::filesystem::path& path, int points, const std::string& lines,
-                    const std::string& styles, int lineCount, const std::string& extraSql = "") {
+std::string MakeItm(const std::filesystem::path& path, int points, const std::string& lines, const std::string& styles,
+                    int lineCount, const std::string& extraSql = "") {
     std::string sql =
         "create table IT_TGVLib (fObjNo integer, fObjFreeNo integer, fTypeName text);"
         "create table GPSLog (fID integer, fZero integer, fGPSTime1 integer, fGPSTime2 integer, fGPSSpeed real);"
@@ -78,11 +78,10 @@ struct Loader {
 TEST(DatabaseReaders, ItmTracksNamesStylesAndTimes) {
     ScopedTimeZone tz("UTC");
     ScratchFolder folder;
-    ASSERT_EQ(MakeItm(folder / "walk.poi", 30,
-                      "(7, 0, '朝の散歩', 1, 10), (8, 0, 'return', 11, 25)",
-                      "(1, 0, 'Line_8', 5, 255, 0, 0), (2, 0, 'Other', 1, 1, 0, 0), (3, 0, 'Line_7', 2, 1193046, 0, 0)",
-                      2),
-              "");
+    ASSERT_EQ(
+        MakeItm(folder / "walk.poi", 30, "(7, 0, '朝の散歩', 1, 10), (8, 0, 'return', 11, 25)",
+                "(1, 0, 'Line_8', 5, 255, 0, 0), (2, 0, 'Other', 1, 1, 0, 0), (3, 0, 'Line_7', 2, 1193046, 0, 0)", 2),
+        "");
     Loader l;
     // Something loaded before: the database's tracks go behind it.
     AppendPoint(l.store, 1, 2, 3, 0, 100, 1);
@@ -113,12 +112,9 @@ TEST(DatabaseReaders, ItmTracksNamesStylesAndTimes) {
     EXPECT_DOUBLE_EQ(p.longitude, 139.101);
     EXPECT_FLOAT_EQ(p.altitude, 10);
     EXPECT_FLOAT_EQ(p.loggedSpeed, 1.5f);
-    EXPECT_EQ(p.enabled, 1);
     EXPECT_EQ(l.store.points[25].time, 1685577600 + 24);
     EXPECT_STREQ(l.store.tracks[2].startText, "2023-06-01 00:00:10");
     EXPECT_EQ(l.store.fileCount, 2);
-    // Found by extension, so the kind is not recorded.
-    EXPECT_EQ(l.store.fileKinds[1], 0);
     EXPECT_EQ(l.store.loadKind, kKindItm);
 
     int64_t fileTime = 0;

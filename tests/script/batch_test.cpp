@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <zip.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "archive/load_front_end.h"
+#include "archive/zip_builder.h"
 #include "script/batch_convert.h"
 #include "script/script_run.h"
 #include "test_support.h"
@@ -117,9 +117,10 @@ TEST(Batch, IndexOrderAndLinkEncoding) {
     ScriptState state;
     const fs::path index = folder / "list.htm";
     ASSERT_EQ(OpenIndex(state, index, true, true), 0);
-    const char* rows[] = {"<tr><th>2023/05/02</th><th><a href=\"p/20230502_b.htm\">b</a></th><td>1</td></tr>\n",
-                          "<tr><th>2023/05/01</th><th><a href=\"p/20230501_a.htm\">a</a></th><td>1</td></tr>\n",
-                          "<tr><th>2023/05/02</th><th><a href=\"p/2023 05 ハイク.htm\">ハイク</a></th><td>1</td></tr>\n"};
+    const char* rows[] = {
+        "<tr><th>2023/05/02</th><th><a href=\"p/20230502_b.htm\">b</a></th><td>1</td></tr>\n",
+        "<tr><th>2023/05/01</th><th><a href=\"p/20230501_a.htm\">a</a></th><td>1</td></tr>\n",
+        "<tr><th>2023/05/02</th><th><a href=\"p/2023 05 ハイク.htm\">ハイク</a></th><td>1</td></tr>\n"};
     for (const char* row : rows) {
         FILE* file = std::fopen(index.c_str(), "ab");
         std::fputs(row, file);
@@ -127,7 +128,8 @@ TEST(Batch, IndexOrderAndLinkEncoding) {
     }
     FinishIndex(state);
     const std::string text = ReadFile(index);
-    EXPECT_EQ(text.find("<html>\n<head>\n<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\n"), 0u);
+    EXPECT_EQ(text.find("<html>\n<head>\n<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\n"),
+              0u);
     EXPECT_NE(text.find("<title>list - Map List</title>\n"), std::string::npos);
     EXPECT_NE(text.find("td {font-size:80%;text-align:right;}"), std::string::npos);
     // Newest first; rows of one date in reverse order of writing.
@@ -147,13 +149,8 @@ TEST(Batch, IndexOrderAndLinkEncoding) {
     EXPECT_EQ(EncodeLinks(folder / "missing.htm", folder / "out.htm"), 1);
 }
 
-std::vector<std::string> ZipNames(const fs::path& path) {
-    std::vector<std::string> names;
-    int error = 0;
-    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
-    if (archive == nullptr) return names;
-    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) names.emplace_back(zip_get_name(archive, i, 0));
-    zip_close(archive);
+Names ZipNames(const fs::path& path) {
+    Names names = test::ZipEntryNames(path);
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -219,9 +216,10 @@ TEST(Batch, ScriptConvertsFoldersIntoEveryFormat) {
 
     const std::string index = ReadFile(out / "index.htm");
     // One row per group, newest first; links as the folders were written.
-    const size_t walk = index.find("<tr><th>2023/05/03</th><th><a href=\"out/html/20230503_walk.htm\">walk</a></th>"
-                                   "<th><a href=\"out/svg/20230503_walk_th.svg\">t-h</a></th>"
-                                   "<th><a href=\"out/svg/20230503_walk_dv.svg\">d-v</a></th><td>");
+    const size_t walk = index.find(
+        "<tr><th>2023/05/03</th><th><a href=\"out/html/20230503_walk.htm\">walk</a></th>"
+        "<th><a href=\"out/svg/20230503_walk_th.svg\">t-h</a></th>"
+        "<th><a href=\"out/svg/20230503_walk_dv.svg\">d-v</a></th><td>");
     ASSERT_NE(walk, std::string::npos) << index;
     const size_t n3 = index.find("20230501_n3.htm\">n3</a>");
     const size_t n1 = index.find("20230501_n1.htm\">n1</a>");
