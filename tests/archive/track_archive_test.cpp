@@ -12,7 +12,7 @@
 #include "archive/archive_fixtures.h"
 #include "archive/zip_builder.h"
 #include "archive/zip_files.h"
-#include "readers/mtk_reader.h"  // kMtkSectorSize
+#include "readers/log_builders.h"
 
 namespace trakvio {
 namespace {
@@ -203,34 +203,13 @@ TEST(TrackArchive, PlainZipsKmzAndJapaneseNames) {
     EXPECT_EQ(store.trackCount, 2);
 }
 
-template <typename T>
-void Put(std::string& out, T value) {
-    out.append(reinterpret_cast<const char*>(&value), sizeof(T));
-}
-
-// An MTK logger dump of n records (time, valid, latitude, longitude, height)
-// from firstTime on, one sector long.
+// An MTK logger dump of n records from firstTime on, one sector long.
 std::string MtkDump(uint32_t firstTime, int n) {
-    constexpr uint32_t kFormat = 0x1F;
+    constexpr uint32_t kFormat = 0x1F;  // time, valid, latitude, longitude, height
     std::string dump;
-    Put<uint16_t>(dump, 0xFFFF);
-    Put<uint32_t>(dump, kFormat);
-    Put<uint16_t>(dump, 0x0104);
-    Put<uint32_t>(dump, 10);
-    dump.resize(508, '\xFF');
-    dump.append(4, '\xBB');
-    for (int i = 0; i < n; ++i) {
-        std::string r;
-        Put<uint32_t>(r, firstTime + static_cast<uint32_t>(i));
-        Put<uint16_t>(r, 2);
-        Put<double>(r, 35.0 + i * 1e-4);
-        Put<double>(r, 139.0 + i * 1e-4);
-        Put<float>(r, 10.0f);
-        char sum = 0;
-        for (char c : r) sum ^= c;
-        dump += r + '*' + sum;
-    }
-    dump.resize(kMtkSectorSize, '\xFF');
+    test::AppendMtkHeader(dump, kFormat);
+    for (int i = 0; i < n; ++i) test::AppendMtkRecord(dump, kFormat, i, 0, nullptr, firstTime);
+    test::PadMtkSector(dump);
     return dump;
 }
 

@@ -13,76 +13,26 @@
 
 #include "archive/load_front_end.h"
 #include "platform/local_time.h"
+#include "readers/log_builders.h"
 #include "test_support.h"
 
 namespace trakvio {
 namespace {
 
+using test::AppendMtkHeader;
+using test::AppendMtkRecord;
+using test::MtkPosition;
+using test::PadMtkSector;
+using test::PutBytes;
 using test::ScratchFolder;
 using test::WriteFile;
 
 constexpr uint32_t kBasic = 0x6007F;  // time, valid, lat, lon, height, speed, heading, reason, ms
 
-template <typename T>
-void Put(std::string& out, T value) {
-    out.append(reinterpret_cast<const char*>(&value), sizeof(T));
-}
-
-// A sector header of 512 bytes; records follow it.
-void Header(std::string& dump, uint32_t format) {
-    const size_t start = dump.size();
-    Put<uint16_t>(dump, 0xFFFF);
-    Put<uint32_t>(dump, format);
-    Put<uint16_t>(dump, 0x0104);
-    Put<uint32_t>(dump, 10);
-    dump.resize(start + 508, '\xFF');
-    dump.append(4, '\xBB');
-}
-
 void Mark(std::string& dump, uint8_t type, uint32_t data) {
     dump += std::string(7, '\xAA') + static_cast<char>(type);
-    Put<uint32_t>(dump, data);
+    PutBytes<uint32_t>(dump, data);
     dump.append(4, '\xBB');
-}
-
-struct Position {
-    double latitude, longitude;
-    float height;
-};
-
-// Record i of the given format with '*' and the XOR checksum; bit 13 writes
-// `satellites` blocks (a single empty one when 0). Without a position, record
-// i lies i * 1e-4 degrees north-east of 35, 139 at 10 + i metres.
-void Record(std::string& dump, uint32_t format, int i, int satellites = 0, const Position* at = nullptr) {
-    std::string r;
-    auto has = [format](int bit) { return (format >> bit & 1u) != 0; };
-    if (has(0)) Put<uint32_t>(r, 1700000000u + static_cast<uint32_t>(i));
-    if (has(1)) Put<uint16_t>(r, 2);
-    if (has(2)) Put<double>(r, at ? at->latitude : 35.0 + i * 1e-4);
-    if (has(3)) Put<double>(r, at ? at->longitude : 139.0 + i * 1e-4);
-    if (has(4)) Put<float>(r, at ? at->height : 10.0f + static_cast<float>(i));
-    if (has(5)) Put<float>(r, 3.6f);
-    if (has(6)) Put<float>(r, 90.0f);
-    for (int bit = 7; bit <= 12; ++bit)
-        if (has(bit)) r.append(bit == 8 ? 4 : 2, '\0');
-    for (int s = 0; has(13) && s < std::max(satellites, 1); ++s) {
-        r.push_back(static_cast<char>(10 + s));
-        r.push_back(1);
-        Put<uint16_t>(r, static_cast<uint16_t>(satellites));
-        if (satellites == 0) break;
-        for (int bit = 14; bit <= 16; ++bit)
-            if (has(bit)) Put<uint16_t>(r, static_cast<uint16_t>((bit == 14 ? 40 : bit == 15 ? 200 : 30) + s));
-    }
-    if (has(17)) Put<uint16_t>(r, 1);
-    if (has(18)) Put<uint16_t>(r, 250);
-    if (has(19)) Put<double>(r, 12.5);
-    char sum = 0;
-    for (char c : r) sum ^= c;
-    dump += r + '*' + sum;
-}
-
-void Erased(std::string& dump) {
-    dump.resize((dump.size() + kMtkSectorSize - 1) / kMtkSectorSize * kMtkSectorSize, '\xFF');
 }
 
 std::vector<MtkRecord> Decode(const std::string& dump) {
@@ -108,17 +58,17 @@ Loaded Load(const std::string& dump, int32_t capacity = 10000) {
 
 TEST(MtkReader, SectorsLoadAsOneTrackUntilAnErasedSector) {
     std::string dump;
-    Header(dump, kBasic);
-    for (int i = 0; i < 1625; ++i) Record(dump, kBasic, i);
+    AppendMtkHeader(dump, kBasic);
+    for (int i = 0; i < 1625; ++i) AppendMtkRecord(dump, kBasic, i);
     EXPECT_EQ(dump.size(), kMtkSectorSize - 24);  // the 24 bytes behind the last record are not decoded
-    Erased(dump);
-    Header(dump, kBasic);
-    Record(dump, kBasic, 1625);
-    Erased(dump);
+    PadMtkSector(dump);
+    AppendMtkHeader(dump, kBasic);
+    AppendMtkRecord(dump, kBasic, 1625);
+    PadMtkSector(dump);
     dump.append(kMtkSectorSize, '\xFF');  // erased: ends the log
-    Header(dump, kBasic);
-    Record(dump, kBasic, 9999);
-    Erased(dump);
+    AppendMtkHeader(dump, kBasic);
+    AppendMtkRecord(dump, kBasic, 9999);
+    PadMtkSector(dump);
     Loaded l = Load(dump);
     ASSERT_EQ(l.result, kLoadDone);
     ASSERT_EQ(l.store.pointCount, 1626);
@@ -137,15 +87,15 @@ TEST(MtkReader, FormatMarksDistanceAndSatellitesSetRecordLengths) {
     const uint32_t withSatellites = 0x000FF07D;  // time, lat..heading, nsat, satellites with ele/azi/snr, distance
     const uint32_t withDistance = kBasic | 1u << 19;
     std::string dump;
-    Header(dump, kBasic);
-    Record(dump, kBasic, 0);
+    AppendMtkHeader(dump, kBasic);
+    AppendMtkRecord(dump, kBasic, 0);
     Mark(dump, 7, 0x0106);  // log mode: skipped
     Mark(dump, 2, withSatellites);
-    Record(dump, withSatellites, 1, 3);
-    Record(dump, withSatellites, 2, 0);
+    AppendMtkRecord(dump, withSatellites, 1, 3);
+    AppendMtkRecord(dump, withSatellites, 2, 0);
     Mark(dump, 2, withDistance);
-    Record(dump, withDistance, 3);
-    Erased(dump);
+    AppendMtkRecord(dump, withDistance, 3);
+    PadMtkSector(dump);
     auto r = Decode(dump);
     ASSERT_EQ(r.size(), 4u);
     EXPECT_EQ(r[1].snr, 30);
@@ -160,8 +110,8 @@ TEST(MtkReader, FormatMarksDistanceAndSatellitesSetRecordLengths) {
 
 TEST(MtkReader, CutAndDamagedDumpsKeepWhatWasWhole) {
     std::string dump;
-    Header(dump, kBasic);
-    for (int i = 0; i < 5; ++i) Record(dump, kBasic, i);
+    AppendMtkHeader(dump, kBasic);
+    for (int i = 0; i < 5; ++i) AppendMtkRecord(dump, kBasic, i);
     Loaded cut = Load(dump.substr(0, dump.size() - 7));  // the last record cut short
     EXPECT_EQ(cut.result, kLoadDone);
     EXPECT_EQ(cut.store.pointCount, 4);
@@ -174,7 +124,7 @@ TEST(MtkReader, CutAndDamagedDumpsKeepWhatWasWhole) {
     std::srand(7);
     for (uint32_t format : {0xFFFFFFFFu, 0x7FFFFFFFu, 0x80000000u, 0u}) {
         std::string garbage;
-        Header(garbage, format);
+        AppendMtkHeader(garbage, format);
         while (garbage.size() < 3000) garbage.push_back(static_cast<char>(std::rand()));
         for (size_t length : {garbage.size(), size_t{530}, size_t{513}})
             EXPECT_LE(Decode(garbage.substr(0, length)).size(), length);
@@ -183,9 +133,9 @@ TEST(MtkReader, CutAndDamagedDumpsKeepWhatWasWhole) {
 
 TEST(MtkReader, StopsAtThePointCapacityWithAMessage) {
     std::string dump;
-    Header(dump, kBasic);
-    for (int i = 0; i < 20; ++i) Record(dump, kBasic, i);
-    Erased(dump);
+    AppendMtkHeader(dump, kBasic);
+    for (int i = 0; i < 20; ++i) AppendMtkRecord(dump, kBasic, i);
+    PadMtkSector(dump);
     test::MessageCatcher messages;
     Loaded l = Load(dump, 8);
     EXPECT_EQ(l.store.pointCount, 8);
@@ -254,12 +204,12 @@ TEST(MtkSamples, HoluxAltitudeAndSpeedLayout) {
 
 TEST(MtkReaderOutputWellFormed, PositionsOffTheGlobeAreSkippedAndBadHeightsZeroed) {
     std::string dump;
-    Header(dump, kBasic);
-    const Position positions[] = {{35.0, 139.0, 10},   {std::numeric_limits<double>::infinity(), 139.0, 10},
-                                  {95.5, 139.0, 10},   {35.0, std::numeric_limits<double>::quiet_NaN(), 10},
-                                  {35.0001, -999, 10}, {35.0001, 139.0, std::numeric_limits<float>::infinity()}};
-    for (int i = 0; i < 6; ++i) Record(dump, kBasic, i, 0, &positions[i]);
-    Erased(dump);
+    AppendMtkHeader(dump, kBasic);
+    const MtkPosition positions[] = {{35.0, 139.0, 10},   {std::numeric_limits<double>::infinity(), 139.0, 10},
+                                     {95.5, 139.0, 10},   {35.0, std::numeric_limits<double>::quiet_NaN(), 10},
+                                     {35.0001, -999, 10}, {35.0001, 139.0, std::numeric_limits<float>::infinity()}};
+    for (int i = 0; i < 6; ++i) AppendMtkRecord(dump, kBasic, i, 0, &positions[i]);
+    PadMtkSector(dump);
     Loaded l = Load(dump);
     EXPECT_EQ(l.result, kLoadDone);
     ASSERT_EQ(l.store.pointCount, 2);
