@@ -13,6 +13,7 @@
 #include "compute/statistics.h"
 #include "devices/mtk_logger.h"
 #include "devices/mtk_protocol.h"
+#include "platform/local_time.h"
 #include "platform/messages.h"
 #include "platform/utf.h"
 
@@ -40,15 +41,7 @@ std::filesystem::path ChooseDumpCopy(void* context, const std::filesystem::path&
 }
 
 // "YYYYMMDD_hhmmss.nmea" of the local time now.
-std::string CaptureFileName() {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char name[40];
-    std::snprintf(name, sizeof name, "%04d%02d%02d_%02d%02d%02d.nmea", local.tm_year + 1900, local.tm_mon + 1,
-                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-    return name;
-}
+std::string CaptureFileName() { return CompactLocalTime(std::time(nullptr)) + ".nmea"; }
 
 // Moves from to to, copying when they are on different file systems.
 bool MoveFile(const std::filesystem::path& from, const std::filesystem::path& to) {

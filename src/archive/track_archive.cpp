@@ -13,6 +13,7 @@
 #include "archive/zip_files.h"
 #include "platform/ascii_text.h"
 #include "platform/folders.h"
+#include "platform/local_time.h"
 #include "platform/messages.h"
 #include "readers/itm_reader.h"
 #include "readers/log_loader.h"
@@ -33,17 +34,6 @@ std::string_view Extension(std::string_view name) {
 
 bool HasExtension(std::string_view name, std::string_view extension) {
     return EqualsIgnoreCase(Extension(name), extension);
-}
-
-// Local date and time as "YYYYMMDD_HHMMSS".
-std::string LocalStamp(int64_t t) {
-    time_t tt = static_cast<time_t>(t);
-    struct tm local {};
-    if (!localtime_r(&tt, &local)) return "00000000_000000";
-    char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%04d%02d%02d_%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1,
-                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-    return buffer;
 }
 
 // The time extraction gave a file: the entry's time, kept as the file's
@@ -139,7 +129,7 @@ int OpenItmPackage(TrackStore& store, Settings& settings, const fs::path& archiv
         if (EqualsIgnoreCase(*poi, "ituser.poi")) {
             int64_t firstFix = 0;
             if (PoiFirstFixTime(settings.sqlite, poiPath, firstFix) != 0) firstFix = ExtractedFileTime(poiPath);
-            const fs::path renamed = folder / (LocalStamp(firstFix) + "_ituser.poi");
+            const fs::path renamed = folder / (CompactLocalTime(firstFix) + "_ituser.poi");
             std::error_code ec;
             fs::rename(poiPath, renamed, ec);
             if (!ec) poiPath = renamed;
@@ -170,7 +160,7 @@ int OpenKmz(TrackStore& store, Settings& settings, const fs::path& folder, const
         if (!HasExtension(name, "kml")) continue;
         fs::path path = folder / name;
         if (!BeginsWithEightDigits(name)) {
-            const std::string renamed = LocalStamp(ExtractedFileTime(path)) + "_" + name;
+            const std::string renamed = CompactLocalTime(ExtractedFileTime(path)) + "_" + name;
             std::error_code ec;
             if (IsSafeEntryName(renamed)) fs::rename(path, folder / renamed, ec);
             if (IsSafeEntryName(renamed) && !ec) path = folder / renamed;

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "devices/port_list.h"
+#include "platform/local_time.h"
 #include "platform/messages.h"
 #include "platform/status_text.h"
 #include "platform/utf.h"
@@ -44,15 +45,7 @@ std::string LocateLogger(const Settings& settings) {
     }
 }
 
-std::string MtkDumpName(int64_t t) {
-    std::time_t when = static_cast<std::time_t>(t);
-    std::tm local{};
-    localtime_r(&when, &local);
-    char name[40];
-    std::snprintf(name, sizeof name, "%4d%02d%02d_%02d%02d%02d.bin", local.tm_year + 1900, local.tm_mon + 1,
-                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-    return name;
-}
+std::string MtkDumpName(int64_t t) { return CompactLocalTime(t) + ".bin"; }
 
 int DownloadMtkLogger(TrackStore& store, Settings& settings, const std::string& port,
                       const std::filesystem::path& saveFolder, std::filesystem::path& dumpPath,

@@ -1,5 +1,6 @@
 #include "platform/local_time.h"
 
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -19,6 +20,16 @@ int64_t UtcFromCivil(int64_t year, int64_t month, int64_t day, int64_t hour, int
     int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     int64_t days = era * 146097 + doe - 719468 + (day - 1);
     return days * 86400 + hour * 3600 + minute * 60 + second;
+}
+
+std::string CompactLocalTime(int64_t t) {
+    time_t tt = static_cast<time_t>(t);
+    struct tm local {};
+    if (!localtime_r(&tt, &local)) return "00000000_000000";
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%04d%02d%02d_%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    return buffer;
 }
 
 void FormatLocalTime(int64_t t, char (&out)[20]) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace trakvio {
 
@@ -13,6 +14,10 @@ int64_t UtcFromCivil(int64_t year, int64_t month, int64_t day, int64_t hour, int
 // Formats t as local time "%Y-%m-%d %H:%M:%S" into out (NUL-terminated);
 // all zero bytes when the time cannot be represented.
 void FormatLocalTime(int64_t t, char (&out)[20]);
+
+// Local date and time of t as the digit run "YYYYMMDD_HHMMSS" that file names
+// made from dates use; "00000000_000000" when the time cannot be represented.
+std::string CompactLocalTime(int64_t t);
 
 // Seconds since 1970 UTC of fields taken as local standard time (daylight
 // saving off), with mktime semantics. Returns 0 when mktime fails.
