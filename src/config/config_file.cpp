@@ -173,13 +173,13 @@ int ReadConfiguration(const std::filesystem::path& configPath, Settings& setting
     return opened ? 0 : 1;
 }
 
-void ApplyFolderRules(Settings& settings) {
+void ApplyFolderRules(Configuration& settings) {
     std::filesystem::path userFolder = settings.userFolder.empty() ? UserDataFolder() : settings.userFolder;
     ApplyFolderRule(settings.workFolder, settings.currentFolder, userFolder, "q9work");
     ApplyFolderRule(settings.tileCacheFolder, settings.currentFolder, userFolder, "cache");
 }
 
-int WriteBackConfiguration(const std::filesystem::path& configPath, const Settings& settings) {
+int WriteBackConfiguration(const std::filesystem::path& configPath, const Configuration& settings) {
     std::string bytes;
     if (!ReadWholeFile(configPath, bytes)) return 1;
 

@@ -55,21 +55,22 @@ void ReportConfigurationProblems(const std::filesystem::path& configPath, Settin
 // unless its last component already is the name (ignoring case); an empty or
 // missing one becomes the per-user folder followed by the name; the result is
 // created (one level) when missing. Creation failures are not reported.
-void ApplyFolderRules(Settings& settings);
+void ApplyFolderRules(Configuration& settings);
 
 // Rewrites the folder, remembered-file and API-key lines (matched with exact
 // case at the start of a line; missing lines are not added). The new file is
 // written beside the old one as "<name>_new.ini" and renamed over it, so the
 // old file survives any failure. Returns 0 when done, 1 when the file cannot
 // be opened, 2 when the new file cannot be created, 3 when writing it failed,
-// 4 when the rename failed.
-int WriteBackConfiguration(const std::filesystem::path& configPath, const Settings& settings);
+// 4 when the rename failed. Only Configuration values are written: run-time
+// state (a key a script set, ...) never reaches the file.
+int WriteBackConfiguration(const std::filesystem::path& configPath, const Configuration& settings);
 
 // "2023-01-01 09:00:00", "2023/01/01T09:00:00" or "20230101_090000", taken
 // as local standard time; 0 for a shorter text.
 int64_t ParseDateTime(std::string_view text);
 
 // Sets the KML start time and step from a kmltimedefault value.
-void SetKmlTimeDefault(std::string_view value, Settings& settings);
+void SetKmlTimeDefault(std::string_view value, Configuration& settings);
 
 }  // namespace trakvio

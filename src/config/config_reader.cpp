@@ -26,7 +26,7 @@ constexpr size_t kFontNameUnits = 31;
 
 // The folder relative names resolve against while reading: the current
 // folder read so far, else the directory the program was started in.
-std::filesystem::path BaseFolder(const Settings& settings) {
+std::filesystem::path BaseFolder(const Configuration& settings) {
     if (!settings.currentFolder.empty()) return settings.currentFolder;
     std::error_code ec;
     return std::filesystem::current_path(ec);
@@ -47,14 +47,14 @@ void ResetReadDefaults(GraphSettings& graph) {
     graph.minorTickLength = 4;
 }
 
-void ApplyCurrentFolder(std::string_view value, Settings& settings) {
+void ApplyCurrentFolder(std::string_view value, Configuration& settings) {
     std::error_code ec;
     std::filesystem::path folder = Resolve(PathFromUtf8(TextValue(value)), BaseFolder(settings));
     if (folder.empty() || !std::filesystem::is_directory(folder, ec)) folder = DocumentsFolder();
     settings.currentFolder = folder;
 }
 
-void ApplyGeoidModel(std::string_view value, Settings& settings) {
+void ApplyGeoidModel(std::string_view value, Configuration& settings) {
     size_t comma = value.find(',');
     std::filesystem::path file = PathFromUtf8(TextValue(value.substr(0, comma)));
     if (!file.empty() && file.is_relative()) file = ProgramFolder() / file;
@@ -167,7 +167,7 @@ void ApplyTimeouts(std::string_view value, ReceiverSettings& receiver) {
     if (used > 0) receiver.timeout2 = second;
 }
 
-void ApplyReceiverKey(std::string_view rest, std::string_view value, Settings& settings) {
+void ApplyReceiverKey(std::string_view rest, std::string_view value, Configuration& settings) {
     if (rest == "timeout") {
         ApplyTimeouts(value, settings.receiver);
     } else if (rest == "buffersize") {
@@ -186,7 +186,7 @@ void ApplyReceiverKey(std::string_view rest, std::string_view value, Settings& s
 }
 
 // The remembered file keys, with where each goes.
-std::filesystem::path* RememberedFile(std::string_view key, Settings& settings) {
+std::filesystem::path* RememberedFile(std::string_view key, Configuration& settings) {
     if (key == "gpslogdatafile") return &settings.gpsLogDataFile;
     if (key == "q9archivefile") return &settings.q9ArchiveFile;
     if (key == "scriptfile") return &settings.scriptFile;
@@ -339,7 +339,7 @@ int64_t ParseDateTime(std::string_view text) {
     return LocalStandardTimeToUtc(fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]);
 }
 
-void SetKmlTimeDefault(std::string_view value, Settings& settings) {
+void SetKmlTimeDefault(std::string_view value, Configuration& settings) {
     std::string_view dateTime;
     std::string_view step;
     if (SplitFirstAndRest(value, dateTime, step)) settings.kmlTimeDefaultStep = ParseLong(step);

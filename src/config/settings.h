@@ -1,7 +1,16 @@
-// Settings of the program: everything the configuration file sets, plus the
-// few run-time switches that live beside them. One Settings value is created
-// at start, filled by the configuration reader, and handed by reference to
-// whoever needs it; there are no global settings.
+// Settings of the program, in two parts:
+//  - Configuration: what the configuration file gives. Read once at start,
+//    its folder and remembered-file lines written back on exit. Plain values,
+//    cheap to copy: a worker takes a Configuration copy and never shares the
+//    window's state.
+//  - RunState: what menus, scripts and message answers change while the
+//    program runs, and what is bound or loaded from the configuration (the
+//    SQLite library, the geoid grid). Never written to the file, and kept
+//    across a re-read of the configuration text.
+// Settings is both, so settings.maxlogpoints and settings.itmReadPoi read the
+// same. One Settings value is created at start, filled by the configuration
+// reader, and handed by reference to whoever needs it; there are no global
+// settings.
 #pragma once
 
 #include <cstdint>
@@ -112,11 +121,9 @@ inline constexpr int32_t kLargestMaxLogPoints = 16000000;
 inline constexpr int32_t kLargestMaxTracks = 100000;
 inline constexpr int32_t kLargestMapCount = 100;  // maxbasemap, maxoverlaymap
 
-struct Settings {
-    // Problems the configuration reader found (a capacity cut, ...), one
-    // line each, naming the key; ReadConfiguration shows them with the file.
-    std::vector<std::string> configProblems;
-
+// What the configuration file gives. No grid, no library handle: copying one
+// costs only its strings and tile tables.
+struct Configuration {
     // Capacities of the track store.
     int32_t maxlogpoints = kDefaultMaxLogPoints;
     int32_t maxtracks = kDefaultMaxTracks;
@@ -128,13 +135,10 @@ struct Settings {
     std::vector<OverlayMap> overlayMaps;
     int32_t currentBaseMap = 0;
 
-    // Geoid model and the loader's result for it (-1 until a model is loaded).
-    GeoidModel geoidModel;
-    int32_t geoidResult = -1;
     // The geoidmodel line as read: the grid file (absolute; empty when no
     // model is configured) and the part of the grid to load, in the order
     // written a, b (latitude range), c, d (longitude range); all 0 loads the
-    // whole grid. The model is loaded from these after reading.
+    // whole grid. The grid is loaded from these into RunState after reading.
     std::filesystem::path geoidModelFile;
     double geoidBounds[4] = {0, 0, 0, 0};
 
@@ -142,8 +146,7 @@ struct Settings {
     std::string leafletcss;  // at most 127 bytes
     std::string leafletjs;   // at most 127 bytes
     std::string gmapjs;      // at most 127 bytes
-    std::string gmapapikey;  // stored key, at most 63 bytes
-    std::string gmapApiKeyInEffect;
+    std::string gmapapikey;  // stored key, at most 63 bytes; the one written back
 
     std::u16string mtkloggerdevidstr;  // at most 127 units
 
@@ -180,6 +183,24 @@ struct Settings {
     SerialSettings serial;
     ReceiverSettings receiver;
     MarkerSettings marker;
+};
+
+// What changes while the program runs, and what is bound or loaded from the
+// configuration. Never written back; a configuration re-read leaves it as it
+// is (except the key in effect and the problems, which a read sets).
+struct RunState {
+    // Problems the configuration reader found (a capacity cut, ...), one
+    // line each, naming the key; ReadConfiguration shows them with the file.
+    std::vector<std::string> configProblems;
+
+    // The Google Maps API key pages are written with: the configured key,
+    // or one a script set for its run only.
+    std::string gmapApiKeyInEffect;
+
+    // The grid loaded from Configuration::geoidModelFile and the loader's
+    // result for it (-1 until a model is loaded).
+    GeoidModel geoidModel;
+    int32_t geoidResult = -1;
 
     // Run-time switch of the loader: while 1, reader errors of the database
     // readers are shown; Cancel in such a message sets it to 0.
@@ -197,5 +218,7 @@ struct Settings {
     int32_t itmKeepBoth = 1;
     int32_t showArchiveErrors = 1;
 };
+
+struct Settings : Configuration, RunState {};
 
 }  // namespace trakvio

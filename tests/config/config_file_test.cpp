@@ -288,6 +288,52 @@ TEST(ConfigFileResourceLimits, PipesAndDevicesAreNotRead) {
     EXPECT_EQ(RunScript(folder / "pipe.ini", settings, store), -1);
 }
 
+// A worker gets a Configuration copy: the file's values, never the loaded
+// grid or the bound library. A re-read of the configuration keeps what the
+// menus, scripts and message answers set.
+template <typename T>
+concept HoldsGeoidGrid = requires(T value) {
+    value.geoidModel;
+};
+template <typename T>
+concept HoldsSqliteLibrary = requires(T value) {
+    value.sqlite;
+};
+static_assert(HoldsGeoidGrid<Settings> && HoldsSqliteLibrary<Settings>);
+static_assert(!HoldsGeoidGrid<Configuration> && !HoldsSqliteLibrary<Configuration>);
+
+TEST(ConfigFileSplit, ConfigurationCopyLeavesTheRunStateBehind) {
+    Settings settings = Read("maxtracks=70\ngeoidmodel=grid.isg,30,40,130,140\nleafletjs=\"l.js\"\n");
+    settings.geoidModel.loaded = 1;
+    settings.geoidModel.values.assign(1 << 20, 1.5f);
+    settings.geoidResult = kGeoidIsg;
+    settings.itmReadPoi = 0;
+    settings.itmKeepBoth = 0;
+    settings.showReadErrors = 0;
+    settings.showArchiveErrors = 0;
+    settings.gmapApiKeyInEffect = "script-only";
+
+    const Configuration copy = settings;
+    EXPECT_EQ(copy.maxtracks, 70);
+    EXPECT_EQ(copy.leafletjs, "l.js");
+    EXPECT_EQ(copy.geoidBounds[3], 140);
+    Settings worker;
+    static_cast<Configuration&>(worker) = copy;
+    EXPECT_EQ(worker.geoidModelFile, settings.geoidModelFile);
+    EXPECT_TRUE(worker.geoidModel.values.empty());
+    EXPECT_EQ(worker.geoidResult, -1);
+
+    ReadConfigurationText("maxtracks=80\ngeoidmodel=grid.isg,30,40,130,140\n", settings);
+    EXPECT_EQ(settings.maxtracks, 80);
+    EXPECT_EQ(settings.geoidModel.values.size(), size_t{1} << 20);
+    EXPECT_EQ(settings.geoidResult, kGeoidIsg);
+    EXPECT_EQ(settings.itmReadPoi, 0);
+    EXPECT_EQ(settings.itmKeepBoth, 0);
+    EXPECT_EQ(settings.showReadErrors, 0);
+    EXPECT_EQ(settings.showArchiveErrors, 0);
+    EXPECT_EQ(settings.gmapApiKeyInEffect, "script-only");
+}
+
 // Resource limits: capacities have an upper bound; a larger value is cut and
 // the message names the key and the file.
 TEST(ConfigFileResourceLimits, CapacitiesAreCutToTheirLargestValues) {
