@@ -237,7 +237,7 @@ class JsonObject {
 void PutJsonTrack(Output& out, const TrackStore& store, const TrackListTable& table, int t) {
     const TrackRecord& record = store.tracks[static_cast<size_t>(t)];
     const TrackListRow& row = table.rows[static_cast<size_t>(t)];
-    const TrackPointCounts counts = CountTrackPoints(store, t);
+    const TrackPointCounts& counts = table.counts[static_cast<size_t>(t)];
     JsonObject track(out);
     track.String("name", row[kColumnTitle]);
     track.String("color", row[kColumnColor]);

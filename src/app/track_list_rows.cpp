@@ -99,6 +99,7 @@ TrackListTable BuildTrackListTable(const TrackStore& store) {
     TrackListTable table;
     const int32_t rowCount = TrackListRowCount(store);
     table.rows.resize(static_cast<size_t>(rowCount));
+    table.counts.resize(static_cast<size_t>(rowCount));
 
     NameWalker names(store);
     int64_t totalDuration = 0;
@@ -108,6 +109,7 @@ TrackListTable BuildTrackListTable(const TrackStore& store) {
         const TrackRecord& record = store.tracks[static_cast<size_t>(t)];
         const int32_t duration = TrackDuration(store, t);
         const TrackPointCounts counts = CountTrackPoints(store, t);
+        table.counts[static_cast<size_t>(t)] = counts;
         TrackListRow& row = table.rows[static_cast<size_t>(t)];
         row[kColumnTrack] = Format("%2d", t + 1);
         row[kColumnTitle] = Utf16ToUtf8(names.Next());

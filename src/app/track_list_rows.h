@@ -61,9 +61,17 @@ inline constexpr std::string_view kTotalRowPickLabel = "all";
 
 using TrackListRow = std::array<std::string, kTrackListColumnCount>;
 
+struct TrackPointCounts {
+    int64_t points = 0;   // indices in the track's span, deleted ones included
+    int64_t deleted = 0;  // points of the span with enabled = 0
+};
+
 struct TrackListTable {
     std::vector<TrackListRow> rows;  // one per track, in track order
     TrackListRow total;              // cells 0 and 6 to 10 filled, the others empty
+    // The counts behind the points and deleted cells, one per row, for callers
+    // that want the numbers without walking every point again.
+    std::vector<TrackPointCounts> counts;
 };
 
 // Builds every row of the track list and the total row.
@@ -77,11 +85,6 @@ int32_t TrackListRowCount(const TrackStore& store);
 // that of its first, taken modulo 2^32 as a signed 32-bit value; 0 when either
 // point is missing (-1 or outside the points held) or t is not a track row.
 int32_t TrackDuration(const TrackStore& store, int t);
-
-struct TrackPointCounts {
-    int64_t points = 0;   // indices in the track's span, deleted ones included
-    int64_t deleted = 0;  // points of the span with enabled = 0
-};
 
 // Point counts of track t (zeros when t is not a track row). Only points
 // the array holds below pointCount are looked at for the deleted count.

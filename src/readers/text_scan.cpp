@@ -12,6 +12,8 @@
 #include <cstring>
 #include <new>
 #include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "platform/regular_file.h"
 #include "platform/utf.h"
@@ -36,6 +38,31 @@ T ParseDecimalWithLibrary(const char* p, const char* end, const char*& next) {
     return value;
 }
 }  // namespace
+
+const char* FindCharFar(const char* p, const char* end, char c) {
+    // Most searches end within the first stretch; only what is left after it
+    // is worth a thread.
+    constexpr size_t kNearBytes = size_t{64} << 10;
+    constexpr size_t kSplitBytes = size_t{4} << 20;
+    auto search = [c](const char* from, const char* to) {
+        return static_cast<const char*>(std::memchr(from, c, static_cast<size_t>(to - from)));
+    };
+    if (p >= end) return nullptr;
+    if (static_cast<size_t>(end - p) < kNearBytes + kSplitBytes) return search(p, end);
+    if (const char* found = search(p, p + kNearBytes)) return found;
+    p += kNearBytes;
+    const char* middle = p + (end - p) / 2;
+    const char* second = nullptr;
+    std::thread worker;
+    try {
+        worker = std::thread([&] { second = search(middle, end); });
+    } catch (const std::system_error&) {
+        return search(p, end);
+    }
+    const char* first = search(p, middle);
+    worker.join();
+    return first ? first : second;
+}
 
 double ParseDecimalSlow(const char* p, const char* end, const char*& next) {
     return ParseDecimalWithLibrary<double>(p, end, next);

@@ -41,6 +41,11 @@ inline const char* FindChar(const char* p, const char* end, char c) {
     return static_cast<const char*>(__builtin_memchr(p, c, static_cast<size_t>(end - p)));
 }
 
+// First c in [p, end), or nullptr, for a search that may cover megabytes (a
+// coordinate list of a big log between two tags): past the first stretch,
+// the rest is searched in two halves at once, the second on another thread.
+const char* FindCharFar(const char* p, const char* end, char c);
+
 // Finds '<' and '>' in a buffer through bitmaps of 64 bytes at a time: the
 // next tag costs a bit scan on a word already computed rather than a search.
 class AngleBracketIndex {
@@ -63,9 +68,9 @@ class AngleBracketIndex {
         // without markup (coordinate lists) faster than the bitmaps.
         offset = block + 64;
         if (offset >= size_) return nullptr;
-        const void* found = __builtin_memchr(data_ + offset, which == 0 ? '<' : '>', size_ - offset);
+        const char* found = FindCharFar(data_ + offset, data_ + size_, which == 0 ? '<' : '>');
         if (!found) return nullptr;
-        offset = static_cast<size_t>(static_cast<const char*>(found) - data_);
+        offset = static_cast<size_t>(found - data_);
         Load(offset & ~size_t{63});
         return data_ + offset;
     }
