@@ -43,7 +43,7 @@ const char* FindCharFar(const char* p, const char* end, char c) {
     // Most searches end within the first stretch; only what is left after it
     // is worth a thread.
     constexpr size_t kNearBytes = size_t{64} << 10;
-    constexpr size_t kSplitBytes = size_t{4} << 20;
+    constexpr size_t kSplitBytes = size_t{1} << 20;
     auto search = [c](const char* from, const char* to) {
         return static_cast<const char*>(std::memchr(from, c, static_cast<size_t>(to - from)));
     };
