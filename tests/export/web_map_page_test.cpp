@@ -186,39 +186,45 @@ TEST(WebMapPages, DurationsSpeedsAndVariableNames) {
 }
 
 TEST(WebMapPages, AttributionsAndLayerVariables) {
-    const AttributionLink osm[1] = {{2, 13}};
-    const std::u16string osmUrl[1] = {u"https://www.openstreetmap.org/copyright"};
-    EXPECT_EQ(AttributionHtml(u"© OpenStreetMap contributors", osm, osmUrl, 1),
-              "&copy; <a href=\"https://www.openstreetmap.org/copyright\" target=\"_blank\">OpenStreetMap</a> "
-              "contributors");
-    const AttributionLink raw[1] = {{4, 13}};
-    EXPECT_EQ(AttributionHtml(u"(c) OpenStreetMap contributors", raw, osmUrl, 1),
-              "&copy; <a href=\"https://www.openstreetmap.org/copyright\" target=\"_blank\">OpenStreetMap</a> "
-              "contributors");
-    // Two links, the second without an address; no links at all.
-    const AttributionLink two[2] = {{2, 1}, {8, 1}};
-    const std::u16string twoUrls[2] = {u"u1", u""};
-    EXPECT_EQ(AttributionHtml(u"© A and B", two, twoUrls, 2),
-              "&copy; <a href=\"u1\" target=\"_blank\">A</a> and <a href=\"\" target=\"_blank\">B</a>");
-    EXPECT_EQ(AttributionHtml(u"Tiles: me", nullptr, nullptr, 0), "Tiles: me");
-    // Links beyond the text or out of order are cut, never read past it.
-    const AttributionLink wild[2] = {{7, 50}, {1, 2}};
-    EXPECT_EQ(AttributionHtml(u"abcdefghij", wild, twoUrls, 2),
-              "abcdefg<a href=\"u1\" target=\"_blank\">hij</a><a href=\"\" target=\"_blank\"></a>");
-    // Text and addresses are HTML-escaped; the markup stays.
-    const AttributionLink one[1] = {{0, 1}};
+    const std::u16string urls[2] = {u"u1", u""};
     const std::u16string hostileUrl[1] = {u"x\" onmouseover=\"alert(1)"};
-    EXPECT_EQ(AttributionHtml(u"<img src=x onerror=alert(1)>", one, hostileUrl, 1),
-              "<a href=\"x&quot; onmouseover=&quot;alert(1)\" target=\"_blank\">&lt;</a>img src=x "
-              "onerror=alert(1)&gt;");
+    const struct {
+        std::u16string text;
+        std::vector<AttributionLink> links;
+        const std::u16string* urls;
+        std::string html;
+    } cases[] = {
+        // "(c)" and "©" both become the entity.
+        {u"(c) A", {{4, 1}}, urls, "&copy; <a href=\"u1\" target=\"_blank\">A</a>"},
+        // Two links, the second without an address; no links at all.
+        {u"© A and B",
+         {{2, 1}, {8, 1}},
+         urls,
+         "&copy; <a href=\"u1\" target=\"_blank\">A</a> and <a href=\"\" target=\"_blank\">B</a>"},
+        {u"Tiles: me", {}, nullptr, "Tiles: me"},
+        // Links beyond the text or out of order are cut, never read past it.
+        {u"abcdefghij",
+         {{7, 50}, {1, 2}},
+         urls,
+         "abcdefg<a href=\"u1\" target=\"_blank\">hij</a><a href=\"\" target=\"_blank\"></a>"},
+        // Text and addresses are HTML-escaped; the markup stays.
+        {u"<img src=x onerror=alert(1)>",
+         {{0, 1}},
+         hostileUrl,
+         "<a href=\"x&quot; onmouseover=&quot;alert(1)\" target=\"_blank\">&lt;</a>img src=x onerror=alert(1)&gt;"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AttributionHtml(c.text, c.links.data(), c.urls, static_cast<int>(c.links.size())), c.html) << c.html;
+    }
 
     // Layer ids become script names that cannot clash with the page's own.
-    EXPECT_EQ(LayerVariable(u"gsi_std$2"), "gsi_std$2");
-    EXPECT_EQ(LayerVariable(u"x=alert(1);var y"), "x_alert_1__var_y");
-    EXPECT_EQ(LayerVariable(u"1st"), "_1st");
-    EXPECT_EQ(LayerVariable(u""), "_");
-    EXPECT_EQ(LayerVariable(u"map"), "_map");
-    EXPECT_EQ(LayerVariable(u"delete"), "_delete");
+    const std::pair<std::u16string, std::string> variables[] = {{u"gsi_std$2", "gsi_std$2"},
+                                                                {u"x=alert(1);var y", "x_alert_1__var_y"},
+                                                                {u"1st", "_1st"},
+                                                                {u"", "_"},
+                                                                {u"map", "_map"},
+                                                                {u"delete", "_delete"}};
+    for (const auto& [id, variable] : variables) EXPECT_EQ(LayerVariable(id), variable);
 }
 
 // Counts of the script tags that the page's own template writes.
