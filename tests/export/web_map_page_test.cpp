@@ -186,45 +186,33 @@ TEST(WebMapPages, DurationsSpeedsAndVariableNames) {
 }
 
 TEST(WebMapPages, AttributionsAndLayerVariables) {
+    // "(c)" becomes the entity as "©" does (the whole-page tests show that one).
+    const AttributionLink one[1] = {{4, 1}};
     const std::u16string urls[2] = {u"u1", u""};
+    EXPECT_EQ(AttributionHtml(u"(c) A", one, urls, 1), "&copy; <a href=\"u1\" target=\"_blank\">A</a>");
+    // Two links, the second without an address; no links at all.
+    const AttributionLink two[2] = {{2, 1}, {8, 1}};
+    EXPECT_EQ(AttributionHtml(u"© A and B", two, urls, 2),
+              "&copy; <a href=\"u1\" target=\"_blank\">A</a> and <a href=\"\" target=\"_blank\">B</a>");
+    EXPECT_EQ(AttributionHtml(u"Tiles: me", nullptr, nullptr, 0), "Tiles: me");
+    // Links beyond the text or out of order are cut, never read past it.
+    const AttributionLink wild[2] = {{7, 50}, {1, 2}};
+    EXPECT_EQ(AttributionHtml(u"abcdefghij", wild, urls, 2),
+              "abcdefg<a href=\"u1\" target=\"_blank\">hij</a><a href=\"\" target=\"_blank\"></a>");
+    // Text and addresses are HTML-escaped; the markup stays.
+    const AttributionLink first[1] = {{0, 1}};
     const std::u16string hostileUrl[1] = {u"x\" onmouseover=\"alert(1)"};
-    const struct {
-        std::u16string text;
-        std::vector<AttributionLink> links;
-        const std::u16string* urls;
-        std::string html;
-    } cases[] = {
-        // "(c)" and "©" both become the entity.
-        {u"(c) A", {{4, 1}}, urls, "&copy; <a href=\"u1\" target=\"_blank\">A</a>"},
-        // Two links, the second without an address; no links at all.
-        {u"© A and B",
-         {{2, 1}, {8, 1}},
-         urls,
-         "&copy; <a href=\"u1\" target=\"_blank\">A</a> and <a href=\"\" target=\"_blank\">B</a>"},
-        {u"Tiles: me", {}, nullptr, "Tiles: me"},
-        // Links beyond the text or out of order are cut, never read past it.
-        {u"abcdefghij",
-         {{7, 50}, {1, 2}},
-         urls,
-         "abcdefg<a href=\"u1\" target=\"_blank\">hij</a><a href=\"\" target=\"_blank\"></a>"},
-        // Text and addresses are HTML-escaped; the markup stays.
-        {u"<img src=x onerror=alert(1)>",
-         {{0, 1}},
-         hostileUrl,
-         "<a href=\"x&quot; onmouseover=&quot;alert(1)\" target=\"_blank\">&lt;</a>img src=x onerror=alert(1)&gt;"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(AttributionHtml(c.text, c.links.data(), c.urls, static_cast<int>(c.links.size())), c.html) << c.html;
-    }
+    EXPECT_EQ(AttributionHtml(u"<img src=x onerror=alert(1)>", first, hostileUrl, 1),
+              "<a href=\"x&quot; onmouseover=&quot;alert(1)\" target=\"_blank\">&lt;</a>img src=x "
+              "onerror=alert(1)&gt;");
 
     // Layer ids become script names that cannot clash with the page's own.
-    const std::pair<std::u16string, std::string> variables[] = {{u"gsi_std$2", "gsi_std$2"},
-                                                                {u"x=alert(1);var y", "x_alert_1__var_y"},
-                                                                {u"1st", "_1st"},
-                                                                {u"", "_"},
-                                                                {u"map", "_map"},
-                                                                {u"delete", "_delete"}};
-    for (const auto& [id, variable] : variables) EXPECT_EQ(LayerVariable(id), variable);
+    EXPECT_EQ(LayerVariable(u"gsi_std$2"), "gsi_std$2");
+    EXPECT_EQ(LayerVariable(u"x=alert(1);var y"), "x_alert_1__var_y");
+    EXPECT_EQ(LayerVariable(u"1st"), "_1st");
+    EXPECT_EQ(LayerVariable(u""), "_");
+    EXPECT_EQ(LayerVariable(u"map"), "_map");
+    EXPECT_EQ(LayerVariable(u"delete"), "_delete");
 }
 
 // Counts of the script tags that the page's own template writes.
@@ -273,6 +261,7 @@ TEST(WebMapPages, HostileTextsStayInert) {
              "myMarker.bindPopup(\"" + shownName + "<br>d=1.250km",
              std::string("var a_alert_4_=L.tileLayer(\"https://x/{z}\\\"+alert(3)+\\\"\\x3C/script>\""),
              std::string("L.tileLayer('https://y/\\'+alert(5)+\\''"),
+             std::string("attribution:'it&#39;s &lt;mine&gt;'"),
              std::string("href=\"x.css&quot;&gt;&lt;script&gt;alert(6)&lt;/script&gt;\"/>"),
          }) {
         EXPECT_NE(leaflet.find(piece), std::string::npos) << piece;
