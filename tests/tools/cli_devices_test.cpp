@@ -49,16 +49,11 @@ TEST_F(CliDevices, MtkDownloadPrintsTheTrackListAndSavesTheDump) {
     EXPECT_EQ(info.substr(info.find("total")), out.substr(out.find("total")));
 }
 
-TEST_F(CliDevices, MtkDownloadFromAnErasedLoggerFails) {
+TEST_F(CliDevices, MtkDownloadFromAnErasedLoggerFailsAndEraseIsReported) {
     test::MtkLoggerSimulator logger(std::vector<unsigned char>(100, 0xFF), {});
     std::string out, err;
     EXPECT_EQ(test::RunCommand(Command("mtk download --port " + logger.path()), &out, &err), 3);
     EXPECT_NE(err.find("No Log Data"), std::string::npos) << err;
-}
-
-TEST_F(CliDevices, MtkEraseReportsTheErase) {
-    test::MtkLoggerSimulator logger({}, {});
-    std::string out, err;
     ASSERT_EQ(test::RunCommand(Command("mtk erase --port " + logger.path()), &out, &err), 0) << err;
     EXPECT_EQ(out, "Erased Log\n");
     EXPECT_TRUE(logger.erased());
