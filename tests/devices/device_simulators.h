@@ -14,6 +14,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -190,14 +192,8 @@ class MtkLoggerSimulator {
 };
 
 inline std::vector<unsigned char> ReadBytes(const std::string& path) {
-    std::vector<unsigned char> bytes;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        unsigned char buffer[65536];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
-        std::fclose(f);
-    }
-    return bytes;
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace trakvio::test
