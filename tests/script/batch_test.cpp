@@ -10,6 +10,7 @@
 #include "devices/device_simulators.h"
 #include "script/batch_convert.h"
 #include "script/script_run.h"
+#include "script/script_runner.h"
 #include "test_support.h"
 
 namespace trakvio {
@@ -127,26 +128,7 @@ Names ZipNames(const fs::path& path) {
     return names;
 }
 
-struct ScriptRunner {
-    ScratchFolder folder;
-    Settings settings;
-    TrackStore store;
-    fs::path previous = fs::current_path();
-    ScriptRunner() {
-        CreateTrackStore(store, 20000, 50);
-        settings.workFolder = folder / "work";
-        settings.userFolder = folder / "user";
-        fs::create_directories(settings.workFolder);
-    }
-    ~ScriptRunner() {
-        std::error_code ec;
-        fs::current_path(previous, ec);
-    }
-    int Run(const std::string& text) {
-        WriteFile(folder / "job.q9s", text);
-        return RunScript(folder / "job.q9s", settings, store);
-    }
-};
+using test::ScriptRunner;
 
 TEST(Batch, ScriptConvertsFoldersIntoEveryFormat) {
     ScopedTimeZone tz("UTC");

@@ -5,6 +5,7 @@
 
 #include "platform/status_text.h"
 #include "script/script_run.h"
+#include "script/script_runner.h"
 #include "script/script_text.h"
 #include "test_support.h"
 
@@ -73,29 +74,7 @@ TEST(ScriptText, LinesArgumentsQuotesCommentsAndBlocks) {
     EXPECT_EQ(closing[1].words, (Words{"end"}));
 }
 
-struct ScriptRunner {
-    ScratchFolder folder;
-    Settings settings;
-    TrackStore store;
-    fs::path previous = fs::current_path();
-    ScriptRunner() { CreateTrackStore(store, 100, 10); }
-    ~ScriptRunner() {
-        std::error_code ec;
-        fs::current_path(previous, ec);
-    }
-    int Script(const std::string& text) {
-        WriteFile(folder / "job.q9s", text);
-        return RunScript(folder / "job.q9s", settings, store);
-    }
-    ScriptState Execute(const std::string& text) {
-        std::vector<std::string> problems;
-        ScriptState state;
-        for (const ScriptLine& line : ParseScript(text, problems)) {
-            if (!ExecuteScriptLine(line, state, settings, store)) break;
-        }
-        return state;
-    }
-};
+using test::ScriptRunner;
 
 TEST(ScriptRun, FormatsGraphsOptionsFiltersAndSettings) {
     ScriptRunner run;
@@ -164,17 +143,17 @@ TEST(ScriptRun, FormatsGraphsOptionsFiltersAndSettings) {
 TEST(ScriptRun, FilesFoldersAndTheEnd) {
     ScriptRunner run;
     test::MessageCatcher catcher;
-    ASSERT_EQ(run.Script("md out/deep/er\n"
-                         "x_output_folder svg, graphs\n"
-                         "text_file out/notes.txt, w, \"one, two # three\"\n"
-                         "text_file out/notes.txt, a, {\n"
-                         "  indented, \"as is\" # too\n"
-                         "}\n"
-                         "cd out\n"
-                         "text_file here.txt, w, in out\n"
-                         "pause \"half way\"\n"
-                         "end\n"
-                         "text_file after.txt, w, never\n"),
+    ASSERT_EQ(run.Run("md out/deep/er\n"
+                      "x_output_folder svg, graphs\n"
+                      "text_file out/notes.txt, w, \"one, two # three\"\n"
+                      "text_file out/notes.txt, a, {\n"
+                      "  indented, \"as is\" # too\n"
+                      "}\n"
+                      "cd out\n"
+                      "text_file here.txt, w, in out\n"
+                      "pause \"half way\"\n"
+                      "end\n"
+                      "text_file after.txt, w, never\n"),
               0);
     EXPECT_TRUE(fs::is_directory(run.folder / "out/deep/er"));
     EXPECT_TRUE(fs::is_regular_file(run.folder / "graphs/.nomedia"));
@@ -188,15 +167,15 @@ TEST(ScriptRun, FilesFoldersAndTheEnd) {
     EXPECT_FALSE(fs::exists(run.previous / "out"));
 
     // A cd to a missing folder leaves the folder as it was; commands are known in any case.
-    ASSERT_EQ(run.Script("Cd nowhere\nTEXT_FILE stays.txt, w, x\n"), 0);
+    ASSERT_EQ(run.Run("Cd nowhere\nTEXT_FILE stays.txt, w, x\n"), 0);
     EXPECT_TRUE(fs::is_regular_file(run.folder / "stays.txt"));
     EXPECT_EQ(fs::current_path(), run.previous);
 
     // No final line break: the last line still runs.
-    ASSERT_EQ(run.Script("text_file last.txt, w, done"), 0);
+    ASSERT_EQ(run.Run("text_file last.txt, w, done"), 0);
     EXPECT_EQ(ReadFile(run.folder / "last.txt"), "done\r\n");
     // A mode other than writing or appending is refused.
-    ASSERT_EQ(run.Script("text_file mode.txt, r+, x\n"), 0);
+    ASSERT_EQ(run.Run("text_file mode.txt, r+, x\n"), 0);
     EXPECT_FALSE(fs::exists(run.folder / "mode.txt"));
     EXPECT_EQ(RunScript(run.folder / "missing.q9s", run.settings, run.store), -1);
 }
@@ -238,7 +217,7 @@ TEST(ScriptRun, MalformedScriptsSayWhatTheySkip) {
     StatusCatcher status;
     test::MessageCatcher messages;
     // The index cannot be written: the run goes on and ends with result 1.
-    ASSERT_EQ(run.Script(script), 1);
+    ASSERT_EQ(run.Run(script), 1);
     for (const auto& [line, text] : lines) {
         if (text) {
             EXPECT_TRUE(status.Saw(text)) << text;
