@@ -140,17 +140,10 @@ TEST_F(CaptureTest, NoFixWithoutAPositionAndSentencesCutAcrossReadsAreJoined) {
     EXPECT_EQ(test::ReadFile(file), accepted);
 }
 
-TEST_F(CaptureTest, TimesRollOverIntoTheNextYearAndTwoDigitYearsCountFrom2000) {
-    Start();
-    SendAndWait(Gga("235959.600") + Rmc("235959.600", "311223") + Gga("000000.00") + Rmc("000000.00", "010199"), 2);
-    capture.Stop();
-    EXPECT_EQ(store.points[0].time, UtcFromCivil(2024, 1, 1, 0, 0, 0));
-    EXPECT_EQ(store.points[1].time, UtcFromCivil(2099, 1, 1, 0, 0, 0));
-}
-
+// Times roll over into the next year and two-digit years count from 2000.
 TEST_F(CaptureTest, TheFirstFixOnlySaysSoAndLaterOnesAreAnnounced) {
     Start();
-    SendAndWait(Gga("120000.00") + Rmc("120000.00"), 1);
+    SendAndWait(Gga("235959.600") + Rmc("235959.600", "311223"), 1);
     std::this_thread::sleep_for(100ms);
     {
         std::lock_guard<std::mutex> lock(notices.mutex);
@@ -158,9 +151,11 @@ TEST_F(CaptureTest, TheFirstFixOnlySaysSoAndLaterOnesAreAnnounced) {
         EXPECT_EQ(notices.texts,
                   (std::vector<std::string>{std::string(kCaptureWaitingText), std::string(kCaptureFixText)}));
     }
-    SendAndWait(Gga("120001.00") + Rmc("120001.00"), 2);
+    SendAndWait(Gga("000000.00") + Rmc("000000.00", "010199"), 2);
     EXPECT_TRUE(notices.WaitFor([&] { return notices.newFixes == 1; }));
     capture.Stop();
+    EXPECT_EQ(store.points[0].time, UtcFromCivil(2024, 1, 1, 0, 0, 0));
+    EXPECT_EQ(store.points[1].time, UtcFromCivil(2099, 1, 1, 0, 0, 0));
     EXPECT_EQ(notices.pointCountsAtNotice, std::vector<int>{2});
     EXPECT_EQ(notices.texts.back(), kCaptureStoppedText);
     EXPECT_TRUE(notices.failures.empty());
