@@ -163,11 +163,8 @@ class MtkLoggerSimulator {
         std::string line;
         while (!stop_) {
             char buffer[256];
-            fd_set set;
-            FD_ZERO(&set);
-            FD_SET(pty_.master(), &set);
-            timeval wait{0, 20000};
-            if (select(pty_.master() + 1, &set, nullptr, nullptr, &wait) <= 0) continue;
+            pollfd wait{pty_.master(), POLLIN, 0};
+            if (::poll(&wait, 1, 20) <= 0) continue;
             ssize_t n = ::read(pty_.master(), buffer, sizeof buffer);
             if (n <= 0) continue;
             for (ssize_t i = 0; i < n; ++i) {

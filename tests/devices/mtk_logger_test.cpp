@@ -25,27 +25,10 @@ using test::MessageCatcher;
 using test::MtkLoggerSimulator;
 using test::ScratchFolder;
 
-class ScopedVariable {
-  public:
-    ScopedVariable(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-            had_ = true;
-        }
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedVariable() {
-        if (had_) {
-            setenv(name_, old_.c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-
-  private:
-    const char* name_;
-    std::string old_;
-    bool had_ = false;
+// Names the logger's port in the environment while it lives (the tests run without it set).
+struct ScopedPortVariable {
+    explicit ScopedPortVariable(const std::string& port) { setenv(kMtkPortVariable, port.c_str(), 1); }
+    ~ScopedPortVariable() { unsetenv(kMtkPortVariable); }
 };
 
 TrackStore MakeStore(int32_t points = 200000) {
@@ -182,7 +165,7 @@ TEST(MtkLoader, PseudoPathsDownloadIntoOneTrackAndKeepTheDump) {
     test::ScopedTimeZone utc("UTC0");
     MessageCatcher messages;
     MtkLoggerSimulator logger(test::ReadBytes(Dump("mtk_logger_gp245.bin")), {});
-    ScopedVariable port(kMtkPortVariable, logger.path());
+    ScopedPortVariable port(logger.path());
     ScratchFolder work, elsewhere;
     Settings settings;
     settings.workFolder = work.path();
@@ -220,7 +203,7 @@ TEST(MtkLoader, AFullStoreKeepsWhatFitsWithTheReadWarning) {
     TRAKVIO_REQUIRE_SAMPLES();
     MessageCatcher messages;
     MtkLoggerSimulator logger(test::ReadBytes(Dump("mtk_logger.bin")), {});
-    ScopedVariable port(kMtkPortVariable, logger.path());
+    ScopedPortVariable port(logger.path());
     ScratchFolder work;
     Settings settings;
     settings.workFolder = work.path();
