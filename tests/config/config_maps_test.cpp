@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "config/config_file.h"
 
@@ -15,40 +17,34 @@ Settings Read(std::string_view text) {
     return settings;
 }
 
-TEST(ConfigMaps, BaseMapLineGivesEveryFieldAndAPrintfUrlFormat) {
+TEST(ConfigMaps, BaseMapLineGivesEveryFieldAPrintfUrlFormatAndLinkedAttribution) {
     Settings s = Read(
         "basemap=\"地理院地図\",\"gsistd\",\"https://cyberjapandata.gsi.go.jp/xyz/std/{z}/{x}/{y}.png\","
         "\"<国土地理院>\",\"https://maps.gsi.go.jp/development/ichiran.html\",2,18\n"
-        "basemap=\"n\",\"id\",\"https://{s}.t.org/{z}/{x}/{y}.png?q=a%20b%d;{s}\",\"a\",\"l\",0,19\n");
-    ASSERT_EQ(s.baseMaps.size(), 2u);
+        "basemap=\"n\",\"id\",\"https://{s}.t.org/{z}/{x}/{y}.png?q=a%20b%d;{s}\",\"(c) <A> and <B>\",\"u1;u2\",0,19\n"
+        "basemap=\"n\",\"id2\",\"u/{z}/{x}/{y}\",\"(c) <A> and <B>\",\"u1\",0,19\n");
+    ASSERT_EQ(s.baseMaps.size(), 3u);
     const BaseMap& m = s.baseMaps[0];
     EXPECT_EQ(m.name, u"地理院地図");
     EXPECT_EQ(m.tileId, u"gsistd");
     EXPECT_EQ(m.attribution, u"国土地理院");
     EXPECT_EQ(m.linkUrls[0], u"https://maps.gsi.go.jp/development/ichiran.html");
-    EXPECT_EQ(m.minZoom, 2);
-    EXPECT_EQ(m.maxZoom, 18);
+    EXPECT_EQ(std::pair(m.minZoom, m.maxZoom), std::pair(2, 18));
     EXPECT_EQ(m.urlFormat, u"https://cyberjapandata.gsi.go.jp/xyz/std/%d/%d/%d.png");
     // Every "{s}" is subdomain a, a literal '%' is doubled so printf keeps it, a quoted ';' is no comment.
     EXPECT_EQ(s.baseMaps[1].urlFormat, u"https://a.t.org/%d/%d/%d.png?q=a%%20b%%d;a");
-}
-
-TEST(ConfigMaps, AttributionCopyrightSignAndLinks) {
-    Settings s = Read(
-        "basemap=\"n\",\"id\",\"u/{z}/{x}/{y}\",\"(c) <A> and <B>\",\"u1;u2\",0,19\n"
-        "basemap=\"n\",\"id2\",\"u/{z}/{x}/{y}\",\"(c) <A> and <B>\",\"u1\",0,19\n");
-    ASSERT_EQ(s.baseMaps.size(), 2u);
-    for (const BaseMap& m : s.baseMaps) {
-        EXPECT_EQ(m.attribution, u"\u00A9 A and B");
-        ASSERT_EQ(m.linkCount, 2);
-        EXPECT_EQ(m.links[0].linkStart, 2);
-        EXPECT_EQ(m.links[0].linkLength, 1);
-        EXPECT_EQ(m.links[1].linkStart, 8);
-        EXPECT_EQ(m.links[1].linkLength, 1);
-        EXPECT_EQ(m.linkUrls[0], u"u1");
+    // "(c)" becomes the sign; each <...> is a link to the URL of its turn, an empty one when there are too few.
+    for (int i : {1, 2}) {
+        const BaseMap& linked = s.baseMaps[i];
+        EXPECT_EQ(linked.attribution, u"\u00A9 A and B");
+        ASSERT_EQ(linked.linkCount, 2);
+        EXPECT_EQ(std::tuple(linked.links[0].linkStart, linked.links[0].linkLength, linked.links[1].linkStart,
+                             linked.links[1].linkLength),
+                  std::tuple(2, 1, 8, 1));
+        EXPECT_EQ(linked.linkUrls[0], u"u1");
     }
-    EXPECT_EQ(s.baseMaps[0].linkUrls[1], u"u2");
-    EXPECT_EQ(s.baseMaps[1].linkUrls[1], u"");
+    EXPECT_EQ(s.baseMaps[1].linkUrls[1], u"u2");
+    EXPECT_EQ(s.baseMaps[2].linkUrls[1], u"");
 }
 
 TEST(ConfigMaps, IncompleteLinesAreRejected) {

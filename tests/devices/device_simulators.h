@@ -14,6 +14,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -161,11 +163,8 @@ class MtkLoggerSimulator {
         std::string line;
         while (!stop_) {
             char buffer[256];
-            fd_set set;
-            FD_ZERO(&set);
-            FD_SET(pty_.master(), &set);
-            timeval wait{0, 20000};
-            if (select(pty_.master() + 1, &set, nullptr, nullptr, &wait) <= 0) continue;
+            pollfd wait{pty_.master(), POLLIN, 0};
+            if (::poll(&wait, 1, 20) <= 0) continue;
             ssize_t n = ::read(pty_.master(), buffer, sizeof buffer);
             if (n <= 0) continue;
             for (ssize_t i = 0; i < n; ++i) {
@@ -190,14 +189,8 @@ class MtkLoggerSimulator {
 };
 
 inline std::vector<unsigned char> ReadBytes(const std::string& path) {
-    std::vector<unsigned char> bytes;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        unsigned char buffer[65536];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
-        std::fclose(f);
-    }
-    return bytes;
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace trakvio::test

@@ -7,8 +7,10 @@
 
 #include "archive/load_front_end.h"
 #include "archive/zip_builder.h"
+#include "devices/device_simulators.h"
 #include "script/batch_convert.h"
 #include "script/script_run.h"
+#include "script/script_runner.h"
 #include "test_support.h"
 
 namespace trakvio {
@@ -18,17 +20,10 @@ namespace fs = std::filesystem;
 using test::ReadFile;
 using test::ScopedTimeZone;
 using test::ScratchFolder;
+using test::Sentence;
 using test::WriteFile;
 
 using Names = std::vector<std::string>;
-
-std::string Sentence(const std::string& body) {
-    unsigned sum = 0;
-    for (char c : body) sum ^= static_cast<unsigned char>(c);
-    char tail[8];
-    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
-    return "$" + body + tail;
-}
 
 // An NMEA log of `fixes` one-second RMC/GGA fixes from hh:mm:00 UTC on
 // 2023-05-01, walking north from 35.5 N 139.5 E.
@@ -71,25 +66,30 @@ TEST(Batch, FilesFiltersAndOutputNames) {
     EXPECT_EQ(where, folder.path());
     EXPECT_EQ(CollectBatchFiles((folder / "*.kml").string(), state, where, names), -1);
 
-    state.filterKind = FilterKind::kAfter;
-    state.filterText = u"2023";
-    ASSERT_EQ(CollectBatchFiles((folder / "*.nmea").string(), state, where, names), 0);
-    EXPECT_EQ(names, (Names{"20230101_x.nmea"}));
-    state.filterKind = FilterKind::kBefore;
-    ASSERT_EQ(CollectBatchFiles((folder / "2*").string(), state, where, names), 0);
-    EXPECT_EQ(names, (Names{"20221231_x.nmea", "20230101_x.nmea", "2023_y.gpx"}));
-    state.filterKind = FilterKind::kBetween;
-    state.filterText = u"202212";
-    state.filterTextEnd = u"202212";
-    ASSERT_EQ(CollectBatchFiles((folder / "*").string(), state, where, names), 0);
-    EXPECT_EQ(names, (Names{"20221231_x.nmea"}));
-    state.filterKind = FilterKind::kAfter;
-    state.filterPosition = 9;  // a name that ends early compares less
-    state.filterText = u"x.";
-    ASSERT_EQ(CollectBatchFiles((folder / "*").string(), state, where, names), 0);
-    EXPECT_EQ(names, (Names{"20221231_x.nmea", "20230101_x.nmea"}));
-    state.filterText = u"zzz";
-    EXPECT_EQ(CollectBatchFiles((folder / "*").string(), state, where, names), -1);
+    const struct {
+        const char* pattern;
+        FilterKind kind;
+        int position;
+        std::u16string text, textEnd;
+        Names names;
+    } filters[] = {
+        {"*.nmea", FilterKind::kAfter, 0, u"2023", u"", {"20230101_x.nmea"}},
+        {"2*", FilterKind::kBefore, 0, u"2023", u"", {"20221231_x.nmea", "20230101_x.nmea", "2023_y.gpx"}},
+        {"*", FilterKind::kBetween, 0, u"202212", u"202212", {"20221231_x.nmea"}},
+        {"*", FilterKind::kAfter, 9, u"x.", u"", {"20221231_x.nmea", "20230101_x.nmea"}},  // short names compare less
+        {"*", FilterKind::kAfter, 9, u"zzz", u"", {}},
+    };
+    for (const auto& f : filters) {
+        SCOPED_TRACE(f.pattern);
+        state.filterKind = f.kind;
+        state.filterPosition = f.position;
+        state.filterText = f.text;
+        state.filterTextEnd = f.textEnd;
+        EXPECT_EQ(CollectBatchFiles((folder / f.pattern).string(), state, where, names), f.names.empty() ? -1 : 0);
+        if (!f.names.empty()) {
+            EXPECT_EQ(names, f.names);
+        }
+    }
 
     // Output names.
     ScriptState naming;
@@ -112,35 +112,8 @@ TEST(Batch, FilesFiltersAndOutputNames) {
     EXPECT_EQ(BatchOutputName(naming, "d.gpx", t + 86400, list, cursor), "20230502_Last");
 }
 
-TEST(Batch, IndexOrderAndLinkEncoding) {
+TEST(Batch, LinksArePercentEncoded) {
     ScratchFolder folder;
-    ScriptState state;
-    const fs::path index = folder / "list.htm";
-    ASSERT_EQ(OpenIndex(state, index, true, true), 0);
-    const char* rows[] = {
-        "<tr><th>2023/05/02</th><th><a href=\"p/20230502_b.htm\">b</a></th><td>1</td></tr>\n",
-        "<tr><th>2023/05/01</th><th><a href=\"p/20230501_a.htm\">a</a></th><td>1</td></tr>\n",
-        "<tr><th>2023/05/02</th><th><a href=\"p/2023 05 ハイク.htm\">ハイク</a></th><td>1</td></tr>\n"};
-    for (const char* row : rows) {
-        FILE* file = std::fopen(index.c_str(), "ab");
-        std::fputs(row, file);
-        std::fclose(file);
-    }
-    FinishIndex(state);
-    const std::string text = ReadFile(index);
-    EXPECT_EQ(text.find("<html>\n<head>\n<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\n"),
-              0u);
-    EXPECT_NE(text.find("<title>list - Map List</title>\n"), std::string::npos);
-    EXPECT_NE(text.find("td {font-size:80%;text-align:right;}"), std::string::npos);
-    // Newest first; rows of one date in reverse order of writing.
-    const size_t hike = text.find("2023%2005%20%E3%83%8F%E3%82%A4%E3%82%AF.htm\">ハイク</a>");
-    const size_t b = text.find("20230502_b.htm");
-    const size_t a = text.find("20230501_a.htm");
-    ASSERT_NE(hike, std::string::npos);
-    EXPECT_LT(hike, b);
-    EXPECT_LT(b, a);
-    EXPECT_EQ(text.substr(text.size() - 24), "\n</table></body></html>\n");
-
     EXPECT_EQ(EncodeLinksInText("<a href=x\xffy\xe3\x81>t</a> <a href=\"\xc3\xa9 \xf0\x9f\x97\xbb\">"),
               "<a href=x%FFy%E3%81>t</a> <a href=\"%C3%A9%20%F0%9F%97%BB\">");
     WriteFile(folder / "in.htm", "<p><a href=\"a b.htm\">a b</a></p>");
@@ -155,26 +128,7 @@ Names ZipNames(const fs::path& path) {
     return names;
 }
 
-struct ScriptRunner {
-    ScratchFolder folder;
-    Settings settings;
-    TrackStore store;
-    fs::path previous = fs::current_path();
-    ScriptRunner() {
-        CreateTrackStore(store, 20000, 50);
-        settings.workFolder = folder / "work";
-        settings.userFolder = folder / "user";
-        fs::create_directories(settings.workFolder);
-    }
-    ~ScriptRunner() {
-        std::error_code ec;
-        fs::current_path(previous, ec);
-    }
-    int Run(const std::string& text) {
-        WriteFile(folder / "job.q9s", text);
-        return RunScript(folder / "job.q9s", settings, store);
-    }
-};
+using test::ScriptRunner;
 
 TEST(Batch, ScriptConvertsFoldersIntoEveryFormat) {
     ScopedTimeZone tz("UTC");
@@ -313,7 +267,7 @@ TEST(BatchFailuresReported, EveryFailedWriteIsNamedAndTheRunFails) {
 }
 
 // Output well-formed: file names land in the index page as text, never as
-// markup.
+// markup, and its links are percent-encoded when asked.
 TEST(BatchOutputWellFormed, TheIndexEscapesEveryNameItWrites) {
     ScopedTimeZone tz("UTC");
     ScriptRunner run;
@@ -323,7 +277,7 @@ TEST(BatchOutputWellFormed, TheIndexEscapesEveryNameItWrites) {
     ASSERT_EQ(run.Run("x_output_format html-L, svg_th\n"
                       "x_output_folder html-L, out\n"
                       "x_output_folder svg, out\n"
-                      "x_output_index \"<b>index\".htm\n"
+                      "x_output_index \"<b>index\".htm, url\n"
                       "in_x_out logs/*.gpx\n"),
               0);
     const std::string index = ReadFile(run.folder / "<b>index.htm");
@@ -331,7 +285,7 @@ TEST(BatchOutputWellFormed, TheIndexEscapesEveryNameItWrites) {
     EXPECT_EQ(index.find("<b>"), std::string::npos) << index;
     EXPECT_NE(index.find("<title>&lt;b&gt;index - Map List</title>"), std::string::npos) << index;
     EXPECT_NE(index.find(">&lt;img src=x onerror=alert(1)&gt;&quot;&#39;&amp;</a>"), std::string::npos) << index;
-    EXPECT_NE(index.find("href=\"out/20240101_&lt;img src=x onerror=alert(1)&gt;&quot;&#39;&amp;.htm\""),
+    EXPECT_NE(index.find("href=\"out/20240101_&lt;img%20src=x%20onerror=alert(1)&gt;&quot;&#39;&amp;.htm\""),
               std::string::npos)
         << index;
     EXPECT_TRUE(fs::exists(run.folder / "out" / (hostile + ".htm")));
