@@ -47,7 +47,6 @@ TEST_F(MapScreen, TracksDotsMarkerAndHiddenTracks) {
     MapWindow& window = Open();
     ASSERT_TRUE(WaitIdle());
     QImage screen = Screen();
-    screen.save("/tmp/trakvio_map_tracks.png");
     EXPECT_EQ(shell_.status[kStatusMapSource], "No map");  // no base map configured
     for (int i : {0, 2, 5, 10}) EXPECT_EQ(At(screen, WindowPos(i)), kRed) << i;
     for (int i : {13, 15, 21}) EXPECT_EQ(At(screen, WindowPos(i)), kBlue) << i;
@@ -66,7 +65,6 @@ TEST_F(MapScreen, TracksDotsMarkerAndHiddenTracks) {
     state_.dotDrawing = true;
     window.Render();
     screen = Screen();
-    screen.save("/tmp/trakvio_map_dots.png");
     EXPECT_EQ(At(screen, WindowPos(13)), kWhite);
     EXPECT_EQ(At(screen, WindowPos(13) + QPoint(0, -3)), kBlue);
     EXPECT_EQ(At(screen, WindowPos(2)), kWhite);
@@ -77,7 +75,6 @@ TEST_F(MapScreen, TracksDotsMarkerAndHiddenTracks) {
     state_.capturing = true;
     window.Render();
     screen = Screen();
-    screen.save("/tmp/trakvio_map_marker.png");
     const QPoint last = hiddenAt;
     EXPECT_EQ(At(screen, last + QPoint(0, -10)), kBlue);
     EXPECT_EQ(At(screen, last + QPoint(-10, 0)), kBlue);
@@ -86,30 +83,25 @@ TEST_F(MapScreen, TracksDotsMarkerAndHiddenTracks) {
 
 TEST_F(MapScreen, HighDpiStretchWidensLines) {
     Load({{0xFF0000, 2, {{139.70, 35.00}, {139.80, 35.00}}}});
-    MapView view;
-    SetMapDpi(view, true, 144);
-    FitView(view, state_.store, 600, 400);
-    QImage layer(PictureWidth(view), PictureHeight(view), QImage::Format_ARGB32_Premultiplied);
-    DrawTracks(layer, state_.store, view, false, false, state_.settings.marker);
     const LogPoint& p = state_.store.points[0];
-    int thick = 0;
-    for (int dy = -6; dy <= 6; ++dy) thick += qAlpha(layer.pixel(p.mapX + 20, p.mapY + dy)) == 255 ? 1 : 0;
-    EXPECT_EQ(thick, 3);
-    SetMapDpi(view, false, 144);
-    FitView(view, state_.store, 600, 400);
-    EXPECT_EQ(PictureWidth(view) % 256, 0);
-    layer = QImage(PictureWidth(view), PictureHeight(view), QImage::Format_ARGB32_Premultiplied);
-    DrawTracks(layer, state_.store, view, false, false, state_.settings.marker);
-    thick = 0;
-    for (int dy = -6; dy <= 6; ++dy) thick += qAlpha(layer.pixel(p.mapX + 20, p.mapY + dy)) == 255 ? 1 : 0;
-    EXPECT_EQ(thick, 2);
+    for (const auto& [stretch, width] : {std::pair{true, 3}, std::pair{false, 2}}) {
+        MapView view;
+        SetMapDpi(view, stretch, 144);
+        FitView(view, state_.store, 600, 400);
+        QImage layer(PictureWidth(view), PictureHeight(view), QImage::Format_ARGB32_Premultiplied);
+        DrawTracks(layer, state_.store, view, false, false, state_.settings.marker);
+        int thick = 0;
+        for (int dy = -6; dy <= 6; ++dy) thick += qAlpha(layer.pixel(p.mapX + 20, p.mapY + dy)) == 255 ? 1 : 0;
+        EXPECT_EQ(thick, width) << stretch;
+    }
 }
 
 TEST_F(MapScreen, ClicksSelectAndDeselect) {
     Load(TwoTracks());
     MapWindow& window = Open();
-    // Press and release without a move selects the nearest point.
-    QTest::mouseClick(&window, Qt::LeftButton, Qt::NoModifier, WindowPos(10));
+    // Press and release without a move selects the nearest point; Shift with
+    // no anchor is a plain click.
+    QTest::mouseClick(&window, Qt::LeftButton, Qt::ShiftModifier, WindowPos(10));
     EXPECT_EQ(state_.store.selectedCount, 1);
     EXPECT_NE(state_.store.points[10].selected, 0);
     EXPECT_EQ(window.rangeAnchor(), 10);
@@ -120,7 +112,6 @@ TEST_F(MapScreen, ClicksSelectAndDeselect) {
     for (int i = 0; i < 22; ++i) EXPECT_EQ(state_.store.points[i].selected != 0, i >= 4 && i <= 10) << i;
     EXPECT_EQ(window.rangeAnchor(), 4);
     QImage screen = Screen();
-    screen.save("/tmp/trakvio_map_selection.png");
     // A selection box: white inside, black outline 4 pixels out.
     EXPECT_EQ(At(screen, WindowPos(7)), kWhite);
     EXPECT_EQ(At(screen, WindowPos(7) + QPoint(-4, 0)), QColor(Qt::black));
@@ -204,7 +195,6 @@ TEST_F(MapScreen, HoverShowsThePointAndItsCross) {
     EXPECT_EQ(shell_.status[kStatusCursor], expected);
     EXPECT_NEAR(std::stod(shell_.status[kStatusCursor]), 35.04, 0.001);
     const QImage screen = Screen();
-    screen.save("/tmp/trakvio_map_hover.png");
     EXPECT_EQ(At(screen, WindowPos(14) + QPoint(6, -6)), kRed);
     EXPECT_EQ(At(screen, WindowPos(14) + QPoint(-6, 6)), kRed);
     // Leaving the window takes the crosses away.
@@ -231,7 +221,6 @@ TEST_F(MapScreen, WheelAndButtonsZoomAboutTheCentre) {
     EXPECT_DOUBLE_EQ(window.view().centerLon, lon);
     auto* minus = window.findChild<QPushButton*>(QStringLiteral("zoomOut"));
     ASSERT_NE(minus, nullptr);
-    EXPECT_EQ(minus->text(), QStringLiteral("－"));
     QTest::mouseClick(minus, Qt::LeftButton);
     QTest::mouseClick(minus, Qt::LeftButton);
     EXPECT_EQ(window.zoom(), zoom - 1);
@@ -264,7 +253,6 @@ TEST_F(MapScreen, AttributionLinksOpenAndSelectNothing) {
     EXPECT_EQ(state_.store.selectedCount, 0);
     QTest::mouseMove(&window, QPoint(200, 100));
     EXPECT_EQ(window.cursor().shape(), Qt::CrossCursor);
-    Screen().save("/tmp/trakvio_map_attribution.png");
 }
 
 TEST_F(MapScreen, ClipboardGetsTheWindowSizedPicture) {
