@@ -34,6 +34,14 @@ uint32_t U32(const std::string& bytes, size_t at) {
     return v;
 }
 int32_t I32(const std::string& bytes, size_t at) { return static_cast<int32_t>(U32(bytes, at)); }
+std::u16string Utf16(const std::string& bytes, size_t at, uint32_t chars) {
+    std::u16string text;
+    for (uint32_t i = 0; i < chars && at + 2 * i + 2 <= bytes.size(); ++i) {
+        text += static_cast<char16_t>(static_cast<unsigned char>(bytes[at + 2 * i]) |
+                                      static_cast<unsigned char>(bytes[at + 2 * i + 1]) << 8);
+    }
+    return text;
+}
 int16_t I16(const std::string& bytes, size_t at) {
     int16_t v = 0;
     std::memcpy(&v, bytes.data() + at, 2);
@@ -58,11 +66,7 @@ EmfContents ParseEmf(const std::string& bytes) {
     EXPECT_EQ(U32(bytes, 0), kEmrHeader);
     EXPECT_EQ(U32(bytes, 40), 0x464D4520u);  // " EMF"
     EXPECT_EQ(U32(bytes, 48), bytes.size());
-    const uint32_t nDescription = U32(bytes, 60), offDescription = U32(bytes, 64);
-    for (uint32_t i = 0; i < nDescription && offDescription + 2 * i + 2 <= bytes.size(); ++i) {
-        c.description += static_cast<char16_t>(static_cast<unsigned char>(bytes[offDescription + 2 * i]) |
-                                               static_cast<unsigned char>(bytes[offDescription + 2 * i + 1]) << 8);
-    }
+    c.description = Utf16(bytes, U32(bytes, 64), U32(bytes, 60));
     size_t at = 0;
     uint32_t type = 0;
     while (at + 8 <= bytes.size()) {
@@ -89,17 +93,8 @@ EmfContents ParseEmf(const std::string& bytes) {
         if (type == kEmrTextA || type == kEmrTextW) {
             // EMRTEXT after the bounds, mode and scales: reference point, count, offset.
             const uint32_t chars = U32(bytes, at + 44), offset = U32(bytes, at + 48);
-            for (uint32_t i = 0; i < chars; ++i) {
-                if (type == kEmrTextA) {
-                    c.ansiTexts += bytes[at + offset + i];
-                } else {
-                    c.wideTexts +=
-                        static_cast<char16_t>(static_cast<unsigned char>(bytes[at + offset + 2 * i]) |
-                                              static_cast<unsigned char>(bytes[at + offset + 2 * i + 1]) << 8);
-                }
-            }
-            if (type == kEmrTextA) c.ansiTexts += '|';
-            if (type == kEmrTextW) c.wideTexts += u'|';
+            if (type == kEmrTextA) c.ansiTexts += bytes.substr(at + offset, chars) + '|';
+            if (type == kEmrTextW) c.wideTexts += Utf16(bytes, at + offset, chars) + u'|';
         }
         at += size;
     }
