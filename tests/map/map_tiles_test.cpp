@@ -115,11 +115,15 @@ TEST_F(MapTiles, DownloadedThenCachedThenBoth) {
     EXPECT_EQ(CacheFiles().size(), files.size());
 }
 
-TEST_F(MapTiles, ZoomOutsideTheBaseMapGivesWhiteAndNoMap) {
+// The attribution's links work only over tiles; a click on one opens its
+// address and selects nothing.
+TEST_F(MapTiles, ZoomOutsideTheBaseMapGivesWhiteNoMapAndNoLinks) {
     TileServer server(GoodTiles);
     UseServer(server, 2, 11);  // the fit gives zoom 12, one above the range
     Load(TwoTracks());
     MapWindow& window = Open();
+    std::vector<QUrl> opened;
+    window.SetUrlOpener([&](const QUrl& url) { opened.push_back(url); });
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(shell_.status[kStatusMapSource], "No map");
     EXPECT_FALSE(window.tilesDrawn());
@@ -128,11 +132,24 @@ TEST_F(MapTiles, ZoomOutsideTheBaseMapGivesWhiteAndNoMap) {
     EXPECT_EQ(QColor(screen.pixel(200, 5)), QColor(Qt::white));
     // The tracks are drawn over white.
     EXPECT_EQ(QColor(screen.pixel(WindowPos(3))), QColor(0xFF, 0, 0));
+    const AttributionGeometry& g = window.attribution();
+    ASSERT_EQ(g.linkCount, 2);
+    const int right = window.width() - window.view().margin, bottom = window.height() - window.view().margin;
+    const QPoint link1(right - g.linkRightOffset[1] + g.linkWidth[1] / 2, bottom - 3);
+    QTest::mouseMove(&window, link1);
+    EXPECT_EQ(window.cursor().shape(), Qt::CrossCursor);
+
     // The wheel still zooms out; inside the range tiles come.
     window.ZoomBy(-1);
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(shell_.status[kStatusMapSource], "Inet map");
     EXPECT_EQ(shell_.status[kStatusZoom], "z11");
+    QTest::mouseMove(&window, link1 + QPoint(1, 0));
+    EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
+    QTest::mouseClick(&window, Qt::LeftButton, Qt::NoModifier, link1);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].toString(), QStringLiteral("https://tiles.example.org/friends"));
+    EXPECT_EQ(state_.store.selectedCount, 0);
 }
 
 TEST_F(MapTiles, WithoutAServerTracksStillShowOverWhite) {

@@ -1,6 +1,7 @@
 // The map window as a user sees and drives it: tracks, dots, the receiver
-// marker and hidden tracks on the screen; clicks, pans, hover, zoom and the
-// attribution links through Qt Test; the clipboard copy.
+// marker and hidden tracks on the screen; clicks, pans, hover and zoom through
+// Qt Test; the clipboard copy. The attribution links need tiles: the tile
+// tests have them.
 #include <QApplication>
 #include <QClipboard>
 #include <QPushButton>
@@ -11,28 +12,10 @@
 namespace trakvio::test {
 namespace {
 
-namespace fs = std::filesystem;
-
 const QColor kRed(0xFF, 0, 0), kBlue(0, 0, 0xFF), kWhite(Qt::white);
 
 class MapScreen : public MapWindowFixture {
   protected:
-    // Fills the cache with grey tiles for the range the window will fit to,
-    // so that tiles are drawn without a server.
-    void FillCache(int width, int height) {
-        state_.settings.baseMaps = {MakeBaseMap("http://127.0.0.1:9/{z}/{x}/{y}.png")};
-        MapView probe;
-        FitView(probe, state_.store, width, height);
-        QImage tile(256, 256, QImage::Format_RGB32);
-        tile.fill(QColor(0xE0, 0xE0, 0xE0));
-        for (int x = probe.tileMinX; x <= probe.tileMaxX; ++x) {
-            for (int y = probe.tileMinY; y <= probe.tileMaxY; ++y) {
-                const fs::path path = TilePath(cache_, u"test", probe.zoom, x, y);
-                fs::create_directories(path.parent_path());
-                ASSERT_TRUE(tile.save(QString::fromStdString(path.string()), "PNG"));
-            }
-        }
-    }
     QColor At(const QImage& screen, QPoint p) { return QColor(screen.pixel(p)); }
 };
 
@@ -229,30 +212,6 @@ TEST_F(MapScreen, WheelAndButtonsZoomAboutTheCentre) {
     EXPECT_EQ(window.zoom(), zoom);
     EXPECT_EQ(plus->geometry(), QRect(4, 4, 25, 25));
     EXPECT_EQ(minus->geometry(), QRect(4, 29, 25, 25));
-}
-
-TEST_F(MapScreen, AttributionLinksOpenAndSelectNothing) {
-    Load(TwoTracks());
-    FillCache(400, 300);
-    std::vector<QUrl> opened;
-    state_.settings.currentBaseMap = 0;
-    MapWindow& window = Open();
-    window.SetUrlOpener([&](const QUrl& url) { opened.push_back(url); });
-    ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(shell_.status[kStatusMapSource], "Local map");
-    ASSERT_TRUE(window.tilesDrawn());
-    const AttributionGeometry& g = window.attribution();
-    ASSERT_EQ(g.linkCount, 2);
-    const int right = window.width() - window.view().margin, bottom = window.height() - window.view().margin;
-    const QPoint link1(right - g.linkRightOffset[1] + g.linkWidth[1] / 2, bottom - 3);
-    QTest::mouseMove(&window, link1);
-    EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
-    QTest::mouseClick(&window, Qt::LeftButton, Qt::NoModifier, link1);
-    ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0].toString(), QStringLiteral("https://tiles.example.org/friends"));
-    EXPECT_EQ(state_.store.selectedCount, 0);
-    QTest::mouseMove(&window, QPoint(200, 100));
-    EXPECT_EQ(window.cursor().shape(), Qt::CrossCursor);
 }
 
 TEST_F(MapScreen, ClipboardGetsTheWindowSizedPicture) {
