@@ -18,6 +18,7 @@ namespace trakvio {
 namespace {
 
 using test::FillStore;
+using test::PointSpec;
 using test::RecordingBackend;
 
 // The leading run of right-aligned labels: the value axis.
@@ -30,24 +31,31 @@ std::vector<std::string> ValueLabels(const RecordingBackend& r) {
     return labels;
 }
 
-TEST(GraphAxes, StepsAndExponents) {
-    int exponent = 0;
-    EXPECT_DOUBLE_EQ(NiceStep(1234 / (400.0 / 14), exponent), 50);
-    EXPECT_EQ(exponent, 1);
-    // The range 0 to 0.3 of a float value over 400 pixels.
-    EXPECT_DOUBLE_EQ(NiceStep(static_cast<double>(0.3f) / (400.0 / 14), exponent), 0.02);
-    EXPECT_EQ(exponent, -2);
-    EXPECT_DOUBLE_EQ(NiceStep(7.5, exponent), 10);
-    EXPECT_EQ(exponent, 1);
-    EXPECT_DOUBLE_EQ(NiceStep(1.0, exponent), 1);
-    EXPECT_DOUBLE_EQ(NiceStep(1.6, exponent), 2);
+// Draws tracks through the recording back end at the window's first size.
+RecordingBackend Draw(TrackStore& store, const GraphSettings& graph,
+                      const std::vector<std::vector<PointSpec>>& tracks) {
+    FillStore(store, tracks);
+    RecordingBackend r;
+    EXPECT_EQ(DrawGraph(store, graph, r.Table(), 500, 438, 96), 0);
+    return r;
+}
 
-    EXPECT_EQ(DecimalExponent(1234), 3);
-    EXPECT_EQ(DecimalExponent(-56.0), 1);
-    EXPECT_EQ(DecimalExponent(0.05), -2);
-    EXPECT_EQ(DecimalExponent(1), 0);
-    EXPECT_EQ(DecimalExponent(0), 0);
-    EXPECT_EQ(DecimalExponent(1.0 / 0.0), 0);
+TEST(GraphAxes, StepsExponentsAndPathSteps) {
+    const struct {
+        double raw, step;
+        int exponent;
+    } steps[] = {{1234 / (400.0 / 14), 50, 1},
+                 {static_cast<double>(0.3f) / (400.0 / 14), 0.02, -2},  // 0 to 0.3 of a float over 400 pixels
+                 {7.5, 10, 1},
+                 {1.0, 1, 0},
+                 {1.6, 2, 0}};
+    for (const auto& row : steps) {
+        int exponent = 99;
+        EXPECT_DOUBLE_EQ(NiceStep(row.raw, exponent), row.step) << row.raw;
+        EXPECT_EQ(exponent, row.exponent) << row.raw;
+    }
+    const std::pair<double, int> exponents[] = {{1234, 3}, {-56.0, 1}, {0.05, -2}, {1, 0}, {0, 0}, {1.0 / 0.0, 0}};
+    for (const auto& [v, e] : exponents) EXPECT_EQ(DecimalExponent(v), e) << v;
 
     // Path steps: vertical, horizontal, none (a vertical 0) and diagonal.
     const GraphPoint points[] = {{10, 20}, {10, 35}, {10, 20}, {30, 20}, {10, 20}, {10, 20}, {10, 20}, {30, 40}};
@@ -58,41 +66,42 @@ TEST(GraphAxes, StepsAndExponents) {
 }
 
 TEST(GraphAxes, TimeTicksDivideHoursOrCountHoursAndDays) {
+    const struct {
+        double pixelsPerSecond;
+        int64_t end;
+        TimeAxisTitle title;
+        std::vector<std::string> labels;
+    } rows[] = {
+        {120.0 / 3600, 3600, TimeAxisTitle::kTime, {"7:00", "7:30", "8:00"}},  // an hour is 120 pixels
+        {300.0 / (3 * 86400),
+         3 * 86400,
+         TimeAxisTitle::kHour,
+         {"0", "6", "12", "18", "0", "6", "12", "18", "0", "6", "12", "18", "0"}},
+        // A tick on the start counts from 0.
+        {300.0 / (14 * 86400),
+         14 * 86400,
+         TimeAxisTitle::kDay,
+         {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14"}},
+    };
     GraphMetrics metrics;
-    RecordingBackend r;
-    GraphBackend backend = r.Table();
-    GraphBuffers buffers(1000);
-    TimeAxis axis{120.0 / 3600, 100, 300, 30};  // an hour is 120 pixels
-    EXPECT_EQ(TimeAxisTicks(backend, 7 * 3600, 8 * 3600, 0, buffers, axis, metrics), TimeAxisTitle::kTime);
-    EXPECT_EQ(r.TickLabels(), (std::vector<std::string>{"7:00", "7:30", "8:00"}));
-    ASSERT_EQ(buffers.lineCount, 7);  // ten-minute ticks, every third one labelled
-    EXPECT_EQ(buffers.points[0].x, 100);
-    EXPECT_EQ(buffers.points[1].y, 300 - metrics.majorTick);
-    EXPECT_EQ(buffers.points[3].y, 300 - metrics.minorTick);
-
-    r.texts.clear();
-    buffers.Clear();
-    axis.pixelsPerSecond = 300.0 / (3 * 86400);  // three days over 300 pixels: six-hour labels
-    EXPECT_EQ(TimeAxisTicks(backend, 0, 3 * 86400, 0, buffers, axis, metrics), TimeAxisTitle::kHour);
-    std::vector<std::string> labels = r.TickLabels();
-    ASSERT_EQ(labels.size(), 13u);
-    EXPECT_EQ(labels[1], "6");
-    EXPECT_EQ(labels[4], "0");
-
-    r.texts.clear();
-    buffers.Clear();
-    axis.pixelsPerSecond = 300.0 / (14 * 86400);
-    EXPECT_EQ(TimeAxisTicks(backend, 0, 14 * 86400, 0, buffers, axis, metrics), TimeAxisTitle::kDay);
-    labels = r.TickLabels();
-    ASSERT_EQ(labels.size(), 15u);  // a tick on the start counts from 0
-    EXPECT_EQ(labels.front(), "0");
-    EXPECT_EQ(labels.back(), "14");
-
-    // A buffer that fills up ends the ticks.
-    GraphBuffers small(4);
-    axis.pixelsPerSecond = 120.0 / 3600;
-    TimeAxisTicks(backend, 0, 10 * 3600, 0, small, axis, metrics);
-    EXPECT_EQ(small.pointCount, 4);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.labels.size());
+        RecordingBackend r;
+        GraphBuffers buffers(1000);
+        const int64_t start = row.title == TimeAxisTitle::kTime ? 7 * 3600 : 0;
+        const TimeAxis axis{row.pixelsPerSecond, 100, 300, 30};
+        EXPECT_EQ(TimeAxisTicks(r.Table(), start, start + row.end, 0, buffers, axis, metrics), row.title);
+        EXPECT_EQ(r.TickLabels(), row.labels);
+        if (row.title != TimeAxisTitle::kTime) continue;
+        ASSERT_EQ(buffers.lineCount, 7);  // ten-minute ticks, every third one labelled
+        EXPECT_EQ(buffers.points[0].x, 100);
+        EXPECT_EQ(buffers.points[1].y, 300 - metrics.majorTick);
+        EXPECT_EQ(buffers.points[3].y, 300 - metrics.minorTick);
+        // A buffer that fills up ends the ticks.
+        GraphBuffers small(4);
+        TimeAxisTicks(r.Table(), 0, 10 * 3600, 0, small, axis, metrics);
+        EXPECT_EQ(small.pointCount, 4);
+    }
 }
 
 TEST(DrawGraph, GuardsAndValueAxis) {
@@ -105,54 +114,40 @@ TEST(DrawGraph, GuardsAndValueAxis) {
     EXPECT_EQ(DrawGraph(store, graph, r.Table(), 500, 438, 96), 1);
     EXPECT_EQ(r.calls, 0);
 
-    // 0 to 1234 over 400 pixels with a 14-pixel font: steps of 50.
-    FillStore(store, {{{1000, 0}, {1060, 1234}}});
-    ASSERT_EQ(DrawGraph(store, graph, r.Table(), 500, 438, 96), 0);
-    std::vector<std::string> labels = ValueLabels(r);
-    ASSERT_EQ(labels.size(), 25u);
-    EXPECT_EQ(labels[1], "50");
-    EXPECT_EQ(labels.back(), "1200");
-    // Plot left = 3 gaps + label height + the width of "1234"; top = 7.
+    // Over 400 pixels with a 14-pixel font; a flat or all-zero value still
+    // gets an axis.
+    const struct {
+        int yItem;
+        float from, to;
+        size_t count;
+        std::string first, second, last, title;
+    } rows[] = {
+        {kGraphYAltitude, 0, 1234, 25, "0", "50", "1200", "Altitude [m]"},
+        {kGraphYLoggedSpeed, 0, 0.3f, 16, "0.00", "0.02", "0.30", "Speed [km/h]"},
+        {kGraphYLoggedSpeed, 0, 0, 20, "0.00", "0.05", "0.95", "Speed [km/h]"},
+        {kGraphYAltitude, 100, 100, 19, "99.91", "99.92", "100.09", "Altitude [m]"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.to);
+        graph.yItem = row.yItem;
+        r = Draw(store, graph, {{{1000, row.from}, {1060, row.to}}});
+        const std::vector<std::string> labels = ValueLabels(r);
+        ASSERT_EQ(labels.size(), row.count);
+        EXPECT_EQ(labels[0] + " " + labels[1] + " " + labels.back(), row.first + " " + row.second + " " + row.last);
+        EXPECT_EQ(r.Titles().back(), row.title);
+    }
+
+    // Plot left = 3 gaps + label height + the width of "1234"; top = 7; the
+    // track from the bottom left to the top right.
+    graph.yItem = kGraphYAltitude;
+    r = Draw(store, graph, {{{1000, 0}, {1060, 1234}}});
     const GraphPoint frameStart = r.polyPolylineLines.at(0).at(0);
     EXPECT_EQ(frameStart.x, 3 * 3 + 14 + 4 * 7);
     EXPECT_EQ(frameStart.y, 7);
     EXPECT_EQ(r.polyPolylineLines[0].size(), 5u);
-    // The track: first point at the bottom left, last at the top right.
     ASSERT_EQ(r.polylines.size(), 1u);
     EXPECT_EQ(r.polylines[0].front().y, 407);
     EXPECT_EQ(r.polylines[0].back().y, 7);
-    EXPECT_EQ(r.Titles().back(), "Altitude [m]");
-
-    // Logged speed from 0 to 0.3: two decimals.
-    graph.yItem = kGraphYLoggedSpeed;
-    r = RecordingBackend();
-    FillStore(store, {{{1000, 0}, {1060, 0.3f}}});
-    DrawGraph(store, graph, r.Table(), 500, 438, 96);
-    labels = ValueLabels(r);
-    ASSERT_GE(labels.size(), 15u);
-    EXPECT_EQ(labels[0], "0.00");
-    EXPECT_EQ(labels[1], "0.02");
-    EXPECT_EQ(r.Titles().back(), "Speed [km/h]");
-
-    // Logged speed all zero: the axis spans 0 to 1.
-    r = RecordingBackend();
-    FillStore(store, {{{1000, 0}, {1060, 0}}});
-    DrawGraph(store, graph, r.Table(), 500, 438, 96);
-    labels = ValueLabels(r);
-    EXPECT_EQ(labels.front(), "0.00");
-    EXPECT_EQ(labels.back(), "0.95");
-
-    // A flat altitude: 100 - 0.1 to 100 + 0.1.
-    graph.yItem = kGraphYAltitude;
-    r = RecordingBackend();
-    FillStore(store, {{{1000, 100}, {1060, 100}}});
-    DrawGraph(store, graph, r.Table(), 500, 438, 96);
-    labels = ValueLabels(r);
-    ASSERT_GE(labels.size(), 19u);
-    for (const std::string& label : labels) {
-        EXPECT_GE(std::atof(label.c_str()), 99.89) << label;
-        EXPECT_LE(std::atof(label.c_str()), 100.1) << label;
-    }
 }
 
 TEST(DrawGraph, TimeElapsedAndDistanceAxes) {
@@ -162,18 +157,14 @@ TEST(DrawGraph, TimeElapsedAndDistanceAxes) {
     const int64_t t = 1704067200;  // 2024-01-01 00:00:00 UTC
 
     // All points at one time: an hour either side, the points in the middle.
-    RecordingBackend r;
-    FillStore(store, {{{t, 10}, {t, 20}}});
-    DrawGraph(store, graph, r.Table(), 500, 438, 96);
+    RecordingBackend r = Draw(store, graph, {{{t, 10}, {t, 20}}});
     const GraphPoint frame = r.polyPolylineLines.at(0).at(0);
     const int32_t right = 500 - 18;
     EXPECT_EQ(r.polylines.at(0).front().x, frame.x + (right - frame.x) / 2);
     EXPECT_EQ(r.Titles().front(), "Time");
 
     // Fifteen days: the two end times and "Date and time".
-    r = RecordingBackend();
-    FillStore(store, {{{t, 10}, {t + 15 * 86400, 20}}});
-    DrawGraph(store, graph, r.Table(), 500, 438, 96);
+    r = Draw(store, graph, {{{t, 10}, {t + 15 * 86400, 20}}});
     std::vector<std::string> labels = r.TickLabels();
     EXPECT_EQ(labels[labels.size() - 2], "2024-01-01 00:00:00");
     EXPECT_EQ(labels.back(), "2024-01-16 00:00:00");
@@ -182,10 +173,7 @@ TEST(DrawGraph, TimeElapsedAndDistanceAxes) {
     // Elapsed time over two one-hour tracks a day apart spans two hours; the
     // second track starts in the middle.
     graph.xItem = kGraphXElapsed;
-    r = RecordingBackend();
-    FillStore(store, {{{t, 10}, {t + 1800, 12}, {t + 3600, 14}}, {{t + 86400, 10}, {t + 90000, 20}}});
-    ASSERT_EQ(store.totalDuration, 7200);
-    DrawGraph(store, graph, r.Table(), 500, 438, 96);
+    r = Draw(store, graph, {{{t, 10}, {t + 1800, 12}, {t + 3600, 14}}, {{t + 86400, 10}, {t + 90000, 20}}});
     ASSERT_EQ(r.polylines.size(), 2u);
     EXPECT_EQ(r.polylines[0].front().x, frame.x);
     EXPECT_NEAR(r.polylines[1].front().x, frame.x + (right - frame.x) / 2, 1);
@@ -195,16 +183,12 @@ TEST(DrawGraph, TimeElapsedAndDistanceAxes) {
     // Distance: ticks labelled "%g" from 0; all points at one place still
     // get an axis.
     graph.xItem = kGraphXDistance;
-    r = RecordingBackend();
-    FillStore(store, {{{t, 10, 0}, {t + 60, 11, 1.0}, {t + 120, 12, 2.5}}});
-    DrawGraph(store, graph, r.Table(), 500, 438, 96);
+    r = Draw(store, graph, {{{t, 10, 0}, {t + 60, 11, 1.0}, {t + 120, 12, 2.5}}});
     labels = r.TickLabels();
     EXPECT_NE(std::find(labels.begin(), labels.end(), "0"), labels.end());
     EXPECT_NE(std::find(labels.begin(), labels.end(), "2"), labels.end());
     EXPECT_EQ(r.Titles().front(), "Travel distance [km]");
-    r = RecordingBackend();
-    FillStore(store, {{{t, 10}, {t + 60, 11}}});
-    EXPECT_EQ(DrawGraph(store, graph, r.Table(), 500, 438, 96), 0);
+    r = Draw(store, graph, {{{t, 10}, {t + 60, 11}}});
     EXPECT_EQ(r.polylines.at(0).front().x, r.polylines.at(0).back().x);
 
     // The window's own target gets each point's position and the plot area.

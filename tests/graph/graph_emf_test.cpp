@@ -13,8 +13,10 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "graph/graph_output.h"
+#include "graph/graph_svg.h"
 #include "graph/graph_test_support.h"
 #include "test_support.h"
 
@@ -32,13 +34,27 @@ uint32_t U32(const std::string& bytes, size_t at) {
     return v;
 }
 int32_t I32(const std::string& bytes, size_t at) { return static_cast<int32_t>(U32(bytes, at)); }
+std::u16string Utf16(const std::string& bytes, size_t at, uint32_t chars) {
+    std::u16string text;
+    for (uint32_t i = 0; i < chars && at + 2 * i + 2 <= bytes.size(); ++i) {
+        text += static_cast<char16_t>(static_cast<unsigned char>(bytes[at + 2 * i]) |
+                                      static_cast<unsigned char>(bytes[at + 2 * i + 1]) << 8);
+    }
+    return text;
+}
+int16_t I16(const std::string& bytes, size_t at) {
+    int16_t v = 0;
+    std::memcpy(&v, bytes.data() + at, 2);
+    return v;
+}
 
 struct EmfContents {
     std::map<uint32_t, int> counts;  // records by type
     std::set<uint32_t> created, deleted, selected;
     std::u16string description;
-    std::u16string wideTexts;  // every EXTTEXTOUTW string, '|' after each
-    std::string ansiTexts;     // every EXTTEXTOUTA string, '|' after each
+    std::u16string wideTexts;            // every EXTTEXTOUTW string, '|' after each
+    std::string ansiTexts;               // every EXTTEXTOUTA string, '|' after each
+    std::vector<std::string> polylines;  // points as "x,y x,y", the form SVG writes
     size_t records = 0;
 };
 
@@ -50,11 +66,7 @@ EmfContents ParseEmf(const std::string& bytes) {
     EXPECT_EQ(U32(bytes, 0), kEmrHeader);
     EXPECT_EQ(U32(bytes, 40), 0x464D4520u);  // " EMF"
     EXPECT_EQ(U32(bytes, 48), bytes.size());
-    const uint32_t nDescription = U32(bytes, 60), offDescription = U32(bytes, 64);
-    for (uint32_t i = 0; i < nDescription && offDescription + 2 * i + 2 <= bytes.size(); ++i) {
-        c.description += static_cast<char16_t>(static_cast<unsigned char>(bytes[offDescription + 2 * i]) |
-                                               static_cast<unsigned char>(bytes[offDescription + 2 * i + 1]) << 8);
-    }
+    c.description = Utf16(bytes, U32(bytes, 64), U32(bytes, 60));
     size_t at = 0;
     uint32_t type = 0;
     while (at + 8 <= bytes.size()) {
@@ -69,20 +81,20 @@ EmfContents ParseEmf(const std::string& bytes) {
         if (type == kEmrCreatePen || type == kEmrExtCreateFont) c.created.insert(U32(bytes, at + 8));
         if (type == kEmrDeleteObject) c.deleted.insert(U32(bytes, at + 8));
         if (type == kEmrSelectObject && (U32(bytes, at + 8) & 0x80000000u) == 0) c.selected.insert(U32(bytes, at + 8));
+        if (type == kEmrPolyline || type == kEmrPolyline16) {
+            std::string line;
+            for (uint32_t i = 0; i < U32(bytes, at + 24); ++i) {
+                const int32_t x = type == kEmrPolyline ? I32(bytes, at + 28 + 8 * i) : I16(bytes, at + 28 + 4 * i);
+                const int32_t y = type == kEmrPolyline ? I32(bytes, at + 32 + 8 * i) : I16(bytes, at + 30 + 4 * i);
+                line += (i ? " " : "") + std::to_string(x) + "," + std::to_string(y);
+            }
+            c.polylines.push_back(line);
+        }
         if (type == kEmrTextA || type == kEmrTextW) {
             // EMRTEXT after the bounds, mode and scales: reference point, count, offset.
             const uint32_t chars = U32(bytes, at + 44), offset = U32(bytes, at + 48);
-            for (uint32_t i = 0; i < chars; ++i) {
-                if (type == kEmrTextA) {
-                    c.ansiTexts += bytes[at + offset + i];
-                } else {
-                    c.wideTexts +=
-                        static_cast<char16_t>(static_cast<unsigned char>(bytes[at + offset + 2 * i]) |
-                                              static_cast<unsigned char>(bytes[at + offset + 2 * i + 1]) << 8);
-                }
-            }
-            if (type == kEmrTextA) c.ansiTexts += '|';
-            if (type == kEmrTextW) c.wideTexts += u'|';
+            if (type == kEmrTextA) c.ansiTexts += bytes.substr(at + offset, chars) + '|';
+            if (type == kEmrTextW) c.wideTexts += Utf16(bytes, at + offset, chars) + u'|';
         }
         at += size;
     }
@@ -137,6 +149,28 @@ TEST(GraphEmf, RecordStreamAndReferenceResolution) {
     const EmfContents empty = ParseEmf(test::ReadFile(scratch / "empty.emf"));
     EXPECT_EQ(empty.counts.count(kEmrPolyline16), 0u);
     EXPECT_EQ(SaveGraphEmf(scratch / "no" / "g.emf", store, graph, 500, 260, 96, 0), 2);
+}
+
+// The file back ends draw each track with the same points, whatever the X item.
+TEST(GraphEmf, TrackLinesMatchTheSvgOfTheSameGraph) {
+    test::ScratchFolder scratch;
+    TrackStore store;
+    test::FillStore(store, {{{1000, 10, 0}, {1600, 30, 0.5}, {2200, 20, 1.0}}, {{5000, 15, 1.2}, {5600, 25, 1.5}}});
+    GraphSettings graph;
+    for (int xItem = 1; xItem <= 3; ++xItem) {
+        SCOPED_TRACE(xItem);
+        graph.xItem = xItem;
+        ASSERT_EQ(SaveGraphEmf(scratch / "g.emf", store, graph, 500, 260, 96, 0), 0);
+        const std::vector<std::string> lines = ParseEmf(test::ReadFile(scratch / "g.emf")).polylines;
+        ASSERT_GE(lines.size(), 2u);
+        graph.svgDpi = 96;
+        ASSERT_EQ(SaveGraphSvg(scratch / "g.svg", store, graph, 500, 260, 96), 0);
+        const std::string svg = test::ReadFile(scratch / "g.svg");
+        // The frame and ticks come first; the last two lines are the tracks.
+        for (size_t i = lines.size() - 2; i < lines.size(); ++i) {
+            EXPECT_NE(svg.find("<polyline points=\"" + lines[i] + "\""), std::string::npos) << lines[i];
+        }
+    }
 }
 
 TEST(GraphEmf, OpensInLibreOffice) {

@@ -49,59 +49,43 @@ struct RecordingBackend {
     uint32_t align = 0;
     int calls = 0;
 
+    static RecordingBackend& Of(void* context) {
+        RecordingBackend& r = *static_cast<RecordingBackend*>(context);
+        ++r.calls;
+        return r;
+    }
     GraphBackend Table() {
         GraphBackend b;
         b.context = this;
-        b.polyline = [](void* c, const GraphPoint* p, int32_t n) {
-            auto& r = *static_cast<RecordingBackend*>(c);
-            ++r.calls;
-            r.polylines.emplace_back(p, p + n);
-        };
+        b.polyline = [](void* c, const GraphPoint* p, int32_t n) { Of(c).polylines.emplace_back(p, p + n); };
         b.polyPolyline = [](void* c, const GraphPoint* p, const int32_t* counts, int32_t lines) {
-            auto& r = *static_cast<RecordingBackend*>(c);
-            ++r.calls;
+            RecordingBackend& r = Of(c);
             for (int32_t i = 0; i < lines; p += counts[i++]) r.polyPolylineLines.emplace_back(p, p + counts[i]);
         };
-        b.tickText = [](void* c, int32_t x, int32_t y, const char* t, int32_t n) {
-            auto& r = *static_cast<RecordingBackend*>(c);
-            ++r.calls;
-            r.texts.push_back({x, y, std::string(t, static_cast<size_t>(n)), r.align, false});
-        };
-        b.titleText = [](void* c, int32_t x, int32_t y, const char* t, int32_t n) {
-            auto& r = *static_cast<RecordingBackend*>(c);
-            ++r.calls;
-            r.texts.push_back({x, y, std::string(t, static_cast<size_t>(n)), r.align, true});
-        };
+        b.tickText = [](void* c, int32_t x, int32_t y, const char* t, int32_t n) { Of(c).Text(x, y, t, n, false); };
+        b.titleText = [](void* c, int32_t x, int32_t y, const char* t, int32_t n) { Of(c).Text(x, y, t, n, true); };
         b.textExtent = [](void* c, const char*, int32_t n, GraphTextSize& size) {
-            ++static_cast<RecordingBackend*>(c)->calls;
+            Of(c);
             size = {7 * n, 16};
         };
-        b.textAlign = [](void* c, uint32_t flags) {
-            auto& r = *static_cast<RecordingBackend*>(c);
-            ++r.calls;
-            r.align = flags;
-        };
-        b.pen = [](void* c, int32_t, uint32_t, bool) { ++static_cast<RecordingBackend*>(c)->calls; };
-        b.font = [](void* c, int32_t, int32_t, bool, std::u16string_view, bool) {
-            ++static_cast<RecordingBackend*>(c)->calls;
-        };
+        b.textAlign = [](void* c, uint32_t flags) { Of(c).align = flags; };
+        b.pen = [](void* c, int32_t, uint32_t, bool) { Of(c); };
+        b.font = [](void* c, int32_t, int32_t, bool, std::u16string_view, bool) { Of(c); };
         return b;
     }
+    void Text(int32_t x, int32_t y, const char* t, int32_t n, bool title) {
+        texts.push_back({x, y, std::string(t, static_cast<size_t>(n)), align, title});
+    }
 
-    std::vector<std::string> TickLabels() const {
-        std::vector<std::string> labels;
+    std::vector<std::string> Texts(bool titles) const {
+        std::vector<std::string> found;
         for (const RecordedText& t : texts) {
-            if (!t.title) labels.push_back(t.text);
+            if (t.title == titles) found.push_back(t.text);
         }
-        return labels;
+        return found;
     }
-    std::vector<std::string> Titles() const {
-        std::vector<std::string> titles;
-        for (const RecordedText& t : texts) {
-            if (t.title) titles.push_back(t.text);
-        }
-        return titles;
-    }
+    std::vector<std::string> TickLabels() const { return Texts(false); }
+    std::vector<std::string> Titles() const { return Texts(true); }
 };
 
 }  // namespace trakvio::test

@@ -4,7 +4,6 @@
 #include <QAction>
 #include <QMenu>
 
-#include "compute/default_colors.h"
 #include "map_window_fixture.h"
 
 namespace trakvio::test {
@@ -14,10 +13,13 @@ class MapCommands : public MapWindowFixture {
   protected:
     void SetUp() override {
         MapWindowFixture::SetUp();
+        Load(ThreeTracks());
+        Open();
+    }
+    static std::vector<TrackSpec> ThreeTracks() {
         auto tracks = TwoTracks();
         tracks.push_back({0x00FF00, 3, {{139.75, 35.01}, {139.76, 35.012}, {139.77, 35.014}}});
-        Load(tracks);
-        Open();
+        return tracks;
     }
     // The track list's pick answers by ticking the given tracks.
     void PickAnswers(std::vector<int> tracks, int answer) {
@@ -31,7 +33,7 @@ class MapCommands : public MapWindowFixture {
         for (int i = 0; i < state_.store.pointCount; ++i) n += state_.store.points[i].enabled;
         return n;
     }
-    void Select(std::initializer_list<int> points) {
+    void Select(const std::vector<int>& points) {
         for (int i : points) {
             state_.store.points[i].selected = -1;
             ++state_.store.selectedCount;
@@ -59,114 +61,60 @@ TEST_F(MapCommands, MenuItemsInOrder) {
     EXPECT_EQ(state_.store.points[3].enabled, 0);
 }
 
-TEST_F(MapCommands, DeleteAndRestorePoints) {
-    const int all = Enabled();
-    window_->RunCommand(kCmdDeleteSelected);  // nothing selected: nothing happens
-    EXPECT_EQ(shell_.refreshTrackList, 0);
-    EXPECT_EQ(Enabled(), all);
-
-    Select({2, 3});
-    window_->RunCommand(kCmdDeleteSelected);
-    EXPECT_EQ(Enabled(), all - 2);
-    EXPECT_EQ(state_.store.selectedCount, 0);
-    EXPECT_EQ(shell_.refreshTrackList, 1);
-    EXPECT_EQ(shell_.redrawGraph, 1);
-    // The rendering follows: the deleted points are no longer on the screen
-    // as line ends, and the statistics were recomputed.
-    EXPECT_EQ(state_.store.tracks[0].firstPoint, 0);
-
-    Select({1});
-    window_->RunCommand(kCmdRestoreSelectedRange);  // needs two selected
-    EXPECT_EQ(Enabled(), all - 2);
-    Select({4});
-    window_->RunCommand(kCmdRestoreSelectedRange);
-    EXPECT_EQ(Enabled(), all);
-    EXPECT_EQ(state_.store.selectedCount, 2);  // the selection stays
-    EXPECT_EQ(shell_.refreshTrackList, 2);
-
-    window_->RunCommand(kCmdClearSelection);
-    EXPECT_EQ(state_.store.selectedCount, 0);
-    EXPECT_EQ(shell_.refreshTrackList, 2);  // no refresh, no rendering
-
-    state_.store.points[5].enabled = 0;
-    state_.store.points[15].enabled = 0;
-    window_->RunCommand(kCmdRestoreAll);
-    EXPECT_EQ(Enabled(), all);
-    EXPECT_EQ(shell_.refreshTrackList, 3);
-}
-
-TEST_F(MapCommands, SplitWarnsForMoreThanOnePoint) {
-    MessageCatcher messages(kAnswerOk);
-    window_->RunCommand(kCmdSplitAtSelection);  // none selected: nothing, silently
-    EXPECT_TRUE(messages.messages().empty());
-    Select({3, 4});
-    window_->RunCommand(kCmdSplitAtSelection);
-    EXPECT_EQ(messages.messages().size(), 1u);
-    EXPECT_EQ(state_.store.trackCount, 3);
-    EXPECT_EQ(shell_.refreshTrackList, 0);
-    window_->RunCommand(kCmdClearSelection);
-    Select({4});
-    window_->RunCommand(kCmdSplitAtSelection);
-    EXPECT_EQ(state_.store.trackCount, 4);
-    EXPECT_EQ(state_.store.trackEnd[0], 4);
-    EXPECT_EQ(state_.store.selectedCount, 0);
-    EXPECT_EQ(shell_.refreshTrackList, 1);
-}
-
-TEST_F(MapCommands, JoinAndWholeTrackCommandsAskForTracks) {
-    PickAnswers({0}, 1);
-    window_->RunCommand(kCmdJoinTracks);  // one ticked: no join
-    ASSERT_EQ(shell_.pickPrompts.size(), 1u);
-    EXPECT_EQ(shell_.pickPrompts[0], "選択トラックを結合");
-    EXPECT_EQ(state_.store.trackCount, 3);
-
-    PickAnswers({}, -1);
-    window_->RunCommand(kCmdDeleteTrackPoints);  // Cancel
-    EXPECT_EQ(shell_.pickPrompts.back(), "選択トラックの全点削除");
-    EXPECT_EQ(shell_.refreshTrackList, 0);
-
-    PickAnswers({1}, 1);
-    window_->RunCommand(kCmdDeleteTrackPoints);
-    for (int i = 11; i <= 21; ++i) EXPECT_EQ(state_.store.points[i].enabled, 0) << i;
-    EXPECT_EQ(state_.store.tracks[0].checked, 0);  // ticks cleared before the pick
-    PickAnswers({1}, 1);
-    window_->RunCommand(kCmdRestoreTrackPoints);
-    EXPECT_EQ(shell_.pickPrompts.back(), "選択トラックの全点復元");
-    for (int i = 11; i <= 21; ++i) EXPECT_EQ(state_.store.points[i].enabled, 1) << i;
-
-    PickAnswers({1, 2}, 2);
-    window_->RunCommand(kCmdJoinTracks);
-    EXPECT_EQ(state_.store.trackCount, 2);
-    EXPECT_EQ(state_.store.trackEnd[1], 24);
-    EXPECT_EQ(shell_.refreshTrackList, 3);
+// Each command on the three tracks (points 0-10, 11-21, 22-24), with track 0
+// ticked beforehand: the pick's ticks are cleared before it asks.
+TEST_F(MapCommands, EachCommandWithItsPreconditionMetAndNot) {
+    const struct {
+        int command;
+        std::vector<int> deleted, selected, ticked;  // before; ticked by the pick
+        int pickAnswer;
+        int enabled, tracks, selectedAfter, refreshes, messages;
+        std::string prompt;
+    } rows[] = {
+        {kCmdDeleteSelected, {}, {}, {}, -1, 25, 3, 0, 0, 0, ""},
+        {kCmdDeleteSelected, {}, {2, 3}, {}, -1, 23, 3, 0, 1, 0, ""},
+        {kCmdRestoreSelectedRange, {2, 3}, {1}, {}, -1, 23, 3, 1, 0, 0, ""},  // needs two selected
+        {kCmdRestoreSelectedRange, {2, 3}, {1, 4}, {}, -1, 25, 3, 2, 1, 0, ""},
+        {kCmdClearSelection, {}, {1, 4}, {}, -1, 25, 3, 0, 0, 0, ""},
+        {kCmdRestoreAll, {5, 15}, {}, {}, -1, 25, 3, 0, 1, 0, ""},
+        {kCmdSplitAtSelection, {}, {}, {}, -1, 25, 3, 0, 0, 0, ""},
+        {kCmdSplitAtSelection, {}, {3, 4}, {}, -1, 25, 3, 2, 0, 1, ""},  // a warning, no split
+        {kCmdSplitAtSelection, {}, {4}, {}, -1, 25, 4, 0, 1, 0, ""},
+        {kCmdJoinTracks, {}, {}, {0}, 1, 25, 3, 0, 0, 0, "選択トラックを結合"},
+        {kCmdJoinTracks, {}, {}, {1, 2}, 2, 25, 2, 0, 1, 0, "選択トラックを結合"},
+        {kCmdDeleteTrackPoints, {}, {}, {}, -1, 25, 3, 0, 0, 0, "選択トラックの全点削除"},  // Cancel
+        {kCmdDeleteTrackPoints, {}, {}, {1}, 1, 14, 3, 0, 1, 0, "選択トラックの全点削除"},
+        {kCmdRestoreTrackPoints, {12, 13, 23}, {}, {1}, 1, 24, 3, 0, 1, 0, "選択トラックの全点復元"},
+        {kCmdDefaultColors, {}, {}, {}, -1, 25, 3, 0, 1, 0, ""},
+        {kCmdDeleteStandstills, {}, {1}, {}, -1, 15, 3, 0, 1, 0, ""},  // a cluster inside track 0
+    };
+    state_.settings.ssmeterslessthan = 5000;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.command << " with " << row.selected.size() << " selected");
+        Load(ThreeTracks());
+        for (int i : row.deleted) state_.store.points[i].enabled = 0;
+        Select(row.selected);
+        state_.store.tracks[0].checked = 1;
+        PickAnswers(row.ticked, row.pickAnswer);
+        shell_.pickPrompts.clear();
+        const int refreshes = shell_.refreshTrackList, redraws = shell_.redrawGraph;
+        MessageCatcher messages(kAnswerOk);
+        window_->RunCommand(row.command);
+        EXPECT_EQ(Enabled(), row.enabled);
+        EXPECT_EQ(state_.store.trackCount, row.tracks);
+        EXPECT_EQ(state_.store.selectedCount, row.selectedAfter);
+        EXPECT_EQ(shell_.refreshTrackList - refreshes, row.refreshes);
+        EXPECT_EQ(shell_.redrawGraph - redraws, row.refreshes);
+        EXPECT_EQ(messages.messages().size(), static_cast<size_t>(row.messages));
+        EXPECT_EQ(shell_.pickPrompts,
+                  row.prompt.empty() ? std::vector<std::string>{} : std::vector<std::string>{row.prompt});
+        if (row.selectedAfter == 0) EXPECT_EQ(window_->rangeAnchor(), -1);
+    }
 
     // One track left: the join does not even ask.
-    ClearTrackStore(state_.store);
-    AppendPoint(state_.store, 35, 139, 0, 0, 0, 1);
-    CloseTrack(state_.store);
-    const size_t asked = shell_.pickPrompts.size();
+    Load({TwoTracks()[0]});
     window_->RunCommand(kCmdJoinTracks);
-    EXPECT_EQ(shell_.pickPrompts.size(), asked);
-}
-
-TEST_F(MapCommands, ColoursAndStandstills) {
-    window_->RunCommand(kCmdDefaultColors);
-    TrackStore copy = state_.store;
-    AssignDefaultColors(copy);
-    for (int t = 0; t < 3; ++t) EXPECT_EQ(state_.store.tracks[t].color, copy.tracks[t].color);
-    EXPECT_EQ(shell_.refreshTrackList, 1);
-    // The new colour is on the screen.
-    const QColor first = ColorOfRgb(state_.store.tracks[0].color);
-    EXPECT_EQ(QColor(Screen().pixel(WindowPos(2))), first);
-
-    // Standstills: a cluster of points on one spot inside track 0.
-    Select({1});
-    state_.settings.ssmeterslessthan = 5000;
-    window_->RunCommand(kCmdDeleteStandstills);
-    EXPECT_EQ(state_.store.selectedCount, 0);
-    EXPECT_EQ(window_->rangeAnchor(), -1);
-    EXPECT_EQ(shell_.refreshTrackList, 2);
-    EXPECT_LT(Enabled(), 25);
+    EXPECT_TRUE(shell_.pickPrompts.empty());
 }
 
 }  // namespace

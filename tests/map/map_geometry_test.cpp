@@ -1,6 +1,6 @@
 // The map's geometry on the figures a user can check by hand: tiles of known
-// places, the fit of a known extent, zoom steps, the DPI stretch, hit testing
-// and the selection steps of clicks.
+// places, the fit of a known extent, zoom steps, the DPI stretch and hit
+// testing. The selection steps of clicks are checked through the window.
 #include "map/map_geometry.h"
 
 #include <gtest/gtest.h>
@@ -23,92 +23,76 @@ TrackStore StoreOf(std::initializer_list<std::vector<std::pair<double, double>>>
     return store;
 }
 
-TEST(MapGeometry, TileArithmeticOfKnownPlaces) {
-    const TileXY origin = TileOfPoint(1, 0, 0);
-    EXPECT_EQ(origin.x, 1);
-    EXPECT_EQ(origin.y, 1);
+// Tiles of known places, the fit of a tenth of a degree at 35 north in a
+// 1000x600 window, of one point and of the whole world, zoom steps and the
+// 144-DPI stretch.
+TEST(MapGeometry, FiguresCheckedByHand) {
     const TileXY tokyo = TileOfPoint(18, 139.7671, 35.6812);
-    EXPECT_EQ(tokyo.x, 232847);
-    EXPECT_EQ(tokyo.y, 103226);
     double fx = 0, fy = 0;
     TileFraction(18, 139.7671, 35.6812, fx, fy);
-    EXPECT_GT(fx, 232847);
-    EXPECT_LT(fx, 232848);
-    for (int zoom : {1, 5, 13, 19, 30}) {
+    // Back from a corner and forward again lands in the same tile.
+    const TileXY again = TileOfPoint(18, TileWestLongitude(18, 232847) + 1e-9, TileNorthLatitude(18, 103226) - 1e-9);
+    MapView fit, one, world;
+    FitView(fit, StoreOf({{{139.70, 35.00}, {139.80, 35.05}}}), 1000, 600);
+    FitView(one, StoreOf({{{139.7671, 35.6812}}}), 800, 500);
+    FitView(world, StoreOf({{{-179, -80}, {179, 80}}}), 300, 200);
+    MapView in = fit, out = fit, lowest = fit, highest = fit;
+    SetZoom(in, 14);
+    SetZoom(out, 12);
+    SetZoom(lowest, -5);
+    SetZoom(highest, 40);
+    MapView stretched, plain;
+    SetMapDpi(stretched, true, 144);
+    SetMapDpi(plain, true, 144);
+    SetMapDpi(plain, false, 144);
+    const struct {
+        const char* what;
+        double actual, expected, tolerance;
+    } rows[] = {
+        {"tile x at 0,0 zoom 1", TileOfPoint(1, 0, 0).x, 1, 0},
+        {"tile y at 0,0 zoom 1", TileOfPoint(1, 0, 0).y, 1, 0},
+        {"Tokyo tile x", tokyo.x, 232847, 0},
+        {"Tokyo tile y", tokyo.y, 103226, 0},
+        {"Tokyo tile fraction x", fx, 232847.5, 0.5},
+        {"corner and back x", again.x, 232847, 0},
+        {"corner and back y", again.y, 103226, 0},
+        {"fit zoom", fit.zoom, 13, 0},
+        {"fit scale x", fit.scaleX, 5825.42, 0.01},
+        {"fit scale y", fit.scaleY, 7080, 15},
+        {"fit centre lon", fit.centerLon, 139.75, 1e-9},
+        {"fit centre lat", fit.centerLat, 35.025, 1e-9},
+        {"fit west edge", fit.originLon, TileWestLongitude(13, fit.tileMinX), 0},
+        {"fit north edge", fit.originLat, TileNorthLatitude(13, fit.tileMinY), 0},
+        {"fit centre in the window", MapXOf(fit, fit.centerLon) - fit.viewOffsetX, 500, 2},
+        {"one point zoom", one.zoom, 19, 0},
+        {"one point centre lon", one.centerLon, 139.7671, 0},
+        {"one point centre lat", one.centerLat, 35.6812, 0},
+        {"world zoom", world.zoom, kMapMinZoom, 0},
+        {"zoom in scale x", in.scaleX, fit.scaleX * 2, 0},
+        {"zoom in scale y", in.scaleY, fit.scaleY * 2, 0},
+        {"zoom out scale x", out.scaleX, fit.scaleX / 2, 0},
+        {"zoom out scale y", out.scaleY, fit.scaleY / 2, 0},
+        {"zoom below the least", lowest.zoom, 1, 0},
+        {"zoom above the most", highest.zoom, 30, 0},
+        {"144 DPI tile", stretched.tileSize, 384, 0},
+        {"144 DPI margin", stretched.margin, 6, 0},
+        {"144 DPI text", stretched.textHeight, 21, 0},
+        {"144 DPI 2 pixels", ScaledPixels(stretched, 2), 3, 0},
+        {"unstretched tile", plain.tileSize, 256, 0},
+        {"unstretched margin", plain.margin, 4, 0},
+        {"unstretched 2 pixels", ScaledPixels(plain, 2), 2, 0},
+    };
+    for (const auto& row : rows) EXPECT_NEAR(row.actual, row.expected, row.tolerance) << row.what;
+    EXPECT_TRUE(fit.fitted);
+    EXPECT_TRUE(WindowInsidePicture(fit));  // the tile range covers the window
+    EXPECT_LE(world.tileMaxX - world.tileMinX + 1, kMaxPictureTiles);
+    for (int zoom : {1, 13, 30}) {
         EXPECT_DOUBLE_EQ(TileWestLongitude(zoom, 0), -180) << zoom;
         EXPECT_NEAR(TileNorthLatitude(zoom, 0), 85.0511, 0.0001) << zoom;
     }
-    // Back from a corner and forward again lands in the same tile.
-    const TileXY again = TileOfPoint(18, TileWestLongitude(18, 232847) + 1e-9, TileNorthLatitude(18, 103226) - 1e-9);
-    EXPECT_EQ(again.x, 232847);
-    EXPECT_EQ(again.y, 103226);
     // Poles and beyond give finite rows rather than undefined values.
     EXPECT_LT(TileOfPoint(3, 0, 90).y, 0);
     EXPECT_GT(TileOfPoint(3, 0, -95).y, 7);
-}
-
-TEST(MapGeometry, FitOfATenthOfADegreeAtThirtyFiveNorth) {
-    const TrackStore store = StoreOf({{{139.70, 35.00}, {139.80, 35.05}}});
-    MapView view;
-    FitView(view, store, 1000, 600);
-    EXPECT_EQ(view.zoom, 13);
-    EXPECT_NEAR(view.scaleX, 5825.42, 0.01);
-    EXPECT_NEAR(view.scaleY, 7080, 15);
-    EXPECT_LT(view.scaleY, 12000);
-    EXPECT_NEAR(view.centerLon, 139.75, 1e-9);
-    EXPECT_NEAR(view.centerLat, 35.025, 1e-9);
-    EXPECT_TRUE(view.fitted);
-    // The tile range covers the window and the window lies inside the picture.
-    EXPECT_TRUE(WindowInsidePicture(view));
-    EXPECT_EQ(view.originLon, TileWestLongitude(13, view.tileMinX));
-    EXPECT_EQ(view.originLat, TileNorthLatitude(13, view.tileMinY));
-    // The centre sits at the window's centre.
-    EXPECT_NEAR(MapXOf(view, view.centerLon) - view.viewOffsetX, 500, 2);
-}
-
-TEST(MapGeometry, FitOfOnePointAndOfTheWholeWorld) {
-    const TrackStore one = StoreOf({{{139.7671, 35.6812}}});
-    MapView view;
-    FitView(view, one, 800, 500);
-    EXPECT_EQ(view.zoom, 19);
-    EXPECT_DOUBLE_EQ(view.centerLon, 139.7671);
-    EXPECT_DOUBLE_EQ(view.centerLat, 35.6812);
-
-    const TrackStore world = StoreOf({{{-179, -80}, {179, 80}}});
-    MapView wide;
-    FitView(wide, world, 300, 200);
-    EXPECT_EQ(wide.zoom, kMapMinZoom);
-    EXPECT_LE(wide.tileMaxX - wide.tileMinX + 1, kMaxPictureTiles);
-}
-
-TEST(MapGeometry, ZoomStepsAndTheirLimits) {
-    MapView view;
-    view.zoom = 13;
-    view.scaleX = 5825.42;
-    view.scaleY = 7080;
-    SetZoom(view, 14);
-    EXPECT_DOUBLE_EQ(view.scaleX, 5825.42 * 2);
-    EXPECT_DOUBLE_EQ(view.scaleY, 7080 * 2);
-    SetZoom(view, 12);
-    EXPECT_DOUBLE_EQ(view.scaleX, 5825.42 / 2);
-    EXPECT_DOUBLE_EQ(view.scaleY, 7080.0 / 2);
-    SetZoom(view, -5);
-    EXPECT_EQ(view.zoom, 1);
-    SetZoom(view, 40);
-    EXPECT_EQ(view.zoom, 30);
-}
-
-TEST(MapGeometry, DpiStretch) {
-    MapView view;
-    SetMapDpi(view, true, 144);
-    EXPECT_EQ(view.tileSize, 384);
-    EXPECT_EQ(view.margin, 6);
-    EXPECT_EQ(view.textHeight, 21);
-    EXPECT_EQ(ScaledPixels(view, 2), 3);
-    SetMapDpi(view, false, 144);
-    EXPECT_EQ(view.tileSize, 256);
-    EXPECT_EQ(view.margin, 4);
-    EXPECT_EQ(ScaledPixels(view, 2), 2);
 }
 
 TEST(MapGeometry, NearestPointTakesTheLowestIndexAndIgnoresDeletedPoints) {
@@ -139,32 +123,6 @@ TEST(MapGeometry, NearestPointTakesTheLowestIndexAndIgnoresDeletedPoints) {
     EXPECT_EQ(NearestPoint(positions, kMapPositionLimit, kMapPositionLimit), 0);
 }
 
-TEST(MapGeometry, ClickSelectionSteps) {
-    std::vector<std::pair<double, double>> line;
-    for (int i = 0; i < 12; ++i) line.push_back({139 + i * 0.001, 35});
-    TrackStore store = StoreOf({line});
-    store.points[6].enabled = 0;
-    int32_t anchor = -1;
-
-    // Shift with no anchor is a plain click.
-    EXPECT_EQ(ClickPoint(store, anchor, 10, true), ClickResult::kSelected);
-    EXPECT_EQ(anchor, 10);
-    EXPECT_EQ(store.selectedCount, 1);
-    // Shift-click from 10 to 4 selects 4..10, the deleted point 6 too.
-    EXPECT_EQ(ClickPoint(store, anchor, 4, true), ClickResult::kRange);
-    EXPECT_EQ(anchor, 4);
-    EXPECT_EQ(store.selectedCount, 7);
-    for (int i = 0; i < 12; ++i) EXPECT_EQ(store.points[i].selected != 0, i >= 4 && i <= 10) << i;
-    // Deselecting keeps the anchor until the selection is empty.
-    EXPECT_EQ(ClickPoint(store, anchor, 5, false), ClickResult::kDeselected);
-    EXPECT_EQ(anchor, 4);
-    EXPECT_EQ(store.selectedCount, 6);
-    for (int i : {4, 6, 7, 8, 9, 10}) ClickPoint(store, anchor, i, false);
-    EXPECT_EQ(store.selectedCount, 0);
-    EXPECT_EQ(anchor, -1);
-    EXPECT_EQ(ClickPoint(store, anchor, -1, false), ClickResult::kNothing);
-}
-
 TEST(MapGeometry, AttributionLinkHitTest) {
     AttributionGeometry g;
     g.linkCount = 2;
@@ -174,13 +132,12 @@ TEST(MapGeometry, AttributionLinkHitTest) {
     g.linkWidth[1] = 20;
     g.linkHeight = 16;
     const int right = 496, bottom = 296;
-    EXPECT_EQ(AttributionLinkAt(g, true, right - 100, bottom, right, bottom), 0);
-    EXPECT_EQ(AttributionLinkAt(g, true, right - 70, bottom - 16, right, bottom), 0);
-    EXPECT_EQ(AttributionLinkAt(g, true, right - 69, bottom - 5, right, bottom), -1);
-    EXPECT_EQ(AttributionLinkAt(g, true, right - 30, bottom - 5, right, bottom), 1);
-    EXPECT_EQ(AttributionLinkAt(g, true, right - 30, bottom - 17, right, bottom), -1);
-    EXPECT_EQ(AttributionLinkAt(g, true, right - 30, bottom + 1, right, bottom), -1);
-    EXPECT_EQ(AttributionLinkAt(g, false, right - 30, bottom - 5, right, bottom), -1);
+    // {left of right, above bottom, tiles drawn, link}
+    const int rows[][4] = {{100, 0, 1, 0},  {70, 16, 1, 0},  {69, 5, 1, -1}, {30, 5, 1, 1},
+                           {30, 17, 1, -1}, {30, -1, 1, -1}, {30, 5, 0, -1}};
+    for (const auto& [dx, dy, tiles, link] : rows) {
+        EXPECT_EQ(AttributionLinkAt(g, tiles != 0, right - dx, bottom - dy, right, bottom), link) << dx << "," << dy;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The map window as a user sees and drives it: tracks, dots, the receiver
-// marker and hidden tracks on the screen; clicks, pans, hover, zoom and the
-// attribution links through Qt Test; the clipboard copy.
+// marker and hidden tracks on the screen; clicks, pans, hover and zoom through
+// Qt Test; the clipboard copy. The attribution links need tiles: the tile
+// tests have them.
 #include <QApplication>
 #include <QClipboard>
 #include <QPushButton>
@@ -11,28 +12,10 @@
 namespace trakvio::test {
 namespace {
 
-namespace fs = std::filesystem;
-
 const QColor kRed(0xFF, 0, 0), kBlue(0, 0, 0xFF), kWhite(Qt::white);
 
 class MapScreen : public MapWindowFixture {
   protected:
-    // Fills the cache with grey tiles for the range the window will fit to,
-    // so that tiles are drawn without a server.
-    void FillCache(int width, int height) {
-        state_.settings.baseMaps = {MakeBaseMap("http://127.0.0.1:9/{z}/{x}/{y}.png")};
-        MapView probe;
-        FitView(probe, state_.store, width, height);
-        QImage tile(256, 256, QImage::Format_RGB32);
-        tile.fill(QColor(0xE0, 0xE0, 0xE0));
-        for (int x = probe.tileMinX; x <= probe.tileMaxX; ++x) {
-            for (int y = probe.tileMinY; y <= probe.tileMaxY; ++y) {
-                const fs::path path = TilePath(cache_, u"test", probe.zoom, x, y);
-                fs::create_directories(path.parent_path());
-                ASSERT_TRUE(tile.save(QString::fromStdString(path.string()), "PNG"));
-            }
-        }
-    }
     QColor At(const QImage& screen, QPoint p) { return QColor(screen.pixel(p)); }
 };
 
@@ -47,7 +30,6 @@ TEST_F(MapScreen, TracksDotsMarkerAndHiddenTracks) {
     MapWindow& window = Open();
     ASSERT_TRUE(WaitIdle());
     QImage screen = Screen();
-    screen.save("/tmp/trakvio_map_tracks.png");
     EXPECT_EQ(shell_.status[kStatusMapSource], "No map");  // no base map configured
     for (int i : {0, 2, 5, 10}) EXPECT_EQ(At(screen, WindowPos(i)), kRed) << i;
     for (int i : {13, 15, 21}) EXPECT_EQ(At(screen, WindowPos(i)), kBlue) << i;
@@ -66,7 +48,6 @@ TEST_F(MapScreen, TracksDotsMarkerAndHiddenTracks) {
     state_.dotDrawing = true;
     window.Render();
     screen = Screen();
-    screen.save("/tmp/trakvio_map_dots.png");
     EXPECT_EQ(At(screen, WindowPos(13)), kWhite);
     EXPECT_EQ(At(screen, WindowPos(13) + QPoint(0, -3)), kBlue);
     EXPECT_EQ(At(screen, WindowPos(2)), kWhite);
@@ -77,7 +58,6 @@ TEST_F(MapScreen, TracksDotsMarkerAndHiddenTracks) {
     state_.capturing = true;
     window.Render();
     screen = Screen();
-    screen.save("/tmp/trakvio_map_marker.png");
     const QPoint last = hiddenAt;
     EXPECT_EQ(At(screen, last + QPoint(0, -10)), kBlue);
     EXPECT_EQ(At(screen, last + QPoint(-10, 0)), kBlue);
@@ -86,30 +66,25 @@ TEST_F(MapScreen, TracksDotsMarkerAndHiddenTracks) {
 
 TEST_F(MapScreen, HighDpiStretchWidensLines) {
     Load({{0xFF0000, 2, {{139.70, 35.00}, {139.80, 35.00}}}});
-    MapView view;
-    SetMapDpi(view, true, 144);
-    FitView(view, state_.store, 600, 400);
-    QImage layer(PictureWidth(view), PictureHeight(view), QImage::Format_ARGB32_Premultiplied);
-    DrawTracks(layer, state_.store, view, false, false, state_.settings.marker);
     const LogPoint& p = state_.store.points[0];
-    int thick = 0;
-    for (int dy = -6; dy <= 6; ++dy) thick += qAlpha(layer.pixel(p.mapX + 20, p.mapY + dy)) == 255 ? 1 : 0;
-    EXPECT_EQ(thick, 3);
-    SetMapDpi(view, false, 144);
-    FitView(view, state_.store, 600, 400);
-    EXPECT_EQ(PictureWidth(view) % 256, 0);
-    layer = QImage(PictureWidth(view), PictureHeight(view), QImage::Format_ARGB32_Premultiplied);
-    DrawTracks(layer, state_.store, view, false, false, state_.settings.marker);
-    thick = 0;
-    for (int dy = -6; dy <= 6; ++dy) thick += qAlpha(layer.pixel(p.mapX + 20, p.mapY + dy)) == 255 ? 1 : 0;
-    EXPECT_EQ(thick, 2);
+    for (const auto& [stretch, width] : {std::pair{true, 3}, std::pair{false, 2}}) {
+        MapView view;
+        SetMapDpi(view, stretch, 144);
+        FitView(view, state_.store, 600, 400);
+        QImage layer(PictureWidth(view), PictureHeight(view), QImage::Format_ARGB32_Premultiplied);
+        DrawTracks(layer, state_.store, view, false, false, state_.settings.marker);
+        int thick = 0;
+        for (int dy = -6; dy <= 6; ++dy) thick += qAlpha(layer.pixel(p.mapX + 20, p.mapY + dy)) == 255 ? 1 : 0;
+        EXPECT_EQ(thick, width) << stretch;
+    }
 }
 
 TEST_F(MapScreen, ClicksSelectAndDeselect) {
     Load(TwoTracks());
     MapWindow& window = Open();
-    // Press and release without a move selects the nearest point.
-    QTest::mouseClick(&window, Qt::LeftButton, Qt::NoModifier, WindowPos(10));
+    // Press and release without a move selects the nearest point; Shift with
+    // no anchor is a plain click.
+    QTest::mouseClick(&window, Qt::LeftButton, Qt::ShiftModifier, WindowPos(10));
     EXPECT_EQ(state_.store.selectedCount, 1);
     EXPECT_NE(state_.store.points[10].selected, 0);
     EXPECT_EQ(window.rangeAnchor(), 10);
@@ -120,7 +95,6 @@ TEST_F(MapScreen, ClicksSelectAndDeselect) {
     for (int i = 0; i < 22; ++i) EXPECT_EQ(state_.store.points[i].selected != 0, i >= 4 && i <= 10) << i;
     EXPECT_EQ(window.rangeAnchor(), 4);
     QImage screen = Screen();
-    screen.save("/tmp/trakvio_map_selection.png");
     // A selection box: white inside, black outline 4 pixels out.
     EXPECT_EQ(At(screen, WindowPos(7)), kWhite);
     EXPECT_EQ(At(screen, WindowPos(7) + QPoint(-4, 0)), QColor(Qt::black));
@@ -197,14 +171,11 @@ TEST_F(MapScreen, HoverShowsThePointAndItsCross) {
     EXPECT_EQ(shell_.pointInfo.back(), 14);
     EXPECT_EQ(shell_.graphHover, 14);
     EXPECT_EQ(window.hoverPoint(), 14);
-    const QPoint at = WindowPos(14) + QPoint(2, 1);
-    char expected[64];
-    std::snprintf(expected, sizeof expected, "%f,%f", LatitudeAt(window.view(), at.y()),
-                  LongitudeAt(window.view(), at.x()));
-    EXPECT_EQ(shell_.status[kStatusCursor], expected);
-    EXPECT_NEAR(std::stod(shell_.status[kStatusCursor]), 35.04, 0.001);
+    // The cursor's latitude, then its longitude.
+    const std::string& cursor = shell_.status[kStatusCursor];
+    EXPECT_NEAR(std::stod(cursor), 35.04, 0.001);
+    EXPECT_NEAR(std::stod(cursor.substr(cursor.find(',') + 1)), 139.73, 0.001);
     const QImage screen = Screen();
-    screen.save("/tmp/trakvio_map_hover.png");
     EXPECT_EQ(At(screen, WindowPos(14) + QPoint(6, -6)), kRed);
     EXPECT_EQ(At(screen, WindowPos(14) + QPoint(-6, 6)), kRed);
     // Leaving the window takes the crosses away.
@@ -231,7 +202,6 @@ TEST_F(MapScreen, WheelAndButtonsZoomAboutTheCentre) {
     EXPECT_DOUBLE_EQ(window.view().centerLon, lon);
     auto* minus = window.findChild<QPushButton*>(QStringLiteral("zoomOut"));
     ASSERT_NE(minus, nullptr);
-    EXPECT_EQ(minus->text(), QStringLiteral("－"));
     QTest::mouseClick(minus, Qt::LeftButton);
     QTest::mouseClick(minus, Qt::LeftButton);
     EXPECT_EQ(window.zoom(), zoom - 1);
@@ -240,31 +210,6 @@ TEST_F(MapScreen, WheelAndButtonsZoomAboutTheCentre) {
     EXPECT_EQ(window.zoom(), zoom);
     EXPECT_EQ(plus->geometry(), QRect(4, 4, 25, 25));
     EXPECT_EQ(minus->geometry(), QRect(4, 29, 25, 25));
-}
-
-TEST_F(MapScreen, AttributionLinksOpenAndSelectNothing) {
-    Load(TwoTracks());
-    FillCache(400, 300);
-    std::vector<QUrl> opened;
-    state_.settings.currentBaseMap = 0;
-    MapWindow& window = Open();
-    window.SetUrlOpener([&](const QUrl& url) { opened.push_back(url); });
-    ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(shell_.status[kStatusMapSource], "Local map");
-    ASSERT_TRUE(window.tilesDrawn());
-    const AttributionGeometry& g = window.attribution();
-    ASSERT_EQ(g.linkCount, 2);
-    const int right = window.width() - window.view().margin, bottom = window.height() - window.view().margin;
-    const QPoint link1(right - g.linkRightOffset[1] + g.linkWidth[1] / 2, bottom - 3);
-    QTest::mouseMove(&window, link1);
-    EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
-    QTest::mouseClick(&window, Qt::LeftButton, Qt::NoModifier, link1);
-    ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0].toString(), QStringLiteral("https://tiles.example.org/friends"));
-    EXPECT_EQ(state_.store.selectedCount, 0);
-    QTest::mouseMove(&window, QPoint(200, 100));
-    EXPECT_EQ(window.cursor().shape(), Qt::CrossCursor);
-    Screen().save("/tmp/trakvio_map_attribution.png");
 }
 
 TEST_F(MapScreen, ClipboardGetsTheWindowSizedPicture) {

@@ -15,7 +15,6 @@
 #include <QImage>
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -70,14 +69,9 @@ class TileServer {
     ~TileServer() {
         stop_ = true;
         ::shutdown(listener_, SHUT_RDWR);
-        ::close(listener_);
         acceptor_.join();
-        std::vector<std::thread> workers;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            workers.swap(workers_);
-        }
-        for (auto& w : workers) w.join();
+        ::close(listener_);
+        for (auto& w : workers_) w.join();
     }
 
     int port() const { return port_; }
@@ -87,16 +81,11 @@ class TileServer {
         std::lock_guard<std::mutex> lock(mutex_);
         return requests_;
     }
-    void ClearRequests() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        requests_.clear();
-    }
 
   private:
+    // Shutting the listener down in the destructor ends the blocking accept.
     void Accept() {
         while (!stop_) {
-            pollfd p{listener_, POLLIN, 0};
-            if (::poll(&p, 1, 50) <= 0) continue;
             const int fd = ::accept(listener_, nullptr, nullptr);
             if (fd < 0) continue;
             std::lock_guard<std::mutex> lock(mutex_);
@@ -126,11 +115,9 @@ class TileServer {
         }
         const TileResponse r = handler_(seen.path);
         if (r.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(r.delayMs));
-        std::string head = "HTTP/1.1 " + std::to_string(r.status) + (r.status == 200 ? " OK" : " Not Found") +
-                           "\r\nContent-Type: image/png\r\nContent-Length: " + std::to_string(r.body.size()) +
-                           "\r\nConnection: close\r\n\r\n";
-        const std::string body = r.cutBody ? r.body.substr(0, r.body.size() / 2) : r.body;
-        const std::string all = head + body;
+        const std::string all = "HTTP/1.1 " + std::to_string(r.status) + " X\r\nContent-Type: image/png\r\n" +
+                                "Content-Length: " + std::to_string(r.body.size()) + "\r\nConnection: close\r\n\r\n" +
+                                (r.cutBody ? r.body.substr(0, r.body.size() / 2) : r.body);
         ::send(fd, all.data(), all.size(), MSG_NOSIGNAL);
         ::shutdown(fd, SHUT_WR);
         ::close(fd);
