@@ -87,25 +87,5 @@ TEST(CsvTextReader, HeadersWithMoreColumnsAreReadByName) {
     EXPECT_FLOAT_EQ(moved.points[0].altitude, 92.0f);
 }
 
-TEST(CsvTextSamples, BarometerLogsLoad) {
-    TRAKVIO_REQUIRE_SAMPLES();
-    const struct {
-        const char* name;
-        int points;
-        double firstLatitude;
-    } samples[] = {{"csv/ExampleInputFile.txt", 3169, 45.14020078},
-                   {"csv/Input2ExternalReceiver.txt", 588, 45.12039333}};
-    for (const auto& sample : samples) {
-        SCOPED_TRACE(sample.name);
-        TrackStore store;
-        ASSERT_EQ(CreateTrackStore(store, 10000, 10), 0);
-        Settings settings;
-        ASSERT_EQ(LoadLogFile(store, settings, test::SamplesDir() / sample.name), kLoadDone);
-        EXPECT_EQ(store.loadKind, kKindCsvText);
-        EXPECT_EQ(store.pointCount, sample.points);
-        EXPECT_DOUBLE_EQ(store.points[0].latitude, sample.firstLatitude);
-    }
-}
-
 }  // namespace
 }  // namespace trakvio

@@ -2,16 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "archive/load_front_end.h"
 #include "platform/local_time.h"
-#include "platform/utf.h"
 #include "test_support.h"
 
 namespace trakvio {
@@ -222,68 +218,6 @@ TEST(KmlReader, LongCoordinateListsReadExactly) {
     EXPECT_EQ(small.points[90000].latitude, store.points[90000].latitude);
     EXPECT_EQ(small.points[90000].time, store.points[90000].time);
     ExpectConsistent(small);
-}
-
-// Real KML files against the GPX references beside them and against GPSBabel.
-std::unique_ptr<TrackStore> LoadSample(const std::string& name) {
-    auto store = std::make_unique<TrackStore>();
-    EXPECT_EQ(CreateTrackStore(*store, 100000, 200), 0);
-    Settings settings;
-    EXPECT_EQ(LoadLogFile(*store, settings, test::SamplesDir() / "kml" / name), kLoadDone);
-    ExpectConsistent(*store);
-    return store;
-}
-
-TEST(KmlSamples, PointsAgreeWithGpxReferencesAndGpsBabel) {
-    TRAKVIO_REQUIRE_SAMPLES();
-    for (const char* name : {"google_ext", "opentracks"}) {  // gx:Track files and GPX written from them
-        SCOPED_TRACE(name);
-        auto kml = LoadSample(std::string(name) + ".kml"), gpx = LoadSample(std::string(name) + "~kml.gpx");
-        ASSERT_EQ(kml->pointCount, gpx->pointCount);
-        for (int i = 0; i < kml->pointCount; ++i) {
-            ASSERT_NEAR(kml->points[i].latitude, gpx->points[i].latitude, 1e-9) << i;
-            ASSERT_NEAR(kml->points[i].longitude, gpx->points[i].longitude, 1e-9) << i;
-            ASSERT_NEAR(kml->points[i].altitude, gpx->points[i].altitude, 0.01) << i;
-            ASSERT_EQ(kml->points[i].time, gpx->points[i].time) << i;
-        }
-    }
-    auto google = LoadSample("google_ext.kml");
-    EXPECT_EQ(Utf16ToUtf8(TrackName(*google, 0)), "Track");
-    EXPECT_EQ(google->tracks[0].color, 0xEC892Au);
-    EXPECT_EQ(google->tracks[0].lineWidth, 8);
-    auto skydrop = LoadSample("skydrop.kml");
-    EXPECT_EQ(skydrop->pointCount, 1329);            // as its IGC export
-    EXPECT_EQ(skydrop->tracks[0].color, 0xFFFF00u);  // inline style ff00ffff
-    auto multi = LoadSample("multitrack.kml");
-    EXPECT_EQ(multi->points[0].time, UtcFromCivil(2013, 8, 8, 15, 24, 47));
-    EXPECT_EQ(multi->tracks[0].color, 0xFF0000u);
-    EXPECT_EQ(LoadSample("addresses.kml")->pointCount, 9);  // GPSBabel refuses it
-
-    std::string csv;
-    if (test::RunCommand("command -v gpsbabel", &csv) != 0) GTEST_SKIP() << "gpsbabel is not installed";
-    for (const char* file : {"earth-expertgps.kml", "earth-expertgps-track.kml", "segmented_tracks.kml",
-                             "segmented_tracks-track.kml", "multitrack.kml", "skydrop.kml"}) {
-        SCOPED_TRACE(file);
-        auto path = test::SamplesDir() / "kml" / file;
-        ASSERT_EQ(test::RunCommand("TZ=UTC gpsbabel -t -i kml -f '" + path.string() + "' -o unicsv,utc=0 -F -", &csv),
-                  0);
-        auto store = LoadSample(file);
-        std::istringstream rows(csv);
-        std::string line;
-        std::getline(rows, line);  // No,Latitude,Longitude[,Altitude][,Date,Time]
-        const bool hasAltitude = line.find("Altitude") != std::string::npos;
-        int i = 0;
-        for (; std::getline(rows, line); ++i) {
-            double latitude, longitude;
-            char rest[64] = "";
-            ASSERT_GE(std::sscanf(line.c_str(), "%*d,%lf,%lf,%63[^\r\n]", &latitude, &longitude, rest), 2);
-            ASSERT_LT(i, store->pointCount);
-            ASSERT_NEAR(store->points[i].latitude, latitude, 1e-6) << i;
-            ASSERT_NEAR(store->points[i].longitude, longitude, 1e-6) << i;
-            ASSERT_NEAR(store->points[i].altitude, hasAltitude && rest[0] != ',' ? std::atof(rest) : 0, 0.051) << i;
-        }
-        EXPECT_EQ(i, store->pointCount);
-    }
 }
 
 }  // namespace

@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -142,55 +140,6 @@ TEST(MtkReader, StopsAtThePointCapacityWithAMessage) {
     EXPECT_EQ(l.store.trackCount, 1);
     EXPECT_EQ(l.store.trackEnd[0], 7);
     EXPECT_FALSE(messages.messages().empty());
-}
-
-// ---- Real dumps against GPSBabel's GPX reading of them.
-
-struct Reference {
-    double lat, lon, ele;
-    int64_t time;
-};
-
-std::vector<Reference> ReadReferenceGpx(const std::string& text) {
-    auto number = [&](size_t from, const char* name) {
-        return std::atof(&text[text.find(name, from) + std::strlen(name)]);
-    };
-    std::vector<Reference> rows;
-    for (size_t at = text.find("<trkpt "); at != std::string::npos; at = text.find("<trkpt ", at + 1)) {
-        const char* t = &text[text.find("<time>", at) + 6];  // yyyy-mm-ddThh:mm:ss, fractions dropped
-        rows.push_back({number(at, "lat=\""), number(at, "lon=\""), number(at, "<ele>"),
-                        UtcFromCivil(std::atoi(t), std::atoi(t + 5), std::atoi(t + 8), std::atoi(t + 11),
-                                     std::atoi(t + 14), std::atoi(t + 17))});
-    }
-    return rows;
-}
-
-void ExpectAgreement(const std::string& name) {
-    SCOPED_TRACE(name);
-    const auto dir = test::SamplesDir() / "mtk";
-    const auto expected = ReadReferenceGpx(test::ReadFile(dir / (name + ".gpx")));
-    TrackStore store;
-    Settings settings;
-    ASSERT_EQ(CreateTrackStore(store, 20000, 10), 0);
-    ASSERT_EQ(LoadLogFile(store, settings, dir / (name + ".bin")), kLoadDone);
-    ASSERT_EQ(store.pointCount, static_cast<int>(expected.size()));
-    for (int i = 0, mismatches = 0; i < store.pointCount && mismatches < 5; ++i) {
-        const LogPoint& p = store.points[i];
-        const Reference& e = expected[i];
-        if (std::fabs(p.latitude - e.lat) < 1e-6 && std::fabs(p.longitude - e.lon) < 1e-6 &&
-            std::fabs(p.altitude - e.ele) < 2e-3 && p.time == e.time)
-            continue;
-        ++mismatches;
-        ADD_FAILURE() << "point " << i << ": " << p.latitude << "," << p.longitude << "," << p.altitude << "," << p.time
-                      << " expected " << e.lat << "," << e.lon << "," << e.ele << "," << e.time;
-    }
-}
-
-TEST(MtkSamples, AgreeWithGpsBabel) {
-    TRAKVIO_REQUIRE_SAMPLES();
-    ExpectAgreement("mtk_logger");
-    ExpectAgreement("mtk_logger_m241");
-    ExpectAgreement("mtk_logger_gp245");
 }
 
 TEST(MtkSamples, HoluxAltitudeAndSpeedLayout) {

@@ -4,12 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "archive/load_front_end.h"
 #include "platform/local_time.h"
@@ -154,111 +150,6 @@ TEST(NmeaReader, FirstFixTime) {
     test::WriteFile(path, Rmc("032907", 'V', kHere));
     EXPECT_EQ(NmeaFirstFixTime(path, time), kNmeaFirstFixNone);
     EXPECT_EQ(NmeaFirstFixTime(folder / "missing.nmea", time), kNmeaFirstFixCannotOpen);
-}
-
-// GPSBabel's points: latitude, longitude, altitude, year, month, day, hour,
-// minute, second; times it could not read (dated 1970 or 00:00:00) are left
-// out. Each is one of ours (used once), at its position to 2e-6 degrees
-// (GPSBabel pairs an RMC with the previous fix's position) and at its time
-// rounded half up to the second.
-// One point of a reference output; altitude NaN where it is empty.
-struct Reference {
-    double latitude = 0, longitude = 0, altitude = NAN;
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
-    double second = 0;
-};
-
-std::vector<Reference> GpxReferences(const std::string& text) {
-    std::vector<Reference> out;
-    for (size_t at = text.find("<trkpt "); at != std::string::npos; at = text.find("<trkpt ", at + 1)) {
-        Reference r;
-        std::sscanf(text.c_str() + at, "<trkpt lat=\"%lf\" lon=\"%lf\"", &r.latitude, &r.longitude);
-        size_t end = text.find("</trkpt>", at), ele = text.find("<ele>", at), time = text.find("<time>", at);
-        if (ele < end) r.altitude = std::strtod(text.c_str() + ele + 5, nullptr);
-        if (time < end) {
-            std::sscanf(text.c_str() + time + 6, "%d-%d-%dT%d:%d:%lf", &r.year, &r.month, &r.day, &r.hour, &r.minute,
-                        &r.second);
-        }
-        out.push_back(r);
-    }
-    return out;
-}
-
-// GPSBabel's unicsv: No,Latitude,Longitude,Altitude,...,Date,Time.
-std::vector<Reference> CsvReferences(const std::string& text) {
-    std::vector<Reference> out;
-    size_t at = text.find('\n');
-    while (at != std::string::npos && at + 1 < text.size()) {
-        size_t end = text.find('\n', at + 1);
-        std::string line = text.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1);
-        at = end;
-        std::vector<std::string> cells(1);
-        for (char c : line) {
-            if (c == ',') {
-                cells.emplace_back();
-            } else {
-                cells.back().push_back(c);
-            }
-        }
-        if (cells.size() < 11) continue;
-        Reference r;
-        r.latitude = std::stod(cells[1]);
-        r.longitude = std::stod(cells[2]);
-        if (!cells[3].empty()) r.altitude = std::stod(cells[3]);
-        std::sscanf(cells[9].c_str(), "%d/%d/%d", &r.year, &r.month, &r.day);
-        std::sscanf(cells[10].c_str(), "%d:%d:%lf", &r.hour, &r.minute, &r.second);
-        out.push_back(r);
-    }
-    return out;
-}
-
-void ExpectReferencePoints(const Loaded& l, const std::vector<Reference>& references, double separation = NAN) {
-    std::vector<bool> used(static_cast<size_t>(l.count()));
-    int found = 0;
-    for (const Reference& r : references) {
-        if (r.year <= 1970 || r.hour + r.minute + r.second == 0) continue;
-        int64_t second =
-            UtcFromCivil(r.year, r.month, r.day, r.hour, r.minute, 0) + (std::llround(r.second * 1000) + 500) / 1000;
-        int i = 0;
-        while (i < l.count() && (used[i] || l[i].time != second || std::fabs(l[i].latitude - r.latitude) > 2e-6 ||
-                                 std::fabs(l[i].longitude - r.longitude) > 2e-6))
-            ++i;
-        ASSERT_LT(i, l.count()) << "reference point not found: " << r.latitude << "," << r.longitude;
-        used[i] = true;
-        ++found;
-        if (!std::isnan(separation)) {
-            EXPECT_NEAR(l[i].altitude, r.altitude + separation, 0.06);
-        }
-    }
-    EXPECT_EQ(found, l.count());
-}
-
-TEST(NmeaSamples, RealLogsMatchTheirReferenceOutputs) {
-    TRAKVIO_REQUIRE_SAMPLES();
-    auto dir = test::SamplesDir() / "nmea";
-    // nmea: one point per fix although ZDA is stamped on the whole second;
-    // nmeadatetime: the sentences with unreadable times are skipped; bu353:
-    // the void fixes it dates have no position; Skytraq: repeated times merge.
-    const std::pair<std::string, int> kCounts[] = {{"nmea", 154},
-                                                   {"nmea+ms.txt", 30},
-                                                   {"amod-nmea", 4},
-                                                   {"nmeadatetime.nmea", 16},
-                                                   {"bu353-glonass.log", 9},
-                                                   {"ch-4711.log", 7},
-                                                   {"ublox-zed-f9p-nmea.log", 29},
-                                                   {"Skytraq.rmc.nmea", 73}};
-    for (const auto& [file, points] : kCounts) {
-        SCOPED_TRACE(file);
-        Loaded l;
-        ASSERT_EQ(CreateTrackStore(l.store, 10000, 10), 0);
-        ASSERT_EQ(ReadLogFile(l.store, l.settings, dir / file, "NMEA", 1), kLoadDone);
-        ASSERT_EQ(l.count(), points);
-        for (int i = 0; i < l.count(); ++i) EXPECT_EQ(l[i].enabled, 1);
-        if (file == "nmea") ExpectReferencePoints(l, GpxReferences(test::ReadFile(dir / "nmea.gpx")), -34.2);
-        if (file == "nmeadatetime.nmea") {
-            ExpectReferencePoints(l, CsvReferences(test::ReadFile(dir / "nmeadatetime.csv")));
-        }
-    }
 }
 
 }  // namespace
