@@ -55,19 +55,6 @@ TEST(CsvTextReader, TrackLinesBecomePointsAndBadLinesAreSkipped) {
     EXPECT_EQ(store.trackCount, 1);
 }
 
-TEST(CsvTextReader, StopsAtThePointCapacity) {
-    std::string log = kHeader;
-    for (int s = 0; s < 9; ++s) log += "T,2024-05-01 08:30:0" + std::to_string(s) + ",35.1,139.2,5,40,36.7,1.5,,,,,\n";
-    test::MessageCatcher messages;
-    TrackStore store;
-    Load(store, log, 4);
-    EXPECT_EQ(store.pointCount, 4);
-    EXPECT_EQ(store.trackEnd[0], 3);
-    EXPECT_EQ(store.points[3].time, UtcFromCivil(2024, 5, 1, 8, 30, 3));
-    EXPECT_TRUE(messages.Saw("track store is full"));
-    EXPECT_EQ(ReadCsvText(store, "/nonexistent/log.txt"), kReaderCannotOpen);
-}
-
 // The newer header with barometric_pressure(hPa) is recognised and its
 // columns are read by name; the first layout still reads as before.
 TEST(CsvTextReader, HeadersWithMoreColumnsAreReadByName) {

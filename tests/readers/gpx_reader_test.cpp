@@ -183,49 +183,5 @@ TEST(GpxReader, FilesCutShortKeepTheirPointsInClosedTracks) {
     }
 }
 
-TEST(GpxReader, StopsCleanlyAtEveryCapacity) {
-    std::string points;
-    for (int i = 0; i < 8; ++i) points += "<trkpt lat=\"" + std::to_string(i) + "\" lon=\"1\"></trkpt>";
-    std::string oneTrack = "<gpx><trk><name>A</name><trkseg>" + points + "</trkseg></trk></gpx>";
-
-    TrackStore store = MakeStore(5, 10);
-    EXPECT_EQ(Read(store, oneTrack), kReaderCut);
-    EXPECT_EQ(store.pointCount, 5);
-    EXPECT_EQ(store.trackCount, 1);
-    EXPECT_DOUBLE_EQ(store.points[4].latitude, 4);
-    ExpectConsistent(store);
-
-    std::string threeTracks = "<gpx>";
-    for (int t = 0; t < 3; ++t) threeTracks += "<trk><name>T</name><trkseg>" + points + "</trkseg></trk>";
-    TrackStore few = MakeStore(1000, 2);
-    EXPECT_EQ(Read(few, threeTracks), kReaderCut);
-    EXPECT_EQ(few.trackCount, 2);
-    EXPECT_EQ(few.pointCount, 16);  // the third track's points are not left outside every track
-    ExpectConsistent(few);
-
-    // Names that fill the names buffer: the second name is cut to the room
-    // left, and tracks stop when not even an empty name fits.
-    std::string longName(3000, 'n');
-    std::string named = "<gpx>";
-    for (int t = 0; t < 5; ++t) named += "<trk><name>" + longName + "</name><trkseg>" + points + "</trkseg></trk>";
-    TrackStore names = MakeStore(1000, 10);
-    EXPECT_EQ(Read(names, named), kReaderCut);
-    EXPECT_EQ(names.trackCount, 2);
-    EXPECT_EQ(names.pointCount, 16);
-    EXPECT_EQ(TrackName(names, 0).size(), 3000u);
-    EXPECT_EQ(TrackName(names, 1).size(), static_cast<size_t>(kTrackNamesCapacity - 3001 - 2));
-    ExpectConsistent(names);
-    EXPECT_EQ(NamesEndPosition(names), kTrackNamesCapacity - 1);
-}
-
-TEST(GpxReader, UnreadableFileIsReportedAndWritesNothing) {
-    TrackStore store = MakeStore();
-    store.trackNames[0] = u'x';  // no end marker written when the file cannot be opened
-    EXPECT_EQ(ReadGpx(store, "/nonexistent/file.gpx", 0), kReaderCannotOpen);
-    EXPECT_EQ(store.trackNames[0], u'x');
-    test::ScratchFolder folder;
-    EXPECT_EQ(ReadGpx(store, folder.path(), 0), kReaderCannotOpen);
-}
-
 }  // namespace
 }  // namespace trakvio

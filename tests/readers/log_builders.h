@@ -1,5 +1,6 @@
-// Builders of MTK logger dumps for the tests: sector headers and records of
-// any format, byte by byte as a logger writes them.
+// Builders of logs for the tests: NMEA sentences with their checksums, and
+// MTK logger dumps (sector headers and records of any format, byte by byte as
+// a logger writes them).
 #pragma once
 
 #include <algorithm>
@@ -9,6 +10,13 @@
 #include "readers/mtk_reader.h"
 
 namespace trakvio::test {
+
+// "$body*hh" with its checksum and a CR LF.
+inline std::string NmeaSentence(const std::string& body) {
+    unsigned sum = 0;
+    for (char c : body) sum ^= static_cast<unsigned char>(c);
+    return "$" + body + "*" + "0123456789ABCDEF"[sum >> 4] + "0123456789ABCDEF"[sum & 15] + "\r\n";
+}
 
 template <typename T>
 void PutBytes(std::string& out, T value) {

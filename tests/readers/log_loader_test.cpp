@@ -4,6 +4,7 @@
 
 #include "archive/load_front_end.h"
 #include "compute/statistics.h"
+#include "readers/log_builders.h"
 #include "test_support.h"
 
 namespace trakvio {
@@ -126,6 +127,8 @@ TEST(LogLoader, FailedLoadsReportAndKeepWhatWasLoaded) {
     EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "missing.gpx"), kLoadReaderError);
     EXPECT_TRUE(catcher.Saw((folder / "missing.gpx").string()));
     EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "missing"), kLoadReaderError);
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "missing.kml"), kLoadReaderError);
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder.path()), kLoadReaderError);
     EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "old.q9z"), kLoadReaderError);
     EXPECT_TRUE(catcher.Saw((folder / "old.q9z").string()));
     EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "junk.gpx"), kLoadReaderError);
@@ -136,6 +139,62 @@ TEST(LogLoader, FailedLoadsReportAndKeepWhatWasLoaded) {
     EXPECT_EQ(l.store.fileCount, 1);
     EXPECT_EQ(TrackName(l.store, 0), u"20230115_0030_trc001");
     EXPECT_EQ(NamesEndPosition(l.store), 21);
+}
+
+// Every reader stops at the store's capacity (points, tracks or names) with
+// the points read so far, in order, in closed tracks, and the user is told.
+TEST(LogLoader, EveryReaderStopsAtTheCapacityAndSaysSo) {
+    const std::string longName(3000, 'n');
+    std::string gpx = "<gpx>", kml = "<kml>", nmea = "\n", mtk,
+                csv =
+                    "type,date time,latitude,longitude,accuracy(m),altitude(m),geoid_height(m),speed(m/s),"
+                    "bearing(deg),sat_used,sat_inview,name,desc\n";
+    test::AppendMtkHeader(mtk, 0x6007F);
+    for (int t = 0; t < 3; ++t) {
+        gpx += "<trk><name>" + longName + "</name><trkseg>";
+        kml += "<Placemark><name>" + longName + "</name><LineString><coordinates>";
+        for (int i = 0; i < 8; ++i) {
+            gpx += "<trkpt lat=\"" + std::to_string(i) + "\" lon=\"1\"/>";
+            kml += "1," + std::to_string(i) + " ";
+        }
+        gpx += "</trkseg></trk>";
+        kml += "</coordinates></LineString></Placemark>";
+    }
+    for (int i = 0; i < 8; ++i) {
+        const std::string s = std::to_string(i);
+        nmea += test::NmeaSentence("GPRMC,03290" + s + ",A,0" + s + "00.0000,N,00100.0000,E,0.0,0.0,070804,,,A");
+        csv += "T,2024-05-01 08:30:0" + s + "," + s + ",1,5,40,36.7,1.5,,,,,\n";
+        const test::MtkPosition at{static_cast<double>(i), 1, 10};
+        test::AppendMtkRecord(mtk, 0x6007F, i, 0, &at);
+    }
+    test::PadMtkSector(mtk);
+    const int cutName = kTrackNamesCapacity - 3001 - 2;  // the room the first name leaves
+    const struct {
+        const char* file;
+        const std::string& text;
+        int32_t points, tracks, keptPoints, keptTracks, lastNameSize;
+    } cases[] = {
+        {"a.gpx", gpx, 5, 10, 5, 1, 3000},        {"a.gpx", gpx, 1000, 1, 8, 1, 3000},
+        {"a.gpx", gpx, 1000, 10, 16, 2, cutName}, {"a.kml", kml, 5, 10, 5, 1, 3000},
+        {"a.kml", kml, 1000, 1, 8, 1, 3000},      {"a.kml", kml, 1000, 10, 16, 2, cutName},
+        {"a.nmea", nmea, 5, 10, 5, 1, 20},        {"a.bin", mtk, 5, 10, 5, 1, 20},
+        {"a.txt", csv, 5, 10, 5, 1, 20},
+    };
+    ScratchFolder folder;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " " + std::to_string(c.points) + " " + std::to_string(c.tracks));
+        WriteFile(folder / c.file, c.text);
+        Loader l(c.points, c.tracks);
+        MessageCatcher messages;
+        EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / c.file), kLoadDone);
+        EXPECT_TRUE(messages.Saw("the track store is full"));
+        ASSERT_EQ(l.store.pointCount, c.keptPoints);
+        EXPECT_EQ(l.store.trackCount, c.keptTracks);
+        EXPECT_EQ(PointsInClosedTracks(l.store), c.keptPoints);
+        EXPECT_EQ(StoredNameCount(l.store), c.keptTracks);
+        EXPECT_DOUBLE_EQ(l.store.points[c.keptPoints - 1].latitude, (c.keptPoints - 1) % 8);
+        EXPECT_EQ(TrackName(l.store, c.keptTracks - 1).size(), static_cast<size_t>(c.lastNameSize));
+    }
 }
 
 // Readers that fill an empty store hand their latitude range to the

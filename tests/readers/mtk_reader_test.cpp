@@ -129,19 +129,6 @@ TEST(MtkReader, CutAndDamagedDumpsKeepWhatWasWhole) {
     }
 }
 
-TEST(MtkReader, StopsAtThePointCapacityWithAMessage) {
-    std::string dump;
-    AppendMtkHeader(dump, kBasic);
-    for (int i = 0; i < 20; ++i) AppendMtkRecord(dump, kBasic, i);
-    PadMtkSector(dump);
-    test::MessageCatcher messages;
-    Loaded l = Load(dump, 8);
-    EXPECT_EQ(l.store.pointCount, 8);
-    EXPECT_EQ(l.store.trackCount, 1);
-    EXPECT_EQ(l.store.trackEnd[0], 7);
-    EXPECT_FALSE(messages.messages().empty());
-}
-
 TEST(MtkSamples, HoluxAltitudeAndSpeedLayout) {
     TRAKVIO_REQUIRE_SAMPLES();
     std::vector<MtkRecord> records;

@@ -9,17 +9,13 @@
 
 #include "archive/load_front_end.h"
 #include "platform/local_time.h"
+#include "readers/log_builders.h"
 #include "test_support.h"
 
 namespace trakvio {
 namespace {
 
-// "$body*hh" with its checksum and a CR LF.
-std::string S(const std::string& body) {
-    unsigned sum = 0;
-    for (char c : body) sum ^= static_cast<unsigned char>(c);
-    return "$" + body + "*" + "0123456789ABCDEF"[sum >> 4] + "0123456789ABCDEF"[sum & 15] + "\r\n";
-}
+constexpr auto S = test::NmeaSentence;
 
 struct Loaded {
     TrackStore store;
@@ -125,19 +121,6 @@ TEST(NmeaReader, DamagedSentencesAreSkipped) {
     EXPECT_EQ((*l)[0].time, kAt0329 + 8);
     EXPECT_EQ((*l)[1].time, kAt0329 + 10);
     EXPECT_FLOAT_EQ((*l)[1].altitude, 10);
-}
-
-TEST(NmeaReader, StopsAtThePointCapacity) {
-    std::string log = "\n";
-    for (int s = 0; s < 8; ++s)
-        log += Gga("03290" + std::to_string(s), kHere) + Rmc("03290" + std::to_string(s), 'A', kHere);
-    test::MessageCatcher messages;
-    auto l = Load(log, 5);
-    EXPECT_EQ(l->count(), 5);
-    EXPECT_EQ(l->store.trackEnd[0], 4);
-    EXPECT_EQ((*l)[4].time, kAt0329 + 4);
-    EXPECT_TRUE(messages.Saw("track store is full"));
-    EXPECT_EQ(ReadNmea(l->store, "/nonexistent/log.nmea"), kReaderCannotOpen);
 }
 
 TEST(NmeaReader, FirstFixTime) {
