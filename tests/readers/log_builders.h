@@ -1,15 +1,37 @@
 // Builders of logs for the tests: NMEA sentences with their checksums, and
 // MTK logger dumps (sector headers and records of any format, byte by byte as
-// a logger writes them).
+// a logger writes them); and points as text, to compare whole points.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <ctime>
 #include <string>
+#include <vector>
 
 #include "readers/mtk_reader.h"
+#include "store/track_store.h"
 
 namespace trakvio::test {
+
+// The points of the store as "latitude,longitude altitude m speed km/h
+// yyyy-mm-ddThh:mm:ss" (UTC); a disabled point ends in " off".
+inline std::vector<std::string> PointTexts(const TrackStore& store) {
+    std::vector<std::string> texts;
+    for (int32_t i = 0; i < store.pointCount; ++i) {
+        const LogPoint& p = store.points[i];
+        const time_t time = static_cast<time_t>(p.time);
+        std::tm civil{};
+        gmtime_r(&time, &civil);
+        char text[160], when[32];
+        std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%S", &civil);
+        std::snprintf(text, sizeof text, "%.12g,%.12g %gm %gkm/h %s%s", p.latitude, p.longitude, p.altitude,
+                      p.loggedSpeed, when, p.enabled ? "" : " off");
+        texts.emplace_back(text);
+    }
+    return texts;
+}
 
 // "$body*hh" with its checksum and a CR LF.
 inline std::string NmeaSentence(const std::string& body) {

@@ -71,13 +71,6 @@ TEST(TextScan, BracketIndexFindsWhatMemchrFinds) {
     }
 }
 
-TEST(TextScan, XmlReferencesAreDecoded) {
-    std::string text = "a &amp; b &lt;&gt; &quot;&apos; &#65;&#x42;&#x1F600; &unknown; &#0; &#xD800; & end &";
-    std::string out;
-    DecodeXmlText(text.data(), text.data() + text.size(), out);
-    EXPECT_EQ(out, "a & b <> \"' AB\xF0\x9F\x98\x80 &unknown; &#0; &#xD800; & end &");
-}
-
 TEST(TextScan, WholeFilesEndInANul) {
     test::ScratchFolder folder;
     long page = sysconf(_SC_PAGESIZE);
