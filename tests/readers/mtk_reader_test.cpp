@@ -45,11 +45,11 @@ struct Loaded {
     int result = -1;
 };
 
-Loaded Load(const std::string& dump, int32_t capacity = 10000) {
+Loaded Load(const std::string& dump) {
     ScratchFolder folder;
     WriteFile(folder / "log.bin", dump);
     Loaded l;
-    EXPECT_EQ(CreateTrackStore(l.store, capacity, 10), 0);
+    EXPECT_EQ(CreateTrackStore(l.store, 10000, 10), 0);
     l.result = LoadLogFile(l.store, l.settings, folder / "log.bin");
     return l;
 }
@@ -72,13 +72,9 @@ TEST(MtkReader, SectorsLoadAsOneTrackUntilAnErasedSector) {
     ASSERT_EQ(l.store.pointCount, 1626);
     EXPECT_EQ(l.store.trackCount, 1);
     EXPECT_EQ(l.store.trackEnd[0], 1625);
-    const LogPoint& p = l.store.points[2];
-    EXPECT_DOUBLE_EQ(p.latitude, 35.0002);
-    EXPECT_DOUBLE_EQ(p.longitude, 139.0002);
-    EXPECT_FLOAT_EQ(p.altitude, 12.0f);
-    EXPECT_FLOAT_EQ(p.loggedSpeed, 3.6f);
-    EXPECT_EQ(p.time, 1700000002);
-    EXPECT_EQ(l.store.points[1625].time, 1700001625);
+    const auto points = test::PointTexts(l.store);
+    EXPECT_EQ(points[2], "35.0002,139.0002 12m 3.6km/h 2023-11-14T22:13:22");
+    EXPECT_EQ(points[1625], "35.1625,139.1625 1635m 3.6km/h 2023-11-14T22:40:25");
 }
 
 TEST(MtkReader, FormatMarksDistanceAndSatellitesSetRecordLengths) {
