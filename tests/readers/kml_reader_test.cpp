@@ -8,6 +8,7 @@
 
 #include "archive/load_front_end.h"
 #include "platform/local_time.h"
+#include "readers/log_builders.h"
 #include "test_support.h"
 
 namespace trakvio {
@@ -92,29 +93,27 @@ TEST(KmlReader, InventedTimesStartAtTheDefaultOrFiveSecondsAfterAGpxTrack) {
     EXPECT_NE(store.tracks[2].color, 0x123456u);
 }
 
-TEST(KmlReader, TuplesOfTwoOrThreeNumbersWithSignsAndComments) {
-    TrackStore store = MakeStore();
-    const std::string coordinates =
-        "\r\n  -91.6,30.1,1.5\n-91.7,30.2 \t+008.51,+48.26,+768\n<!-- bat: 89% -->\n8.52,48.27,770 junk 5 8.53,48.28";
-    ASSERT_EQ(Read(store, "<kml>" + Placemark("<name><![CDATA[Mixed <b>]]></name>", coordinates) + "</kml>"),
-              kReaderDone);
-    ASSERT_EQ(store.pointCount, 5);
-    EXPECT_EQ(TrackName(store, 0), u"Mixed <b>");
-    const double expected[5][3] = {
-        {30.1, -91.6, 1.5}, {30.2, -91.7, 0}, {48.26, 8.51, 768}, {48.27, 8.52, 770}, {48.28, 8.53, 0}};
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_DOUBLE_EQ(store.points[i].latitude, expected[i][0]) << i;
-        EXPECT_DOUBLE_EQ(store.points[i].longitude, expected[i][1]) << i;
-        EXPECT_FLOAT_EQ(store.points[i].altitude, static_cast<float>(expected[i][2])) << i;
-        EXPECT_EQ(store.points[i].time, kStart + 5 * i);
-    }
-    ExpectConsistent(store);
-}
-
-TEST(KmlReader, GxTracksKeepTheirOwnTimes) {
+TEST(KmlReader, PointsAndNamesOfTuplesAndGxTracks) {
     test::ScopedTimeZone tz("UTC");
-    TrackStore store = MakeStore();
-    ASSERT_EQ(Read(store, R"(<kml xmlns:gx="http://www.google.com/kml/ext/2.2"><Document>
+    const struct {
+        const char* what;
+        std::string kml;
+        std::vector<std::string> points;
+        std::vector<std::u16string> names;
+    } cases[] = {
+        {"tuples of two or three numbers with signs, comments and junk; invented times",
+         "<kml>" +
+             Placemark("<name><![CDATA[Mixed <b>]]></name>",
+                       "\r\n  -91.6,30.1,1.5\n-91.7,30.2 \t+008.51,+48.26,+768\n<!-- bat: 89% -->\n8.52,48.27,770 "
+                       "junk 5 8.53,48.28") +
+             "</kml>",
+         {"30.1,-91.6 1.5m 0km/h 2023-01-01T00:00:00", "30.2,-91.7 0m 0km/h 2023-01-01T00:00:05",
+          "48.26,8.51 768m 0km/h 2023-01-01T00:00:10", "48.27,8.52 770m 0km/h 2023-01-01T00:00:15",
+          "48.28,8.53 0m 0km/h 2023-01-01T00:00:20"},
+         {u"Mixed <b>"}},
+        {"gx:Tracks keep their own times; an empty gx:coord takes its when with it, a missing when is invented; an "
+         "empty gx:Track is no track",
+         R"(<kml xmlns:gx="http://www.google.com/kml/ext/2.2"><Document>
 <Placemark><name>Walk</name><gx:MultiTrack><gx:Track>
 <when>2021-03-02T09:30:40.993Z</when><when>2021-03-02T18:30:41+09:00</when><when>2021-03-02</when>
 <gx:coord/><gx:coord>8.97 48.50 405.5</gx:coord><gx:coord>8.98 48.51</gx:coord>
@@ -125,21 +124,21 @@ TEST(KmlReader, GxTracksKeepTheirOwnTimes) {
 <gx:coord>3.3 51.3 56</gx:coord></gx:Track></Placemark>
 <Placemark><name>Empty</name><gx:Track><when>2020-01-01T00:00:00Z</when></gx:Track></Placemark>
 <Placemark><LineString><coordinates>1,1</coordinates></LineString></Placemark>
-</Document></kml>)"),
-              kReaderDone);
-    ASSERT_EQ(store.trackCount, 3);  // the empty gx:Track is no track
-    ASSERT_EQ(store.pointCount, 6);
-    // The empty gx:coord takes its when with it; a missing when is invented.
-    const int64_t times[] = {UtcFromCivil(2021, 3, 2, 9, 30, 41),  UtcFromCivil(2021, 3, 2, 0, 0, 0),
-                             UtcFromCivil(2013, 8, 8, 15, 24, 47), UtcFromCivil(2013, 8, 8, 15, 24, 48),
-                             UtcFromCivil(2013, 8, 8, 15, 24, 53), UtcFromCivil(2013, 8, 8, 15, 24, 58)};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(store.points[i].time, times[i]) << i;
-    EXPECT_DOUBLE_EQ(store.points[0].latitude, 48.50);
-    EXPECT_FLOAT_EQ(store.points[0].altitude, 405.5f);
-    EXPECT_FLOAT_EQ(store.points[1].altitude, 0.0f);
-    EXPECT_EQ(TrackName(store, 0), u"Walk");
-    EXPECT_EQ(TrackName(store, 2), u"20130808_1524_trc003");  // no placemark name
-    ExpectConsistent(store);
+</Document></kml>)",
+         {"48.5,8.97 405.5m 0km/h 2021-03-02T09:30:41", "48.51,8.98 0m 0km/h 2021-03-02T00:00:00",
+          "51.1,3.1 54m 0km/h 2013-08-08T15:24:47", "51.2,3.2 55m 0km/h 2013-08-08T15:24:48",
+          "51.3,3.3 56m 0km/h 2013-08-08T15:24:53", "1,1 0m 0km/h 2013-08-08T15:24:58"},
+         {u"Walk", u"Coords first", u"20130808_1524_trc003"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TrackStore store = MakeStore();
+        ASSERT_EQ(Read(store, c.kml), kReaderDone);
+        EXPECT_EQ(test::PointTexts(store), c.points);
+        ASSERT_EQ(store.trackCount, static_cast<int32_t>(c.names.size()));
+        for (int t = 0; t < store.trackCount; ++t) EXPECT_EQ(TrackName(store, t), c.names[t]);
+        ExpectConsistent(store);
+    }
 }
 
 TEST(KmlReader, JunkKeepsEarlierTracks) {
