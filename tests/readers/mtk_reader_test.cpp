@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -132,21 +131,6 @@ TEST(MtkSamples, HoluxAltitudeAndSpeedLayout) {
     ASSERT_EQ(records.size(), 9u);
     EXPECT_FLOAT_EQ(records[7].height, 300.1875f);
     EXPECT_NEAR(records[7].speed, 0.828, 1e-5);
-}
-
-TEST(MtkReaderOutputWellFormed, PositionsOffTheGlobeAreSkippedAndBadHeightsZeroed) {
-    std::string dump;
-    AppendMtkHeader(dump, kBasic);
-    const MtkPosition positions[] = {{35.0, 139.0, 10},   {std::numeric_limits<double>::infinity(), 139.0, 10},
-                                     {95.5, 139.0, 10},   {35.0, std::numeric_limits<double>::quiet_NaN(), 10},
-                                     {35.0001, -999, 10}, {35.0001, 139.0, std::numeric_limits<float>::infinity()}};
-    for (int i = 0; i < 6; ++i) AppendMtkRecord(dump, kBasic, i, 0, &positions[i]);
-    PadMtkSector(dump);
-    Loaded l = Load(dump);
-    EXPECT_EQ(l.result, kLoadDone);
-    ASSERT_EQ(l.store.pointCount, 2);
-    EXPECT_EQ(l.store.points[1].altitude, 0.0f);
-    EXPECT_LT(l.store.totalDistanceKm, 0.1);
 }
 
 }  // namespace
