@@ -213,28 +213,27 @@ TEST(DatabaseReaders, GoGoHikeOneTrack) {
     EXPECT_EQ(TrackName(l.store, 0), u"20231115_0713_trc001");
     EXPECT_EQ(l.store.tracks[0].lineWidth, l.store.tracklinewidthdefault);
 
-    // A sequence that does not match the rows: an error, and the points read
-    // do not stay behind without a track.
-    ASSERT_EQ(MakeGoGoHike(folder / "short.ggh", "(1, 2, 3, 4, 5000)", 4), "");
+    // A sequence that does not match the rows (the points read do not stay
+    // behind without a track), no GoGoHike tables, not a database at all
+    // (SQLITE_NOTADB when the first query runs): an error, and the store as
+    // it was.
     MessageCatcher ok;
-    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "short.ggh"), kLoadReaderError);
-    EXPECT_TRUE(ok.Saw("read_ggh Error 340000: the location rows differ in number from the sequence table\n"));
-    EXPECT_EQ(l.store.pointCount, 3);
-    EXPECT_EQ(l.store.trackCount, 1);
-    EXPECT_EQ(l.store.fileCount, 1);
-    EXPECT_EQ(l.settings.showReadErrors, 1);
-
-    // Not a GoGoHike database at all.
+    ASSERT_EQ(MakeGoGoHike(folder / "short.ggh", "(1, 2, 3, 4, 5000)", 4), "");
     ASSERT_EQ(ExecuteSql(folder / "plain.ggh", "create table t (x);"), "");
-    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "plain.ggh"), kLoadReaderError);
+    test::WriteFile(folder / "text.ggh", "hello, this is not SQLite at all\n");
+    for (const char* file : {"short.ggh", "plain.ggh", "text.ggh"}) {
+        SCOPED_TRACE(file);
+        EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / file), kLoadReaderError);
+        EXPECT_EQ(l.store.pointCount, 3);
+        EXPECT_EQ(l.store.trackCount, 1);
+        EXPECT_EQ(l.store.fileCount, 1);
+    }
+    EXPECT_TRUE(ok.Saw("read_ggh Error 340000: the location rows differ in number from the sequence table\n"));
     EXPECT_TRUE(
         ok.Saw("read_ggh Error 110001: the metadata or sequence table cannot be queried (is it a GoGoHike "
                "database?), SQLite result 1\n"));
-    // A file that is not a database.
-    test::WriteFile(folder / "text.ggh", "hello, this is not SQLite at all\n");
-    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "text.ggh"), kLoadReaderError);
-    // SQLITE_NOTADB when the first query runs.
     EXPECT_TRUE(ok.Saw("read_ggh Error 11001a: the metadata or sequence table cannot be queried"));
+    EXPECT_EQ(l.settings.showReadErrors, 1);
 
     // More rows than the store holds: read up to the capacity, with the
     // warning the other readers give.
