@@ -45,13 +45,11 @@ TEST(CsvTextReader, TrackLinesBecomePointsAndBadLinesAreSkipped) {
     test::ScratchFolder folder;
     for (const auto& c : cases) {
         test::WriteFile(folder / "log.txt", c.log);
-        TrackStore store;
-        Settings settings;
-        ASSERT_EQ(CreateTrackStore(store, 1000, 10), 0);
-        ASSERT_EQ(LoadLogFile(store, settings, folder / "log.txt"), kLoadDone);
-        EXPECT_EQ(store.loadKind, kKindCsvText);
-        EXPECT_EQ(test::PointTexts(store), c.points);
-        EXPECT_EQ(store.trackCount, 1);
+        test::Loader l;
+        ASSERT_EQ(LoadLogFile(l.store, l.settings, folder / "log.txt"), kLoadDone);
+        EXPECT_EQ(l.store.loadKind, kKindCsvText);
+        EXPECT_EQ(test::PointTexts(l.store), c.points);
+        EXPECT_EQ(l.store.trackCount, 1);
     }
 }
 

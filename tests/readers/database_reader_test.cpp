@@ -15,6 +15,7 @@ namespace trakvio {
 namespace {
 
 using test::ExecuteSql;
+using test::Loader;
 using test::MessageCatcher;
 using test::ScopedTimeZone;
 using test::ScratchFolder;
@@ -67,14 +68,6 @@ std::string MakeGoGoHike(const std::filesystem::path& path, const std::string& r
                           rows + ";update sqlite_sequence set seq = " + std::to_string(sequence) +
                           " where name = 'location';");
 }
-
-struct Loader {
-    TrackStore store;
-    Settings settings;
-    explicit Loader(int32_t points = 1000, int32_t tracks = 50) {
-        EXPECT_EQ(CreateTrackStore(store, points, tracks), 0);
-    }
-};
 
 TEST(DatabaseReaders, ItmTracksNamesStylesAndTimes) {
     ScopedTimeZone tz("UTC");

@@ -73,12 +73,10 @@ TEST(ReadersOutputWellFormed, PointsOffTheGlobeAreSkipped) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         WriteFile(folder / c.file, c.text);
-        TrackStore store;
-        Settings settings;
-        ASSERT_EQ(CreateTrackStore(store, 1000, 10), 0);
-        EXPECT_EQ(LoadLogFile(store, settings, folder / c.file), kLoadDone);
-        EXPECT_EQ(test::PointTexts(store), c.points);
-        EXPECT_LT(store.totalDistanceKm, 0.1);
+        test::Loader l;
+        EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / c.file), kLoadDone);
+        EXPECT_EQ(test::PointTexts(l.store), c.points);
+        EXPECT_LT(l.store.totalDistanceKm, 0.1);
     }
 }
 
@@ -86,26 +84,24 @@ TEST(ReadersOutputWellFormed, PointsOffTheGlobeAreSkipped) {
 // valid document is a quiet, successful load; UTF-16 GPX is read.
 TEST(GpxFailuresReported, FilesWithoutGpxContentSaySoAndUtf16IsRead) {
     ScratchFolder folder;
-    TrackStore store;
-    ASSERT_EQ(CreateTrackStore(store, 1000, 10), 0);
-    Settings settings;
+    test::Loader l;
     WriteFile(folder / "empty.gpx", "");
     WriteFile(folder / "nul.gpx", std::string(4096, '\0'));
     WriteFile(folder / "junk.gpx", "lat=\"35\" lon=\"139\" <trkpt> no document here");
     for (const char* name : {"empty.gpx", "nul.gpx", "junk.gpx"}) {
         SCOPED_TRACE(name);
         test::MessageCatcher messages;
-        EXPECT_EQ(LoadLogFile(store, settings, folder / name), kLoadReaderError);
+        EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / name), kLoadReaderError);
         ASSERT_EQ(messages.messages().size(), 1u);
         EXPECT_TRUE(messages.Saw("no GPX document"));
         EXPECT_TRUE(messages.Saw((folder / name).string()));
     }
-    EXPECT_EQ(store.fileCount, 0);
+    EXPECT_EQ(l.store.fileCount, 0);
 
     WriteFile(folder / "valid.gpx", "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"x\"/>\n");
     {
         test::MessageCatcher messages;
-        EXPECT_EQ(LoadLogFile(store, settings, folder / "valid.gpx"), kLoadDone);
+        EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "valid.gpx"), kLoadDone);
         EXPECT_TRUE(messages.messages().empty());
     }
 
@@ -122,13 +118,13 @@ TEST(GpxFailuresReported, FilesWithoutGpxContentSaySoAndUtf16IsRead) {
     }
     WriteFile(folder / "le.gpx", little);
     WriteFile(folder / "be.gpx", big);  // no byte-order mark
-    ClearTrackStore(store);
-    EXPECT_EQ(LoadLogFile(store, settings, folder / "le.gpx"), kLoadDone);
-    EXPECT_EQ(LoadLogFile(store, settings, folder / "be.gpx"), kLoadDone);
-    EXPECT_EQ(store.pointCount, 4);
-    EXPECT_EQ(store.trackCount, 2);
-    EXPECT_EQ(TrackName(store, 1), u"東京");
-    EXPECT_DOUBLE_EQ(store.points[3].latitude, 35.6);
+    ClearTrackStore(l.store);
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "le.gpx"), kLoadDone);
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "be.gpx"), kLoadDone);
+    EXPECT_EQ(l.store.pointCount, 4);
+    EXPECT_EQ(l.store.trackCount, 2);
+    EXPECT_EQ(TrackName(l.store, 1), u"東京");
+    EXPECT_DOUBLE_EQ(l.store.points[3].latitude, 35.6);
 }
 
 }  // namespace

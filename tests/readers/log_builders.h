@@ -1,7 +1,10 @@
 // Builders of logs for the tests: NMEA sentences with their checksums, and
 // MTK logger dumps (sector headers and records of any format, byte by byte as
-// a logger writes them); and points as text, to compare whole points.
+// a logger writes them); a store to load into, and its points as text to
+// compare whole points.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -10,10 +13,20 @@
 #include <string>
 #include <vector>
 
+#include "config/settings.h"
 #include "readers/mtk_reader.h"
 #include "store/track_store.h"
 
 namespace trakvio::test {
+
+// A store of the given capacity and the settings a load reads.
+struct Loader {
+    TrackStore store;
+    Settings settings;
+    explicit Loader(int32_t points = 1000, int32_t tracks = 50) {
+        EXPECT_EQ(CreateTrackStore(store, points, tracks), 0);
+    }
+};
 
 // The points of the store as "latitude,longitude altitude m speed km/h
 // yyyy-mm-ddThh:mm:ss" (UTC); a disabled point ends in " off".

@@ -10,6 +10,7 @@
 namespace trakvio {
 namespace {
 
+using test::Loader;
 using test::MessageCatcher;
 using test::ScopedTimeZone;
 using test::ScratchFolder;
@@ -28,12 +29,6 @@ std::string UnnamedGpx(const char* time, int points) {
     }
     return gpx + "</trkseg></trk></gpx>\n";
 }
-
-struct Loader {
-    TrackStore store;
-    Settings settings;
-    Loader(int32_t points = 1000, int32_t tracks = 50) { EXPECT_EQ(CreateTrackStore(store, points, tracks), 0); }
-};
 
 // Forced names and extensions: case ignored, the alternate spellings, and
 // the names that are not reader kinds.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,18 +39,11 @@ std::vector<MtkRecord> Decode(const std::string& dump) {
     return records;
 }
 
-struct Loaded {
-    TrackStore store;
-    Settings settings;
-    int result = -1;
-};
-
-Loaded Load(const std::string& dump) {
+std::unique_ptr<test::Loader> Load(const std::string& dump) {
     ScratchFolder folder;
     WriteFile(folder / "log.bin", dump);
-    Loaded l;
-    EXPECT_EQ(CreateTrackStore(l.store, 10000, 10), 0);
-    l.result = LoadLogFile(l.store, l.settings, folder / "log.bin");
+    auto l = std::make_unique<test::Loader>(10000, 10);
+    EXPECT_EQ(LoadLogFile(l->store, l->settings, folder / "log.bin"), kLoadDone);
     return l;
 }
 
@@ -66,12 +60,11 @@ TEST(MtkReader, SectorsLoadAsOneTrackUntilAnErasedSector) {
     AppendMtkHeader(dump, kBasic);
     AppendMtkRecord(dump, kBasic, 9999);
     PadMtkSector(dump);
-    Loaded l = Load(dump);
-    ASSERT_EQ(l.result, kLoadDone);
-    ASSERT_EQ(l.store.pointCount, 1626);
-    EXPECT_EQ(l.store.trackCount, 1);
-    EXPECT_EQ(l.store.trackEnd[0], 1625);
-    const auto points = test::PointTexts(l.store);
+    auto l = Load(dump);
+    ASSERT_EQ(l->store.pointCount, 1626);
+    EXPECT_EQ(l->store.trackCount, 1);
+    EXPECT_EQ(l->store.trackEnd[0], 1625);
+    const auto points = test::PointTexts(l->store);
     EXPECT_EQ(points[2], "35.0002,139.0002 12m 3.6km/h 2023-11-14T22:13:22");
     EXPECT_EQ(points[1625], "35.1625,139.1625 1635m 3.6km/h 2023-11-14T22:40:25");
 }
@@ -105,12 +98,10 @@ TEST(MtkReader, CutAndDamagedDumpsKeepWhatWasWhole) {
     std::string dump;
     AppendMtkHeader(dump, kBasic);
     for (int i = 0; i < 5; ++i) AppendMtkRecord(dump, kBasic, i);
-    Loaded cut = Load(dump.substr(0, dump.size() - 7));  // the last record cut short
-    EXPECT_EQ(cut.result, kLoadDone);
-    EXPECT_EQ(cut.store.pointCount, 4);
-    EXPECT_EQ(Load(dump.substr(0, 300)).store.pointCount, 0);                  // shorter than a header
-    EXPECT_EQ(Load(std::string(kMtkSectorSize, '\xFF')).store.pointCount, 0);  // erased only
-    dump[509] = 0;                                                             // header end mark broken
+    EXPECT_EQ(Load(dump.substr(0, dump.size() - 7))->store.pointCount, 4);      // the last record cut short
+    EXPECT_EQ(Load(dump.substr(0, 300))->store.pointCount, 0);                  // shorter than a header
+    EXPECT_EQ(Load(std::string(kMtkSectorSize, '\xFF'))->store.pointCount, 0);  // erased only
+    dump[509] = 0;                                                              // header end mark broken
     EXPECT_TRUE(Decode(dump).empty());
 
     // Every field bit, a huge satellite count and garbage: decoded within the bytes given.

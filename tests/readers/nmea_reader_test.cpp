@@ -88,13 +88,11 @@ TEST(NmeaReader, FixesOfEachShapeOfLog) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         test::WriteFile(folder / "log.nmea", c.log);
-        TrackStore store;
-        Settings settings;
-        ASSERT_EQ(CreateTrackStore(store, 1000, 10), 0);
-        ASSERT_EQ(LoadLogFile(store, settings, folder / "log.nmea"), kLoadDone);
-        EXPECT_EQ(store.loadKind, kKindNmea);
-        EXPECT_EQ(test::PointTexts(store), c.points);
-        EXPECT_EQ(store.trackCount, 1);
+        test::Loader l;
+        ASSERT_EQ(LoadLogFile(l.store, l.settings, folder / "log.nmea"), kLoadDone);
+        EXPECT_EQ(l.store.loadKind, kKindNmea);
+        EXPECT_EQ(test::PointTexts(l.store), c.points);
+        EXPECT_EQ(l.store.trackCount, 1);
     }
 }
 

@@ -12,26 +12,21 @@
 #include "archive/load_front_end.h"
 #include "platform/local_time.h"
 #include "platform/utf.h"
+#include "readers/log_builders.h"
 #include "test_support.h"
 
 namespace trakvio {
 namespace {
 
-struct Loaded {
-    TrackStore store;
-    Settings settings;
-    int result = -1;
-};
-
 // A sample under the samples folder; forcedKind "" finds the kind as a user's
 // load does.
-std::unique_ptr<Loaded> LoadSample(const std::string& file, const char* forcedKind = "", bool routes = true) {
-    auto l = std::make_unique<Loaded>();
-    EXPECT_EQ(CreateTrackStore(l->store, 100000, 200), 0);
+std::unique_ptr<test::Loader> LoadSample(const std::string& file, const char* forcedKind = "", bool routes = true) {
+    auto l = std::make_unique<test::Loader>(100000, 200);
     l->store.readGpxRoutes = routes ? 1 : 0;
     const auto path = test::SamplesDir() / file;
-    l->result = *forcedKind ? ReadLogFile(l->store, l->settings, path, forcedKind, 1)
-                            : LoadLogFile(l->store, l->settings, path);
+    EXPECT_EQ(*forcedKind ? ReadLogFile(l->store, l->settings, path, forcedKind, 1)
+                          : LoadLogFile(l->store, l->settings, path),
+              kLoadDone);
     return l;
 }
 
@@ -80,7 +75,6 @@ TEST(Samples, TracksPointsNamesAndColoursOfRealFiles) {
     for (const auto& s : samples) {
         SCOPED_TRACE(s.file);
         auto l = LoadSample(s.file, s.forcedKind);
-        ASSERT_EQ(l->result, kLoadDone);
         EXPECT_EQ(l->store.trackCount, s.tracks);
         EXPECT_EQ(l->store.pointCount, s.points);
         EXPECT_EQ(PointsInClosedTracks(l->store), l->store.pointCount);
@@ -199,7 +193,6 @@ TEST(Samples, PointsAgreeWithReferenceOutputsAndGpsBabel) {
                       0);
         }
         auto l = LoadSample(a.file, a.forcedKind, /*routes=*/false);
-        ASSERT_EQ(l->result, kLoadDone);
         ExpectAgreement(l->store, GpxTrackPoints(text), a);
     }
     if (!babel) GTEST_SKIP() << "gpsbabel is not installed";
