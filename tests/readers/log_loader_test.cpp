@@ -68,43 +68,37 @@ TEST(LogLoader, KindsByContent) {
     EXPECT_EQ(DetectKindByContent("/nonexistent/x"), kKindUnreadable);
 }
 
-TEST(LogLoader, GpxLoadCompletesTracksWithDefaultNamesWidthsAndKinds) {
+// Loads by extension, by content and by a forced kind, and a registration
+// without reading: the kinds found by content or forced are recorded; the
+// default names come from the local start time, numbered over the store.
+TEST(LogLoader, LoadsCompleteTracksAndRecordHowTheKindWasFound) {
     ScopedTimeZone tz("Asia/Tokyo");
     ScratchFolder folder;
     WriteFile(folder / "a.gpx", UnnamedGpx("2023-01-15T00:30:00Z", 3));
     WriteFile(folder / "b.txt", UnnamedGpx("2023-01-16T01:45:00Z", 2));
+    WriteFile(folder / "c.dat", UnnamedGpx("2023-01-17T00:30:00Z", 1));
     Loader l;
     l.store.tracklinewidthdefault = 4;
     ASSERT_EQ(LoadLogFile(l.store, l.settings, folder / "a.gpx"), kLoadDone);
     ASSERT_EQ(LoadLogFile(l.store, l.settings, folder / "b.txt"), kLoadDone);
-    ASSERT_EQ(l.store.trackCount, 2);
-    ASSERT_EQ(l.store.pointCount, 5);
-    // Default names from the local start time, numbered over the whole store.
-    EXPECT_EQ(TrackName(l.store, 0), u"20230115_0930_trc001");
-    EXPECT_EQ(TrackName(l.store, 1), u"20230116_1045_trc002");
+    ASSERT_EQ(ReadLogFile(l.store, l.settings, folder / "c.dat", "gpx", 1), kLoadDone);
+    ASSERT_EQ(ReadLogFile(l.store, l.settings, folder / "c.dat", "ZIP", 0), kLoadDone);
+    ASSERT_EQ(l.store.trackCount, 3);
+    ASSERT_EQ(l.store.pointCount, 6);  // the registered file is not read
+    const std::u16string names[] = {u"20230115_0930_trc001", u"20230116_1045_trc002", u"20230117_0930_trc003"};
+    for (int t = 0; t < 3; ++t) {
+        EXPECT_EQ(TrackName(l.store, t), names[t]);
+        EXPECT_EQ(l.store.tracks[t].fileIndex, t);
+        EXPECT_EQ(l.store.tracks[t].lineWidth, 4);
+    }
     EXPECT_EQ(l.store.loadKind, kKindGpx);
-    ASSERT_EQ(l.store.fileCount, 2);
+    ASSERT_EQ(l.store.fileCount, 4);
     EXPECT_EQ(l.store.loadedFiles[0], folder / "a.gpx");
-    EXPECT_EQ(l.store.fileKinds[0], 0);         // found by extension: not recorded
-    EXPECT_EQ(l.store.fileKinds[1], kKindGpx);  // found by content: recorded
-    EXPECT_EQ(l.store.tracks[0].fileIndex, 0);
-    EXPECT_EQ(l.store.tracks[1].fileIndex, 1);
-    for (int t = 0; t < 2; ++t) EXPECT_EQ(l.store.tracks[t].lineWidth, 4);
+    const uint16_t kinds[] = {0, kKindGpx, kKindGpx, kKindGpx | kKindNotRead};
+    for (int f = 0; f < 4; ++f) EXPECT_EQ(l.store.fileKinds[f], kinds[f]) << f;
     for (int i = 0; i < l.store.pointCount; ++i) {
         EXPECT_EQ(l.store.points[i].geoidAltitude, l.store.points[i].altitude);  // no geoid model
     }
-}
-
-TEST(LogLoader, ForcedKindsAndRegistrationWithoutReading) {
-    ScratchFolder folder;
-    WriteFile(folder / "track.dat", UnnamedGpx("2023-01-15T00:30:00Z", 2));
-    Loader l;
-    ASSERT_EQ(ReadLogFile(l.store, l.settings, folder / "track.dat", "gpx", 1), kLoadDone);
-    EXPECT_EQ(l.store.fileKinds[0], kKindGpx);
-    ASSERT_EQ(ReadLogFile(l.store, l.settings, folder / "track.dat", "ZIP", 0), kLoadDone);
-    EXPECT_EQ(l.store.fileCount, 2);
-    EXPECT_EQ(l.store.fileKinds[1], kKindGpx | kKindNotRead);
-    EXPECT_EQ(l.store.pointCount, 2);  // registered, not read
 }
 
 TEST(LogLoader, FailedLoadsReportAndKeepWhatWasLoaded) {
