@@ -125,6 +125,11 @@ TEST(LogLoader, FailedLoadsReportAndKeepWhatWasLoaded) {
     EXPECT_EQ(l.store.fileCount, 1);
     EXPECT_EQ(TrackName(l.store, 0), u"20230115_0030_trc001");
     EXPECT_EQ(NamesEndPosition(l.store), 21);
+    // The one-track readers say so too, and lose no point.
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "missing.nmea"), kLoadReaderError);
+    EXPECT_EQ(ReadLogFile(l.store, l.settings, folder / "missing.txt", "BAD-TXT", 1), kLoadReaderError);
+    EXPECT_TRUE(catcher.Saw((folder / "missing.txt").string()));
+    EXPECT_EQ(l.store.pointCount, 3);
 }
 
 // Every reader stops at the store's capacity (points, tracks or names) with
