@@ -5,9 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "archive/load_front_end.h"
-#include "platform/local_time.h"
+#include "readers/log_builders.h"
 #include "test_support.h"
 
 namespace trakvio {
@@ -17,93 +18,38 @@ constexpr const char* kHeader =
     "type,date time,latitude,longitude,accuracy(m),altitude(m),geoid_height(m),speed(m/s),bearing(deg),sat_used,"
     "sat_inview,name,desc\r\n";
 
-int Load(TrackStore& store, const std::string& text, int32_t maxPoints = 1000) {
-    test::ScratchFolder folder;
-    test::WriteFile(folder / "log.txt", text);
-    Settings settings;
-    EXPECT_EQ(CreateTrackStore(store, maxPoints, 10), 0);
-    return LoadLogFile(store, settings, folder / "log.txt");
-}
-
+// Waypoints and lines without a readable time or position leave no point;
+// the altitude is the height above the ellipsoid (altitude plus geoid height),
+// the fraction of a second is dropped, a line cut after the position has no
+// altitude or speed; the newer header with barometric_pressure(hPa) is read
+// by its column names.
 TEST(CsvTextReader, TrackLinesBecomePointsAndBadLinesAreSkipped) {
-    // Waypoints and lines without a readable time or position leave no point.
-    TrackStore store;
-    ASSERT_EQ(
-        Load(store, std::string(kHeader) + "T,2024-05-01 08:30:00,35.1,139.2,5,40,36.7,1.5,90,7,12,,\r\n" +
-                        "W,2024-05-01 08:31:00,35.2,139.3,5,40,36.7,1.5,90,7,12,Home,a waypoint\r\n" +
-                        "T,2024-05-01 08:30:01.750,-35.25,-139.5,5,-12.5,0,0,,,,,\n" +
-                        "T,2024-05-01 08:30:02,,139.2,5,40,36.7,1.5\n" + "T,2024-13-01 08:30:02,35.1,139.2,5,40,0,0\n" +
-                        "T,garbage\x01\xff\n" + "T,2024-05-01 08:30:03,95.0,139.2,5,40,0,0\n" + "T,\n" +
-                        "T,2024-05-01 08:30:04,35.1x,139.2,5,40,0,0\n" + "T,2024-05-01 08:30:05,35.1,139.2\n" +
-                        "T,2024-05-01 08:30:06,35.1,139.2,5,4"),
-        kLoadDone);
-    EXPECT_EQ(store.loadKind, kKindCsvText);
-    ASSERT_EQ(store.pointCount, 4);
-    const auto& p = store.points;
-    EXPECT_EQ(p[0].time, UtcFromCivil(2024, 5, 1, 8, 30, 0));
-    EXPECT_DOUBLE_EQ(p[0].latitude, 35.1);
-    EXPECT_DOUBLE_EQ(p[0].longitude, 139.2);
-    EXPECT_FLOAT_EQ(p[0].altitude, 76.7f);  // altitude plus geoid height
-    EXPECT_FLOAT_EQ(p[0].loggedSpeed, 5.4f);
-    EXPECT_EQ(p[1].time, UtcFromCivil(2024, 5, 1, 8, 30, 1));  // the fraction is dropped
-    EXPECT_DOUBLE_EQ(p[1].latitude, -35.25);
-    EXPECT_FLOAT_EQ(p[1].altitude, -12.5f);
-    EXPECT_FLOAT_EQ(p[2].altitude, 0);  // cut after the position
-    EXPECT_FLOAT_EQ(p[2].loggedSpeed, 0);
-    EXPECT_EQ(p[3].time, UtcFromCivil(2024, 5, 1, 8, 30, 6));
-    EXPECT_FLOAT_EQ(p[3].altitude, 4);
-    EXPECT_EQ(store.trackCount, 1);
-}
-
-TEST(CsvTextReader, StopsAtThePointCapacity) {
-    std::string log = kHeader;
-    for (int s = 0; s < 9; ++s) log += "T,2024-05-01 08:30:0" + std::to_string(s) + ",35.1,139.2,5,40,36.7,1.5,,,,,\n";
-    test::MessageCatcher messages;
-    TrackStore store;
-    Load(store, log, 4);
-    EXPECT_EQ(store.pointCount, 4);
-    EXPECT_EQ(store.trackEnd[0], 3);
-    EXPECT_EQ(store.points[3].time, UtcFromCivil(2024, 5, 1, 8, 30, 3));
-    EXPECT_TRUE(messages.Saw("track store is full"));
-    EXPECT_EQ(ReadCsvText(store, "/nonexistent/log.txt"), kReaderCannotOpen);
-}
-
-// The newer header with barometric_pressure(hPa) is recognised and its
-// columns are read by name; the first layout still reads as before.
-TEST(CsvTextReader, HeadersWithMoreColumnsAreReadByName) {
-    TrackStore store;
-    ASSERT_EQ(Load(store,
-                   "type,date time,latitude,longitude,accuracy(m),altitude(m),geoid_height(m),speed(m/s),bearing(deg),"
-                   "sat_used,sat_inview,barometric_pressure(hPa),name,desc\r\n"
-                   "T,2022-04-01 04:25:17,45.14020078,10.02338382,5,52.256,39.744,14.110,112,18,22,984.7964,x,y\r\n"),
-              kLoadDone);
-    ASSERT_EQ(store.pointCount, 1);
-    EXPECT_DOUBLE_EQ(store.points[0].latitude, 45.14020078);
-    EXPECT_FLOAT_EQ(store.points[0].altitude, 92.0f);
-    EXPECT_NEAR(store.points[0].loggedSpeed, 14.110f * 3.6f, 1e-3);
-
-    TrackStore moved;
-    ASSERT_EQ(Load(moved, std::string(kHeader) + "T,2022-04-01 04:25:17,45.1,10.0,5,52,40,1,0,1,1,,\r\n"), kLoadDone);
-    EXPECT_FLOAT_EQ(moved.points[0].altitude, 92.0f);
-}
-
-TEST(CsvTextSamples, BarometerLogsLoad) {
-    TRAKVIO_REQUIRE_SAMPLES();
     const struct {
-        const char* name;
-        int points;
-        double firstLatitude;
-    } samples[] = {{"csv/ExampleInputFile.txt", 3169, 45.14020078},
-                   {"csv/Input2ExternalReceiver.txt", 588, 45.12039333}};
-    for (const auto& sample : samples) {
-        SCOPED_TRACE(sample.name);
-        TrackStore store;
-        ASSERT_EQ(CreateTrackStore(store, 10000, 10), 0);
-        Settings settings;
-        ASSERT_EQ(LoadLogFile(store, settings, test::SamplesDir() / sample.name), kLoadDone);
-        EXPECT_EQ(store.loadKind, kKindCsvText);
-        EXPECT_EQ(store.pointCount, sample.points);
-        EXPECT_DOUBLE_EQ(store.points[0].latitude, sample.firstLatitude);
+        std::string log;
+        std::vector<std::string> points;
+    } cases[] = {
+        {std::string(kHeader) + "T,2024-05-01 08:30:00,35.1,139.2,5,40,36.7,1.5,90,7,12,,\r\n" +
+             "W,2024-05-01 08:31:00,35.2,139.3,5,40,36.7,1.5,90,7,12,Home,a waypoint\r\n" +
+             "T,2024-05-01 08:30:01.750,-35.25,-139.5,5,-12.5,0,0,,,,,\n" +
+             "T,2024-05-01 08:30:02,,139.2,5,40,36.7,1.5\n" + "T,2024-13-01 08:30:02,35.1,139.2,5,40,0,0\n" +
+             "T,garbage\x01\xff\n" + "T,2024-05-01 08:30:03,95.0,139.2,5,40,0,0\n" + "T,\n" +
+             "T,2024-05-01 08:30:04,35.1x,139.2,5,40,0,0\n" + "T,2024-05-01 08:30:05,35.1,139.2\n" +
+             "T,2024-05-01 08:30:06,35.1,139.2,5,4",
+         {"35.1,139.2 76.7m 5.4km/h 2024-05-01T08:30:00", "-35.25,-139.5 -12.5m 0km/h 2024-05-01T08:30:01",
+          "35.1,139.2 0m 0km/h 2024-05-01T08:30:05", "35.1,139.2 4m 0km/h 2024-05-01T08:30:06"}},
+        {"type,date time,latitude,longitude,accuracy(m),altitude(m),geoid_height(m),speed(m/s),bearing(deg),"
+         "sat_used,sat_inview,barometric_pressure(hPa),name,desc\r\n"
+         "T,2022-04-01 04:25:17,45.14020078,10.02338382,5,52.256,39.744,14.110,112,18,22,984.7964,x,y\r\n",
+         {"45.14020078,10.02338382 92m 50.796km/h 2022-04-01T04:25:17"}},
+    };
+    test::ScratchFolder folder;
+    for (const auto& c : cases) {
+        test::WriteFile(folder / "log.txt", c.log);
+        test::Loader l;
+        ASSERT_EQ(LoadLogFile(l.store, l.settings, folder / "log.txt"), kLoadDone);
+        EXPECT_EQ(l.store.loadKind, kKindCsvText);
+        EXPECT_EQ(test::PointTexts(l.store), c.points);
+        EXPECT_EQ(l.store.trackCount, 1);
     }
 }
 

@@ -8,12 +8,14 @@
 #include "archive/load_front_end.h"
 #include "archive/zip_builder.h"
 #include "readers/itm_reader.h"
+#include "readers/log_builders.h"
 #include "test_support.h"
 
 namespace trakvio {
 namespace {
 
 using test::ExecuteSql;
+using test::Loader;
 using test::MessageCatcher;
 using test::ScopedTimeZone;
 using test::ScratchFolder;
@@ -67,14 +69,6 @@ std::string MakeGoGoHike(const std::filesystem::path& path, const std::string& r
                           " where name = 'location';");
 }
 
-struct Loader {
-    TrackStore store;
-    Settings settings;
-    explicit Loader(int32_t points = 1000, int32_t tracks = 50) {
-        EXPECT_EQ(CreateTrackStore(store, points, tracks), 0);
-    }
-};
-
 TEST(DatabaseReaders, ItmTracksNamesStylesAndTimes) {
     ScopedTimeZone tz("UTC");
     ScratchFolder folder;
@@ -93,28 +87,26 @@ TEST(DatabaseReaders, ItmTracksNamesStylesAndTimes) {
     ASSERT_EQ(l.store.trackCount, 3);
     // Waypoints 26 to 30 lie on no line and are not kept.
     EXPECT_EQ(l.store.pointCount, 26);
-    EXPECT_EQ(l.store.trackEnd[1], 10);
-    EXPECT_EQ(l.store.trackEnd[2], 25);
-    EXPECT_EQ(TrackName(l.store, 1), u"朝の散歩");
-    EXPECT_EQ(TrackName(l.store, 2), u"return");
     EXPECT_EQ(StoredNameCount(l.store), 3);
-    // Widths and colours from the styles (BGR 0x123456 is RGB 0x563412),
-    // not the defaults.
-    EXPECT_EQ(l.store.tracks[1].lineWidth, 2);
-    EXPECT_EQ(l.store.tracks[1].color, 0x563412u);
-    EXPECT_EQ(l.store.tracks[2].lineWidth, 5);
-    EXPECT_EQ(l.store.tracks[2].color, 0xFF0000u);
-    EXPECT_EQ(l.store.tracks[1].fileIndex, 1);
-    EXPECT_EQ(l.store.tracks[2].fileIndex, 1);
-    const LogPoint& p = l.store.points[1];
-    EXPECT_EQ(p.time, 1685577600);
-    EXPECT_DOUBLE_EQ(p.latitude, 35.101);
-    EXPECT_DOUBLE_EQ(p.longitude, 139.101);
-    EXPECT_FLOAT_EQ(p.altitude, 10);
-    EXPECT_FLOAT_EQ(p.loggedSpeed, 1.5f);
-    EXPECT_EQ(l.store.points[25].time, 1685577600 + 24);
+    // Widths and colours from the styles (BGR 0x123456 is RGB 0x563412), not
+    // the defaults.
+    const struct {
+        int32_t end;
+        std::u16string name;
+        int width;
+        uint32_t colour;
+    } tracks[] = {{10, u"朝の散歩", 2, 0x563412u}, {25, u"return", 5, 0xFF0000u}};
+    for (int t = 1; t <= 2; ++t) {
+        EXPECT_EQ(l.store.trackEnd[t], tracks[t - 1].end);
+        EXPECT_EQ(TrackName(l.store, t), tracks[t - 1].name);
+        EXPECT_EQ(l.store.tracks[t].lineWidth, tracks[t - 1].width);
+        EXPECT_EQ(l.store.tracks[t].color, tracks[t - 1].colour);
+        EXPECT_EQ(l.store.tracks[t].fileIndex, 1);
+    }
+    const auto points = test::PointTexts(l.store);
+    EXPECT_EQ(points[1], "35.101,139.101 10m 1.5km/h 2023-06-01T00:00:00");
+    EXPECT_EQ(points[25], "35.125,139.125 250m 25.5km/h 2023-06-01T00:00:24");
     EXPECT_STREQ(l.store.tracks[2].startText, "2023-06-01 00:00:10");
-    EXPECT_EQ(l.store.fileCount, 2);
     EXPECT_EQ(l.store.loadKind, kKindItm);
 
     int64_t fileTime = 0;
@@ -188,17 +180,11 @@ TEST(DatabaseReaders, ItmErrorsLeaveTheStoreAlone) {
 
     // A store too small for the database: read up to the capacity, with the
     // lines that end within it, and the cut is told.
-    Loader small(12, 5);
-    LoadSqliteLibrary(small.settings.sqlite);
-    bool cut = false;
-    EXPECT_EQ(ReadItm(small.settings.sqlite, small.store, folder / "nostyle.poi", 0, &cut), 0u);
-    EXPECT_TRUE(cut);
-    EXPECT_EQ(small.store.pointCount, 10);
-    EXPECT_EQ(small.store.trackCount, 1);
     Loader full(12, 5);
     MessageCatcher warned;
     EXPECT_EQ(LoadLogFile(full.store, full.settings, folder / "nostyle.poi"), kLoadDone);
     EXPECT_EQ(full.store.pointCount, 10);
+    EXPECT_EQ(full.store.trackCount, 1);
     EXPECT_TRUE(warned.Saw("the track store is full"));
 }
 
@@ -213,39 +199,34 @@ TEST(DatabaseReaders, GoGoHikeOneTrack) {
     Loader l;
     ASSERT_EQ(LoadLogFile(l.store, l.settings, folder / "hike.ggh"), kLoadDone);
     ASSERT_EQ(l.store.trackCount, 1);
-    ASSERT_EQ(l.store.pointCount, 3);
-    EXPECT_DOUBLE_EQ(l.store.points[0].longitude, 139.7);
-    EXPECT_DOUBLE_EQ(l.store.points[0].latitude, 35.6);
-    EXPECT_FLOAT_EQ(l.store.points[0].altitude, 12);
-    EXPECT_EQ(l.store.points[0].time, 1700000000);  // milliseconds cut toward zero
-    EXPECT_EQ(l.store.points[2].time, 1700000010);
-    EXPECT_DOUBLE_EQ(l.store.points[2].longitude, -122.4194);
-    EXPECT_FLOAT_EQ(l.store.points[0].loggedSpeed, 0);
+    // Milliseconds cut toward zero.
+    EXPECT_EQ(test::PointTexts(l.store), (std::vector<std::string>{"35.6,139.7 12m 0km/h 2023-11-14T22:13:20",
+                                                                   "35.6001,139.7001 13m 0km/h 2023-11-14T22:13:25",
+                                                                   "37.7749,-122.4194 -3m 0km/h 2023-11-14T22:13:30"}));
     EXPECT_EQ(TrackName(l.store, 0), u"20231115_0713_trc001");
     EXPECT_EQ(l.store.tracks[0].lineWidth, l.store.tracklinewidthdefault);
 
-    // A sequence that does not match the rows: an error, and the points read
-    // do not stay behind without a track.
-    ASSERT_EQ(MakeGoGoHike(folder / "short.ggh", "(1, 2, 3, 4, 5000)", 4), "");
+    // A sequence that does not match the rows (the points read do not stay
+    // behind without a track), no GoGoHike tables, not a database at all
+    // (SQLITE_NOTADB when the first query runs): an error, and the store as
+    // it was.
     MessageCatcher ok;
-    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "short.ggh"), kLoadReaderError);
-    EXPECT_TRUE(ok.Saw("read_ggh Error 340000: the location rows differ in number from the sequence table\n"));
-    EXPECT_EQ(l.store.pointCount, 3);
-    EXPECT_EQ(l.store.trackCount, 1);
-    EXPECT_EQ(l.store.fileCount, 1);
-    EXPECT_EQ(l.settings.showReadErrors, 1);
-
-    // Not a GoGoHike database at all.
+    ASSERT_EQ(MakeGoGoHike(folder / "short.ggh", "(1, 2, 3, 4, 5000)", 4), "");
     ASSERT_EQ(ExecuteSql(folder / "plain.ggh", "create table t (x);"), "");
-    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "plain.ggh"), kLoadReaderError);
+    test::WriteFile(folder / "text.ggh", "hello, this is not SQLite at all\n");
+    for (const char* file : {"short.ggh", "plain.ggh", "text.ggh"}) {
+        SCOPED_TRACE(file);
+        EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / file), kLoadReaderError);
+        EXPECT_EQ(l.store.pointCount, 3);
+        EXPECT_EQ(l.store.trackCount, 1);
+        EXPECT_EQ(l.store.fileCount, 1);
+    }
+    EXPECT_TRUE(ok.Saw("read_ggh Error 340000: the location rows differ in number from the sequence table\n"));
     EXPECT_TRUE(
         ok.Saw("read_ggh Error 110001: the metadata or sequence table cannot be queried (is it a GoGoHike "
                "database?), SQLite result 1\n"));
-    // A file that is not a database.
-    test::WriteFile(folder / "text.ggh", "hello, this is not SQLite at all\n");
-    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "text.ggh"), kLoadReaderError);
-    // SQLITE_NOTADB when the first query runs.
     EXPECT_TRUE(ok.Saw("read_ggh Error 11001a: the metadata or sequence table cannot be queried"));
+    EXPECT_EQ(l.settings.showReadErrors, 1);
 
     // More rows than the store holds: read up to the capacity, with the
     // warning the other readers give.

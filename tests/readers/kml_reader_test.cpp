@@ -2,16 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "archive/load_front_end.h"
 #include "platform/local_time.h"
-#include "platform/utf.h"
+#include "readers/log_builders.h"
 #include "test_support.h"
 
 namespace trakvio {
@@ -96,29 +93,27 @@ TEST(KmlReader, InventedTimesStartAtTheDefaultOrFiveSecondsAfterAGpxTrack) {
     EXPECT_NE(store.tracks[2].color, 0x123456u);
 }
 
-TEST(KmlReader, TuplesOfTwoOrThreeNumbersWithSignsAndComments) {
-    TrackStore store = MakeStore();
-    const std::string coordinates =
-        "\r\n  -91.6,30.1,1.5\n-91.7,30.2 \t+008.51,+48.26,+768\n<!-- bat: 89% -->\n8.52,48.27,770 junk 5 8.53,48.28";
-    ASSERT_EQ(Read(store, "<kml>" + Placemark("<name><![CDATA[Mixed <b>]]></name>", coordinates) + "</kml>"),
-              kReaderDone);
-    ASSERT_EQ(store.pointCount, 5);
-    EXPECT_EQ(TrackName(store, 0), u"Mixed <b>");
-    const double expected[5][3] = {
-        {30.1, -91.6, 1.5}, {30.2, -91.7, 0}, {48.26, 8.51, 768}, {48.27, 8.52, 770}, {48.28, 8.53, 0}};
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_DOUBLE_EQ(store.points[i].latitude, expected[i][0]) << i;
-        EXPECT_DOUBLE_EQ(store.points[i].longitude, expected[i][1]) << i;
-        EXPECT_FLOAT_EQ(store.points[i].altitude, static_cast<float>(expected[i][2])) << i;
-        EXPECT_EQ(store.points[i].time, kStart + 5 * i);
-    }
-    ExpectConsistent(store);
-}
-
-TEST(KmlReader, GxTracksKeepTheirOwnTimes) {
+TEST(KmlReader, PointsAndNamesOfTuplesAndGxTracks) {
     test::ScopedTimeZone tz("UTC");
-    TrackStore store = MakeStore();
-    ASSERT_EQ(Read(store, R"(<kml xmlns:gx="http://www.google.com/kml/ext/2.2"><Document>
+    const struct {
+        const char* what;
+        std::string kml;
+        std::vector<std::string> points;
+        std::vector<std::u16string> names;
+    } cases[] = {
+        {"tuples of two or three numbers with signs, comments and junk; invented times",
+         "<kml>" +
+             Placemark("<name><![CDATA[Mixed <b>]]></name>",
+                       "\r\n  -91.6,30.1,1.5\n-91.7,30.2 \t+008.51,+48.26,+768\n<!-- bat: 89% -->\n8.52,48.27,770 "
+                       "junk 5 8.53,48.28") +
+             "</kml>",
+         {"30.1,-91.6 1.5m 0km/h 2023-01-01T00:00:00", "30.2,-91.7 0m 0km/h 2023-01-01T00:00:05",
+          "48.26,8.51 768m 0km/h 2023-01-01T00:00:10", "48.27,8.52 770m 0km/h 2023-01-01T00:00:15",
+          "48.28,8.53 0m 0km/h 2023-01-01T00:00:20"},
+         {u"Mixed <b>"}},
+        {"gx:Tracks keep their own times; an empty gx:coord takes its when with it, a missing when is invented; an "
+         "empty gx:Track is no track",
+         R"(<kml xmlns:gx="http://www.google.com/kml/ext/2.2"><Document>
 <Placemark><name>Walk</name><gx:MultiTrack><gx:Track>
 <when>2021-03-02T09:30:40.993Z</when><when>2021-03-02T18:30:41+09:00</when><when>2021-03-02</when>
 <gx:coord/><gx:coord>8.97 48.50 405.5</gx:coord><gx:coord>8.98 48.51</gx:coord>
@@ -129,51 +124,30 @@ TEST(KmlReader, GxTracksKeepTheirOwnTimes) {
 <gx:coord>3.3 51.3 56</gx:coord></gx:Track></Placemark>
 <Placemark><name>Empty</name><gx:Track><when>2020-01-01T00:00:00Z</when></gx:Track></Placemark>
 <Placemark><LineString><coordinates>1,1</coordinates></LineString></Placemark>
-</Document></kml>)"),
-              kReaderDone);
-    ASSERT_EQ(store.trackCount, 3);  // the empty gx:Track is no track
-    ASSERT_EQ(store.pointCount, 6);
-    // The empty gx:coord takes its when with it; a missing when is invented.
-    const int64_t times[] = {UtcFromCivil(2021, 3, 2, 9, 30, 41),  UtcFromCivil(2021, 3, 2, 0, 0, 0),
-                             UtcFromCivil(2013, 8, 8, 15, 24, 47), UtcFromCivil(2013, 8, 8, 15, 24, 48),
-                             UtcFromCivil(2013, 8, 8, 15, 24, 53), UtcFromCivil(2013, 8, 8, 15, 24, 58)};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(store.points[i].time, times[i]) << i;
-    EXPECT_DOUBLE_EQ(store.points[0].latitude, 48.50);
-    EXPECT_FLOAT_EQ(store.points[0].altitude, 405.5f);
-    EXPECT_FLOAT_EQ(store.points[1].altitude, 0.0f);
-    EXPECT_EQ(TrackName(store, 0), u"Walk");
-    EXPECT_EQ(TrackName(store, 2), u"20130808_1524_trc003");  // no placemark name
-    ExpectConsistent(store);
+</Document></kml>)",
+         {"48.5,8.97 405.5m 0km/h 2021-03-02T09:30:41", "48.51,8.98 0m 0km/h 2021-03-02T00:00:00",
+          "51.1,3.1 54m 0km/h 2013-08-08T15:24:47", "51.2,3.2 55m 0km/h 2013-08-08T15:24:48",
+          "51.3,3.3 56m 0km/h 2013-08-08T15:24:53", "1,1 0m 0km/h 2013-08-08T15:24:58"},
+         {u"Walk", u"Coords first", u"20130808_1524_trc003"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TrackStore store = MakeStore();
+        ASSERT_EQ(Read(store, c.kml), kReaderDone);
+        EXPECT_EQ(test::PointTexts(store), c.points);
+        ASSERT_EQ(store.trackCount, static_cast<int32_t>(c.names.size()));
+        for (int t = 0; t < store.trackCount; ++t) EXPECT_EQ(TrackName(store, t), c.names[t]);
+        ExpectConsistent(store);
+    }
 }
 
-TEST(KmlReader, StopsCleanlyAtEveryCapacityAndKeepsEarlierTracksOnJunk) {
-    std::string tuples;
-    for (int i = 0; i < 8; ++i) tuples += "1," + std::to_string(i) + " ";
-    std::string three = "<kml>";
-    for (int t = 0; t < 3; ++t) three += Placemark("<name>" + std::string(3000, 'n') + "</name>", tuples);
-    // Points run out, tracks run out, names run out.
-    const struct {
-        int32_t points, tracks, keptTracks, keptPoints, lastNameSize;
-    } cases[] = {{5, 10, 1, 5, 3000}, {1000, 1, 1, 8, 3000}, {1000, 10, 2, 16, kTrackNamesCapacity - 3001 - 2}};
-    for (const auto& c : cases) {
-        TrackStore store = MakeStore(c.points, c.tracks);
-        EXPECT_EQ(Read(store, three + "</kml>"), kReaderCut);
-        EXPECT_EQ(store.trackCount, c.keptTracks);
-        EXPECT_EQ(store.pointCount, c.keptPoints);
-        EXPECT_DOUBLE_EQ(store.points[4].latitude, 4);
-        ExpectConsistent(store);
-        EXPECT_EQ(static_cast<int32_t>(TrackName(store, c.keptTracks - 1).size()), c.lastNameSize);
-    }
-
+TEST(KmlReader, JunkKeepsEarlierTracks) {
     TrackStore store = MakeStore();
     ASSERT_EQ(Read(store, "<kml>" + Placemark("<name>first</name>", "1,2") + "</kml>"), kReaderDone);
     for (const char* junk : {"<Placemark><name>unterminated", "<gx:Track><when>2020</when><gx:coord>1"})
         Read(store, junk);
     ExpectConsistent(store);
     EXPECT_EQ(TrackName(store, 0), u"first");
-    store.trackNames[0] = u'x';
-    EXPECT_EQ(ReadKml(store, "/nonexistent/file.kml", 0, kStart, 5), kReaderCannotOpen);
-    EXPECT_EQ(store.trackNames[0], u'x');
 }
 
 // A coordinate list of megabytes is read on two threads where the machine
@@ -222,68 +196,6 @@ TEST(KmlReader, LongCoordinateListsReadExactly) {
     EXPECT_EQ(small.points[90000].latitude, store.points[90000].latitude);
     EXPECT_EQ(small.points[90000].time, store.points[90000].time);
     ExpectConsistent(small);
-}
-
-// Real KML files against the GPX references beside them and against GPSBabel.
-std::unique_ptr<TrackStore> LoadSample(const std::string& name) {
-    auto store = std::make_unique<TrackStore>();
-    EXPECT_EQ(CreateTrackStore(*store, 100000, 200), 0);
-    Settings settings;
-    EXPECT_EQ(LoadLogFile(*store, settings, test::SamplesDir() / "kml" / name), kLoadDone);
-    ExpectConsistent(*store);
-    return store;
-}
-
-TEST(KmlSamples, PointsAgreeWithGpxReferencesAndGpsBabel) {
-    TRAKVIO_REQUIRE_SAMPLES();
-    for (const char* name : {"google_ext", "opentracks"}) {  // gx:Track files and GPX written from them
-        SCOPED_TRACE(name);
-        auto kml = LoadSample(std::string(name) + ".kml"), gpx = LoadSample(std::string(name) + "~kml.gpx");
-        ASSERT_EQ(kml->pointCount, gpx->pointCount);
-        for (int i = 0; i < kml->pointCount; ++i) {
-            ASSERT_NEAR(kml->points[i].latitude, gpx->points[i].latitude, 1e-9) << i;
-            ASSERT_NEAR(kml->points[i].longitude, gpx->points[i].longitude, 1e-9) << i;
-            ASSERT_NEAR(kml->points[i].altitude, gpx->points[i].altitude, 0.01) << i;
-            ASSERT_EQ(kml->points[i].time, gpx->points[i].time) << i;
-        }
-    }
-    auto google = LoadSample("google_ext.kml");
-    EXPECT_EQ(Utf16ToUtf8(TrackName(*google, 0)), "Track");
-    EXPECT_EQ(google->tracks[0].color, 0xEC892Au);
-    EXPECT_EQ(google->tracks[0].lineWidth, 8);
-    auto skydrop = LoadSample("skydrop.kml");
-    EXPECT_EQ(skydrop->pointCount, 1329);            // as its IGC export
-    EXPECT_EQ(skydrop->tracks[0].color, 0xFFFF00u);  // inline style ff00ffff
-    auto multi = LoadSample("multitrack.kml");
-    EXPECT_EQ(multi->points[0].time, UtcFromCivil(2013, 8, 8, 15, 24, 47));
-    EXPECT_EQ(multi->tracks[0].color, 0xFF0000u);
-    EXPECT_EQ(LoadSample("addresses.kml")->pointCount, 9);  // GPSBabel refuses it
-
-    std::string csv;
-    if (test::RunCommand("command -v gpsbabel", &csv) != 0) GTEST_SKIP() << "gpsbabel is not installed";
-    for (const char* file : {"earth-expertgps.kml", "earth-expertgps-track.kml", "segmented_tracks.kml",
-                             "segmented_tracks-track.kml", "multitrack.kml", "skydrop.kml"}) {
-        SCOPED_TRACE(file);
-        auto path = test::SamplesDir() / "kml" / file;
-        ASSERT_EQ(test::RunCommand("TZ=UTC gpsbabel -t -i kml -f '" + path.string() + "' -o unicsv,utc=0 -F -", &csv),
-                  0);
-        auto store = LoadSample(file);
-        std::istringstream rows(csv);
-        std::string line;
-        std::getline(rows, line);  // No,Latitude,Longitude[,Altitude][,Date,Time]
-        const bool hasAltitude = line.find("Altitude") != std::string::npos;
-        int i = 0;
-        for (; std::getline(rows, line); ++i) {
-            double latitude, longitude;
-            char rest[64] = "";
-            ASSERT_GE(std::sscanf(line.c_str(), "%*d,%lf,%lf,%63[^\r\n]", &latitude, &longitude, rest), 2);
-            ASSERT_LT(i, store->pointCount);
-            ASSERT_NEAR(store->points[i].latitude, latitude, 1e-6) << i;
-            ASSERT_NEAR(store->points[i].longitude, longitude, 1e-6) << i;
-            ASSERT_NEAR(store->points[i].altitude, hasAltitude && rest[0] != ',' ? std::atof(rest) : 0, 0.051) << i;
-        }
-        EXPECT_EQ(i, store->pointCount);
-    }
 }
 
 }  // namespace

@@ -37,40 +37,21 @@ std::string MixedTuples(int tokens, unsigned seed, int junkPercent) {
                           "nan,1",
                           "1,inf,2"};
     const char* blanks[] = {" ", "\n", "\r\n", "\t", "  ", "\n          ", "\n\t\t"};
+    // The shapes of a tuple; the last is 3 integers.
+    const char* shapes[] = {"%.7f,%.7f",      "%.6f,%.6f,0",    "%+.5f,%+.5f,%+.1f",  "%.15g,%.15g,%.9g",
+                            "%.3e,%.3e,%.2e", "%.7f,%.7f,%.1f", "%.7f,%.7f,%.1fjunk", "%d,%d,%d"};
     std::string text;
     char buffer[128];
     for (int i = 0; i < tokens; ++i) {
-        int kind = static_cast<int>(random() % 100);
-        if (kind < junkPercent) {
+        const unsigned shape = random() % 8;
+        if (static_cast<int>(random() % 100) < junkPercent) {
             text += junk[random() % (sizeof junk / sizeof junk[0])];
+        } else if (shape == 7) {
+            std::snprintf(buffer, sizeof buffer, shapes[shape], static_cast<int>(lon(random)),
+                          static_cast<int>(lat(random)), static_cast<int>(alt(random)));
+            text += buffer;
         } else {
-            switch (random() % 8) {
-                case 0:
-                    std::snprintf(buffer, sizeof buffer, "%.7f,%.7f", lon(random), lat(random));
-                    break;
-                case 1:
-                    std::snprintf(buffer, sizeof buffer, "%.6f,%.6f,0", lon(random), lat(random));
-                    break;
-                case 2:
-                    std::snprintf(buffer, sizeof buffer, "%+.5f,%+.5f,%+.1f", lon(random), lat(random), alt(random));
-                    break;
-                case 3:
-                    std::snprintf(buffer, sizeof buffer, "%.15g,%.15g,%.9g", lon(random), lat(random), alt(random));
-                    break;
-                case 4:
-                    std::snprintf(buffer, sizeof buffer, "%.3e,%.3e,%.2e", lon(random), lat(random), alt(random));
-                    break;
-                case 5:
-                    std::snprintf(buffer, sizeof buffer, "%.7f,%.7f,%.1fjunk", lon(random), lat(random), alt(random));
-                    break;
-                case 6:
-                    std::snprintf(buffer, sizeof buffer, "%d,%d,%d", static_cast<int>(lon(random)),
-                                  static_cast<int>(lat(random)), static_cast<int>(alt(random)));
-                    break;
-                default:
-                    std::snprintf(buffer, sizeof buffer, "%.7f,%.7f,%.1f", lon(random), lat(random), alt(random));
-                    break;
-            }
+            std::snprintf(buffer, sizeof buffer, shapes[shape], lon(random), lat(random), alt(random));
             text += buffer;
         }
         text += blanks[random() % (sizeof blanks / sizeof blanks[0])];

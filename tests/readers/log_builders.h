@@ -1,14 +1,57 @@
-// Builders of MTK logger dumps for the tests: sector headers and records of
-// any format, byte by byte as a logger writes them.
+// Builders of logs for the tests: NMEA sentences with their checksums, and
+// MTK logger dumps (sector headers and records of any format, byte by byte as
+// a logger writes them); a store to load into, and its points as text to
+// compare whole points.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <ctime>
 #include <string>
+#include <vector>
 
+#include "config/settings.h"
 #include "readers/mtk_reader.h"
+#include "store/track_store.h"
 
 namespace trakvio::test {
+
+// A store of the given capacity and the settings a load reads.
+struct Loader {
+    TrackStore store;
+    Settings settings;
+    explicit Loader(int32_t points = 1000, int32_t tracks = 50) {
+        EXPECT_EQ(CreateTrackStore(store, points, tracks), 0);
+    }
+};
+
+// The points of the store as "latitude,longitude altitude m speed km/h
+// yyyy-mm-ddThh:mm:ss" (UTC); a disabled point ends in " off".
+inline std::vector<std::string> PointTexts(const TrackStore& store) {
+    std::vector<std::string> texts;
+    for (int32_t i = 0; i < store.pointCount; ++i) {
+        const LogPoint& p = store.points[i];
+        const time_t time = static_cast<time_t>(p.time);
+        std::tm civil{};
+        gmtime_r(&time, &civil);
+        char text[160], when[32];
+        std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%S", &civil);
+        std::snprintf(text, sizeof text, "%.12g,%.12g %gm %gkm/h %s%s", p.latitude, p.longitude, p.altitude,
+                      p.loggedSpeed, when, p.enabled ? "" : " off");
+        texts.emplace_back(text);
+    }
+    return texts;
+}
+
+// "$body*hh" with its checksum and a CR LF.
+inline std::string NmeaSentence(const std::string& body) {
+    unsigned sum = 0;
+    for (char c : body) sum ^= static_cast<unsigned char>(c);
+    return "$" + body + "*" + "0123456789ABCDEF"[sum >> 4] + "0123456789ABCDEF"[sum & 15] + "\r\n";
+}
 
 template <typename T>
 void PutBytes(std::string& out, T value) {

@@ -4,11 +4,13 @@
 
 #include "archive/load_front_end.h"
 #include "compute/statistics.h"
+#include "readers/log_builders.h"
 #include "test_support.h"
 
 namespace trakvio {
 namespace {
 
+using test::Loader;
 using test::MessageCatcher;
 using test::ScopedTimeZone;
 using test::ScratchFolder;
@@ -27,12 +29,6 @@ std::string UnnamedGpx(const char* time, int points) {
     }
     return gpx + "</trkseg></trk></gpx>\n";
 }
-
-struct Loader {
-    TrackStore store;
-    Settings settings;
-    Loader(int32_t points = 1000, int32_t tracks = 50) { EXPECT_EQ(CreateTrackStore(store, points, tracks), 0); }
-};
 
 // Forced names and extensions: case ignored, the alternate spellings, and
 // the names that are not reader kinds.
@@ -72,43 +68,37 @@ TEST(LogLoader, KindsByContent) {
     EXPECT_EQ(DetectKindByContent("/nonexistent/x"), kKindUnreadable);
 }
 
-TEST(LogLoader, GpxLoadCompletesTracksWithDefaultNamesWidthsAndKinds) {
+// Loads by extension, by content and by a forced kind, and a registration
+// without reading: the kinds found by content or forced are recorded; the
+// default names come from the local start time, numbered over the store.
+TEST(LogLoader, LoadsCompleteTracksAndRecordHowTheKindWasFound) {
     ScopedTimeZone tz("Asia/Tokyo");
     ScratchFolder folder;
     WriteFile(folder / "a.gpx", UnnamedGpx("2023-01-15T00:30:00Z", 3));
     WriteFile(folder / "b.txt", UnnamedGpx("2023-01-16T01:45:00Z", 2));
+    WriteFile(folder / "c.dat", UnnamedGpx("2023-01-17T00:30:00Z", 1));
     Loader l;
     l.store.tracklinewidthdefault = 4;
     ASSERT_EQ(LoadLogFile(l.store, l.settings, folder / "a.gpx"), kLoadDone);
     ASSERT_EQ(LoadLogFile(l.store, l.settings, folder / "b.txt"), kLoadDone);
-    ASSERT_EQ(l.store.trackCount, 2);
-    ASSERT_EQ(l.store.pointCount, 5);
-    // Default names from the local start time, numbered over the whole store.
-    EXPECT_EQ(TrackName(l.store, 0), u"20230115_0930_trc001");
-    EXPECT_EQ(TrackName(l.store, 1), u"20230116_1045_trc002");
+    ASSERT_EQ(ReadLogFile(l.store, l.settings, folder / "c.dat", "gpx", 1), kLoadDone);
+    ASSERT_EQ(ReadLogFile(l.store, l.settings, folder / "c.dat", "ZIP", 0), kLoadDone);
+    ASSERT_EQ(l.store.trackCount, 3);
+    ASSERT_EQ(l.store.pointCount, 6);  // the registered file is not read
+    const std::u16string names[] = {u"20230115_0930_trc001", u"20230116_1045_trc002", u"20230117_0930_trc003"};
+    for (int t = 0; t < 3; ++t) {
+        EXPECT_EQ(TrackName(l.store, t), names[t]);
+        EXPECT_EQ(l.store.tracks[t].fileIndex, t);
+        EXPECT_EQ(l.store.tracks[t].lineWidth, 4);
+    }
     EXPECT_EQ(l.store.loadKind, kKindGpx);
-    ASSERT_EQ(l.store.fileCount, 2);
+    ASSERT_EQ(l.store.fileCount, 4);
     EXPECT_EQ(l.store.loadedFiles[0], folder / "a.gpx");
-    EXPECT_EQ(l.store.fileKinds[0], 0);         // found by extension: not recorded
-    EXPECT_EQ(l.store.fileKinds[1], kKindGpx);  // found by content: recorded
-    EXPECT_EQ(l.store.tracks[0].fileIndex, 0);
-    EXPECT_EQ(l.store.tracks[1].fileIndex, 1);
-    for (int t = 0; t < 2; ++t) EXPECT_EQ(l.store.tracks[t].lineWidth, 4);
+    const uint16_t kinds[] = {0, kKindGpx, kKindGpx, kKindGpx | kKindNotRead};
+    for (int f = 0; f < 4; ++f) EXPECT_EQ(l.store.fileKinds[f], kinds[f]) << f;
     for (int i = 0; i < l.store.pointCount; ++i) {
         EXPECT_EQ(l.store.points[i].geoidAltitude, l.store.points[i].altitude);  // no geoid model
     }
-}
-
-TEST(LogLoader, ForcedKindsAndRegistrationWithoutReading) {
-    ScratchFolder folder;
-    WriteFile(folder / "track.dat", UnnamedGpx("2023-01-15T00:30:00Z", 2));
-    Loader l;
-    ASSERT_EQ(ReadLogFile(l.store, l.settings, folder / "track.dat", "gpx", 1), kLoadDone);
-    EXPECT_EQ(l.store.fileKinds[0], kKindGpx);
-    ASSERT_EQ(ReadLogFile(l.store, l.settings, folder / "track.dat", "ZIP", 0), kLoadDone);
-    EXPECT_EQ(l.store.fileCount, 2);
-    EXPECT_EQ(l.store.fileKinds[1], kKindGpx | kKindNotRead);
-    EXPECT_EQ(l.store.pointCount, 2);  // registered, not read
 }
 
 TEST(LogLoader, FailedLoadsReportAndKeepWhatWasLoaded) {
@@ -117,7 +107,6 @@ TEST(LogLoader, FailedLoadsReportAndKeepWhatWasLoaded) {
     WriteFile(folder / "good.gpx", UnnamedGpx("2023-01-15T00:30:00Z", 3));
     WriteFile(folder / "notes.txt", "just some text\nnothing else\n");
     WriteFile(folder / "first-line-only", "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\n");
-    WriteFile(folder / "junk.gpx", std::string("\x00\xff<trk\x01<<", 8));
     Loader l;
     ASSERT_EQ(LoadLogFile(l.store, l.settings, folder / "good.gpx"), kLoadDone);
     MessageCatcher catcher;
@@ -126,16 +115,77 @@ TEST(LogLoader, FailedLoadsReportAndKeepWhatWasLoaded) {
     EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "missing.gpx"), kLoadReaderError);
     EXPECT_TRUE(catcher.Saw((folder / "missing.gpx").string()));
     EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "missing"), kLoadReaderError);
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "missing.kml"), kLoadReaderError);
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder.path()), kLoadReaderError);
     EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "old.q9z"), kLoadReaderError);
     EXPECT_TRUE(catcher.Saw((folder / "old.q9z").string()));
-    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "junk.gpx"), kLoadReaderError);
-    EXPECT_TRUE(catcher.Saw("no GPX document"));
-    // The first file is untouched; the junk file is not entered.
+    // The first file is untouched; no failed file is entered.
     EXPECT_EQ(l.store.pointCount, 3);
     EXPECT_EQ(l.store.trackCount, 1);
     EXPECT_EQ(l.store.fileCount, 1);
     EXPECT_EQ(TrackName(l.store, 0), u"20230115_0030_trc001");
     EXPECT_EQ(NamesEndPosition(l.store), 21);
+    // The one-track readers say so too, and lose no point.
+    EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / "missing.nmea"), kLoadReaderError);
+    EXPECT_EQ(ReadLogFile(l.store, l.settings, folder / "missing.txt", "BAD-TXT", 1), kLoadReaderError);
+    EXPECT_TRUE(catcher.Saw((folder / "missing.txt").string()));
+    EXPECT_EQ(l.store.pointCount, 3);
+}
+
+// Every reader stops at the store's capacity (points, tracks or names) with
+// the points read so far, in order, in closed tracks, and the user is told.
+TEST(LogLoader, EveryReaderStopsAtTheCapacityAndSaysSo) {
+    const std::string longName(3000, 'n');
+    std::string gpx = "<gpx>", kml = "<kml>", nmea = "\n", mtk,
+                csv =
+                    "type,date time,latitude,longitude,accuracy(m),altitude(m),geoid_height(m),speed(m/s),"
+                    "bearing(deg),sat_used,sat_inview,name,desc\n";
+    test::AppendMtkHeader(mtk, 0x6007F);
+    for (int t = 0; t < 3; ++t) {
+        gpx += "<trk><name>" + longName + "</name><trkseg>";
+        kml += "<Placemark><name>" + longName + "</name><LineString><coordinates>";
+        for (int i = 0; i < 8; ++i) {
+            gpx += "<trkpt lat=\"" + std::to_string(i) + "\" lon=\"1\"/>";
+            kml += "1," + std::to_string(i) + " ";
+        }
+        gpx += "</trkseg></trk>";
+        kml += "</coordinates></LineString></Placemark>";
+    }
+    for (int i = 0; i < 8; ++i) {
+        const std::string s = std::to_string(i);
+        nmea += test::NmeaSentence("GPRMC,03290" + s + ",A,0" + s + "00.0000,N,00100.0000,E,0.0,0.0,070804,,,A");
+        csv += "T,2024-05-01 08:30:0" + s + "," + s + ",1,5,40,36.7,1.5,,,,,\n";
+        const test::MtkPosition at{static_cast<double>(i), 1, 10};
+        test::AppendMtkRecord(mtk, 0x6007F, i, 0, &at);
+    }
+    test::PadMtkSector(mtk);
+    const int cutName = kTrackNamesCapacity - 3001 - 2;  // the room the first name leaves
+    const struct {
+        const char* file;
+        const std::string& text;
+        int32_t points, tracks, keptPoints, keptTracks, lastNameSize;
+    } cases[] = {
+        {"a.gpx", gpx, 5, 10, 5, 1, 3000},        {"a.gpx", gpx, 1000, 1, 8, 1, 3000},
+        {"a.gpx", gpx, 1000, 10, 16, 2, cutName}, {"a.kml", kml, 5, 10, 5, 1, 3000},
+        {"a.kml", kml, 1000, 1, 8, 1, 3000},      {"a.kml", kml, 1000, 10, 16, 2, cutName},
+        {"a.nmea", nmea, 5, 10, 5, 1, 20},        {"a.bin", mtk, 5, 10, 5, 1, 20},
+        {"a.txt", csv, 5, 10, 5, 1, 20},
+    };
+    ScratchFolder folder;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " " + std::to_string(c.points) + " " + std::to_string(c.tracks));
+        WriteFile(folder / c.file, c.text);
+        Loader l(c.points, c.tracks);
+        MessageCatcher messages;
+        EXPECT_EQ(LoadLogFile(l.store, l.settings, folder / c.file), kLoadDone);
+        EXPECT_TRUE(messages.Saw("the track store is full"));
+        ASSERT_EQ(l.store.pointCount, c.keptPoints);
+        EXPECT_EQ(l.store.trackCount, c.keptTracks);
+        EXPECT_EQ(PointsInClosedTracks(l.store), c.keptPoints);
+        EXPECT_EQ(StoredNameCount(l.store), c.keptTracks);
+        EXPECT_DOUBLE_EQ(l.store.points[c.keptPoints - 1].latitude, (c.keptPoints - 1) % 8);
+        EXPECT_EQ(TrackName(l.store, c.keptTracks - 1).size(), static_cast<size_t>(c.lastNameSize));
+    }
 }
 
 // Readers that fill an empty store hand their latitude range to the

@@ -4,43 +4,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "archive/load_front_end.h"
 #include "platform/local_time.h"
+#include "readers/log_builders.h"
 #include "test_support.h"
 
 namespace trakvio {
 namespace {
 
-// "$body*hh" with its checksum and a CR LF.
-std::string S(const std::string& body) {
-    unsigned sum = 0;
-    for (char c : body) sum ^= static_cast<unsigned char>(c);
-    return "$" + body + "*" + "0123456789ABCDEF"[sum >> 4] + "0123456789ABCDEF"[sum & 15] + "\r\n";
-}
-
-struct Loaded {
-    TrackStore store;
-    Settings settings;
-    int result = -1;
-    const LogPoint& operator[](int i) const { return store.points[i]; }
-    int count() const { return store.pointCount; }
-};
-
-std::unique_ptr<Loaded> Load(const std::string& text, int32_t maxPoints = 1000) {
-    test::ScratchFolder folder;
-    test::WriteFile(folder / "log.nmea", text);
-    auto l = std::make_unique<Loaded>();
-    EXPECT_EQ(CreateTrackStore(l->store, maxPoints, 10), 0);
-    l->result = LoadLogFile(l->store, l->settings, folder / "log.nmea");
-    return l;
-}
+constexpr auto S = test::NmeaSentence;
 
 std::string Rmc(std::string time, char status, std::string position, std::string knots = "0.00",
                 std::string date = "070804") {
@@ -56,92 +31,69 @@ constexpr const char* kHere = "4231.8291,N,08807.3033,W";
 constexpr const char* kThere = "4231.8300,N,08807.3000,W";
 const int64_t kAt0329 = UtcFromCivil(2004, 8, 7, 3, 29, 0);
 
-TEST(NmeaReader, FixesMergeAcrossGgaRmcAndZda) {
-    // GGA and RMC of one fix give one point; a void fix and a GGA alone give none.
-    auto l = Load("Log of a receiver\n" + Gga("032908.000", kHere) + Rmc("032908.000", 'A', kHere, "10.0") +
-                  S("GPGSV,1,1,01,28,64,316,40") + Gga("032909", "4231.8300,S,08807.3000,E", "10.5", "2.0") +
-                  Rmc("032909", 'A', "4231.8300,S,08807.3000,E", "0.50") + Gga("032910", kThere) +
-                  Rmc("032910", 'V', kThere) + Gga("032911", kHere) + Rmc("235959.600", 'A', kHere, "0", "311223"));
-    ASSERT_EQ(l->result, kLoadDone);
-    EXPECT_EQ(l->store.loadKind, kKindNmea);
-    ASSERT_EQ(l->count(), 3);
-    EXPECT_NEAR((*l)[0].latitude, 42 + 31.8291 / 60, 1e-12);
-    EXPECT_NEAR((*l)[0].longitude, -(88 + 7.3033 / 60), 1e-12);
-    EXPECT_FLOAT_EQ((*l)[0].altitude, 209.8f - 34.2f);  // height above the ellipsoid
-    EXPECT_FLOAT_EQ((*l)[0].loggedSpeed, 18.52f);
-    EXPECT_EQ((*l)[0].time, kAt0329 + 8);
-    EXPECT_TRUE((*l)[1].latitude < 0 && (*l)[1].longitude > 0);
-    EXPECT_FLOAT_EQ((*l)[1].altitude, 12.5f);
-    EXPECT_EQ((*l)[2].time, UtcFromCivil(2024, 1, 1, 0, 0, 0));  // .600 rounds up into the next day
-    EXPECT_EQ(l->store.trackCount, 1);
-
-    // A ZDA dates a GGA fix; a void fix it dates stays disabled with a
-    // position and is dropped without one (the receiver lost lock).
-    auto dated = Load("\n" + Gga("032908", kHere) + Zda("032908") + Gga("032909", kThere) + Rmc("032909", 'V', kThere) +
-                      Zda("032909") + S("GPGGA,032910,,,,,0,0,,,M,,M,,") + Rmc("032910", 'V', ",,,") + Zda("032910"));
-    ASSERT_EQ(dated->count(), 2);
-    EXPECT_EQ((*dated)[0].time, kAt0329 + 8);
-    EXPECT_EQ((*dated)[0].enabled, 1);
-    EXPECT_EQ((*dated)[1].enabled, 0);
-}
-
-TEST(NmeaReader, ZdaWithAnotherFractionJoinsTheFixOfItsSecond) {
-    // The receiver stamps ZDA on the whole second and RMC/GGA at .379; the
-    // last second has no RMC, so the ZDA alone dates its GGA.
-    std::string log = "\n";
-    for (std::string s : {"08", "09", "10"})
-        log +=
-            Zda("0329" + s) + Gga("0329" + s + ".379", kHere) + (s == "10" ? "" : Rmc("0329" + s + ".379", 'A', kHere));
-    auto l = Load(log);
-    ASSERT_EQ(l->count(), 3);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ((*l)[i].time, kAt0329 + 8 + i);
-        EXPECT_NEAR((*l)[i].latitude, 42 + 31.8291 / 60, 1e-12);
-    }
-}
-
-TEST(NmeaReader, NothingCarriesOverFromAnEarlierFix) {
-    // The second fix has a GLL position and a ZDA: neither the altitude and
-    // speed of the first fix nor the position of a void fix may leak into it.
-    auto l =
-        Load("\n" + Gga("032908", kHere, "500", "0") + Rmc("032908", 'A', kHere, "20") + Rmc("032909", 'V', kThere) +
-             S("GPGLL,4231.9000,N,08807.3100,W,032910,A,A") + Zda("032910") + Rmc("032911", 'A', ",,,"));
-    ASSERT_EQ(l->count(), 2);
-    EXPECT_NEAR((*l)[1].latitude, 42 + 31.9 / 60, 1e-12);
-    EXPECT_FLOAT_EQ((*l)[1].altitude, 0);
-    EXPECT_FLOAT_EQ((*l)[1].loggedSpeed, 0);
-    EXPECT_EQ((*l)[1].time, kAt0329 + 10);
-}
-
-TEST(NmeaReader, DamagedSentencesAreSkipped) {
+std::string DamagedLog() {
     std::string badChecksum = Rmc("032909", 'A', kThere);
     badChecksum[badChecksum.size() - 3] ^= 1;
     const char kGarbage[] = "\x00\xff\x13$G\x01\xfe$GPRMC\n$GPGGA,\n$GP\nGA,0329";
-    auto l = Load("\n" + Rmc("032908", 'A', kHere) + badChecksum + std::string(kGarbage, sizeof kGarbage - 1) + "\n" +
-                  S("GPGGA,032910,4231.8291,N,08807.3033,W,1,999,0.9,10,M,0,M,,") +
-                  S("GPGSV,9,9,999,01,99,999,99,02,-5,400,200") + Rmc("032910", 'A', kHere) +
-                  Rmc("032911", 'A', "9931.0000,N,08807.3033,W") + Rmc("256099", 'A', kHere) +
-                  Rmc("032912", 'A', "4231.8291,N,08807.3033,X") + std::string(3000, 'x') + "\n" +
-                  "$GPRMC,032913,A,4231.8291,N,08807.3033,W,0.0,0.0,0708" + std::string(2000, ',') + "\n" +
-                  "$GPRMC,032914,A,4231.82");
-    ASSERT_EQ(l->result, kLoadDone);
-    ASSERT_EQ(l->count(), 2);
-    EXPECT_EQ((*l)[0].time, kAt0329 + 8);
-    EXPECT_EQ((*l)[1].time, kAt0329 + 10);
-    EXPECT_FLOAT_EQ((*l)[1].altitude, 10);
+    return "\n" + Rmc("032908", 'A', kHere) + badChecksum + std::string(kGarbage, sizeof kGarbage - 1) + "\n" +
+           S("GPGGA,032910,4231.8291,N,08807.3033,W,1,999,0.9,10,M,0,M,,") +
+           S("GPGSV,9,9,999,01,99,999,99,02,-5,400,200") + Rmc("032910", 'A', kHere) +
+           Rmc("032911", 'A', "9931.0000,N,08807.3033,W") + Rmc("256099", 'A', kHere) +
+           Rmc("032912", 'A', "4231.8291,N,08807.3033,X") + std::string(3000, 'x') + "\n" +
+           "$GPRMC,032913,A,4231.8291,N,08807.3033,W,0.0,0.0,0708" + std::string(2000, ',') + "\n" +
+           "$GPRMC,032914,A,4231.82";
 }
 
-TEST(NmeaReader, StopsAtThePointCapacity) {
-    std::string log = "\n";
-    for (int s = 0; s < 8; ++s)
-        log += Gga("03290" + std::to_string(s), kHere) + Rmc("03290" + std::to_string(s), 'A', kHere);
-    test::MessageCatcher messages;
-    auto l = Load(log, 5);
-    EXPECT_EQ(l->count(), 5);
-    EXPECT_EQ(l->store.trackEnd[0], 4);
-    EXPECT_EQ((*l)[4].time, kAt0329 + 4);
-    EXPECT_TRUE(messages.Saw("track store is full"));
-    EXPECT_EQ(ReadNmea(l->store, "/nonexistent/log.nmea"), kReaderCannotOpen);
+TEST(NmeaReader, FixesOfEachShapeOfLog) {
+    std::string zdaFractions = "\n";
+    for (std::string s : {"08", "09", "10"}) {
+        zdaFractions +=
+            Zda("0329" + s) + Gga("0329" + s + ".379", kHere) + (s == "10" ? "" : Rmc("0329" + s + ".379", 'A', kHere));
+    }
+    const struct {
+        const char* what;
+        std::string log;
+        std::vector<std::string> points;
+    } cases[] = {
+        {"GGA and RMC of one fix give one point at the height above the ellipsoid; a void fix and a GGA alone give "
+         "none; .600 rounds up into the next day",
+         "Log of a receiver\n" + Gga("032908.000", kHere) + Rmc("032908.000", 'A', kHere, "10.0") +
+             S("GPGSV,1,1,01,28,64,316,40") + Gga("032909", "4231.8300,S,08807.3000,E", "10.5", "2.0") +
+             Rmc("032909", 'A', "4231.8300,S,08807.3000,E", "0.50") + Gga("032910", kThere) +
+             Rmc("032910", 'V', kThere) + Gga("032911", kHere) + Rmc("235959.600", 'A', kHere, "0", "311223"),
+         {"42.530485,-88.1217216667 175.6m 18.52km/h 2004-08-07T03:29:08",
+          "-42.5305,88.1216666667 12.5m 0.926km/h 2004-08-07T03:29:09",
+          "42.530485,-88.1217216667 0m 0km/h 2024-01-01T00:00:00"}},
+        {"a ZDA dates a GGA fix; a void fix it dates stays disabled with a position and is dropped without one",
+         "\n" + Gga("032908", kHere) + Zda("032908") + Gga("032909", kThere) + Rmc("032909", 'V', kThere) +
+             Zda("032909") + S("GPGGA,032910,,,,,0,0,,,M,,M,,") + Rmc("032910", 'V', ",,,") + Zda("032910"),
+         {"42.530485,-88.1217216667 175.6m 0km/h 2004-08-07T03:29:08",
+          "42.5305,-88.1216666667 175.6m 0km/h 2004-08-07T03:29:09 off"}},
+        {"a ZDA on the whole second joins the fix at .379 of its second, and alone dates a GGA",
+         zdaFractions,
+         {"42.530485,-88.1217216667 175.6m 0km/h 2004-08-07T03:29:08",
+          "42.530485,-88.1217216667 175.6m 0km/h 2004-08-07T03:29:09",
+          "42.530485,-88.1217216667 175.6m 0km/h 2004-08-07T03:29:10"}},
+        {"neither the altitude and speed of an earlier fix nor the position of a void fix leak into a GLL fix",
+         "\n" + Gga("032908", kHere, "500", "0") + Rmc("032908", 'A', kHere, "20") + Rmc("032909", 'V', kThere) +
+             S("GPGLL,4231.9000,N,08807.3100,W,032910,A,A") + Zda("032910") + Rmc("032911", 'A', ",,,"),
+         {"42.530485,-88.1217216667 500m 37.04km/h 2004-08-07T03:29:08",
+          "42.5316666667,-88.1218333333 0m 0km/h 2004-08-07T03:29:10"}},
+        {"damaged sentences are skipped",
+         DamagedLog(),
+         {"42.530485,-88.1217216667 0m 0km/h 2004-08-07T03:29:08",
+          "42.530485,-88.1217216667 10m 0km/h 2004-08-07T03:29:10"}},
+    };
+    test::ScratchFolder folder;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::WriteFile(folder / "log.nmea", c.log);
+        test::Loader l;
+        ASSERT_EQ(LoadLogFile(l.store, l.settings, folder / "log.nmea"), kLoadDone);
+        EXPECT_EQ(l.store.loadKind, kKindNmea);
+        EXPECT_EQ(test::PointTexts(l.store), c.points);
+        EXPECT_EQ(l.store.trackCount, 1);
+    }
 }
 
 TEST(NmeaReader, FirstFixTime) {
@@ -154,111 +106,6 @@ TEST(NmeaReader, FirstFixTime) {
     test::WriteFile(path, Rmc("032907", 'V', kHere));
     EXPECT_EQ(NmeaFirstFixTime(path, time), kNmeaFirstFixNone);
     EXPECT_EQ(NmeaFirstFixTime(folder / "missing.nmea", time), kNmeaFirstFixCannotOpen);
-}
-
-// GPSBabel's points: latitude, longitude, altitude, year, month, day, hour,
-// minute, second; times it could not read (dated 1970 or 00:00:00) are left
-// out. Each is one of ours (used once), at its position to 2e-6 degrees
-// (GPSBabel pairs an RMC with the previous fix's position) and at its time
-// rounded half up to the second.
-// One point of a reference output; altitude NaN where it is empty.
-struct Reference {
-    double latitude = 0, longitude = 0, altitude = NAN;
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
-    double second = 0;
-};
-
-std::vector<Reference> GpxReferences(const std::string& text) {
-    std::vector<Reference> out;
-    for (size_t at = text.find("<trkpt "); at != std::string::npos; at = text.find("<trkpt ", at + 1)) {
-        Reference r;
-        std::sscanf(text.c_str() + at, "<trkpt lat=\"%lf\" lon=\"%lf\"", &r.latitude, &r.longitude);
-        size_t end = text.find("</trkpt>", at), ele = text.find("<ele>", at), time = text.find("<time>", at);
-        if (ele < end) r.altitude = std::strtod(text.c_str() + ele + 5, nullptr);
-        if (time < end) {
-            std::sscanf(text.c_str() + time + 6, "%d-%d-%dT%d:%d:%lf", &r.year, &r.month, &r.day, &r.hour, &r.minute,
-                        &r.second);
-        }
-        out.push_back(r);
-    }
-    return out;
-}
-
-// GPSBabel's unicsv: No,Latitude,Longitude,Altitude,...,Date,Time.
-std::vector<Reference> CsvReferences(const std::string& text) {
-    std::vector<Reference> out;
-    size_t at = text.find('\n');
-    while (at != std::string::npos && at + 1 < text.size()) {
-        size_t end = text.find('\n', at + 1);
-        std::string line = text.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1);
-        at = end;
-        std::vector<std::string> cells(1);
-        for (char c : line) {
-            if (c == ',') {
-                cells.emplace_back();
-            } else {
-                cells.back().push_back(c);
-            }
-        }
-        if (cells.size() < 11) continue;
-        Reference r;
-        r.latitude = std::stod(cells[1]);
-        r.longitude = std::stod(cells[2]);
-        if (!cells[3].empty()) r.altitude = std::stod(cells[3]);
-        std::sscanf(cells[9].c_str(), "%d/%d/%d", &r.year, &r.month, &r.day);
-        std::sscanf(cells[10].c_str(), "%d:%d:%lf", &r.hour, &r.minute, &r.second);
-        out.push_back(r);
-    }
-    return out;
-}
-
-void ExpectReferencePoints(const Loaded& l, const std::vector<Reference>& references, double separation = NAN) {
-    std::vector<bool> used(static_cast<size_t>(l.count()));
-    int found = 0;
-    for (const Reference& r : references) {
-        if (r.year <= 1970 || r.hour + r.minute + r.second == 0) continue;
-        int64_t second =
-            UtcFromCivil(r.year, r.month, r.day, r.hour, r.minute, 0) + (std::llround(r.second * 1000) + 500) / 1000;
-        int i = 0;
-        while (i < l.count() && (used[i] || l[i].time != second || std::fabs(l[i].latitude - r.latitude) > 2e-6 ||
-                                 std::fabs(l[i].longitude - r.longitude) > 2e-6))
-            ++i;
-        ASSERT_LT(i, l.count()) << "reference point not found: " << r.latitude << "," << r.longitude;
-        used[i] = true;
-        ++found;
-        if (!std::isnan(separation)) {
-            EXPECT_NEAR(l[i].altitude, r.altitude + separation, 0.06);
-        }
-    }
-    EXPECT_EQ(found, l.count());
-}
-
-TEST(NmeaSamples, RealLogsMatchTheirReferenceOutputs) {
-    TRAKVIO_REQUIRE_SAMPLES();
-    auto dir = test::SamplesDir() / "nmea";
-    // nmea: one point per fix although ZDA is stamped on the whole second;
-    // nmeadatetime: the sentences with unreadable times are skipped; bu353:
-    // the void fixes it dates have no position; Skytraq: repeated times merge.
-    const std::pair<std::string, int> kCounts[] = {{"nmea", 154},
-                                                   {"nmea+ms.txt", 30},
-                                                   {"amod-nmea", 4},
-                                                   {"nmeadatetime.nmea", 16},
-                                                   {"bu353-glonass.log", 9},
-                                                   {"ch-4711.log", 7},
-                                                   {"ublox-zed-f9p-nmea.log", 29},
-                                                   {"Skytraq.rmc.nmea", 73}};
-    for (const auto& [file, points] : kCounts) {
-        SCOPED_TRACE(file);
-        Loaded l;
-        ASSERT_EQ(CreateTrackStore(l.store, 10000, 10), 0);
-        ASSERT_EQ(ReadLogFile(l.store, l.settings, dir / file, "NMEA", 1), kLoadDone);
-        ASSERT_EQ(l.count(), points);
-        for (int i = 0; i < l.count(); ++i) EXPECT_EQ(l[i].enabled, 1);
-        if (file == "nmea") ExpectReferencePoints(l, GpxReferences(test::ReadFile(dir / "nmea.gpx")), -34.2);
-        if (file == "nmeadatetime.nmea") {
-            ExpectReferencePoints(l, CsvReferences(test::ReadFile(dir / "nmeadatetime.csv")));
-        }
-    }
 }
 
 }  // namespace
