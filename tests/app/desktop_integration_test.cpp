@@ -253,8 +253,9 @@ TEST_F(DesktopIntegrationTest, HoverMarksThePointOnTheMapAndTheGraphTogether) {
     EXPECT_EQ(window_->statusText(kStatusPoint), QStringLiteral("p.%1").arg(p + 1));
     const LogPoint& point = store.points[static_cast<size_t>(p)];
     EXPECT_EQ(window_->statusText(kStatusPosition), QString::asprintf("%f,%f", point.latitude, point.longitude));
-    EXPECT_FALSE(window_->statusText(kStatusTime).isEmpty());
-    EXPECT_FALSE(window_->statusText(kStatusAltitude).isEmpty());
+    EXPECT_EQ(window_->statusText(kStatusTime).size(), 19);  // YYYY-MM-DD hh:mm:ss
+    EXPECT_EQ(window_->statusText(kStatusAltitude),
+              QString::asprintf("%.2f(%.2f)", double{point.geoidAltitude}, double{point.altitude}));
     EXPECT_FALSE(window_->statusText(kStatusCursor).isEmpty());
     EXPECT_EQ(graph().MarkedPoint(), p);
     // The red cross on the map, on its diagonal.
@@ -352,7 +353,8 @@ TEST_F(DesktopIntegrationTest, PopupJoinAndDeleteAllPickThroughTheTrackList) {
 }
 
 // Files dropped on the main window: sorted by name, a script among them runs,
-// the logs load after the store is cleared, and the windows show them once.
+// the logs load after the store is cleared (added to it with Ctrl), and the
+// windows show them once.
 TEST_F(DesktopIntegrationTest, DroppedScriptAndLogRunAndLoad) {
     window_->OpenFromCommandLine(ExampleLog("kamakura_walk.kml"));
     fs::create_directories(scratch_ / "drop");
@@ -381,6 +383,16 @@ TEST_F(DesktopIntegrationTest, DroppedScriptAndLogRunAndLoad) {
     EXPECT_TRUE(map().rect().contains(MapPosition(0)));
     EXPECT_EQ(graph().MarkedPoint(), -1);
     EXPECT_TRUE(graph().IsDrawn(0));
+
+    // With Ctrl the logs are added, in name order whatever the letter case.
+    const fs::path second = scratch_ / "drop" / "c_ride.nmea", third = scratch_ / "drop" / "D_ride.nmea";
+    fs::copy_file(ExampleLog("tamagawa_ride_1.nmea"), second);
+    fs::copy_file(ExampleLog("tamagawa_ride_2.nmea"), third);
+    data->setUrls({QUrl::fromLocalFile(QStringFromPath(third)), QUrl::fromLocalFile(QStringFromPath(second))});
+    QDropEvent append(QPointF(300, 200), Qt::CopyAction, data, Qt::LeftButton, Qt::ControlModifier);
+    static_cast<QObject*>(window_.get())->event(&append);  // the drag of the first drop has ended
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state_.store.loadedFiles.size() == 3; }));
+    EXPECT_EQ(state_.store.loadedFiles, (std::vector<fs::path>{log, second, third}));
     delete data;
 }
 
@@ -394,8 +406,9 @@ std::string FixPair(int second) {
 }
 
 // A live capture from a receiver on a pseudo-terminal, started and stopped
-// from the File menu: the menu follows the capture and the track grows in
-// the list, on the map and in the graph as the fixes come.
+// from the File menu: the menu follows the capture (the loading commands
+// grey and refused), the track grows in the list, on the map and in the graph
+// as the fixes come, and the capture file is kept where the user says.
 TEST_F(DesktopIntegrationTest, LiveCaptureGrowsTheTrackInEveryWindow) {
     test::Pty receiver;
     ASSERT_TRUE(receiver.ok());
@@ -418,35 +431,63 @@ TEST_F(DesktopIntegrationTest, LiveCaptureGrowsTheTrackInEveryWindow) {
     window_->RunCommand(kCmdReceiver);
     ASSERT_TRUE(state_.capturing);
     EXPECT_EQ(window_->ActionForCommand(kCmdReceiver)->text(), QStringLiteral("GPSレシーバーから読込終了"));
-    EXPECT_FALSE(window_->ActionForCommand(kCmdNewLoad)->isEnabled());
-    QAction* loggerMenu = window_->menuBar()->actions()[0]->menu()->actions()[2];
-    EXPECT_EQ(loggerMenu->text(), QStringLiteral("GPSデータロガー"));
-    EXPECT_FALSE(loggerMenu->isEnabled());
+    const int loading[] = {kCmdNewLoad,     kCmdAppendLoad, kCmdArchiveOpen, kCmdArchiveSaveAs,
+                           kCmdArchiveSave, kCmdLogZip,     kCmdRunScript};
+    for (int id : loading) EXPECT_FALSE(window_->ActionForCommand(id)->isEnabled()) << id;
+    const QList<QAction*> fileMenu = window_->menuBar()->actions()[0]->menu()->actions();
+    EXPECT_EQ(fileMenu[2]->text(), QStringLiteral("GPSデータロガー"));
+    EXPECT_EQ(fileMenu[10]->text(), QStringLiteral("エクスポート"));
+    EXPECT_FALSE(fileMenu[2]->isEnabled());
+    EXPECT_FALSE(fileMenu[10]->isEnabled());
+    // Run anyway, a load asks nothing and leaves the capture's store alone.
+    SetFileDialogHookForTest([](QFileDialog& dialog) {
+        ADD_FAILURE() << "a dialog while capturing";
+        dialog.reject();
+    });
+    window_->RunCommand(kCmdNewLoad);
+    EXPECT_TRUE(state_.capturing);
 
     QTableWidget* table = trackList().table();
-    receiver.Write(FixPair(0) + FixPair(1));
+    std::string sent = FixPair(0) + FixPair(1);
+    receiver.Write(sent);
     ASSERT_TRUE(QTest::qWaitFor([&] { return table->rowCount() == 2 && table->item(0, 9)->text() == "2"; }));
     EXPECT_EQ(window_->windowTitle(), QStringLiteral("GPS_receiver_data - Trakvio（跡帳）"));
     EXPECT_EQ(table->item(0, 1)->text(), QStringLiteral("u-blox 7 GPS/GNSS Receiver"));
     const int zoom = map().zoom();
-    for (int second = 2; second < 10; ++second) receiver.Write(FixPair(second));
+    const double maxLon = state_.store.allMaxLon;
+    for (int second = 2; second < 10; ++second) {
+        receiver.Write(FixPair(second));
+        sent += FixPair(second);
+    }
     ASSERT_TRUE(QTest::qWaitFor([&] { return table->item(0, 9)->text() == "10"; }));
     QApplication::processEvents();
     // The newest point is drawn (its picture position set by a rendering
-    // after it came) under the receiver marker, without a new fit.
+    // after it came) under the receiver marker, without a new fit: the
+    // bounds stay those of the first fixes.
     EXPECT_EQ(map().zoom(), zoom);
+    EXPECT_EQ(state_.store.allMaxLon, maxLon);
+    EXPECT_GT(state_.store.tracks[0].maxLon, maxLon);
     EXPECT_TRUE(map().rect().contains(MapPosition(9)));
     const QImage picture = map().grab().toImage();
     EXPECT_TRUE(HasColor(picture, 0x0000FFu));
     EXPECT_TRUE(HasColor(picture, state_.store.tracks[0].color & 0xFFFFFFu));
     EXPECT_TRUE(graph().IsDrawn(9));
 
-    SetFileDialogHookForTest([](QFileDialog& dialog) { dialog.reject(); });
+    // Stopping offers to keep the capture file elsewhere and moves it there.
+    const fs::path captured = window_->deviceCommands()->captureFile(), kept = scratch_ / "kept.nmea";
+    EXPECT_EQ(captured.parent_path(), state_.settings.workFolder);
+    SetFileDialogHookForTest([&](QFileDialog& dialog) {
+        dialog.selectFile(QStringFromPath(kept));
+        static_cast<QDialog&>(dialog).accept();
+    });
     window_->RunCommand(kCmdReceiver);
     EXPECT_FALSE(state_.capturing);
+    EXPECT_FALSE(fs::exists(captured));
+    EXPECT_EQ(test::ReadFile(kept), sent);
     EXPECT_EQ(window_->ActionForCommand(kCmdReceiver)->text(), QStringLiteral("GPSレシーバーから読込"));
-    EXPECT_TRUE(window_->ActionForCommand(kCmdNewLoad)->isEnabled());
-    EXPECT_TRUE(loggerMenu->isEnabled());
+    for (int id : loading) EXPECT_TRUE(window_->ActionForCommand(id)->isEnabled()) << id;
+    EXPECT_TRUE(fileMenu[2]->isEnabled());
+    EXPECT_TRUE(fileMenu[10]->isEnabled());
 }
 
 // The logger download with the copy of its dump: the window thread keeps
