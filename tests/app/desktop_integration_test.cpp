@@ -29,10 +29,10 @@
 #include <string>
 #include <vector>
 
-#include "app/desktop_startup.h"
 #include "app/device_commands.h"
 #include "app/file_dialog.h"
 #include "app/main_window.h"
+#include "app/main_window_fixture.h"
 #include "app/port_dialog.h"
 #include "app/qt_messages.h"
 #include "app/qt_text.h"
@@ -50,82 +50,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path ExampleLog(const char* name) { return fs::path(TRAKVIO_SOURCE_DIR) / "data/examples/logs" / name; }
-
-struct Message {
-    std::string text, title;
-};
-
-int RecordMessage(void* context, std::string_view text, std::string_view title, MessageButtons, int answer,
-                  MessageIcon) {
-    static_cast<std::vector<Message>*>(context)->push_back({std::string(text), std::string(title)});
-    return answer;
-}
-
-// The program's own start-up: a configuration from the template beside the
-// sources with the track list and graph windows shown, its folders in a
-// scratch folder, the store with the configured capacities, the main window.
-class DesktopIntegrationTest : public ::testing::Test {
+// The whole program as it starts, with the map's positions at hand.
+class DesktopIntegrationTest : public MainWindowFixture {
   protected:
-    void SetUp() override {
-        scratch_ = fs::temp_directory_path() / ("trakvio_integration_" + std::to_string(::getpid()) + "_" +
-                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(scratch_);
-        fs::create_directories(scratch_ / "data");
-        std::ifstream in(fs::path(TRAKVIO_SOURCE_DIR) / "data/_Trakvio.ini");
-        std::ofstream ini(scratch_ / "Trakvio.ini");
-        for (std::string line; std::getline(in, line);) {
-            if (line.starts_with(";showtrklistwindow=")) line = "showtrklistwindow=Show";
-            if (line.starts_with(";showgrpwindow=")) line = "showgrpwindow=Show";
-            if (line.starts_with("TileCacheFolder=")) line = "TileCacheFolder=" + (scratch_ / "cache").string();
-            if (line.starts_with("WorkFolder=")) line = "WorkFolder=" + (scratch_ / "work").string();
-            ini << line << '\n';
-        }
-        ini.close();
-        const char* xdg = std::getenv("XDG_DATA_HOME");
-        if (xdg) savedXdg_ = xdg;
-        hadXdg_ = xdg != nullptr;
-        ::setenv("XDG_DATA_HOME", (scratch_ / "data").c_str(), 1);
-        SetMessageHandler(&RecordMessage, &messages_);
-
-        DesktopOptions options;
-        options.hasIni = true;
-        options.ini = scratch_ / "Trakvio.ini";
-        fs::path configPath;
-        ASSERT_EQ(SetUpDesktopState(options, state_, configPath), 0);
-        // No tile server: the map draws over white without waiting.
-        state_.settings.currentBaseMap = -1;
-        MainWindowOptions windowOptions;
-        windowOptions.clientWidth = 1000;
-        windowOptions.clientHeight = 600;
-        windowOptions.keepOnScreen = false;
-        window_ = std::make_unique<MainWindow>(state_, windowOptions);
-        window_->ShowAtStart();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
-    }
-    void TearDown() override {
-        window_.reset();
-        SetMessageHandler(nullptr, nullptr);
-        SetFileDialogHookForTest(nullptr);
-        if (hadXdg_) {
-            ::setenv("XDG_DATA_HOME", savedXdg_.c_str(), 1);
-        } else {
-            ::unsetenv("XDG_DATA_HOME");
-        }
-        fs::remove_all(scratch_);
-    }
-
-    // The open dialog of the next command chooses these files.
-    void AnswerOpenDialog(std::vector<fs::path> files) {
-        SetFileDialogHookForTest([files](QFileDialog& dialog) {
-            QStringList names;
-            for (const fs::path& path : files) names << u'"' + QStringFromPath(path.filename()) + u'"';
-            dialog.setDirectory(QStringFromPath(files.front().parent_path()));
-            dialog.selectFile(names.join(u' '));
-            static_cast<QDialog&>(dialog).accept();
-        });
-    }
-
     MapWindow& map() { return *window_->mapWindow(); }
     TrackListWindow& trackList() { return *window_->trackListWindow(); }
     GraphWindow& graph() { return *window_->graphWindow(); }
@@ -134,13 +61,6 @@ class DesktopIntegrationTest : public ::testing::Test {
         const LogPoint& p = state_.store.points[static_cast<size_t>(i)];
         return QPoint(p.mapX - map().view().viewOffsetX, p.mapY - map().view().viewOffsetY);
     }
-
-    fs::path scratch_;
-    std::string savedXdg_;
-    bool hadXdg_ = false;
-    AppState state_;
-    std::vector<Message> messages_;
-    std::unique_ptr<MainWindow> window_;
 };
 
 // The pixel's colour as the track colour it shows, 0xRRGGBB.
@@ -159,12 +79,12 @@ bool HasColor(const QImage& image, uint32_t rgb) {
 }
 
 // Loads through the open dialog of command 1002: the track list, the map and
-// the graph show the same two tracks; the zoom buttons and the wheel report
-// the zoom in status part 0.
+// the graph show the same two tracks, a point hovered on one is marked on the
+// other; the zoom buttons and the wheel report the zoom in status part 0.
 TEST_F(DesktopIntegrationTest, TwoLogsFromTheDialogShowInTheListTheMapAndTheGraph) {
     ASSERT_TRUE(trackList().isVisible());
     ASSERT_TRUE(graph().isVisible());
-    AnswerOpenDialog({ExampleLog("takao_hike.gpx"), ExampleLog("kamakura_walk.kml")});
+    AnswerDialogs({{ExampleLog("takao_hike.gpx"), ExampleLog("kamakura_walk.kml")}});
     window_->RunCommand(kCmdAppendLoad);
     const TrackStore& store = state_.store;
     ASSERT_EQ(store.trackCount, 2);
@@ -192,57 +112,9 @@ TEST_F(DesktopIntegrationTest, TwoLogsFromTheDialogShowInTheListTheMapAndTheGrap
         EXPECT_TRUE(HasColor(plot, color)) << "graph of track " << t + 1;
     }
 
-    const int zoom = map().zoom();
-    EXPECT_EQ(window_->statusText(kStatusZoom), QStringLiteral("z%1").arg(zoom));
-    QTest::mouseClick(map().findChild<QPushButton*>(QStringLiteral("zoomIn")), Qt::LeftButton);
-    EXPECT_EQ(window_->statusText(kStatusZoom), QStringLiteral("z%1").arg(zoom + 1));
-    QWheelEvent wheel(QPointF(400, 200), map().mapToGlobal(QPointF(400, 200)), QPoint(), QPoint(0, -120), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(&map(), &wheel);
-    QApplication::sendEvent(&map(), &wheel);
-    EXPECT_EQ(window_->statusText(kStatusZoom), QStringLiteral("z%1").arg(zoom - 1));
-    EXPECT_TRUE(messages_.empty()) << messages_.front().text;
-}
-
-// A tile server that accepts connections and never answers: Escape in the
-// main window, away from the map, drops the downloads still outstanding.
-TEST_F(DesktopIntegrationTest, EscapeInTheMainWindowDropsTheOutstandingTiles) {
-    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_GE(listener, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 64), 0);
-    socklen_t length = sizeof address;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    BaseMap silent;
-    silent.name = u"Silent";
-    silent.tileId = u"silent";
-    const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/%d/%d/%d.png";
-    silent.urlFormat = std::u16string(url.begin(), url.end());
-    silent.urlTemplate = silent.urlFormat;
-    silent.maxZoom = 19;
-    state_.settings.baseMaps = {silent};
-    state_.settings.currentBaseMap = 0;
-
-    window_->OpenFromCommandLine(ExampleLog("takao_hike.gpx"));
-    ASSERT_FALSE(map().isIdle());
-    window_->setFocus();
-    QTest::keyClick(window_.get(), Qt::Key_Escape);
-    EXPECT_TRUE(map().isIdle());
-    ::close(listener);
-}
-
-// Hovering a point on the map describes it in the status bar and puts the
-// cross on the graph; hovering the graph puts it on the map; leaving either
-// clears both.
-TEST_F(DesktopIntegrationTest, HoverMarksThePointOnTheMapAndTheGraphTogether) {
-    window_->OpenFromCommandLine(ExampleLog("takao_hike.gpx"));
-    window_->LoadOrRun(ExampleLog("kamakura_walk.kml"));
-    window_->RefreshAfterLoad();
-    QApplication::processEvents();
-    const TrackStore& store = state_.store;
+    // Hovering a point on the map describes it in the status bar and puts the
+    // cross on the graph; hovering the graph puts it on the map; leaving
+    // either clears both.
     const int wanted = store.trackEnd[0] + 60;  // in the second track
     const QPoint at = MapPosition(wanted);
     QTest::mouseMove(&map(), at);
@@ -284,6 +156,47 @@ TEST_F(DesktopIntegrationTest, HoverMarksThePointOnTheMapAndTheGraphTogether) {
     QApplication::sendEvent(graph().Canvas(), &leave);
     EXPECT_EQ(graph().HoverPoint(), -1);
     EXPECT_EQ(map().hoverPoint(), -1);
+
+    const int zoom = map().zoom();
+    EXPECT_EQ(window_->statusText(kStatusZoom), QStringLiteral("z%1").arg(zoom));
+    QTest::mouseClick(map().findChild<QPushButton*>(QStringLiteral("zoomIn")), Qt::LeftButton);
+    EXPECT_EQ(window_->statusText(kStatusZoom), QStringLiteral("z%1").arg(zoom + 1));
+    QWheelEvent wheel(QPointF(400, 200), map().mapToGlobal(QPointF(400, 200)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&map(), &wheel);
+    QApplication::sendEvent(&map(), &wheel);
+    EXPECT_EQ(window_->statusText(kStatusZoom), QStringLiteral("z%1").arg(zoom - 1));
+    EXPECT_TRUE(messages_.empty()) << messages_.front().text;
+}
+
+// A tile server that accepts connections and never answers: Escape in the
+// main window, away from the map, drops the downloads still outstanding.
+TEST_F(DesktopIntegrationTest, EscapeInTheMainWindowDropsTheOutstandingTiles) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 64), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    BaseMap silent;
+    silent.name = u"Silent";
+    silent.tileId = u"silent";
+    const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/%d/%d/%d.png";
+    silent.urlFormat = std::u16string(url.begin(), url.end());
+    silent.urlTemplate = silent.urlFormat;
+    silent.maxZoom = 19;
+    state_.settings.baseMaps = {silent};
+    state_.settings.currentBaseMap = 0;
+
+    window_->OpenFromCommandLine(ExampleLog("takao_hike.gpx"));
+    ASSERT_FALSE(map().isIdle());
+    window_->setFocus();
+    QTest::keyClick(window_.get(), Qt::Key_Escape);
+    EXPECT_TRUE(map().isIdle());
+    ::close(listener);
 }
 
 // Ticks the given track rows (the total row for "all") and presses Ok once
@@ -541,7 +454,7 @@ TEST_F(DesktopIntegrationTest, LoggerDownloadRunsBesideTheWindowAndAsksForTheCop
     window_->RunCommand(kCmdMtkLoad);
     answerer.stop();
     ::unsetenv(kMtkPortVariable);
-    SetMessageHandler(&RecordMessage, &messages_);
+    SetMessageHandler(&Record, &messages_);
     EXPECT_EQ(boxText, QStringLiteral("MTK Logger にデータが記録されていません"));
     EXPECT_EQ(boxThread, QApplication::instance()->thread());
     EXPECT_EQ(state_.store.pointCount, 0);

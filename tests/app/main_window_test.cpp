@@ -17,14 +17,13 @@
 #include <string>
 #include <vector>
 
-#include "app/file_dialog.h"
 #include "app/input_box.h"
+#include "app/main_window_fixture.h"
 #include "app/qt_messages.h"
-#include "app/qt_text.h"
 #include "app/track_list_window.h"
 #include "app/window_test_support.h"
+#include "graph/graph_window.h"
 #include "map/tile_cache_window.h"
-#include "platform/messages.h"
 #include "test_support.h"
 
 namespace trakvio {
@@ -32,72 +31,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Message {
-    std::string text, title;
-    MessageButtons buttons;
-    MessageIcon icon;
-};
-
-int RecordMessage(void* context, std::string_view text, std::string_view title, MessageButtons buttons, int answer,
-                  MessageIcon icon) {
-    static_cast<std::vector<Message>*>(context)->push_back({std::string(text), std::string(title), buttons, icon});
-    return answer;
-}
-
-fs::path ExampleLog(const char* name) { return fs::path(TRAKVIO_SOURCE_DIR) / "data/examples/logs" / name; }
-
-// A main window over a small store with its folders in a scratch folder;
-// messages are recorded, Help's locations too.
-class MainWindowTest : public ::testing::Test {
+// The main window of the whole program, with its input boxes answered too.
+class MainWindowTest : public MainWindowFixture {
   protected:
-    void SetUp() override {
-        scratch_ = fs::temp_directory_path() / ("trakvio_main_window_" + std::to_string(::getpid()) + "_" +
-                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(scratch_);
-        for (const char* sub : {"q9work", "user", "cache", "program", "out"}) fs::create_directories(scratch_ / sub);
-        Settings& settings = state_.settings;
-        settings.workFolder = scratch_ / "q9work";
-        settings.userFolder = scratch_ / "user";
-        settings.tileCacheFolder = scratch_ / "cache";
-        state_.programFolder = scratch_ / "program";
-        for (const char16_t* name : {u"OpenStreetMap", u"地理院地図 標準"}) {
-            BaseMap map;
-            map.name = name;
-            settings.baseMaps.push_back(map);
-        }
-        ASSERT_EQ(CreateTrackStore(state_.store, 200000, 100), 0);
-        SetMessageHandler(&RecordMessage, &messages_);
-        MainWindowOptions options;
-        options.openLocation = [this](const fs::path& path) {
-            opened_.push_back(path);
-            return true;
-        };
-        window_ = std::make_unique<MainWindow>(state_, options);
-        window_->ShowAtStart();
-    }
     void TearDown() override {
-        window_.reset();
-        SetMessageHandler(nullptr, nullptr);
-        SetFileDialogHookForTest(nullptr);
         SetInputBoxHookForTest(nullptr);
-        fs::remove_all(scratch_);
-    }
-    // The file dialogs of the next command answer these paths in turn.
-    void AnswerDialogs(std::vector<std::vector<fs::path>> answers) {
-        auto queue = std::make_shared<std::vector<std::vector<fs::path>>>(std::move(answers));
-        SetFileDialogHookForTest([this, queue](QFileDialog& dialog) {
-            dialogTitles_.push_back(dialog.windowTitle());
-            if (queue->empty()) {
-                dialog.reject();
-                return;
-            }
-            QStringList names;
-            for (const fs::path& path : queue->front()) names << u'"' + QStringFromPath(path.filename()) + u'"';
-            dialog.setDirectory(QStringFromPath(queue->front().front().parent_path()));
-            dialog.selectFile(names.size() == 1 ? QStringFromPath(queue->front().front()) : names.join(u' '));
-            queue->erase(queue->begin());
-            static_cast<QDialog&>(dialog).accept();
-        });
+        MainWindowFixture::TearDown();
     }
     // The input boxes of the next command answer these texts in turn; an
     // empty optional, or no answer left, cancels.
@@ -120,12 +59,7 @@ class MainWindowTest : public ::testing::Test {
     bool Enabled(int id) const { return window_->ActionForCommand(id)->isEnabled(); }
     bool Checked(int id) const { return window_->ActionForCommand(id)->isChecked(); }
 
-    fs::path scratch_;
-    AppState state_;
-    std::vector<Message> messages_;
-    std::vector<fs::path> opened_;
-    std::vector<QString> dialogTitles_, inputTitles_, inputTexts_;
-    std::unique_ptr<MainWindow> window_;
+    std::vector<QString> inputTitles_, inputTexts_;
 };
 
 // Where each command sits: menu path (pop-up titles joined by '/'), its
@@ -215,11 +149,9 @@ TEST_F(MainWindowTest, EveryCommandSitsInItsMenuWithItsLabel) {
     QMenu* help = MenuAt(window_->menuBar(), QStringLiteral("ヘルプ"));
     EXPECT_TRUE(help->actions()[3]->isSeparator());
     EXPECT_TRUE(help->actions()[8]->isSeparator());
-    // Start values of the switches; the track list is shown, so 1023 is grey.
-    for (int id : {1060, 1025, 1027, 1028}) EXPECT_TRUE(Checked(id)) << id;
-    for (int id : {1061, 1021, 1026}) EXPECT_FALSE(Checked(id)) << id;
+    // The track list and the graph are shown, so their commands are grey.
+    EXPECT_FALSE(Enabled(1022));
     EXPECT_FALSE(Enabled(1023));
-    EXPECT_TRUE(Enabled(1022));
     EXPECT_FALSE(window_->RunCommand(1099));
 }
 
@@ -252,6 +184,7 @@ TEST_F(MainWindowTest, LoadCommandsReplaceOrAddAndRefresh) {
 // and writes its file; names without an extension get the command's own.
 TEST_F(MainWindowTest, FileCommandsAskTheirDialogsAndWriteTheirFiles) {
     const fs::path out = scratch_ / "out";
+    fs::create_directories(out);
     const fs::path takao = ExampleLog("takao_hike.gpx"), kamakura = ExampleLog("kamakura_walk.kml");
     std::ofstream(out / "write.q9s") << "text_file ran.txt, a, \"ran\"\n";
     AnswerDialogs({{takao, kamakura}});
@@ -318,14 +251,17 @@ TEST_F(MainWindowTest, SwitchesChildWindowsAndBaseMaps) {
         EXPECT_EQ(Checked(item.id), item.checked);
     }
 
-    window_->RunCommand(1022);
+    // A closed child window comes back through its command.
+    const std::pair<int, QWidget*> children[] = {{1022, window_->graphWindow()}, {1023, window_->trackListWindow()}};
+    for (const auto& [id, child] : children) {
+        SCOPED_TRACE(id);
+        child->close();
+        EXPECT_TRUE(Enabled(id));
+        window_->RunCommand(id);
+        EXPECT_TRUE(child->isVisible());
+        EXPECT_FALSE(Enabled(id));
+    }
     EXPECT_TRUE(state_.graphShown);
-    EXPECT_FALSE(Enabled(1022));
-    window_->trackListWindow()->close();
-    EXPECT_TRUE(Enabled(1023));
-    window_->RunCommand(1023);
-    EXPECT_TRUE(window_->trackListWindow()->isVisible());
-    EXPECT_FALSE(Enabled(1023));
     window_->RunCommand(1024);
     EXPECT_TRUE(window_->tileCacheWindow()->isVisible());
 }
@@ -364,14 +300,17 @@ TEST_F(MainWindowTest, HelpShowsAndOpensWhatItNames) {
     window_->RunCommand(1042);
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_EQ(messages_[0].title, "About Trakvio");
-    EXPECT_NE(messages_[0].text.find("MaxPoints=200000\nMaxTracks=100\nProgram folder= "), std::string::npos);
+    const std::string capacities = "MaxPoints=" + std::to_string(state_.store.maxlogpoints) +
+                                   "\nMaxTracks=" + std::to_string(state_.store.maxtracks) + "\nProgram folder= ";
+    EXPECT_NE(messages_[0].text.find(capacities), std::string::npos);
     window_->RunCommand(1031);
     EXPECT_EQ(messages_.back().title, "Use of GEOID model");
 
     for (int id : {1040, 1041, 1043, 1044, 1045}) window_->RunCommand(id);
-    const fs::path program = scratch_ / "program";
+    const fs::path program = state_.programFolder;
+    const Settings& settings = state_.settings;
     EXPECT_EQ(opened_, (std::vector<fs::path>{program / "Trakvio_help.htm", program / "q9script_sample.htm",
-                                              scratch_ / "user", scratch_ / "cache", scratch_ / "q9work"}));
+                                              settings.userFolder, settings.tileCacheFolder, settings.workFolder}));
 }
 
 TEST(MessageBoxes, ButtonsIconsAndAnswersMap) {
@@ -390,21 +329,14 @@ TEST(MessageBoxes, ButtonsIconsAndAnswersMap) {
 // The configuration is written back on exit and the work folder cleaned (its
 // rules are checked with CleanWorkFolder itself).
 TEST_F(MainWindowTest, ClosingWritesTheConfigurationBackAndCleansTheWorkFolder) {
-    const fs::path ini = scratch_ / "user" / "Trakvio.ini";
-    fs::copy_file(fs::path(TRAKVIO_SOURCE_DIR) / "data/_Trakvio.ini", ini);
-    fs::create_directories(scratch_ / "q9work" / "q9zdir");
-    window_.reset();
-    MainWindowOptions options;
-    options.configPath = ini;
-    window_ = std::make_unique<MainWindow>(state_, options);
-    window_->ShowAtStart();
+    fs::create_directories(state_.settings.workFolder / "q9zdir");
     state_.settings.gmapapikey = "AIzaClosed";
     ASSERT_TRUE(window_->RunCommand(1016));
     EXPECT_FALSE(window_->isVisible());
     EXPECT_FALSE(window_->trackListWindow()->isVisible());
-    EXPECT_NE(test::ReadFile(ini).find("AIzaClosed"), std::string::npos);
-    EXPECT_FALSE(fs::exists(scratch_ / "q9work" / "q9zdir"));
-    EXPECT_TRUE(fs::is_directory(scratch_ / "q9work"));
+    EXPECT_NE(test::ReadFile(scratch_ / "Trakvio.ini").find("AIzaClosed"), std::string::npos);
+    EXPECT_FALSE(fs::exists(state_.settings.workFolder / "q9zdir"));
+    EXPECT_TRUE(fs::is_directory(state_.settings.workFolder));
 }
 
 struct BusyProbe {
@@ -432,13 +364,13 @@ int SlowAnswer(void* context, std::string_view, std::string_view title, MessageB
 }
 
 TEST_F(MainWindowTest, ALongRunShowsTheWaitCursorAndItsNameWhileTheWindowRuns) {
-    const fs::path script = scratch_ / "out" / "slow.q9s";
+    const fs::path script = scratch_ / "slow.q9s";
     std::ofstream(script) << "pause waiting\n";
     BusyProbe probe;
     probe.window = window_.get();
     SetMessageHandler(&SlowAnswer, &probe);
     window_->OpenFromCommandLine(script);
-    SetMessageHandler(&RecordMessage, &messages_);
+    SetMessageHandler(&Record, &messages_);
     EXPECT_TRUE(probe.onWorker);
     EXPECT_TRUE(probe.waitCursor);
     EXPECT_EQ(probe.part8, QStringLiteral("Running slow.q9s ..."));
