@@ -332,15 +332,7 @@ TEST_F(DesktopIntegrationTest, LiveCaptureGrowsTheTrackInEveryWindow) {
     window_->deviceCommands()->portLister = [&] { return std::vector<PortInfo>{usb}; };
     state_.settings.receiver.timeout1 = 50;
     state_.settings.receiver.timeout2 = 5000;
-    QTimer starter;
-    starter.setInterval(20);
-    QObject::connect(&starter, &QTimer::timeout, [&] {
-        if (auto* dialog = qobject_cast<PortDialog*>(QApplication::activeModalWidget())) {
-            starter.stop();
-            QTest::mouseClick(dialog->startButton(), Qt::LeftButton);
-        }
-    });
-    starter.start();
+    test::WhenShown<PortDialog>([](PortDialog& dialog) { QTest::mouseClick(dialog.startButton(), Qt::LeftButton); });
     window_->RunCommand(kCmdReceiver);
     ASSERT_TRUE(state_.capturing);
     EXPECT_EQ(window_->ActionForCommand(kCmdReceiver)->text(), QStringLiteral("GPSレシーバーから読込終了"));

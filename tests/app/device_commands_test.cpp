@@ -26,35 +26,7 @@ namespace trakvio {
 namespace {
 
 using test::MessageCatcher;
-
-// Parent of the watch timers of one test; a watch whose dialog never showed
-// goes with it at the end of the test, so it can neither leak nor act on a
-// later test's dialog.
-QObject*& PendingWatches() {
-    static QObject* owner = nullptr;
-    if (owner == nullptr) owner = new QObject;
-    return owner;
-}
-
-void DropPendingWatches() {
-    delete PendingWatches();
-    PendingWatches() = nullptr;
-}
-
-// Runs action on the modal dialog of type T once it is shown.
-template <typename T>
-void WhenShown(std::function<void(T&)> action) {
-    auto* timer = new QTimer(PendingWatches());
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
-        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            action(*dialog);
-        }
-    });
-    timer->start();
-}
+using test::WhenShown;
 
 class DeviceCommandsTest : public ::testing::Test {
   protected:
@@ -66,7 +38,7 @@ class DeviceCommandsTest : public ::testing::Test {
     }
     void TearDown() override {
         unsetenv(kMtkPortVariable);
-        DropPendingWatches();
+        test::DropPendingWatches();
     }
 
     AppState state;

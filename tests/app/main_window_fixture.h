@@ -21,6 +21,7 @@
 #include "app/file_dialog.h"
 #include "app/main_window.h"
 #include "app/qt_text.h"
+#include "app/window_test_support.h"
 #include "platform/messages.h"
 
 namespace trakvio {
@@ -83,6 +84,7 @@ class MainWindowFixture : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
     }
     void TearDown() override {
+        test::DropPendingWatches();
         window_.reset();
         SetMessageHandler(nullptr, nullptr);
         SetFileDialogHookForTest(nullptr);

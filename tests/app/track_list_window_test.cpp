@@ -144,19 +144,10 @@ TEST_F(TrackListWindowTest, ClickOnTheTitleRenamesThroughTheInputBox) {
     EXPECT_EQ(shell_.redrawMap, 0);
 }
 
-// Answers the next colour dialog from inside its own event loop.
-void AnswerColorDialog(std::function<void(QColorDialog&)> answer) {
-    QTimer::singleShot(0, [answer] {
-        auto* dialog = qobject_cast<QColorDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        answer(*dialog);
-    });
-}
-
 TEST_F(TrackListWindowTest, ClickOnTheColourOpensTheDialogOnTheCellsColour) {
     ShowThreeTracks();
     QColor seen;
-    AnswerColorDialog([&seen](QColorDialog& dialog) {
+    test::WhenShown<QColorDialog>([&seen](QColorDialog& dialog) {
         seen = dialog.currentColor();
         const QPoint expected = QCursor::pos() + QPoint(30, 5);
         const QRect area = dialog.screen()->availableGeometry();
@@ -178,7 +169,7 @@ TEST_F(TrackListWindowTest, ClickOnTheColourOpensTheDialogOnTheCellsColour) {
     // another dialog of the process did in between.
     QColorDialog::setCustomColor(3, Qt::black);
     QColor custom;
-    AnswerColorDialog([&custom](QColorDialog& dialog) {
+    test::WhenShown<QColorDialog>([&custom](QColorDialog& dialog) {
         custom = QColorDialog::customColor(3);
         dialog.setCurrentColor(Qt::green);
         dialog.reject();
