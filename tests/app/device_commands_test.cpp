@@ -81,7 +81,12 @@ TEST_F(DeviceCommandsTest, EraseEndsWithNoCancelEscapeOrDeleteWithoutSuccess) {
     DeviceCommands commands(state, shell, &window);
     {
         MessageCatcher no(kAnswerNo);
+        WhenShown<MtkEraseDialog>([](MtkEraseDialog& dialog) {
+            ADD_FAILURE() << "erasing after No";
+            QTest::mouseClick(dialog.cancelButton(), Qt::LeftButton);
+        });
         commands.EraseLogger();
+        test::DropPendingWatches();
         EXPECT_EQ(no.messages().size(), 1u);
         EXPECT_EQ(shell.status[kStatusProgress], "");
     }
