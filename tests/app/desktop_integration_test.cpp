@@ -22,7 +22,6 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>

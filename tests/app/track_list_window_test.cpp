@@ -17,7 +17,6 @@
 #include <QTimer>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "app/fake_shell.h"
 #include "app/input_box.h"
