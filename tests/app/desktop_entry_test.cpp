@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -25,50 +24,36 @@ fs::path Scratch(const char* name) {
     return folder;
 }
 
-std::string RunCommand(const std::string& command, int& status) {
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    int raw = ::pclose(pipe);
-    status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return out;
-}
-
 TEST(DesktopEntry, ScreenshotsOfTheShownWindowsAfterLoadingTwoLogs) {
     const fs::path scratch = Scratch("shots");
     const fs::path logs = fs::path(TRAKVIO_SOURCE_DIR) / "data/examples/logs";
     const std::string env = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen XDG_DATA_HOME=" +
                             test::ShellQuote((scratch / "data").string()) + " TZ=UTC ";
-    const std::string binary = test::ShellQuote(TRAKVIO_GUI_PATH);
-    int status = -1;
-    std::string out = RunCommand(env + binary + " --screenshot " + test::ShellQuote((scratch / "shots").string()) +
-                                     " --size 640x400 " + test::ShellQuote((logs / "takao_hike.gpx").string()) + " " +
-                                     test::ShellQuote((logs / "kamakura_walk.kml").string()) + " 2>/dev/null",
-                                 status);
-    EXPECT_EQ(status, 0);
+    const std::string binary = env + test::ShellQuote(TRAKVIO_GUI_PATH);
+    std::string out, err;
+    EXPECT_EQ(test::RunCommand(binary + " --screenshot " + test::ShellQuote((scratch / "shots").string()) +
+                                   " --size 640x400 " + test::ShellQuote((logs / "takao_hike.gpx").string()) + " " +
+                                   test::ShellQuote((logs / "kamakura_walk.kml").string()),
+                               &out, &err),
+              0)
+        << err;
     const fs::path main = scratch / "shots" / "main.png";
     const fs::path trackList = scratch / "shots" / "track_list.png";
     EXPECT_EQ(out, main.string() + "\n" + trackList.string() + "\n");
-    QImage image(QString::fromStdString(main.string()));
-    ASSERT_FALSE(image.isNull());
-    EXPECT_EQ(image.width(), 640);
+    EXPECT_EQ(QImage(QString::fromStdString(main.string())).width(), 640);
     EXPECT_FALSE(QImage(QString::fromStdString(trackList.string())).isNull());
     EXPECT_FALSE(fs::exists(scratch / "shots" / "graph.png"));
     // The user's folder got its configuration from the template.
     EXPECT_TRUE(fs::is_regular_file(scratch / "data" / "Trakvio" / "Trakvio.ini"));
 
-    // A missing log ends with the loader's read error, as trakvio-cli does.
-    out = RunCommand(env + binary + " --screenshot " + test::ShellQuote((scratch / "shots2").string()) + " " +
-                         test::ShellQuote((scratch / "missing.gpx").string()) + " 2>/dev/null",
-                     status);
-    EXPECT_EQ(status, 3);
+    // A missing log ends with the loader's read error, as trakvio-cli does;
+    // a usage error with 64.
+    EXPECT_EQ(test::RunCommand(binary + " --screenshot " + test::ShellQuote((scratch / "shots2").string()) + " " +
+                                   test::ShellQuote((scratch / "missing.gpx").string()),
+                               &err, &err),
+              3);
     EXPECT_TRUE(fs::exists(scratch / "shots2" / "main.png"));
-    // Usage errors.
-    RunCommand(env + binary + " --size 10 2>/dev/null", status);
-    EXPECT_EQ(status, 64);
+    EXPECT_EQ(test::RunCommand(binary + " --size 10", &err, &err), 64);
     fs::remove_all(scratch);
 }
 
@@ -97,6 +82,12 @@ TEST(DesktopEntry, ArgumentsAndTheConfiguration) {
     AppState state;
     fs::path configPath;
     const int status = SetUpDesktopState(options, state, configPath);
+    // An unreadable --ini file ends the start, as in trakvio-cli.
+    DesktopOptions absent = options;
+    absent.ini = scratch / "absent.ini";
+    AppState other;
+    fs::path otherPath;
+    EXPECT_EQ(SetUpDesktopState(absent, other, otherPath), kDesktopExitFailure);
     if (oldData) {
         setenv("XDG_DATA_HOME", savedData.c_str(), 1);
     } else {
@@ -108,67 +99,41 @@ TEST(DesktopEntry, ArgumentsAndTheConfiguration) {
     EXPECT_EQ(state.store.maxlogpoints, 1234);
     EXPECT_EQ(state.store.maxtracks, 7);
     EXPECT_EQ(state.settings.workFolder.filename(), "q9work");
-
-    // An unreadable --ini file ends the start, as in trakvio-cli.
-    options.ini = scratch / "absent.ini";
-    setenv("XDG_DATA_HOME", (scratch / "data").c_str(), 1);
-    AppState other;
-    EXPECT_EQ(SetUpDesktopState(options, other, configPath), kDesktopExitFailure);
-    if (oldData) {
-        setenv("XDG_DATA_HOME", savedData.c_str(), 1);
-    } else {
-        unsetenv("XDG_DATA_HOME");
-    }
     fs::remove_all(scratch);
 }
 
-class WorkFolderCleanUp : public ::testing::Test {
-  protected:
-    void SetUp() override { scratch_ = Scratch("clean"); }
-    void TearDown() override { fs::remove_all(scratch_); }
-    // A work folder with a q9zdir, files, a sub-folder and links that point
-    // outside it.
-    fs::path MakeWorkFolder(const char* name) {
-        const fs::path work = scratch_ / name;
+// A q9work folder (in any letter case) loses its q9zdir and the files and
+// links right inside it, another folder only its q9zdir; links go as links,
+// so nothing outside the work folder is touched.
+TEST(WorkFolderCleanUp, OnlyTheProgramsFilesGoAndNothingOutside) {
+    test::ScratchFolder scratch;
+    fs::create_directories(scratch / "outside");
+    std::ofstream(scratch / "outside" / "keep.txt") << "keep";
+    for (const char* name : {"Q9Work", "mywork"}) {
+        SCOPED_TRACE(name);
+        const bool q9work = name[0] == 'Q';
+        const fs::path work = scratch / name;
         fs::create_directories(work / "q9zdir");
         fs::create_directories(work / "captures");
-        fs::create_directories(scratch_ / "outside");
-        std::ofstream(scratch_ / "outside" / "keep.txt") << "keep";
         std::ofstream(work / "q9zdir" / "a.gpx") << "a";
         std::ofstream(work / "temp.q9t") << "t";
         std::ofstream(work / "captures" / "old.nmea") << "n";
-        fs::create_symlink(scratch_ / "outside", work / "q9zdir" / "link");
-        fs::create_symlink(scratch_ / "outside", work / "linked_folder");
-        fs::create_symlink(scratch_ / "outside" / "keep.txt", work / "linked_file");
-        return work;
+        fs::create_symlink(scratch / "outside", work / "q9zdir" / "link");
+        fs::create_symlink(scratch / "outside", work / "linked_folder");
+        fs::create_symlink(scratch / "outside" / "keep.txt", work / "linked_file");
+        EXPECT_EQ(CleanWorkFolder(q9work ? work : work / ""), 0);
+        EXPECT_FALSE(fs::exists(fs::symlink_status(work / "q9zdir")));
+        EXPECT_EQ(fs::exists(work / "temp.q9t"), !q9work);
+        EXPECT_EQ(fs::exists(fs::symlink_status(work / "linked_file")), !q9work);
+        EXPECT_EQ(fs::exists(fs::symlink_status(work / "linked_folder")), !q9work);
+        EXPECT_TRUE(fs::exists(work / "captures" / "old.nmea"));
+        EXPECT_TRUE(fs::exists(scratch / "outside" / "keep.txt"));
     }
-    fs::path scratch_;
-};
-
-TEST_F(WorkFolderCleanUp, AQ9workFolderIsEmptiedOfFilesAndNothingOutsideIsTouched) {
-    const fs::path work = MakeWorkFolder("q9work");
-    EXPECT_EQ(CleanWorkFolder(work), 0);
-    EXPECT_FALSE(fs::exists(work / "q9zdir"));
-    EXPECT_FALSE(fs::exists(work / "temp.q9t"));
-    EXPECT_FALSE(fs::exists(fs::symlink_status(work / "linked_file")));
-    EXPECT_FALSE(fs::exists(fs::symlink_status(work / "linked_folder")));
-    EXPECT_TRUE(fs::is_directory(work));
-    EXPECT_TRUE(fs::exists(work / "captures" / "old.nmea"));
-    EXPECT_TRUE(fs::exists(scratch_ / "outside" / "keep.txt"));
-}
-
-TEST_F(WorkFolderCleanUp, AnotherFolderLosesOnlyItsQ9zdir) {
-    const fs::path work = MakeWorkFolder("mywork");
-    EXPECT_EQ(CleanWorkFolder(work / ""), 0);
-    EXPECT_FALSE(fs::exists(work / "q9zdir"));
-    EXPECT_TRUE(fs::exists(work / "temp.q9t"));
-    EXPECT_TRUE(fs::is_symlink(work / "linked_file"));
-    EXPECT_TRUE(fs::exists(scratch_ / "outside" / "keep.txt"));
     // A q9zdir that is itself a link goes as a link.
-    fs::create_symlink(scratch_ / "outside", work / "q9zdir");
-    EXPECT_EQ(CleanWorkFolder(work), 0);
-    EXPECT_FALSE(fs::exists(fs::symlink_status(work / "q9zdir")));
-    EXPECT_TRUE(fs::exists(scratch_ / "outside" / "keep.txt"));
+    fs::create_symlink(scratch / "outside", scratch / "mywork" / "q9zdir");
+    EXPECT_EQ(CleanWorkFolder(scratch / "mywork"), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(scratch / "mywork" / "q9zdir")));
+    EXPECT_TRUE(fs::exists(scratch / "outside" / "keep.txt"));
     EXPECT_EQ(CleanWorkFolder(fs::path()), 0);
 }
 

@@ -22,17 +22,16 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "app/desktop_startup.h"
 #include "app/device_commands.h"
 #include "app/file_dialog.h"
 #include "app/main_window.h"
+#include "app/main_window_fixture.h"
 #include "app/port_dialog.h"
 #include "app/qt_messages.h"
 #include "app/qt_text.h"
@@ -50,82 +49,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path ExampleLog(const char* name) { return fs::path(TRAKVIO_SOURCE_DIR) / "data/examples/logs" / name; }
-
-struct Message {
-    std::string text, title;
-};
-
-int RecordMessage(void* context, std::string_view text, std::string_view title, MessageButtons, int answer,
-                  MessageIcon) {
-    static_cast<std::vector<Message>*>(context)->push_back({std::string(text), std::string(title)});
-    return answer;
-}
-
-// The program's own start-up: a configuration from the template beside the
-// sources with the track list and graph windows shown, its folders in a
-// scratch folder, the store with the configured capacities, the main window.
-class DesktopIntegrationTest : public ::testing::Test {
+// The whole program as it starts, with the map's positions at hand.
+class DesktopIntegrationTest : public MainWindowFixture {
   protected:
-    void SetUp() override {
-        scratch_ = fs::temp_directory_path() / ("trakvio_integration_" + std::to_string(::getpid()) + "_" +
-                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(scratch_);
-        fs::create_directories(scratch_ / "data");
-        std::ifstream in(fs::path(TRAKVIO_SOURCE_DIR) / "data/_Trakvio.ini");
-        std::ofstream ini(scratch_ / "Trakvio.ini");
-        for (std::string line; std::getline(in, line);) {
-            if (line.starts_with(";showtrklistwindow=")) line = "showtrklistwindow=Show";
-            if (line.starts_with(";showgrpwindow=")) line = "showgrpwindow=Show";
-            if (line.starts_with("TileCacheFolder=")) line = "TileCacheFolder=" + (scratch_ / "cache").string();
-            if (line.starts_with("WorkFolder=")) line = "WorkFolder=" + (scratch_ / "work").string();
-            ini << line << '\n';
-        }
-        ini.close();
-        const char* xdg = std::getenv("XDG_DATA_HOME");
-        if (xdg) savedXdg_ = xdg;
-        hadXdg_ = xdg != nullptr;
-        ::setenv("XDG_DATA_HOME", (scratch_ / "data").c_str(), 1);
-        SetMessageHandler(&RecordMessage, &messages_);
-
-        DesktopOptions options;
-        options.hasIni = true;
-        options.ini = scratch_ / "Trakvio.ini";
-        fs::path configPath;
-        ASSERT_EQ(SetUpDesktopState(options, state_, configPath), 0);
-        // No tile server: the map draws over white without waiting.
-        state_.settings.currentBaseMap = -1;
-        MainWindowOptions windowOptions;
-        windowOptions.clientWidth = 1000;
-        windowOptions.clientHeight = 600;
-        windowOptions.keepOnScreen = false;
-        window_ = std::make_unique<MainWindow>(state_, windowOptions);
-        window_->ShowAtStart();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
-    }
-    void TearDown() override {
-        window_.reset();
-        SetMessageHandler(nullptr, nullptr);
-        SetFileDialogHookForTest(nullptr);
-        if (hadXdg_) {
-            ::setenv("XDG_DATA_HOME", savedXdg_.c_str(), 1);
-        } else {
-            ::unsetenv("XDG_DATA_HOME");
-        }
-        fs::remove_all(scratch_);
-    }
-
-    // The open dialog of the next command chooses these files.
-    void AnswerOpenDialog(std::vector<fs::path> files) {
-        SetFileDialogHookForTest([files](QFileDialog& dialog) {
-            QStringList names;
-            for (const fs::path& path : files) names << u'"' + QStringFromPath(path.filename()) + u'"';
-            dialog.setDirectory(QStringFromPath(files.front().parent_path()));
-            dialog.selectFile(names.join(u' '));
-            static_cast<QDialog&>(dialog).accept();
-        });
-    }
-
     MapWindow& map() { return *window_->mapWindow(); }
     TrackListWindow& trackList() { return *window_->trackListWindow(); }
     GraphWindow& graph() { return *window_->graphWindow(); }
@@ -134,13 +60,6 @@ class DesktopIntegrationTest : public ::testing::Test {
         const LogPoint& p = state_.store.points[static_cast<size_t>(i)];
         return QPoint(p.mapX - map().view().viewOffsetX, p.mapY - map().view().viewOffsetY);
     }
-
-    fs::path scratch_;
-    std::string savedXdg_;
-    bool hadXdg_ = false;
-    AppState state_;
-    std::vector<Message> messages_;
-    std::unique_ptr<MainWindow> window_;
 };
 
 // The pixel's colour as the track colour it shows, 0xRRGGBB.
@@ -159,12 +78,12 @@ bool HasColor(const QImage& image, uint32_t rgb) {
 }
 
 // Loads through the open dialog of command 1002: the track list, the map and
-// the graph show the same two tracks; the zoom buttons and the wheel report
-// the zoom in status part 0.
+// the graph show the same two tracks, a point hovered on one is marked on the
+// other; the zoom buttons and the wheel report the zoom in status part 0.
 TEST_F(DesktopIntegrationTest, TwoLogsFromTheDialogShowInTheListTheMapAndTheGraph) {
     ASSERT_TRUE(trackList().isVisible());
     ASSERT_TRUE(graph().isVisible());
-    AnswerOpenDialog({ExampleLog("takao_hike.gpx"), ExampleLog("kamakura_walk.kml")});
+    AnswerDialogs({{ExampleLog("takao_hike.gpx"), ExampleLog("kamakura_walk.kml")}});
     window_->RunCommand(kCmdAppendLoad);
     const TrackStore& store = state_.store;
     ASSERT_EQ(store.trackCount, 2);
@@ -191,6 +110,51 @@ TEST_F(DesktopIntegrationTest, TwoLogsFromTheDialogShowInTheListTheMapAndTheGrap
         EXPECT_EQ(Rgb(picture, at), color) << "track " << t + 1 << " at " << at.x() << "," << at.y();
         EXPECT_TRUE(HasColor(plot, color)) << "graph of track " << t + 1;
     }
+
+    // Hovering a point on the map describes it in the status bar and puts the
+    // cross on the graph; hovering the graph puts it on the map; leaving
+    // either clears both.
+    const int wanted = store.trackEnd[0] + 60;  // in the second track
+    const QPoint at = MapPosition(wanted);
+    QTest::mouseMove(&map(), at);
+    const int p = map().hoverPoint();
+    ASSERT_GE(p, 0);
+    EXPECT_EQ(MapPosition(p), at);
+    EXPECT_EQ(window_->statusText(kStatusTrack), QStringLiteral("t.2"));
+    EXPECT_EQ(window_->statusText(kStatusPoint), QStringLiteral("p.%1").arg(p + 1));
+    const LogPoint& point = store.points[static_cast<size_t>(p)];
+    EXPECT_EQ(window_->statusText(kStatusPosition), QString::asprintf("%f,%f", point.latitude, point.longitude));
+    EXPECT_EQ(window_->statusText(kStatusTime).size(), 19);  // YYYY-MM-DD hh:mm:ss
+    EXPECT_EQ(window_->statusText(kStatusAltitude),
+              QString::asprintf("%.2f(%.2f)", double{point.geoidAltitude}, double{point.altitude}));
+    EXPECT_FALSE(window_->statusText(kStatusCursor).isEmpty());
+    EXPECT_EQ(graph().MarkedPoint(), p);
+    // The red cross on the map, on its diagonal.
+    const int m = map().view().margin;
+    EXPECT_EQ(Rgb(map().grab().toImage(), at + QPoint(2 * m - 1, 2 * m - 1)), 0xFF0000u);
+
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&map(), &leave);
+    EXPECT_EQ(map().hoverPoint(), -1);
+    EXPECT_EQ(graph().MarkedPoint(), -1);
+
+    // The graph's own hover: a point of the first track.
+    const int q = 100;
+    ASSERT_TRUE(graph().IsDrawn(q));
+    const LogPoint& graphed = store.points[q];
+    const QPointF onGraph(graphed.graphX, graphed.graphY);
+    QMouseEvent move(QEvent::MouseMove, onGraph, graph().Canvas()->mapToGlobal(onGraph), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(graph().Canvas(), &move);
+    const int hovered = graph().HoverPoint();
+    ASSERT_GE(hovered, 0);
+    EXPECT_EQ(store.points[static_cast<size_t>(hovered)].graphX, graphed.graphX);
+    EXPECT_EQ(map().hoverPoint(), hovered);
+    EXPECT_EQ(window_->statusText(kStatusPoint), QStringLiteral("p.%1").arg(hovered + 1));
+    EXPECT_EQ(window_->statusText(kStatusTrack), QStringLiteral("t.1"));
+    QApplication::sendEvent(graph().Canvas(), &leave);
+    EXPECT_EQ(graph().HoverPoint(), -1);
+    EXPECT_EQ(map().hoverPoint(), -1);
 
     const int zoom = map().zoom();
     EXPECT_EQ(window_->statusText(kStatusZoom), QStringLiteral("z%1").arg(zoom));
@@ -232,57 +196,6 @@ TEST_F(DesktopIntegrationTest, EscapeInTheMainWindowDropsTheOutstandingTiles) {
     QTest::keyClick(window_.get(), Qt::Key_Escape);
     EXPECT_TRUE(map().isIdle());
     ::close(listener);
-}
-
-// Hovering a point on the map describes it in the status bar and puts the
-// cross on the graph; hovering the graph puts it on the map; leaving either
-// clears both.
-TEST_F(DesktopIntegrationTest, HoverMarksThePointOnTheMapAndTheGraphTogether) {
-    window_->OpenFromCommandLine(ExampleLog("takao_hike.gpx"));
-    window_->LoadOrRun(ExampleLog("kamakura_walk.kml"));
-    window_->RefreshAfterLoad();
-    QApplication::processEvents();
-    const TrackStore& store = state_.store;
-    const int wanted = store.trackEnd[0] + 60;  // in the second track
-    const QPoint at = MapPosition(wanted);
-    QTest::mouseMove(&map(), at);
-    const int p = map().hoverPoint();
-    ASSERT_GE(p, 0);
-    EXPECT_EQ(MapPosition(p), at);
-    EXPECT_EQ(window_->statusText(kStatusTrack), QStringLiteral("t.2"));
-    EXPECT_EQ(window_->statusText(kStatusPoint), QStringLiteral("p.%1").arg(p + 1));
-    const LogPoint& point = store.points[static_cast<size_t>(p)];
-    EXPECT_EQ(window_->statusText(kStatusPosition), QString::asprintf("%f,%f", point.latitude, point.longitude));
-    EXPECT_FALSE(window_->statusText(kStatusTime).isEmpty());
-    EXPECT_FALSE(window_->statusText(kStatusAltitude).isEmpty());
-    EXPECT_FALSE(window_->statusText(kStatusCursor).isEmpty());
-    EXPECT_EQ(graph().MarkedPoint(), p);
-    // The red cross on the map, on its diagonal.
-    const int m = map().view().margin;
-    EXPECT_EQ(Rgb(map().grab().toImage(), at + QPoint(2 * m - 1, 2 * m - 1)), 0xFF0000u);
-
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(&map(), &leave);
-    EXPECT_EQ(map().hoverPoint(), -1);
-    EXPECT_EQ(graph().MarkedPoint(), -1);
-
-    // The graph's own hover: a point of the first track.
-    const int q = 100;
-    ASSERT_TRUE(graph().IsDrawn(q));
-    const LogPoint& graphed = store.points[q];
-    const QPointF onGraph(graphed.graphX, graphed.graphY);
-    QMouseEvent move(QEvent::MouseMove, onGraph, graph().Canvas()->mapToGlobal(onGraph), Qt::NoButton, Qt::NoButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(graph().Canvas(), &move);
-    const int hovered = graph().HoverPoint();
-    ASSERT_GE(hovered, 0);
-    EXPECT_EQ(store.points[static_cast<size_t>(hovered)].graphX, graphed.graphX);
-    EXPECT_EQ(map().hoverPoint(), hovered);
-    EXPECT_EQ(window_->statusText(kStatusPoint), QStringLiteral("p.%1").arg(hovered + 1));
-    EXPECT_EQ(window_->statusText(kStatusTrack), QStringLiteral("t.1"));
-    QApplication::sendEvent(graph().Canvas(), &leave);
-    EXPECT_EQ(graph().HoverPoint(), -1);
-    EXPECT_EQ(map().hoverPoint(), -1);
 }
 
 // Ticks the given track rows (the total row for "all") and presses Ok once
@@ -352,7 +265,8 @@ TEST_F(DesktopIntegrationTest, PopupJoinAndDeleteAllPickThroughTheTrackList) {
 }
 
 // Files dropped on the main window: sorted by name, a script among them runs,
-// the logs load after the store is cleared, and the windows show them once.
+// the logs load after the store is cleared (added to it with Ctrl), and the
+// windows show them once.
 TEST_F(DesktopIntegrationTest, DroppedScriptAndLogRunAndLoad) {
     window_->OpenFromCommandLine(ExampleLog("kamakura_walk.kml"));
     fs::create_directories(scratch_ / "drop");
@@ -381,6 +295,16 @@ TEST_F(DesktopIntegrationTest, DroppedScriptAndLogRunAndLoad) {
     EXPECT_TRUE(map().rect().contains(MapPosition(0)));
     EXPECT_EQ(graph().MarkedPoint(), -1);
     EXPECT_TRUE(graph().IsDrawn(0));
+
+    // With Ctrl the logs are added, in name order whatever the letter case.
+    const fs::path second = scratch_ / "drop" / "c_ride.nmea", third = scratch_ / "drop" / "D_ride.nmea";
+    fs::copy_file(ExampleLog("tamagawa_ride_1.nmea"), second);
+    fs::copy_file(ExampleLog("tamagawa_ride_2.nmea"), third);
+    data->setUrls({QUrl::fromLocalFile(QStringFromPath(third)), QUrl::fromLocalFile(QStringFromPath(second))});
+    QDropEvent append(QPointF(300, 200), Qt::CopyAction, data, Qt::LeftButton, Qt::ControlModifier);
+    static_cast<QObject*>(window_.get())->event(&append);  // the drag of the first drop has ended
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state_.store.loadedFiles.size() == 3; }));
+    EXPECT_EQ(state_.store.loadedFiles, (std::vector<fs::path>{log, second, third}));
     delete data;
 }
 
@@ -394,8 +318,9 @@ std::string FixPair(int second) {
 }
 
 // A live capture from a receiver on a pseudo-terminal, started and stopped
-// from the File menu: the menu follows the capture and the track grows in
-// the list, on the map and in the graph as the fixes come.
+// from the File menu: the menu follows the capture (the loading commands
+// grey and refused), the track grows in the list, on the map and in the graph
+// as the fixes come, and the capture file is kept where the user says.
 TEST_F(DesktopIntegrationTest, LiveCaptureGrowsTheTrackInEveryWindow) {
     test::Pty receiver;
     ASSERT_TRUE(receiver.ok());
@@ -406,47 +331,67 @@ TEST_F(DesktopIntegrationTest, LiveCaptureGrowsTheTrackInEveryWindow) {
     window_->deviceCommands()->portLister = [&] { return std::vector<PortInfo>{usb}; };
     state_.settings.receiver.timeout1 = 50;
     state_.settings.receiver.timeout2 = 5000;
-    QTimer starter;
-    starter.setInterval(20);
-    QObject::connect(&starter, &QTimer::timeout, [&] {
-        if (auto* dialog = qobject_cast<PortDialog*>(QApplication::activeModalWidget())) {
-            starter.stop();
-            QTest::mouseClick(dialog->startButton(), Qt::LeftButton);
-        }
-    });
-    starter.start();
+    test::WhenShown<PortDialog>([](PortDialog& dialog) { QTest::mouseClick(dialog.startButton(), Qt::LeftButton); });
     window_->RunCommand(kCmdReceiver);
     ASSERT_TRUE(state_.capturing);
     EXPECT_EQ(window_->ActionForCommand(kCmdReceiver)->text(), QStringLiteral("GPSレシーバーから読込終了"));
-    EXPECT_FALSE(window_->ActionForCommand(kCmdNewLoad)->isEnabled());
-    QAction* loggerMenu = window_->menuBar()->actions()[0]->menu()->actions()[2];
-    EXPECT_EQ(loggerMenu->text(), QStringLiteral("GPSデータロガー"));
-    EXPECT_FALSE(loggerMenu->isEnabled());
+    const int loading[] = {kCmdNewLoad,     kCmdAppendLoad, kCmdArchiveOpen, kCmdArchiveSaveAs,
+                           kCmdArchiveSave, kCmdLogZip,     kCmdRunScript};
+    for (int id : loading) EXPECT_FALSE(window_->ActionForCommand(id)->isEnabled()) << id;
+    const QList<QAction*> fileMenu = window_->menuBar()->actions()[0]->menu()->actions();
+    EXPECT_EQ(fileMenu[2]->text(), QStringLiteral("GPSデータロガー"));
+    EXPECT_EQ(fileMenu[10]->text(), QStringLiteral("エクスポート"));
+    EXPECT_FALSE(fileMenu[2]->isEnabled());
+    EXPECT_FALSE(fileMenu[10]->isEnabled());
+    // Run anyway, a load asks nothing and leaves the capture's store alone.
+    SetFileDialogHookForTest([](QFileDialog& dialog) {
+        ADD_FAILURE() << "a dialog while capturing";
+        dialog.reject();
+    });
+    window_->RunCommand(kCmdNewLoad);
+    EXPECT_TRUE(state_.capturing);
 
     QTableWidget* table = trackList().table();
-    receiver.Write(FixPair(0) + FixPair(1));
+    std::string sent = FixPair(0) + FixPair(1);
+    receiver.Write(sent);
     ASSERT_TRUE(QTest::qWaitFor([&] { return table->rowCount() == 2 && table->item(0, 9)->text() == "2"; }));
     EXPECT_EQ(window_->windowTitle(), QStringLiteral("GPS_receiver_data - Trakvio（跡帳）"));
     EXPECT_EQ(table->item(0, 1)->text(), QStringLiteral("u-blox 7 GPS/GNSS Receiver"));
     const int zoom = map().zoom();
-    for (int second = 2; second < 10; ++second) receiver.Write(FixPair(second));
+    const double maxLon = state_.store.allMaxLon;
+    for (int second = 2; second < 10; ++second) {
+        receiver.Write(FixPair(second));
+        sent += FixPair(second);
+    }
     ASSERT_TRUE(QTest::qWaitFor([&] { return table->item(0, 9)->text() == "10"; }));
     QApplication::processEvents();
     // The newest point is drawn (its picture position set by a rendering
-    // after it came) under the receiver marker, without a new fit.
+    // after it came) under the receiver marker, without a new fit: the
+    // bounds stay those of the first fixes.
     EXPECT_EQ(map().zoom(), zoom);
+    EXPECT_EQ(state_.store.allMaxLon, maxLon);
+    EXPECT_GT(state_.store.tracks[0].maxLon, maxLon);
     EXPECT_TRUE(map().rect().contains(MapPosition(9)));
     const QImage picture = map().grab().toImage();
     EXPECT_TRUE(HasColor(picture, 0x0000FFu));
     EXPECT_TRUE(HasColor(picture, state_.store.tracks[0].color & 0xFFFFFFu));
     EXPECT_TRUE(graph().IsDrawn(9));
 
-    SetFileDialogHookForTest([](QFileDialog& dialog) { dialog.reject(); });
+    // Stopping offers to keep the capture file elsewhere and moves it there.
+    const fs::path captured = window_->deviceCommands()->captureFile(), kept = scratch_ / "kept.nmea";
+    EXPECT_EQ(captured.parent_path(), state_.settings.workFolder);
+    SetFileDialogHookForTest([&](QFileDialog& dialog) {
+        dialog.selectFile(QStringFromPath(kept));
+        static_cast<QDialog&>(dialog).accept();
+    });
     window_->RunCommand(kCmdReceiver);
     EXPECT_FALSE(state_.capturing);
+    EXPECT_FALSE(fs::exists(captured));
+    EXPECT_EQ(test::ReadFile(kept), sent);
     EXPECT_EQ(window_->ActionForCommand(kCmdReceiver)->text(), QStringLiteral("GPSレシーバーから読込"));
-    EXPECT_TRUE(window_->ActionForCommand(kCmdNewLoad)->isEnabled());
-    EXPECT_TRUE(loggerMenu->isEnabled());
+    for (int id : loading) EXPECT_TRUE(window_->ActionForCommand(id)->isEnabled()) << id;
+    EXPECT_TRUE(fileMenu[2]->isEnabled());
+    EXPECT_TRUE(fileMenu[10]->isEnabled());
 }
 
 // The logger download with the copy of its dump: the window thread keeps
@@ -500,7 +445,7 @@ TEST_F(DesktopIntegrationTest, LoggerDownloadRunsBesideTheWindowAndAsksForTheCop
     window_->RunCommand(kCmdMtkLoad);
     answerer.stop();
     ::unsetenv(kMtkPortVariable);
-    SetMessageHandler(&RecordMessage, &messages_);
+    SetMessageHandler(&Record, &messages_);
     EXPECT_EQ(boxText, QStringLiteral("MTK Logger にデータが記録されていません"));
     EXPECT_EQ(boxThread, QApplication::instance()->thread());
     EXPECT_EQ(state_.store.pointCount, 0);

@@ -4,118 +4,51 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDropEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QThread>
-#include <QUrl>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/device_commands.h"
-#include "app/file_dialog.h"
 #include "app/input_box.h"
+#include "app/main_window_fixture.h"
 #include "app/qt_messages.h"
-#include "app/qt_text.h"
 #include "app/track_list_window.h"
 #include "app/window_test_support.h"
+#include "graph/graph_window.h"
 #include "map/tile_cache_window.h"
-#include "platform/messages.h"
-#include "platform/status_text.h"
+#include "test_support.h"
 
 namespace trakvio {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Message {
-    std::string text, title;
-    MessageButtons buttons;
-    MessageIcon icon;
-};
-
-int RecordMessage(void* context, std::string_view text, std::string_view title, MessageButtons buttons, int answer,
-                  MessageIcon icon) {
-    static_cast<std::vector<Message>*>(context)->push_back({std::string(text), std::string(title), buttons, icon});
-    return answer;
-}
-
-fs::path ExampleLog(const char* name) { return fs::path(TRAKVIO_SOURCE_DIR) / "data/examples/logs" / name; }
-
-// A main window over a small store with its folders in a scratch folder;
-// messages are recorded, Help's locations too.
-class MainWindowTest : public ::testing::Test {
+// The main window of the whole program, with its input boxes answered too.
+class MainWindowTest : public MainWindowFixture {
   protected:
-    void SetUp() override {
-        scratch_ = fs::temp_directory_path() / ("trakvio_main_window_" + std::to_string(::getpid()) + "_" +
-                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(scratch_);
-        for (const char* sub : {"q9work", "user", "cache", "program", "out"}) fs::create_directories(scratch_ / sub);
-        Settings& settings = state_.settings;
-        settings.workFolder = scratch_ / "q9work";
-        settings.userFolder = scratch_ / "user";
-        settings.tileCacheFolder = scratch_ / "cache";
-        state_.programFolder = scratch_ / "program";
-        for (const char16_t* name : {u"OpenStreetMap", u"地理院地図 標準"}) {
-            BaseMap map;
-            map.name = name;
-            settings.baseMaps.push_back(map);
-        }
-        ASSERT_EQ(CreateTrackStore(state_.store, 200000, 100), 0);
-        SetMessageHandler(&RecordMessage, &messages_);
-        MainWindowOptions options;
-        options.openLocation = [this](const fs::path& path) {
-            opened_.push_back(path);
-            return true;
-        };
-        window_ = std::make_unique<MainWindow>(state_, options);
-        window_->ShowAtStart();
-    }
     void TearDown() override {
-        window_.reset();
-        SetMessageHandler(nullptr, nullptr);
-        SetFileDialogHookForTest(nullptr);
         SetInputBoxHookForTest(nullptr);
-        fs::remove_all(scratch_);
+        MainWindowFixture::TearDown();
     }
-    // The file dialogs of the next command answer these paths in turn.
-    void AnswerDialogs(std::vector<std::vector<fs::path>> answers) {
-        auto queue = std::make_shared<std::vector<std::vector<fs::path>>>(std::move(answers));
-        SetFileDialogHookForTest([this, queue](QFileDialog& dialog) {
-            dialogTitles_.push_back(dialog.windowTitle());
-            if (queue->empty()) {
-                dialog.reject();
-                return;
-            }
-            QStringList names;
-            for (const fs::path& path : queue->front()) names << u'"' + QStringFromPath(path.filename()) + u'"';
-            dialog.setDirectory(QStringFromPath(queue->front().front().parent_path()));
-            dialog.selectFile(names.size() == 1 ? QStringFromPath(queue->front().front()) : names.join(u' '));
-            queue->erase(queue->begin());
-            static_cast<QDialog&>(dialog).accept();
-        });
-    }
-    // The input boxes of the next command answer these texts in turn (an
-    // empty optional cancels).
-    void AnswerInputs(std::vector<QString> answers, bool cancelLast = false) {
-        auto queue = std::make_shared<std::vector<QString>>(std::move(answers));
-        SetInputBoxHookForTest([this, queue, cancelLast](InputBox& box) {
+    // The input boxes of the next command answer these texts in turn; an
+    // empty optional, or no answer left, cancels.
+    void AnswerInputs(std::vector<std::optional<QString>> answers) {
+        auto queue = std::make_shared<std::vector<std::optional<QString>>>(std::move(answers));
+        SetInputBoxHookForTest([this, queue](InputBox& box) {
             inputTitles_.push_back(box.windowTitle());
             inputTexts_.push_back(box.edit()->text());
-            if (queue->empty() || (cancelLast && queue->size() == 1)) {
-                QTest::mouseClick(box.cancelButton(), Qt::LeftButton);
-                if (!queue->empty()) queue->clear();
-                return;
-            }
-            box.edit()->setText(queue->front());
-            queue->erase(queue->begin());
-            QTest::mouseClick(box.okButton(), Qt::LeftButton);
+            const std::optional<QString> answer = queue->empty() ? std::nullopt : queue->front();
+            if (!queue->empty()) queue->erase(queue->begin());
+            if (answer) box.edit()->setText(*answer);
+            QTest::mouseClick(answer ? box.okButton() : box.cancelButton(), Qt::LeftButton);
         });
     }
     std::vector<std::string> LoadedNames() const {
@@ -126,12 +59,7 @@ class MainWindowTest : public ::testing::Test {
     bool Enabled(int id) const { return window_->ActionForCommand(id)->isEnabled(); }
     bool Checked(int id) const { return window_->ActionForCommand(id)->isChecked(); }
 
-    fs::path scratch_;
-    AppState state_;
-    std::vector<Message> messages_;
-    std::vector<fs::path> opened_;
-    std::vector<QString> dialogTitles_, inputTitles_, inputTexts_;
-    std::unique_ptr<MainWindow> window_;
+    std::vector<QString> inputTitles_, inputTexts_;
 };
 
 // Where each command sits: menu path (pop-up titles joined by '/'), its
@@ -221,32 +149,20 @@ TEST_F(MainWindowTest, EveryCommandSitsInItsMenuWithItsLabel) {
     QMenu* help = MenuAt(window_->menuBar(), QStringLiteral("ヘルプ"));
     EXPECT_TRUE(help->actions()[3]->isSeparator());
     EXPECT_TRUE(help->actions()[8]->isSeparator());
-    // Start values of the switches; the track list is shown, so 1023 is grey.
-    EXPECT_TRUE(Checked(1060));
-    EXPECT_FALSE(Checked(1061));
-    EXPECT_FALSE(Checked(1021));
-    EXPECT_TRUE(Checked(1025));
-    EXPECT_FALSE(Checked(1026));
-    EXPECT_TRUE(Checked(1027));
-    EXPECT_TRUE(Checked(1028));
+    // The track list and the graph are shown, so their commands are grey.
+    EXPECT_FALSE(Enabled(1022));
     EXPECT_FALSE(Enabled(1023));
-    EXPECT_TRUE(Enabled(1022));
     EXPECT_FALSE(window_->RunCommand(1099));
 }
 
+// New load replaces, append load adds, a cancelled new load still clears;
+// a log named on the command line replaces what was loaded.
 TEST_F(MainWindowTest, LoadCommandsReplaceOrAddAndRefresh) {
     AnswerDialogs({{ExampleLog("takao_hike.gpx")}});
     ASSERT_TRUE(window_->RunCommand(1002));
     EXPECT_EQ(dialogTitles_.back(), QStringLiteral("Select GPS Log data file"));
     EXPECT_EQ(LoadedNames(), std::vector<std::string>{"takao_hike.gpx"});
-    EXPECT_GT(state_.store.pointCount, 0);
-    EXPECT_EQ(window_->windowTitle(), QStringLiteral("takao_hike.gpx - Trakvio（跡帳）"));
-    EXPECT_EQ(window_->trackListWindow()->windowTitle(), QStringLiteral("takao_hike.gpx - Trakvio Track List"));
-
-    const fs::path out = scratch_ / "out";
-    fs::copy_file(ExampleLog("kamakura_walk.kml"), out / "walk.kml");
-    fs::copy_file(ExampleLog("tamagawa_ride_1.nmea"), out / "ride.nme");
-    AnswerDialogs({{out / "walk.kml", out / "ride.nme"}});
+    AnswerDialogs({{ExampleLog("kamakura_walk.kml"), ExampleLog("takao_hike.gpx")}});
     window_->RunCommand(1002);
     EXPECT_EQ(LoadedNames().size(), 3u);
 
@@ -254,139 +170,98 @@ TEST_F(MainWindowTest, LoadCommandsReplaceOrAddAndRefresh) {
     window_->RunCommand(1001);
     EXPECT_EQ(LoadedNames(), std::vector<std::string>{"kamakura_walk.kml"});
     EXPECT_EQ(window_->windowTitle(), QStringLiteral("kamakura_walk.kml - Trakvio（跡帳）"));
-
-    // A cancelled new load leaves the store cleared and the title as it was.
     AnswerDialogs({});
     window_->RunCommand(1001);
     EXPECT_EQ(state_.store.pointCount, 0);
     EXPECT_EQ(window_->windowTitle(), QStringLiteral("kamakura_walk.kml - Trakvio（跡帳）"));
+
+    window_->OpenFromCommandLine(ExampleLog("kamakura_walk.kml"));
+    window_->OpenFromCommandLine(ExampleLog("takao_hike.gpx"));
+    EXPECT_EQ(LoadedNames(), std::vector<std::string>{"takao_hike.gpx"});
 }
 
-TEST_F(MainWindowTest, ArchivesZipsAndExportsAreWritten) {
+// Each command asks its dialogs (none for the save over the current archive)
+// and writes its file; names without an extension get the command's own.
+TEST_F(MainWindowTest, FileCommandsAskTheirDialogsAndWriteTheirFiles) {
     const fs::path out = scratch_ / "out";
-    AnswerDialogs({{ExampleLog("takao_hike.gpx"), ExampleLog("kamakura_walk.kml")}});
+    fs::create_directories(out);
+    const fs::path takao = ExampleLog("takao_hike.gpx"), kamakura = ExampleLog("kamakura_walk.kml");
+    std::ofstream(out / "write.q9s") << "text_file ran.txt, a, \"ran\"\n";
+    AnswerDialogs({{takao, kamakura}});
     window_->RunCommand(1001);
     ASSERT_EQ(LoadedNames().size(), 2u);
 
-    AnswerDialogs({{out / "saved"}});
-    window_->RunCommand(1007);
-    EXPECT_EQ(dialogTitles_.back(), QStringLiteral("保存するQ9Archiveファイルを指定"));
-    EXPECT_TRUE(fs::is_regular_file(out / "saved.q9z"));
-    fs::remove(out / "saved.q9z");
-    window_->RunCommand(1008);  // over the current archive, no dialog
-    EXPECT_TRUE(fs::is_regular_file(out / "saved.q9z"));
-
-    AnswerDialogs({{out / "saved.q9z"}});
-    window_->RunCommand(1006);
-    EXPECT_EQ(dialogTitles_.back(), QStringLiteral("Select Q9Archive file"));
-    EXPECT_EQ(state_.store.fileCount, 2);
-    EXPECT_GT(state_.store.pointCount, 0);
-
-    AnswerDialogs({{ExampleLog("takao_hike.gpx"), ExampleLog("kamakura_walk.kml")}, {out / "logs"}});
-    window_->RunCommand(1009);
-    ASSERT_GE(dialogTitles_.size(), 2u);
-    EXPECT_EQ(dialogTitles_[dialogTitles_.size() - 2],
-              QStringLiteral("圧縮対象の GPSログデータファイルを選択（Ctrl/Shiftキーで複数選択可）"));
-    EXPECT_EQ(dialogTitles_.back(), QStringLiteral("保存する圧縮書庫ファイルを指定"));
-    EXPECT_TRUE(fs::is_regular_file(out / "logs.zip"));
-
-    AnswerDialogs({{out / "page.htm"}});
-    window_->RunCommand(1010);
-    EXPECT_EQ(dialogTitles_.back(), QStringLiteral("Save Leaflet Javascipt-HTML file"));
-    AnswerDialogs({{out / "gpage.htm"}});
-    window_->RunCommand(1011);
-    EXPECT_EQ(dialogTitles_.back(), QStringLiteral("Save GoogleMap Javascipt-HTML file"));
-    AnswerDialogs({{out / "tracks.kmz"}});
-    window_->RunCommand(1012);
-    EXPECT_EQ(dialogTitles_.back(), QStringLiteral("Save KML file"));
-    for (const char* name : {"page.htm", "gpage.htm", "tracks.kmz"})
-        EXPECT_TRUE(fs::is_regular_file(out / name)) << name;
+    struct Command {
+        int id;
+        std::vector<std::vector<fs::path>> answers;
+        std::vector<const char*> titles;
+        fs::path written;
+    };
+    const Command commands[] = {
+        {1007, {{out / "saved"}}, {"保存するQ9Archiveファイルを指定"}, out / "saved.q9z"},
+        {1008, {}, {}, out / "saved.q9z"},
+        {1006, {{out / "saved.q9z"}}, {"Select Q9Archive file"}, {}},
+        {1009,
+         {{takao, kamakura}, {out / "logs"}},
+         {"圧縮対象の GPSログデータファイルを選択（Ctrl/Shiftキーで複数選択可）", "保存する圧縮書庫ファイルを指定"},
+         out / "logs.zip"},
+        {1010, {{out / "page"}}, {"Save Leaflet Javascipt-HTML file"}, out / "page.htm"},
+        {1011, {{out / "gpage.htm"}}, {"Save GoogleMap Javascipt-HTML file"}, out / "gpage.htm"},
+        {1012, {{out / "tracks.kmz"}}, {"Save KML file"}, out / "tracks.kmz"},
+        {1014, {{out / "write.q9s"}}, {"Select Script file"}, out / "ran.txt"},
+    };
+    for (const Command& command : commands) {
+        SCOPED_TRACE(command.id);
+        if (!command.written.empty()) fs::remove(command.written);
+        dialogTitles_.clear();
+        AnswerDialogs(command.answers);
+        ASSERT_TRUE(window_->RunCommand(command.id));
+        std::vector<QString> titles;
+        for (const char* title : command.titles) titles.push_back(QString::fromUtf8(title));
+        EXPECT_EQ(dialogTitles_, titles);
+        if (!command.written.empty()) ASSERT_TRUE(fs::is_regular_file(command.written));  // later rows use it
+    }
     EXPECT_EQ(state_.settings.kmlSaveFile, out / "tracks.kmz");
-
     window_->RunCommand(1015);
-    EXPECT_EQ(state_.store.fileCount, 2);
-    EXPECT_TRUE(messages_.empty()) << messages_.front().text;
-}
-
-TEST_F(MainWindowTest, ScriptsRunFromTheMenuAndTheCommandLine) {
-    const fs::path script = scratch_ / "out" / "write.q9s";
-    std::ofstream(script) << "text_file ran.txt, a, \"ran\"\n";
-    AnswerDialogs({{script}});
-    window_->RunCommand(1014);
-    EXPECT_EQ(dialogTitles_.back(), QStringLiteral("Select Script file"));
-    ASSERT_FALSE(messages_.empty());
-    EXPECT_EQ(messages_.back().text, "スクリプト実行が完了しました");
-    EXPECT_EQ(messages_.back().title, "Script Executed");
-    EXPECT_TRUE(fs::exists(scratch_ / "out" / "ran.txt"));
-
-    // The command line: a script in any letter case runs, anything else loads
-    // after the store is cleared.
-    const fs::path upper = scratch_ / "out" / "UPPER.Q9S";
-    fs::copy_file(script, upper);
-    fs::remove(scratch_ / "out" / "ran.txt");
-    window_->OpenFromCommandLine(upper);
-    EXPECT_TRUE(fs::exists(scratch_ / "out" / "ran.txt"));
-    window_->OpenFromCommandLine(ExampleLog("takao_hike.gpx"));
-    window_->OpenFromCommandLine(ExampleLog("kamakura_walk.kml"));
-    EXPECT_EQ(LoadedNames(), std::vector<std::string>{"kamakura_walk.kml"});
-    EXPECT_EQ(window_->windowTitle(), QStringLiteral("kamakura_walk.kml - Trakvio（跡帳）"));
-}
-
-void Drop(MainWindow& window, const std::vector<fs::path>& paths, Qt::KeyboardModifiers modifiers) {
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const fs::path& path : paths) urls << QUrl::fromLocalFile(QStringFromPath(path));
-    data.setUrls(urls);
-    QDropEvent event(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, modifiers);
-    // Delivered straight to the window: the application passes drop events
-    // only to the target of a drag that the window system started.
-    static_cast<QObject&>(window).event(&event);
-    EXPECT_TRUE(event.isAccepted());
-    // The files load once the drop has ended.
-    QTest::qWait(50);
-}
-
-TEST_F(MainWindowTest, DroppedFilesLoadInNameOrderAndCtrlAppends) {
-    const fs::path out = scratch_ / "out";
-    fs::copy_file(ExampleLog("takao_hike.gpx"), out / "b.gpx");
-    fs::copy_file(ExampleLog("kamakura_walk.kml"), out / "A.kml");
-    Drop(*window_, {out / "b.gpx", out / "A.kml"}, Qt::NoModifier);
-    EXPECT_EQ(LoadedNames(), (std::vector<std::string>{"A.kml", "b.gpx"}));
-    EXPECT_EQ(window_->windowTitle(), QStringLiteral("b.gpx - Trakvio（跡帳）"));
-
-    Drop(*window_, {ExampleLog("tamagawa_ride_1.nmea")}, Qt::ControlModifier);
-    EXPECT_EQ(LoadedNames(), (std::vector<std::string>{"A.kml", "b.gpx", "tamagawa_ride_1.nmea"}));
-    Drop(*window_, {ExampleLog("tamagawa_ride_2.nmea")}, Qt::NoModifier);
-    EXPECT_EQ(LoadedNames(), std::vector<std::string>{"tamagawa_ride_2.nmea"});
+    EXPECT_EQ(state_.store.fileCount, 2);  // as the archive held them
+    EXPECT_GT(state_.store.pointCount, 0);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].text, "スクリプト実行が完了しました");
+    // The core's status texts reach the window's progress part.
+    EXPECT_EQ(window_->statusText(kStatusProgress), QStringLiteral("Script Execution Completed"));
 }
 
 TEST_F(MainWindowTest, SwitchesChildWindowsAndBaseMaps) {
-    window_->RunCommand(1061);
-    EXPECT_EQ(state_.settings.currentBaseMap, 1);
-    EXPECT_TRUE(Checked(1061));
-    EXPECT_FALSE(Checked(1060));
-    window_->RunCommand(1021);
-    EXPECT_TRUE(state_.dotDrawing);
-    EXPECT_TRUE(Checked(1021));
-    window_->RunCommand(1026);
-    EXPECT_EQ(state_.settings.itmReadPoi, 0);
-    EXPECT_TRUE(Checked(1026));
-    EXPECT_FALSE(Checked(1025));
-    window_->RunCommand(1027);
-    EXPECT_EQ(state_.settings.itmKeepBoth, 0);
-    EXPECT_FALSE(Checked(1027));
-    window_->RunCommand(1028);
-    EXPECT_EQ(state_.store.readGpxRoutes, 0);
-    EXPECT_FALSE(Checked(1028));
+    struct Switch {
+        int id;
+        std::function<bool()> applied;
+        bool checked;
+    };
+    const Switch switches[] = {
+        {1061, [&] { return state_.settings.currentBaseMap == 1 && !Checked(1060); }, true},
+        {1021, [&] { return state_.dotDrawing; }, true},
+        {1026, [&] { return state_.settings.itmReadPoi == 0 && !Checked(1025); }, true},
+        {1027, [&] { return state_.settings.itmKeepBoth == 0; }, false},
+        {1028, [&] { return state_.store.readGpxRoutes == 0; }, false},
+    };
+    for (const Switch& item : switches) {
+        SCOPED_TRACE(item.id);
+        window_->RunCommand(item.id);
+        EXPECT_TRUE(item.applied());
+        EXPECT_EQ(Checked(item.id), item.checked);
+    }
 
-    window_->RunCommand(1022);
+    // A closed child window comes back through its command.
+    const std::pair<int, QWidget*> children[] = {{1022, window_->graphWindow()}, {1023, window_->trackListWindow()}};
+    for (const auto& [id, child] : children) {
+        SCOPED_TRACE(id);
+        child->close();
+        EXPECT_TRUE(Enabled(id));
+        window_->RunCommand(id);
+        EXPECT_TRUE(child->isVisible());
+        EXPECT_FALSE(Enabled(id));
+    }
     EXPECT_TRUE(state_.graphShown);
-    EXPECT_FALSE(Enabled(1022));
-    window_->trackListWindow()->close();
-    EXPECT_TRUE(Enabled(1023));
-    window_->RunCommand(1023);
-    EXPECT_TRUE(window_->trackListWindow()->isVisible());
-    EXPECT_FALSE(Enabled(1023));
     window_->RunCommand(1024);
     EXPECT_TRUE(window_->tileCacheWindow()->isVisible());
 }
@@ -394,92 +269,48 @@ TEST_F(MainWindowTest, SwitchesChildWindowsAndBaseMaps) {
 TEST_F(MainWindowTest, InputBoxSettingsAndTheApiKey) {
     AnswerInputs({QStringLiteral("12.5")});
     window_->RunCommand(1030);
-    EXPECT_EQ(inputTitles_.back(), QStringLiteral("Set Standstill Distance"));
     EXPECT_EQ(inputTexts_.back(), QStringLiteral("0.000"));
     EXPECT_EQ(state_.settings.ssmeterslessthan, 12);
 
     AnswerInputs({QStringLiteral("2024-05-01 09:00:00,10")});
     window_->RunCommand(1029);
-    EXPECT_EQ(inputTitles_.back(), QStringLiteral("Set KML Time Default"));
     EXPECT_TRUE(inputTexts_.back().endsWith(QStringLiteral(",5"))) << inputTexts_.back().toStdString();
     EXPECT_EQ(state_.settings.kmlTimeDefaultStep, 10);
 
-    // A blank or a character beyond ASCII reopens the box; a good key is kept.
+    // A refused key reopens the box; a good key is kept, at most 63 bytes of
+    // it; Cancel keeps the key, even after a refused one.
     inputTitles_.clear();
-    AnswerInputs({QStringLiteral("AIza key"), QStringLiteral("AIzaé"), QStringLiteral("AIzaGood_1-2")});
+    AnswerInputs({QStringLiteral("AIza key"), QStringLiteral("AIzaGood_1-2")});
     window_->RunCommand(1032);
-    EXPECT_EQ(inputTitles_.size(), 3u);
-    EXPECT_EQ(inputTitles_.back(), QStringLiteral("Google Maps API Key"));
+    EXPECT_EQ(inputTitles_.size(), 2u);
     EXPECT_EQ(state_.settings.gmapapikey, "AIzaGood_1-2");
-    // Cancel keeps it, even after a refused key.
-    AnswerInputs({QStringLiteral("bad key"), QString()}, true);
+    AnswerInputs({QStringLiteral("bad key"), std::nullopt});
     window_->RunCommand(1032);
     EXPECT_EQ(state_.settings.gmapapikey, "AIzaGood_1-2");
-    // At most 63 bytes are kept; an empty key is accepted.
     AnswerInputs({QString(100, u'k')});
     window_->RunCommand(1032);
     EXPECT_EQ(state_.settings.gmapapikey, std::string(63, 'k'));
-    AnswerInputs({QString()});
-    window_->RunCommand(1032);
-    EXPECT_EQ(state_.settings.gmapapikey, "");
 
-    EXPECT_TRUE(IsValidApiKey(""));
-    EXPECT_TRUE(IsValidApiKey("!~az09"));
-    EXPECT_FALSE(IsValidApiKey("a\tb"));
-    EXPECT_FALSE(IsValidApiKey("a\x7f"));
+    const std::pair<const char*, bool> keys[] = {
+        {"", true}, {"!~az09", true}, {"AIza key", false}, {"AIza\xC3\xA9", false}, {"a\tb", false}, {"a\x7f", false}};
+    for (const auto& [key, valid] : keys) EXPECT_EQ(IsValidApiKey(key), valid) << key;
 }
 
 TEST_F(MainWindowTest, HelpShowsAndOpensWhatItNames) {
     window_->RunCommand(1042);
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_EQ(messages_[0].title, "About Trakvio");
-    EXPECT_NE(messages_[0].text.find("ver.1.04"), std::string::npos);
-    EXPECT_NE(messages_[0].text.find("MaxPoints=200000\nMaxTracks=100\nProgram folder= "), std::string::npos);
-    EXPECT_NE(messages_[0].text.find("Current folder= "), std::string::npos);
+    const std::string capacities = "MaxPoints=" + std::to_string(state_.store.maxlogpoints) +
+                                   "\nMaxTracks=" + std::to_string(state_.store.maxtracks) + "\nProgram folder= ";
+    EXPECT_NE(messages_[0].text.find(capacities), std::string::npos);
     window_->RunCommand(1031);
     EXPECT_EQ(messages_.back().title, "Use of GEOID model");
 
     for (int id : {1040, 1041, 1043, 1044, 1045}) window_->RunCommand(id);
-    const fs::path program = scratch_ / "program";
+    const fs::path program = state_.programFolder;
+    const Settings& settings = state_.settings;
     EXPECT_EQ(opened_, (std::vector<fs::path>{program / "Trakvio_help.htm", program / "q9script_sample.htm",
-                                              scratch_ / "user", scratch_ / "cache", scratch_ / "q9work"}));
-}
-
-TEST_F(MainWindowTest, CaptureGreysTheLoadingCommandsAndRefusesThem) {
-    emit window_->deviceCommands()->captureChanged(true);
-    EXPECT_EQ(window_->ActionForCommand(1017)->text(), QStringLiteral("GPSレシーバーから読込終了"));
-    for (int id : {1001, 1002, 1006, 1007, 1008, 1009, 1014}) EXPECT_FALSE(Enabled(id)) << id;
-    QMenu* file = MenuAt(window_->menuBar(), QStringLiteral("ファイル"));
-    EXPECT_FALSE(file->actions()[2]->isEnabled());
-    EXPECT_FALSE(file->actions()[10]->isEnabled());
-    AnswerDialogs({{ExampleLog("takao_hike.gpx")}});
-    window_->RunCommand(1001);
-    EXPECT_TRUE(dialogTitles_.empty());
-    EXPECT_EQ(state_.store.pointCount, 0);
-
-    emit window_->deviceCommands()->captureChanged(false);
-    EXPECT_EQ(window_->ActionForCommand(1017)->text(), QStringLiteral("GPSレシーバーから読込"));
-    for (int id : {1001, 1002, 1006, 1007, 1008, 1009, 1014}) EXPECT_TRUE(Enabled(id)) << id;
-    EXPECT_TRUE(file->actions()[10]->isEnabled());
-}
-
-TEST_F(MainWindowTest, StatusBarPartsAndPointInfo) {
-    EXPECT_EQ(window_->statusText(0), QStringLiteral("z0"));
-    window_->OpenFromCommandLine(ExampleLog("takao_hike.gpx"));
-    const TrackStore& store = state_.store;
-    ASSERT_GT(store.pointCount, 5);
-    window_->ShowPointInfo(4);
-    EXPECT_EQ(window_->statusText(1), QStringLiteral("t.1"));
-    EXPECT_EQ(window_->statusText(2), QStringLiteral("p.5"));
-    EXPECT_EQ(window_->statusText(3).size(), 19);
-    EXPECT_EQ(window_->statusText(4), QString::asprintf("%f,%f", store.points[4].latitude, store.points[4].longitude));
-    EXPECT_EQ(window_->statusText(5),
-              QString::asprintf("%.2f(%.2f)", double{store.points[4].geoidAltitude}, double{store.points[4].altitude}));
-    window_->SetStatusPart(8, "Erasing Log");
-    EXPECT_EQ(window_->statusText(8), QStringLiteral("Erasing Log"));
-    // The core's status texts reach part 8.
-    ShowStatusText("Erased Log");
-    EXPECT_EQ(window_->statusText(8), QStringLiteral("Erased Log"));
+                                              settings.userFolder, settings.tileCacheFolder, settings.workFolder}));
 }
 
 TEST(MessageBoxes, ButtonsIconsAndAnswersMap) {
@@ -487,47 +318,26 @@ TEST(MessageBoxes, ButtonsIconsAndAnswersMap) {
     EXPECT_EQ(QtButtons(MessageButtons::kRetryCancel), QMessageBox::Retry | QMessageBox::Cancel);
     EXPECT_EQ(QtIcon(MessageIcon::kWarning), QMessageBox::Warning);
     EXPECT_EQ(QtIcon(MessageIcon::kError), QMessageBox::Critical);
-    EXPECT_EQ(AnswerFromQt(QMessageBox::Yes, 0), kAnswerYes);
-    EXPECT_EQ(AnswerFromQt(QMessageBox::No, 0), kAnswerNo);
-    EXPECT_EQ(AnswerFromQt(QMessageBox::Retry, 0), kAnswerRetry);
-    EXPECT_EQ(AnswerFromQt(QMessageBox::Cancel, 0), kAnswerCancel);
-    EXPECT_EQ(AnswerFromQt(QMessageBox::NoButton, kAnswerOk), kAnswerOk);
+    const std::pair<QMessageBox::StandardButton, int> answers[] = {{QMessageBox::Yes, kAnswerYes},
+                                                                   {QMessageBox::No, kAnswerNo},
+                                                                   {QMessageBox::Retry, kAnswerRetry},
+                                                                   {QMessageBox::Cancel, kAnswerCancel},
+                                                                   {QMessageBox::NoButton, kAnswerOk}};
+    for (const auto& [button, answer] : answers) EXPECT_EQ(AnswerFromQt(button, kAnswerOk), answer) << button;
 }
 
-}  // namespace
-}  // namespace trakvio
-
-namespace trakvio {
-namespace {
-
+// The configuration is written back on exit and the work folder cleaned (its
+// rules are checked with CleanWorkFolder itself).
 TEST_F(MainWindowTest, ClosingWritesTheConfigurationBackAndCleansTheWorkFolder) {
-    const fs::path ini = scratch_ / "user" / "Trakvio.ini";
-    fs::copy_file(fs::path(TRAKVIO_SOURCE_DIR) / "data/_Trakvio.ini", ini);
-    fs::create_directories(scratch_ / "q9work" / "q9zdir");
-    std::ofstream(scratch_ / "q9work" / "q9zdir" / "member.gpx") << "x";
-    std::ofstream(scratch_ / "q9work" / "scratch.q9t") << "x";
-    window_.reset();
-    MainWindowOptions options;
-    options.configPath = ini;
-    window_ = std::make_unique<MainWindow>(state_, options);
-    window_->ShowAtStart();
+    fs::create_directories(state_.settings.workFolder / "q9zdir");
     state_.settings.gmapapikey = "AIzaClosed";
     ASSERT_TRUE(window_->RunCommand(1016));
     EXPECT_FALSE(window_->isVisible());
     EXPECT_FALSE(window_->trackListWindow()->isVisible());
-    std::ifstream in(ini);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_NE(text.find("AIzaClosed"), std::string::npos);
-    EXPECT_FALSE(fs::exists(scratch_ / "q9work" / "q9zdir"));
-    EXPECT_FALSE(fs::exists(scratch_ / "q9work" / "scratch.q9t"));
-    EXPECT_TRUE(fs::is_directory(scratch_ / "q9work"));
+    EXPECT_NE(test::ReadFile(scratch_ / "Trakvio.ini").find("AIzaClosed"), std::string::npos);
+    EXPECT_FALSE(fs::exists(state_.settings.workFolder / "q9zdir"));
+    EXPECT_TRUE(fs::is_directory(state_.settings.workFolder));
 }
-
-}  // namespace
-}  // namespace trakvio
-
-namespace trakvio {
-namespace {
 
 struct BusyProbe {
     MainWindow* window = nullptr;
@@ -554,13 +364,13 @@ int SlowAnswer(void* context, std::string_view, std::string_view title, MessageB
 }
 
 TEST_F(MainWindowTest, ALongRunShowsTheWaitCursorAndItsNameWhileTheWindowRuns) {
-    const fs::path script = scratch_ / "out" / "slow.q9s";
+    const fs::path script = scratch_ / "slow.q9s";
     std::ofstream(script) << "pause waiting\n";
     BusyProbe probe;
     probe.window = window_.get();
     SetMessageHandler(&SlowAnswer, &probe);
     window_->OpenFromCommandLine(script);
-    SetMessageHandler(&RecordMessage, &messages_);
+    SetMessageHandler(&Record, &messages_);
     EXPECT_TRUE(probe.onWorker);
     EXPECT_TRUE(probe.waitCursor);
     EXPECT_EQ(probe.part8, QStringLiteral("Running slow.q9s ..."));

@@ -18,34 +18,13 @@
 namespace trakvio {
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
+// Each line of a report up to its first colon: what the line shows.
+std::vector<std::string> LineKeys(const std::string& text) {
+    std::vector<std::string> keys;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
+    for (std::string line; std::getline(in, line);) keys.push_back(line.substr(0, line.find(':')));
+    return keys;
 }
-
-// What a report shows up to each line's colon, in order.
-const std::vector<std::string> kLineStarts = {"[System Information]",
-                                              "OS version/build: ",
-                                              "Edition: ",
-                                              "Version: ",
-                                              "PCmake: ",
-                                              "PCmodel: ",
-                                              "CPU: ",
-                                              "Screen: ",
-                                              "WorkArea: ",
-                                              "Display Size(px): ",
-                                              "Display Size(mm): ",
-                                              "Physical DPI: ",
-                                              "Logical DPI: ",
-                                              "Mail client",
-                                              "  HKCU: ",
-                                              "  HKLM: ",
-                                              "mailto: ",
-                                              ".txt: ",
-                                              "PCname: ",
-                                              "User: "};
 
 // Writes a file of the fake root, with its folders.
 void Put(const test::ScratchFolder& root, const std::string& name, std::string_view text) {
@@ -103,35 +82,19 @@ TEST(SystemInformation, FakeRootGivesItsValuesAndNaForWhatIsMissing) {
               ".txt: n/a\n"
               "PCname: n/a\n"
               "User: n/a\n");
-}
-
-TEST(SystemInformation, EmptyRootAndAMeasuredDisplay) {
-    test::ScratchFolder root;
-    SystemInfoValues values;
-    ReadSystemFiles(root.path(), values);
-    values.pixelWidth = 1920;
-    values.pixelHeight = 1080;
+    // A measured one gives its diagonal and physical DPI.
     values.mmWidth = 508;  // a 23-inch display at 96 pixels per inch
     values.mmHeight = 286;
-    const std::vector<std::string> lines = Lines(FormatSystemInformation(values));
-    ASSERT_EQ(lines.size(), kLineStarts.size());
-    EXPECT_EQ(lines[1], "OS version/build: 0.0/n/a");
-    EXPECT_EQ(lines[2], "Edition: n/a 0bit");
-    EXPECT_EQ(lines[3], "Version: n/a");
-    EXPECT_EQ(lines[4], "PCmake: n/a");
-    EXPECT_EQ(lines[6], "CPU: n/a");
-    EXPECT_EQ(lines[7], "Screen: 0x0 (0x0)");
-    EXPECT_EQ(lines[10], "Display Size(mm): 508x286 ( 23.0inch)");
-    EXPECT_EQ(lines[11], "Physical DPI:  96.0  95.9");
-    EXPECT_EQ(lines[15], "  HKLM: n/a");
+    EXPECT_NE(
+        FormatSystemInformation(values).find("Display Size(mm): 508x286 ( 23.0inch)\nPhysical DPI:  96.0  95.9\n"),
+        std::string::npos);
 }
 
 TEST(SystemInformation, GatheredReportKeepsItsLinesAndGoesToTheClipboard) {
     const std::string report = GatherSystemInformation();
     if (std::getenv("TRAKVIO_SCREENSHOT_DIR")) std::fputs(report.c_str(), stdout);
-    const std::vector<std::string> lines = Lines(report);
-    ASSERT_EQ(lines.size(), kLineStarts.size()) << report;
-    for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i].rfind(kLineStarts[i], 0), 0u) << lines[i];
+    // The lines of the report checked above, whatever this machine holds.
+    EXPECT_EQ(LineKeys(report), LineKeys(FormatSystemInformation(SystemInfoValues{}))) << report;
     EXPECT_NE(report.find(std::to_string(sizeof(void*) * 8) + "bit\n"), std::string::npos);
     EXPECT_EQ(report.find("Screen: 0x0"), std::string::npos) << "the offscreen screen has a size";
 
@@ -143,42 +106,33 @@ TEST(SystemInformation, GatheredReportKeepsItsLinesAndGoesToTheClipboard) {
     EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), report);
 }
 
-TEST(SystemInformation, WithoutXdgMimeTheApplicationsAreNa) {
-    const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", "/nonexistent");
-    const std::string report = GatherSystemInformation();
-    std::string later;
-    QObject context;
-    QEventLoop loop;
-    GatherSystemInformationLater(&context, [&](const std::string& text) {
-        later = text;
-        loop.quit();
-    });
-    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-    if (later.empty()) loop.exec();
-    qputenv("PATH", path);
-    EXPECT_NE(report.find("mailto: n/a\n.txt: n/a\n"), std::string::npos) << report;
-    EXPECT_EQ(later, report);
-}
-
+// The report gathered in the background is the direct one, with xdg-mime on
+// the PATH or without it (its applications then n/a); a context gone before
+// the answers came gets nothing.
 TEST(SystemInformation, GatheringInTheBackgroundGivesTheSameReport) {
-    const std::string direct = GatherSystemInformation();
-    QObject context;
-    std::string later;
-    int calls = 0;
-    QEventLoop loop;
-    GatherSystemInformationLater(&context, [&](const std::string& report) {
-        later = report;
-        ++calls;
-        loop.quit();
-    });
-    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-    if (calls == 0) loop.exec();
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(later, direct);
+    const QByteArray path = qgetenv("PATH");
+    for (const QByteArray& searched : {path, QByteArray("/nonexistent")}) {
+        SCOPED_TRACE(searched.toStdString());
+        qputenv("PATH", searched);
+        const std::string direct = GatherSystemInformation();
+        QObject context;
+        std::string later;
+        int calls = 0;
+        QEventLoop loop;
+        GatherSystemInformationLater(&context, [&](const std::string& report) {
+            later = report;
+            ++calls;
+            loop.quit();
+        });
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        if (calls == 0) loop.exec();
+        qputenv("PATH", path);
+        EXPECT_EQ(calls, 1);
+        EXPECT_EQ(later, direct);
+        if (searched != path) EXPECT_NE(direct.find("mailto: n/a\n.txt: n/a\n"), std::string::npos) << direct;
+    }
 
-    // A context gone before the answers came: nothing is reported.
-    calls = 0;
+    int calls = 0;
     {
         QObject shortLived;
         GatherSystemInformationLater(&shortLived, [&](const std::string&) { ++calls; });

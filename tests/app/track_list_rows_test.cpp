@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "compute/statistics.h"
@@ -41,46 +42,44 @@ class TrackList : public ::testing::Test {
     test::ScopedTimeZone utc_{"UTC"};
 };
 
-TEST_F(TrackList, DurationsAndSpeedsRunFromTheFirstToTheLastEnabledPoint) {
+// Durations and speeds run from the first to the last enabled point; the
+// end shows only the time of day; deleted points are counted per track and
+// the total's points are the store's point count.
+TEST_F(TrackList, CellsOfTheTracksAndTheTotal) {
+    const int64_t late = kJan15 + 23 * 3600 + 50 * 60;
     const TrackListTable table = BuildTrackListTable(MakeStore({
         {{kJan15, kJan15 + 3599}, {}, 5.0},
         {{kJan15, kJan15 + 1800, kJan15 + 3600}, {}, 10.0},
         {{kJan15, kJan15 + 26 * 3600}, {}, 52.0},
         {{kJan15, kJan15 + 60}, {1, 0}, 0.0},  // one enabled point: no duration, no speed
+        {{late, late + 25 * 60, late + 40 * 60}, {1, 1, 0}, 3.0},
+        {std::vector<int64_t>(12, kJan15), {1, 0, 1, 1, 0, 1, 1, 1, 1, 0, 1, 1}, 1.0},
     }));
-    ASSERT_EQ(table.rows.size(), 4u);
-    EXPECT_EQ(table.rows[0][kColumnDuration], "59:59");
-    EXPECT_EQ(table.rows[1][kColumnDuration], "1:00:00");
-    EXPECT_EQ(table.rows[2][kColumnDuration], "26:00:00");
-    EXPECT_EQ(table.rows[3][kColumnDuration], "0:00");
-    EXPECT_EQ(table.rows[1][kColumnSpeed], "10.00");
-    EXPECT_EQ(table.rows[2][kColumnSpeed], "2.00");
-    EXPECT_EQ(table.rows[3][kColumnSpeed], "");
-    EXPECT_EQ(table.total[kColumnDuration], "27:59:59");
-    EXPECT_EQ(table.total[kColumnSpeed], "2.39");  // 67 km over 100799 s
-}
-
-TEST_F(TrackList, EndColumnShowsOnlyTheTimeOfDayOfTheLastEnabledPoint) {
-    const int64_t start = kJan15 + 23 * 3600 + 50 * 60;
-    const TrackListTable table =
-        BuildTrackListTable(MakeStore({{{start, start + 25 * 60, start + 40 * 60}, {1, 1, 0}, 3.0}}));
-    ASSERT_EQ(table.rows.size(), 1u);
-    EXPECT_EQ(table.rows[0][kColumnStart], "2023-01-15 23:50:00");
-    EXPECT_EQ(table.rows[0][kColumnEnd], "00:15:00");
-    EXPECT_EQ(table.rows[0][kColumnDuration], "25:00");
-}
-
-TEST_F(TrackList, DeletedPointsAreCountedPerTrackAndTheTotalIsThePointCount) {
-    const TrackStore store = MakeStore({{std::vector<int64_t>(12, kJan15), {1, 0, 1, 1, 0, 1, 1, 1, 1, 0, 1, 1}, 1.0},
-                                        {{kJan15, kJan15 + 1, kJan15 + 2}, {1, 0, 1}, 0.5}});
-    const TrackListTable table = BuildTrackListTable(store);
-    ASSERT_EQ(table.rows.size(), 2u);
-    EXPECT_EQ(table.rows[0][kColumnPoints], "12");
-    EXPECT_EQ(table.rows[0][kColumnDeleted], "3");
-    EXPECT_EQ(table.rows[1][kColumnPoints], "3");
-    EXPECT_EQ(table.rows[1][kColumnDeleted], "1");
-    EXPECT_EQ(table.total[kColumnPoints], std::to_string(store.pointCount));
-    EXPECT_EQ(table.total[kColumnDeleted], "4");
+    ASSERT_EQ(table.rows.size(), 6u);
+    constexpr int kTotal = -1;
+    const std::tuple<int, int, const char*> cells[] = {
+        {0, kColumnDuration, "59:59"},
+        {1, kColumnDuration, "1:00:00"},
+        {1, kColumnSpeed, "10.00"},
+        {2, kColumnDuration, "26:00:00"},
+        {2, kColumnSpeed, "2.00"},
+        {3, kColumnDuration, "0:00"},
+        {3, kColumnSpeed, ""},
+        {3, kColumnDeleted, "1"},
+        {4, kColumnStart, "2023-01-15 23:50:00"},
+        {4, kColumnEnd, "00:15:00"},  // the last enabled point, next day
+        {4, kColumnDuration, "25:00"},
+        {5, kColumnPoints, "12"},
+        {5, kColumnDeleted, "3"},
+        {kTotal, kColumnDuration, "28:24:59"},  // 3599 + 3600 + 93600 + 0 + 1500 + 0 s
+        {kTotal, kColumnSpeed, "2.50"},         // 71 km over 102299 s
+        {kTotal, kColumnPoints, "24"},
+        {kTotal, kColumnDeleted, "5"},
+    };
+    for (const auto& [row, column, text] : cells) {
+        SCOPED_TRACE(testing::Message() << "row " << row << ", column " << column);
+        EXPECT_EQ((row == kTotal ? table.total : table.rows[static_cast<size_t>(row)])[column], text);
+    }
 }
 
 TEST_F(TrackList, TotalSpeedIsEmptyWithoutAPositiveDuration) {

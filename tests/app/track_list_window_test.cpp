@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QCursor>
-#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,7 +17,6 @@
 #include <QTimer>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "app/fake_shell.h"
 #include "app/input_box.h"
@@ -42,28 +40,21 @@ class TrackListWindowTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_EQ(CreateTrackStore(state_.store, 1000, 20), 0); }
 
-    // Appends one named track; `enabled` empty means every point enabled.
-    void AddTrack(const std::vector<int64_t>& times, std::vector<int32_t> enabled, std::u16string_view name) {
-        for (size_t i = 0; i < times.size(); ++i) {
-            AppendPoint(state_.store, 35.0 + 0.001 * static_cast<double>(i), 139.0, 10, 0, times[i],
-                        enabled.empty() ? 1 : enabled[i]);
-        }
-        ASSERT_TRUE(CloseTrack(state_.store));
-        ASSERT_GE(WriteTrackName(state_.store, NamesEndPosition(state_.store), name), 0);
-    }
-    void Finish() {
-        RecomputeStatistics(state_.store, 0);
-        for (int t = 0; t < state_.store.trackCount; ++t) {
-            state_.store.tracks[static_cast<size_t>(t)].lineWidth = 3;
-            state_.store.tracks[static_cast<size_t>(t)].color = 0x0000FF;
-        }
-    }
-    // Three tracks, shown in the window.
+    // Three named tracks of two points, 3599, 3600 and 60 seconds long, of
+    // width 3 in blue, shown in the window.
     void ShowThreeTracks() {
-        AddTrack({kJan15, kJan15 + 3599}, {}, u"first");
-        AddTrack({kJan15, kJan15 + 3600}, {}, u"second");
-        AddTrack({kJan15, kJan15 + 60}, {}, u"third");
-        Finish();
+        const std::pair<int64_t, std::u16string_view> tracks[] = {{3599, u"first"}, {3600, u"second"}, {60, u"third"}};
+        for (const auto& [duration, name] : tracks) {
+            AppendPoint(state_.store, 35.0, 139.0, 10, 0, kJan15, 1);
+            AppendPoint(state_.store, 35.001, 139.0, 10, 0, kJan15 + duration, 1);
+            ASSERT_TRUE(CloseTrack(state_.store));
+            ASSERT_GE(WriteTrackName(state_.store, NamesEndPosition(state_.store), name), 0);
+        }
+        RecomputeStatistics(state_.store, 0);
+        for (TrackRecord& track : state_.store.tracks) {
+            track.lineWidth = 3;
+            track.color = 0x0000FF;
+        }
         window_.Refresh();
         window_.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
@@ -84,7 +75,9 @@ class TrackListWindowTest : public ::testing::Test {
     TrackListWindow window_{state_, shell_};
 };
 
-TEST_F(TrackListWindowTest, ColumnsHaveTheirHeadersWidthsAndAlignments) {
+// The cells are those of the core's track list rows (checked there), in
+// columns of their headers, widths and alignments.
+TEST_F(TrackListWindowTest, ColumnsAndRowsShowTheTrackListTable) {
     QTableWidget* table = window_.table();
     ASSERT_EQ(table->columnCount(), 12);
     const char* headers[] = {"trk",      "track title", "color", "w",  "start", "end",
@@ -94,58 +87,26 @@ TEST_F(TrackListWindowTest, ColumnsHaveTheirHeadersWidthsAndAlignments) {
         EXPECT_EQ(table->horizontalHeaderItem(c)->text(), QString::fromUtf8(headers[c]));
         EXPECT_EQ(table->columnWidth(c), widths[c]) << c;
     }
-    EXPECT_TRUE(table->showGrid());
-    EXPECT_TRUE(table->horizontalHeader()->sectionsMovable());
-    EXPECT_EQ(window_.font().family(), QStringLiteral("Meiryo UI"));
     // A character cell of 18 pixels, as Windows measures a font's height.
     EXPECT_LE(QFontMetrics(window_.font()).height(), 19);
     EXPECT_GE(QFontMetrics(window_.font()).height(), 15);
     // Without tracks there is only the total row.
     EXPECT_EQ(table->rowCount(), 1);
     EXPECT_EQ(Cell(0, kColumnTrack), QStringLiteral("total"));
-}
 
-TEST_F(TrackListWindowTest, RowsShowDurationsSpeedsCountsAndTheTotal) {
-    const int64_t late = kJan15 + 23 * 3600 + 50 * 60;
-    AddTrack({kJan15, kJan15 + 3599}, {}, u"59 minutes");
-    AddTrack({kJan15, kJan15 + 3600}, {}, u"one hour");
-    AddTrack({kJan15, kJan15 + 26 * 3600}, {}, u"a day and more");
-    AddTrack({kJan15, kJan15 + 60}, {1, 0}, u"one point left");
-    std::vector<int64_t> times(100);
-    std::vector<int32_t> enabled(100, 1);
-    for (int i = 0; i < 100; ++i) times[static_cast<size_t>(i)] = late + 30 * i;  // 23:50 into the next day
-    for (int i : {3, 10, 20, 40, 60, 80, 99}) enabled[static_cast<size_t>(i)] = 0;
-    AddTrack(times, enabled, u"100 points, 7 deleted");
-    Finish();
-    window_.Refresh();
-
-    EXPECT_EQ(window_.table()->rowCount(), 6);
-    EXPECT_EQ(Cell(0, kColumnTrack), QStringLiteral(" 1"));
-    EXPECT_EQ(Cell(0, kColumnTitle), QStringLiteral("59 minutes"));
-    EXPECT_EQ(Cell(0, kColumnDuration), QStringLiteral("59:59"));
-    EXPECT_EQ(Cell(1, kColumnDuration), QStringLiteral("1:00:00"));
-    EXPECT_EQ(Cell(2, kColumnDuration), QStringLiteral("26:00:00"));
-    EXPECT_EQ(Cell(3, kColumnDuration), QStringLiteral("0:00"));
-    EXPECT_EQ(Cell(3, kColumnSpeed), QString());
-    EXPECT_EQ(Cell(4, kColumnPoints), QStringLiteral("100"));
-    EXPECT_EQ(Cell(4, kColumnDeleted), QStringLiteral("7"));
-    EXPECT_EQ(Cell(4, kColumnStart), QStringLiteral("2023-01-15 23:50:00"));
-    EXPECT_EQ(Cell(4, kColumnEnd), QStringLiteral("00:39:00"));  // the last enabled point, next day
-    EXPECT_EQ(Cell(4, kColumnColor), QStringLiteral("0000FF"));
-    EXPECT_EQ(Cell(4, kColumnWidth), QStringLiteral("3"));
-    EXPECT_EQ(Cell(4, kColumnFile), QStringLiteral("1"));
-    EXPECT_EQ(window_.table()->item(4, kColumnDuration)->textAlignment(), int(Qt::AlignRight | Qt::AlignVCenter));
-    EXPECT_EQ(window_.table()->item(4, kColumnTitle)->textAlignment(), int(Qt::AlignLeft | Qt::AlignVCenter));
-
-    EXPECT_EQ(Cell(5, kColumnTrack), QStringLiteral("total"));
-    EXPECT_EQ(Cell(5, kColumnTitle), QString());
-    EXPECT_EQ(Cell(5, kColumnDuration), QStringLiteral("28:48:59"));  // 3599 + 3600 + 93600 + 0 + 2940 s
-    EXPECT_EQ(Cell(5, kColumnPoints), QString::number(state_.store.pointCount));
-    EXPECT_EQ(Cell(5, kColumnDeleted), QStringLiteral("8"));
-    EXPECT_EQ(Cell(5, kColumnDistance),
-              QString::asprintf("%.3f", state_.store.tracks[0].distanceKm + state_.store.tracks[1].distanceKm +
-                                            state_.store.tracks[2].distanceKm + state_.store.tracks[3].distanceKm +
-                                            state_.store.tracks[4].distanceKm));
+    ShowThreeTracks();
+    const TrackListTable expected = BuildTrackListTable(state_.store);
+    ASSERT_EQ(table->rowCount(), 4);
+    for (int r = 0; r < 4; ++r) {
+        const TrackListRow& row = r < 3 ? expected.rows[static_cast<size_t>(r)] : expected.total;
+        for (int c = 0; c < kTrackListColumnCount; ++c) {
+            SCOPED_TRACE(testing::Message() << "row " << r << ", column " << c);
+            EXPECT_EQ(Cell(r, c), QString::fromStdString(row[static_cast<size_t>(c)]));
+            const Qt::Alignment side =
+                kTrackListColumns[static_cast<size_t>(c)].alignRight ? Qt::AlignRight : Qt::AlignLeft;
+            if (r < 3) EXPECT_EQ(table->item(r, c)->textAlignment(), int(side | Qt::AlignVCenter));
+        }
+    }
 }
 
 TEST_F(TrackListWindowTest, ClickOnTheTitleRenamesThroughTheInputBox) {
@@ -160,7 +121,6 @@ TEST_F(TrackListWindowTest, ClickOnTheTitleRenamesThroughTheInputBox) {
     ClickCell(1, kColumnTitle);
     EXPECT_EQ(Cell(1, kColumnTitle), QStringLiteral("高尾山 ascent"));
     EXPECT_EQ(QStringFromUtf16(TrackName(state_.store, 1)), QStringLiteral("高尾山 ascent"));
-    EXPECT_EQ(QStringFromUtf16(TrackName(state_.store, 2)), QStringLiteral("third"));
 
     SetInputBoxHookForTest([](InputBox& box) {
         box.edit()->setText(QStringLiteral("never"));
@@ -183,19 +143,10 @@ TEST_F(TrackListWindowTest, ClickOnTheTitleRenamesThroughTheInputBox) {
     EXPECT_EQ(shell_.redrawMap, 0);
 }
 
-// Answers the next colour dialog from inside its own event loop.
-void AnswerColorDialog(std::function<void(QColorDialog&)> answer) {
-    QTimer::singleShot(0, [answer] {
-        auto* dialog = qobject_cast<QColorDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        answer(*dialog);
-    });
-}
-
 TEST_F(TrackListWindowTest, ClickOnTheColourOpensTheDialogOnTheCellsColour) {
     ShowThreeTracks();
     QColor seen;
-    AnswerColorDialog([&seen](QColorDialog& dialog) {
+    test::WhenShown<QColorDialog>([&seen](QColorDialog& dialog) {
         seen = dialog.currentColor();
         const QPoint expected = QCursor::pos() + QPoint(30, 5);
         const QRect area = dialog.screen()->availableGeometry();
@@ -217,7 +168,7 @@ TEST_F(TrackListWindowTest, ClickOnTheColourOpensTheDialogOnTheCellsColour) {
     // another dialog of the process did in between.
     QColorDialog::setCustomColor(3, Qt::black);
     QColor custom;
-    AnswerColorDialog([&custom](QColorDialog& dialog) {
+    test::WhenShown<QColorDialog>([&custom](QColorDialog& dialog) {
         custom = QColorDialog::customColor(3);
         dialog.setCurrentColor(Qt::green);
         dialog.reject();
@@ -234,15 +185,13 @@ TEST_F(TrackListWindowTest, WidthChooserSetsOneTrackOrEveryTrackWithShift) {
     QListWidget* chooser = window_.widthChooser();
     ClickCell(1, kColumnWidth);
     ASSERT_TRUE(chooser->isVisible());
-    const QRect cell = table->visualItemRect(table->item(1, kColumnWidth));
-    EXPECT_EQ(chooser->width(), cell.width());
-    EXPECT_EQ(chooser->pos().x(), table->viewport()->mapToGlobal(cell.bottomLeft()).x());
-    EXPECT_GT(chooser->pos().y(), table->viewport()->mapToGlobal(cell.bottomLeft()).y());
+    // Under the cell, on the track's width.
+    const QPoint under =
+        table->viewport()->mapToGlobal(table->visualItemRect(table->item(1, kColumnWidth)).bottomLeft());
+    EXPECT_EQ(chooser->pos().x(), under.x());
+    EXPECT_GT(chooser->pos().y(), under.y());
     EXPECT_EQ(chooser->count(), 10);
-    EXPECT_EQ(chooser->item(9)->text(), QStringLiteral("9"));
-    EXPECT_GE(chooser->height(), 11 * chooser->sizeHintForRow(0));
     EXPECT_EQ(chooser->currentRow(), 3);
-    SaveForReview(chooser->grab().toImage(), "width_chooser.png");
 
     auto choose = [chooser](int entry, Qt::KeyboardModifiers modifiers) {
         QTest::mouseClick(chooser->viewport(), Qt::LeftButton, modifiers,
@@ -252,7 +201,6 @@ TEST_F(TrackListWindowTest, WidthChooserSetsOneTrackOrEveryTrackWithShift) {
     EXPECT_FALSE(chooser->isVisible());
     EXPECT_EQ(state_.store.tracks[1].lineWidth, 7);
     EXPECT_EQ(state_.store.tracks[0].lineWidth, 3);
-    EXPECT_EQ(Cell(1, kColumnWidth), QStringLiteral("7"));
     EXPECT_EQ(shell_.redrawMap, 1);
 
     // The same width again changes nothing and redraws nothing.
@@ -281,20 +229,16 @@ struct Caller {
     Caller() { top.show(); }
 };
 
-TEST_F(TrackListWindowTest, PickWithOkTicksTheChosenTracks) {
+// Ok ticks the chosen tracks, "all" every track whatever the boxes say.
+TEST_F(TrackListWindowTest, PickWithOkTicksTheChosenTracksOrAll) {
     ShowThreeTracks();
     window_.hide();
     state_.store.tracks[2].checked = 1;  // ticked from `checked` when the pick starts
     Caller caller;
     QSignalSpy shown(&window_, &TrackListWindow::shownForPick);
     QTimer::singleShot(0, [&] {
-        EXPECT_TRUE(window_.picking());
         EXPECT_TRUE(window_.isVisible());
         EXPECT_FALSE(caller.top.isEnabled());
-        EXPECT_FALSE(caller.child->isEnabled());
-        EXPECT_EQ(window_.okButton()->text(), QStringLiteral("トラックを結合"));
-        EXPECT_TRUE(window_.okButton()->isVisible());
-        EXPECT_TRUE(window_.cancelButton()->isVisible());
         const QFontMetrics metrics(window_.okButton()->font());
         const int width = std::max(metrics.horizontalAdvance(QStringLiteral("トラックを結合")),
                                    metrics.horizontalAdvance(QStringLiteral("Cancel"))) +
@@ -307,7 +251,6 @@ TEST_F(TrackListWindowTest, PickWithOkTicksTheChosenTracks) {
         EXPECT_EQ(window_.table()->item(0, kColumnTrack)->checkState(), Qt::Unchecked);
         EXPECT_EQ(window_.table()->item(2, kColumnTrack)->checkState(), Qt::Checked);
         window_.table()->item(0, kColumnTrack)->setCheckState(Qt::Checked);
-        SaveForReview(window_.grab().toImage(), "track_list_pick.png");
         QTest::mouseClick(window_.okButton(), Qt::LeftButton);
     });
     EXPECT_EQ(window_.PickTracks(QStringLiteral("トラックを結合"), caller.child), 2);
@@ -317,22 +260,14 @@ TEST_F(TrackListWindowTest, PickWithOkTicksTheChosenTracks) {
     EXPECT_EQ(shown.count(), 1);
     EXPECT_TRUE(state_.trackListShown);
     // Everything is back as it was.
-    EXPECT_FALSE(window_.picking());
     EXPECT_TRUE(caller.top.isEnabled());
-    EXPECT_TRUE(caller.child->isEnabled());
-    EXPECT_FALSE(window_.okButton()->isVisible());
     EXPECT_FALSE(window_.cancelButton()->isVisible());
     EXPECT_EQ(Cell(3, kColumnTrack), QStringLiteral("total"));
     EXPECT_FALSE(window_.table()->item(0, kColumnTrack)->data(Qt::CheckStateRole).isValid());
     EXPECT_EQ(window_.table()->geometry(), window_.rect());
-}
 
-TEST_F(TrackListWindowTest, PickWithAllTicksEveryTrackWhateverTheBoxesSay) {
-    ShowThreeTracks();
-    Caller caller;
     QTimer::singleShot(0, [&] {
         window_.table()->item(3, kColumnTrack)->setCheckState(Qt::Checked);
-        window_.table()->item(1, kColumnTrack)->setCheckState(Qt::Checked);
         // A refresh during the pick (a live fix) keeps the ticks.
         window_.Refresh();
         EXPECT_EQ(Cell(3, kColumnTrack), QStringLiteral("all"));
@@ -391,7 +326,6 @@ TEST_F(TrackListWindowTest, ScreenshotShowsEachColourCellInItsTracksColour) {
     ASSERT_EQ(LoadLogFile(state_.store, state_.settings, logs / "kamakura_walk.kml"), kLoadDone);
     ASSERT_GE(state_.store.trackCount, 2);
     window_.Refresh();
-    window_.setWindowTitle(QStringLiteral("kamakura_walk.kml - Trakvio Track List"));
     window_.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
     const QImage image = window_.grab().toImage();
@@ -411,8 +345,6 @@ TEST_F(TrackListWindowTest, ScreenshotShowsEachColourCellInItsTracksColour) {
         EXPECT_GT(ColorShare(image, titleInWindow, 0xFFFFFF), 0.6);
         EXPECT_GT(ColorShare(image, titleInWindow, 0x000000), 0.0);
     }
-    EXPECT_NE(state_.store.tracks[0].color,
-              state_.store.tracks[static_cast<size_t>(state_.store.trackCount - 1)].color);
 }
 
 }  // namespace
