@@ -102,6 +102,12 @@ TEST(GraphSvg, SizeRuleAndEmptyGraphs) {
     target = GraphTargetSize(500, 260, 144, 144);
     EXPECT_EQ(target.width, 500);
     EXPECT_EQ(target.dpi, 144);
+    {
+        test::MessageCatcher catcher;
+        GraphTargetSize(0, 260, 96, 600);
+        ASSERT_EQ(catcher.messages().size(), 1u);
+        EXPECT_EQ(catcher.messages()[0].text, "dpi=600 dpi_dsp=96\nrc.right=0 rc.bottom=260\n");
+    }
     EXPECT_EQ(SvgFormForPath("a/graph.htm"), SvgForm::kHtml);
 
     // One enabled point: the file is created and stays empty.

@@ -142,6 +142,8 @@ TEST_F(Cli, EachFileNotLoadedIsOneStderrLineAndTheLastFailureIsTheStatus) {
 
     EXPECT_EQ(Run("info --ini nowhere.ini tracks.gpx", &out, &err), 1);
     EXPECT_EQ(err, "trakvio-cli: " + work + "nowhere.ini: cannot read the configuration\n");
+    EXPECT_EQ(Run("run --ini test.ini missing.q9s", &out, &err), 1);
+    EXPECT_TRUE(err.ends_with("missing.q9s: cannot read the script\n")) << err;
 }
 
 TEST_F(Cli, InfoJsonHasItsKeysInOrderAndValuesThatReadBackExactly) {
