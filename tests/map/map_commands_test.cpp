@@ -100,12 +100,12 @@ TEST_F(MapCommands, EachCommandWithItsPreconditionMetAndNot) {
         const int refreshes = shell_.refreshTrackList, redraws = shell_.redrawGraph;
         MessageCatcher messages(kAnswerOk);
         window_->RunCommand(row.command);
-        EXPECT_EQ(Enabled(), row.enabled);
-        EXPECT_EQ(state_.store.trackCount, row.tracks);
-        EXPECT_EQ(state_.store.selectedCount, row.selectedAfter);
-        EXPECT_EQ(shell_.refreshTrackList - refreshes, row.refreshes);
-        EXPECT_EQ(shell_.redrawGraph - redraws, row.refreshes);
-        EXPECT_EQ(messages.messages().size(), static_cast<size_t>(row.messages));
+        // Enabled points, tracks, selected points, list and graph refreshes, messages.
+        EXPECT_EQ(
+            (std::vector{Enabled(), state_.store.trackCount, state_.store.selectedCount,
+                         shell_.refreshTrackList - refreshes, shell_.redrawGraph - redraws,
+                         static_cast<int>(messages.messages().size())}),
+            (std::vector{row.enabled, row.tracks, row.selectedAfter, row.refreshes, row.refreshes, row.messages}));
         EXPECT_EQ(shell_.pickPrompts,
                   row.prompt.empty() ? std::vector<std::string>{} : std::vector<std::string>{row.prompt});
         if (row.selectedAfter == 0) EXPECT_EQ(window_->rangeAnchor(), -1);

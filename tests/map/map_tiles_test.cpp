@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <atomic>
+#include <optional>
 #include <set>
 
 #include "map_window_fixture.h"
@@ -16,17 +17,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-QColor TileColor(int x, int y) { return QColor((x * 53) % 200 + 40, (y * 71) % 200 + 40, 160); }
+QColor TileColor(QPoint tile) { return QColor((tile.x() * 53) % 200 + 40, (tile.y() * 71) % 200 + 40, 160); }
 
-// Parses "/tiles/z/x/y.png"; false for anything else.
-bool ParseTilePath(const std::string& path, int& z, int& x, int& y) {
-    return std::sscanf(path.c_str(), "/tiles/%d/%d/%d.png", &z, &x, &y) == 3;
+// Column and row of "/tiles/z/x/y.png"; nothing for any other path.
+std::optional<QPoint> TileOf(const std::string& path) {
+    int z = 0, x = 0, y = 0;
+    if (std::sscanf(path.c_str(), "/tiles/%d/%d/%d.png", &z, &x, &y) != 3) return std::nullopt;
+    return QPoint(x, y);
 }
 
 TileResponse GoodTiles(const std::string& path) {
-    int z = 0, x = 0, y = 0;
-    if (!ParseTilePath(path, z, x, y)) return {404, "not found"};
-    return {200, PngOfColor(TileColor(x, y))};
+    const auto tile = TileOf(path);
+    return tile ? TileResponse{200, PngOfColor(TileColor(*tile))} : TileResponse{404, "not found"};
 }
 
 class MapTiles : public MapWindowFixture {
@@ -81,7 +83,6 @@ TEST_F(MapTiles, DownloadedThenCachedThenBoth) {
 
     // The screen shows each tile's colour in its square.
     const QImage screen = Screen();
-    screen.save("/tmp/trakvio_map_tiles.png");
     int checked = 0;
     for (int x = v.tileMinX; x <= v.tileMaxX; ++x) {
         for (int y = v.tileMinY; y <= v.tileMaxY; ++y) {
@@ -91,7 +92,7 @@ TEST_F(MapTiles, DownloadedThenCachedThenBoth) {
             bool onTrack = false;
             for (int i = 0; i < state_.store.pointCount; ++i) onTrack |= (WindowPos(i) - c).manhattanLength() < 20;
             if (onTrack || c.x() < 40) continue;  // tracks and buttons cover tiles
-            EXPECT_EQ(QColor(seen), TileColor(x, y)) << x << "," << y;
+            EXPECT_EQ(QColor(seen), TileColor({x, y})) << x << "," << y;
             ++checked;
         }
     }
@@ -175,8 +176,8 @@ TEST_F(MapTiles, OnlyGoodResponsesAreCached) {
     const TileResponse answers[] = {{200, png},          {404, png},     {200, ""}, {200, "<html>rate limited</html>"},
                                     {200, png, 0, true}, {200, png, 300}};
     TileServer server([&answers](const std::string& path) -> TileResponse {
-        int z = 0, x = 0, y = 0;
-        return ParseTilePath(path, z, x, y) ? answers[(x + y) % 6] : TileResponse{404, ""};
+        const auto tile = TileOf(path);
+        return tile ? answers[(tile->x() + tile->y()) % 6] : TileResponse{404, ""};
     });
     UseServer(server);
     Load(TwoTracks());
@@ -215,9 +216,8 @@ TEST_F(MapTiles, EscapeDropsOutstandingTilesAndProgressIsShown) {
         },
         &progress);
     TileServer server([](const std::string& path) -> TileResponse {
-        int z = 0, x = 0, y = 0;
-        ParseTilePath(path, z, x, y);
-        return {200, PngOfColor(TileColor(x, y)), x % 2 == 0 ? 0 : 1500};
+        const QPoint tile = TileOf(path).value_or(QPoint());
+        return {200, PngOfColor(TileColor(tile)), tile.x() % 2 == 0 ? 0 : 1500};
     });
     UseServer(server);
     Load(TwoTracks());
@@ -244,9 +244,8 @@ TEST_F(MapTiles, FetcherRunsInParallelAndCancels) {
     std::atomic<int> served{0};
     TileServer server([&](const std::string& path) -> TileResponse {
         ++served;
-        int z = 0, x = 0, y = 0;
-        ParseTilePath(path, z, x, y);
-        return {200, PngOfColor(TileColor(x, y), 16), path.find("/slow/") != std::string::npos ? 2000 : 100};
+        const QPoint tile = TileOf(path).value_or(QPoint());
+        return {200, PngOfColor(TileColor(tile), 16), path.find("/slow/") != std::string::npos ? 2000 : 100};
     });
     TileFetcher fetcher;
     QSignalSpy done(&fetcher, &TileFetcher::batchDone);

@@ -17,6 +17,7 @@ const QColor kRed(0xFF, 0, 0), kBlue(0, 0, 0xFF), kWhite(Qt::white);
 class MapScreen : public MapWindowFixture {
   protected:
     QColor At(const QImage& screen, QPoint p) { return QColor(screen.pixel(p)); }
+    std::pair<int, int> Offset() const { return {window_->view().viewOffsetX, window_->view().viewOffsetY}; }
 };
 
 TEST_F(MapScreen, TracksDotsMarkerAndHiddenTracks) {
@@ -126,8 +127,7 @@ TEST_F(MapScreen, DragsPanOnlyWhenTheyEndElsewhere) {
     QTest::mousePress(&window, Qt::LeftButton, Qt::NoModifier, start);
     QTest::mouseMove(&window, start + QPoint(1, 0));
     QTest::mouseRelease(&window, Qt::LeftButton, Qt::NoModifier, start + QPoint(1, 0));
-    EXPECT_EQ(window.view().viewOffsetX, x0 - 1);
-    EXPECT_EQ(window.view().viewOffsetY, y0);
+    EXPECT_EQ(Offset(), (std::pair{x0 - 1, y0}));
     EXPECT_EQ(state_.store.selectedCount, 0);
     EXPECT_NEAR(window.view().centerLon, lon0 - 1 / window.view().scaleX, 1e-12);
 
@@ -146,8 +146,7 @@ TEST_F(MapScreen, DragsPanOnlyWhenTheyEndElsewhere) {
     QTest::mouseMove(&window, start + QPoint(2, -2));
     EXPECT_EQ(window.view().viewOffsetX, x1);
     QTest::mouseRelease(&window, Qt::LeftButton, Qt::NoModifier, start + QPoint(2, -2));
-    EXPECT_EQ(window.view().viewOffsetX, x1 - 2);
-    EXPECT_EQ(window.view().viewOffsetY, y0 + 2);
+    EXPECT_EQ(Offset(), (std::pair{x1 - 2, y0 + 2}));
 
     // The tracks move with the picture on the screen.
     EXPECT_EQ(At(Screen(), WindowPos(3)), kRed);
@@ -168,9 +167,7 @@ TEST_F(MapScreen, HoverShowsThePointAndItsCross) {
     MapWindow& window = Open();
     QTest::mouseMove(&window, WindowPos(14) + QPoint(2, 1));
     ASSERT_FALSE(shell_.pointInfo.empty());
-    EXPECT_EQ(shell_.pointInfo.back(), 14);
-    EXPECT_EQ(shell_.graphHover, 14);
-    EXPECT_EQ(window.hoverPoint(), 14);
+    EXPECT_EQ((std::vector{shell_.pointInfo.back(), shell_.graphHover, window.hoverPoint()}), std::vector(3, 14));
     // The cursor's latitude, then its longitude.
     const std::string& cursor = shell_.status[kStatusCursor];
     EXPECT_NEAR(std::stod(cursor), 35.04, 0.001);
@@ -181,8 +178,7 @@ TEST_F(MapScreen, HoverShowsThePointAndItsCross) {
     // Leaving the window takes the crosses away.
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(&window, &leave);
-    EXPECT_EQ(window.hoverPoint(), -1);
-    EXPECT_EQ(shell_.graphHover, -1);
+    EXPECT_EQ((std::pair{window.hoverPoint(), shell_.graphHover}), (std::pair{-1, -1}));
     EXPECT_EQ(At(Screen(), WindowPos(14) + QPoint(6, -6)), kWhite);
     // The graph's hover draws the map's cross.
     window.SetHoverPoint(3);
