@@ -59,10 +59,9 @@ TEST_F(MapScreen, TracksDotsMarkerAndHiddenTracks) {
     state_.capturing = true;
     window.Render();
     screen = Screen();
-    const QPoint last = hiddenAt;
-    EXPECT_EQ(At(screen, last + QPoint(0, -10)), kBlue);
-    EXPECT_EQ(At(screen, last + QPoint(-10, 0)), kBlue);
-    EXPECT_EQ(At(screen, last + QPoint(0, -6)), kWhite);
+    EXPECT_EQ(At(screen, hiddenAt + QPoint(0, -10)), kBlue);
+    EXPECT_EQ(At(screen, hiddenAt + QPoint(-10, 0)), kBlue);
+    EXPECT_EQ(At(screen, hiddenAt + QPoint(0, -6)), kWhite);
 }
 
 TEST_F(MapScreen, HighDpiStretchWidensLines) {
