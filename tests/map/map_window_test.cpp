@@ -80,8 +80,7 @@ TEST_F(MapScreen, HighDpiStretchWidensLines) {
 }
 
 TEST_F(MapScreen, ClicksSelectAndDeselect) {
-    Load(TwoTracks());
-    MapWindow& window = Open();
+    MapWindow& window = OpenTwoTracks();
     // Press and release without a move selects the nearest point; Shift with
     // no anchor is a plain click.
     QTest::mouseClick(&window, Qt::LeftButton, Qt::ShiftModifier, WindowPos(10));
@@ -116,8 +115,7 @@ TEST_F(MapScreen, ClicksSelectAndDeselect) {
 }
 
 TEST_F(MapScreen, DragsPanOnlyWhenTheyEndElsewhere) {
-    Load(TwoTracks());
-    MapWindow& window = Open();
+    MapWindow& window = OpenTwoTracks();
     const QPoint start(200, 150);
     const int x0 = window.view().viewOffsetX, y0 = window.view().viewOffsetY;
     const double lon0 = window.view().centerLon;
@@ -162,8 +160,7 @@ TEST_F(MapScreen, DragsPanOnlyWhenTheyEndElsewhere) {
 }
 
 TEST_F(MapScreen, HoverShowsThePointAndItsCross) {
-    Load(TwoTracks());
-    MapWindow& window = Open();
+    MapWindow& window = OpenTwoTracks();
     QTest::mouseMove(&window, WindowPos(14) + QPoint(2, 1));
     ASSERT_FALSE(shell_.pointInfo.empty());
     EXPECT_EQ((std::vector{shell_.pointInfo.back(), shell_.graphHover, window.hoverPoint()}), std::vector(3, 14));
@@ -185,8 +182,7 @@ TEST_F(MapScreen, HoverShowsThePointAndItsCross) {
 }
 
 TEST_F(MapScreen, WheelAndButtonsZoomAboutTheCentre) {
-    Load(TwoTracks());
-    MapWindow& window = Open();
+    MapWindow& window = OpenTwoTracks();
     const int zoom = window.zoom();
     const double lon = window.view().centerLon;
     QWheelEvent up(QPointF(50, 50), QPointF(50, 50), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
@@ -208,8 +204,7 @@ TEST_F(MapScreen, WheelAndButtonsZoomAboutTheCentre) {
 }
 
 TEST_F(MapScreen, ClipboardGetsTheWindowSizedPicture) {
-    Load(TwoTracks());
-    MapWindow& window = Open();
+    MapWindow& window = OpenTwoTracks();
     window.CopyPictureToClipboard();
     const QImage copied = QApplication::clipboard()->image();
     ASSERT_FALSE(copied.isNull());
