@@ -207,8 +207,7 @@ TEST_F(MapScreen, ClipboardGetsTheWindowSizedPicture) {
     MapWindow& window = OpenTwoTracks();
     window.CopyPictureToClipboard();
     const QImage copied = QApplication::clipboard()->image();
-    ASSERT_FALSE(copied.isNull());
-    EXPECT_EQ(copied.size(), window.size());
+    ASSERT_EQ(copied.size(), window.size());
     EXPECT_EQ(QColor(copied.pixel(WindowPos(3))), kRed);
 }
 
