@@ -93,10 +93,10 @@ TEST(GraphAxes, TimeTicksDivideHoursOrCountHoursAndDays) {
         EXPECT_EQ(TimeAxisTicks(r.Table(), start, start + row.end, 0, buffers, axis, metrics), row.title);
         EXPECT_EQ(r.TickLabels(), row.labels);
         if (row.title != TimeAxisTitle::kTime) continue;
-        ASSERT_EQ(buffers.lineCount, 7);  // ten-minute ticks, every third one labelled
-        EXPECT_EQ(buffers.points[0].x, 100);
-        EXPECT_EQ(buffers.points[1].y, 300 - metrics.majorTick);
-        EXPECT_EQ(buffers.points[3].y, 300 - metrics.minorTick);
+        // Ten-minute ticks, every third one labelled (long).
+        ASSERT_EQ(buffers.lineCount, 7);
+        EXPECT_EQ((std::vector{buffers.points[0].x, buffers.points[1].y, buffers.points[3].y}),
+                  (std::vector{100, 300 - metrics.majorTick, 300 - metrics.minorTick}));
         // A buffer that fills up ends the ticks.
         GraphBuffers small(4);
         TimeAxisTicks(r.Table(), 0, 10 * 3600, 0, small, axis, metrics);
@@ -142,12 +142,10 @@ TEST(DrawGraph, GuardsAndValueAxis) {
     graph.yItem = kGraphYAltitude;
     r = Draw(store, graph, {{{1000, 0}, {1060, 1234}}});
     const GraphPoint frameStart = r.polyPolylineLines.at(0).at(0);
-    EXPECT_EQ(frameStart.x, 3 * 3 + 14 + 4 * 7);
-    EXPECT_EQ(frameStart.y, 7);
     EXPECT_EQ(r.polyPolylineLines[0].size(), 5u);
     ASSERT_EQ(r.polylines.size(), 1u);
-    EXPECT_EQ(r.polylines[0].front().y, 407);
-    EXPECT_EQ(r.polylines[0].back().y, 7);
+    EXPECT_EQ((std::vector{frameStart.x, frameStart.y, r.polylines[0].front().y, r.polylines[0].back().y}),
+              (std::vector{3 * 3 + 14 + 4 * 7, 7, 407, 7}));
 }
 
 TEST(DrawGraph, TimeElapsedAndDistanceAxes) {
@@ -166,8 +164,8 @@ TEST(DrawGraph, TimeElapsedAndDistanceAxes) {
     // Fifteen days: the two end times and "Date and time".
     r = Draw(store, graph, {{{t, 10}, {t + 15 * 86400, 20}}});
     std::vector<std::string> labels = r.TickLabels();
-    EXPECT_EQ(labels[labels.size() - 2], "2024-01-01 00:00:00");
-    EXPECT_EQ(labels.back(), "2024-01-16 00:00:00");
+    ASSERT_GE(labels.size(), 2u);
+    EXPECT_EQ(labels[labels.size() - 2] + " " + labels.back(), "2024-01-01 00:00:00 2024-01-16 00:00:00");
     EXPECT_EQ(r.Titles().front(), "Date and time");
 
     // Elapsed time over two one-hour tracks a day apart spans two hours; the
@@ -196,10 +194,8 @@ TEST(DrawGraph, TimeElapsedAndDistanceAxes) {
     graph.xItem = kGraphXTime;
     FillStore(store, {{{t, 0}, {t + 60, 1234}}});
     DrawGraph(store, graph, r.Table(), 500, 438, 96, &plot);
-    EXPECT_EQ(plot.top, 7);
-    EXPECT_EQ(plot.bottom, 407);
+    EXPECT_EQ((std::vector{plot.top, plot.bottom, store.points[1].graphY}), (std::vector{7, 407, 7}));
     EXPECT_NEAR(store.points[1].graphX, plot.right, 1);
-    EXPECT_EQ(store.points[1].graphY, plot.top);
 }
 
 }  // namespace

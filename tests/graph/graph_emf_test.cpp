@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -28,24 +27,14 @@ namespace fs = std::filesystem;
 constexpr uint32_t kEmrHeader = 1, kEmrPolyline = 4, kEmrEof = 14, kEmrSelectObject = 37, kEmrCreatePen = 38,
                    kEmrDeleteObject = 40, kEmrExtCreateFont = 82, kEmrTextA = 83, kEmrTextW = 84, kEmrPolyline16 = 87;
 
-uint32_t U32(const std::string& bytes, size_t at) {
-    uint32_t v = 0;
-    std::memcpy(&v, bytes.data() + at, 4);
-    return v;
-}
-int32_t I32(const std::string& bytes, size_t at) { return static_cast<int32_t>(U32(bytes, at)); }
+using test::FieldAt;
+
+uint32_t U32(const std::string& bytes, size_t at) { return FieldAt<uint32_t>(bytes, at); }
+int32_t I32(const std::string& bytes, size_t at) { return FieldAt<int32_t>(bytes, at); }
 std::u16string Utf16(const std::string& bytes, size_t at, uint32_t chars) {
     std::u16string text;
-    for (uint32_t i = 0; i < chars && at + 2 * i + 2 <= bytes.size(); ++i) {
-        text += static_cast<char16_t>(static_cast<unsigned char>(bytes[at + 2 * i]) |
-                                      static_cast<unsigned char>(bytes[at + 2 * i + 1]) << 8);
-    }
+    for (uint32_t i = 0; i < chars && at + 2 * i + 2 <= bytes.size(); ++i) text += FieldAt<char16_t>(bytes, at + 2 * i);
     return text;
-}
-int16_t I16(const std::string& bytes, size_t at) {
-    int16_t v = 0;
-    std::memcpy(&v, bytes.data() + at, 2);
-    return v;
 }
 
 struct EmfContents {
@@ -73,9 +62,7 @@ EmfContents ParseEmf(const std::string& bytes) {
         type = U32(bytes, at);
         const uint32_t size = U32(bytes, at + 4);
         EXPECT_EQ(size % 4, 0u) << "record " << type;
-        EXPECT_GE(size, 8u);
-        EXPECT_LE(at + size, bytes.size());
-        if (size < 8 || at + size > bytes.size()) break;
+        if (size < 8 || at + size > bytes.size()) break;  // a bad size: the walk stops short of the end
         ++c.counts[type];
         ++c.records;
         if (type == kEmrCreatePen || type == kEmrExtCreateFont) c.created.insert(U32(bytes, at + 8));
@@ -84,8 +71,11 @@ EmfContents ParseEmf(const std::string& bytes) {
         if (type == kEmrPolyline || type == kEmrPolyline16) {
             std::string line;
             for (uint32_t i = 0; i < U32(bytes, at + 24); ++i) {
-                const int32_t x = type == kEmrPolyline ? I32(bytes, at + 28 + 8 * i) : I16(bytes, at + 28 + 4 * i);
-                const int32_t y = type == kEmrPolyline ? I32(bytes, at + 32 + 8 * i) : I16(bytes, at + 30 + 4 * i);
+                // 32-bit points in EMR_POLYLINE, 16-bit ones in EMR_POLYLINE16.
+                const bool wide = type == kEmrPolyline;
+                const size_t point = at + 28 + (wide ? 8 : 4) * i;
+                const int32_t x = wide ? I32(bytes, point) : FieldAt<int16_t>(bytes, point);
+                const int32_t y = wide ? I32(bytes, point + 4) : FieldAt<int16_t>(bytes, point + 2);
                 line += (i ? " " : "") + std::to_string(x) + "," + std::to_string(y);
             }
             c.polylines.push_back(line);
@@ -107,7 +97,7 @@ EmfContents ParseEmf(const std::string& bytes) {
 TEST(GraphEmf, RecordStreamAndReferenceResolution) {
     test::ScratchFolder scratch;
     TrackStore store;
-    test::FillStore(store, {{{1000, 10, 0}, {1600, 30, 0.5}, {2200, 20, 1.0}}, {{5000, 15, 1.2}, {5600, 25, 1.5}}});
+    test::FillTwoTracks(store);
     GraphSettings graph;
     graph.altitudeLabel = "標高 [m]";
     ASSERT_EQ(SaveGraphEmf(scratch / "g.emf", store, graph, 500, 260, 96, 0), 0);
@@ -115,19 +105,16 @@ TEST(GraphEmf, RecordStreamAndReferenceResolution) {
     const EmfContents c = ParseEmf(bytes);
 
     EXPECT_EQ(c.description, std::u16string(u"Trakvio\0\0\0", 10));
-    // 96 DPI: 1024 pixels over 270.933 mm; the picture is the whole graph.
-    EXPECT_EQ(I32(bytes, 72), 1024);
-    EXPECT_EQ(I32(bytes, 100), 270933);
-    EXPECT_EQ(I32(bytes, 16), 499);
-    EXPECT_EQ(I32(bytes, 20), 259);
-    EXPECT_EQ(I32(bytes, 32), 499 * 2540 / 96 + 1);  // 13205.4 rounded
+    // 96 DPI: 1024 pixels over 270.933 mm; the picture is the whole graph,
+    // its frame 13205.4 hundredths of a millimetre wide, rounded up.
+    EXPECT_EQ((std::vector{I32(bytes, 72), I32(bytes, 100), I32(bytes, 16), I32(bytes, 20), I32(bytes, 32)}),
+              (std::vector{1024, 270933, 499, 259, 499 * 2540 / 96 + 1}));
     // Frame and ticks, then one line per track.
     EXPECT_GT(c.counts.at(kEmrPolyline16) + (c.counts.count(kEmrPolyline) ? c.counts.at(kEmrPolyline) : 0), 10);
     // Axis pen and two track pens; the number font (kept for the X title) and
     // the rotated Y title font. Every one is selected and deleted.
-    EXPECT_EQ(c.counts.at(kEmrCreatePen), 3);
-    EXPECT_EQ(c.counts.at(kEmrExtCreateFont), 2);
-    EXPECT_EQ(c.counts.at(kEmrDeleteObject), 5);
+    EXPECT_EQ((std::vector{c.counts.at(kEmrCreatePen), c.counts.at(kEmrExtCreateFont), c.counts.at(kEmrDeleteObject)}),
+              (std::vector{3, 2, 5}));
     EXPECT_EQ(c.deleted, c.created);
     EXPECT_EQ(c.selected, c.created);
     EXPECT_NE(c.ansiTexts.find("|28|"), std::string::npos);
@@ -138,8 +125,7 @@ TEST(GraphEmf, RecordStreamAndReferenceResolution) {
     ASSERT_EQ(SaveGraphEmf(scratch / "g600.emf", store, graph, 500, 260, 96, 600), 0);
     const std::string fine = test::ReadFile(scratch / "g600.emf");
     ParseEmf(fine);
-    EXPECT_EQ(I32(fine, 72), 6400);
-    EXPECT_EQ(I32(fine, 16), 3124);
+    EXPECT_EQ((std::pair{I32(fine, 72), I32(fine, 16)}), (std::pair{6400, 3124}));
     EXPECT_NEAR(I32(fine, 32), I32(bytes, 32), 30);
 
     // Nothing to draw: a valid, empty picture.
@@ -155,7 +141,7 @@ TEST(GraphEmf, RecordStreamAndReferenceResolution) {
 TEST(GraphEmf, TrackLinesMatchTheSvgOfTheSameGraph) {
     test::ScratchFolder scratch;
     TrackStore store;
-    test::FillStore(store, {{{1000, 10, 0}, {1600, 30, 0.5}, {2200, 20, 1.0}}, {{5000, 15, 1.2}, {5600, 25, 1.5}}});
+    test::FillTwoTracks(store);
     GraphSettings graph;
     for (int xItem = 1; xItem <= 3; ++xItem) {
         SCOPED_TRACE(xItem);

@@ -43,7 +43,6 @@ TEST(GraphPainter, WindowShowsEachTrackInItsColourAtItsPoints) {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     const QImage shot = window.Canvas()->grab().toImage();
-    shot.save("/tmp/trakvio_graph_tracks.png");
     for (int t = 0; t < 3; ++t) {
         const TrackRecord& record = state.store.tracks[static_cast<size_t>(t)];
         const QColor colour((record.color >> 16) & 0xFF, (record.color >> 8) & 0xFF, record.color & 0xFF);

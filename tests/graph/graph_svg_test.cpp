@@ -34,14 +34,10 @@ std::string WriteSvg(const fs::path& path, TrackStore& store, const GraphSetting
     return test::ReadFile(path);
 }
 
-void TwoTracks(TrackStore& store) {
-    FillStore(store, {{{1000, 10, 0}, {1600, 30, 0.5}, {2200, 20, 1.0}}, {{5000, 15, 1.2}, {5600, 25, 1.5}}});
-}
-
 TEST(GraphSvg, DocumentInBothForms) {
     test::ScratchFolder scratch;
     TrackStore store;
-    TwoTracks(store);
+    test::FillTwoTracks(store);
     GraphSettings graph;
 
     const std::string plain = WriteSvg(scratch / "g.svg", store, graph, SvgForm::kPlain);
@@ -53,11 +49,11 @@ TEST(GraphSvg, DocumentInBothForms) {
     EXPECT_EQ(Count(plain, "\n"), Count(plain, "\r\n"));
     EXPECT_TRUE(plain.ends_with("</svg>\r\n"));
     // Numbers and the X title italic, the rotated Y title upright.
-    EXPECT_EQ(Count(plain, "<style><![CDATA[text.c1 {font-family:\"Arial\",sans-serif;font-style:italic;font-size:"),
-              1u);
-    EXPECT_EQ(Count(plain, "<style><![CDATA[text.c2 {font-family:\"Arial\",sans-serif;font-style:italic;font-size:"),
-              1u);
-    EXPECT_EQ(Count(plain, "<style><![CDATA[text.c3 {font-family:\"Arial\",sans-serif;font-size:"), 1u);
+    for (const char* style : {"c1 {font-family:\"Arial\",sans-serif;font-style:italic;font-size:",
+                              "c2 {font-family:\"Arial\",sans-serif;font-style:italic;font-size:",
+                              "c3 {font-family:\"Arial\",sans-serif;font-size:"}) {
+        EXPECT_EQ(Count(plain, std::string("<style><![CDATA[text.") + style), 1u) << style;
+    }
     EXPECT_EQ(Count(plain, "text.c4"), 0u);
     EXPECT_NE(plain.find("\" transform=\"rotate(-90,"), std::string::npos);
     EXPECT_NE(plain.find(">Altitude [m]</text>\r\n"), std::string::npos);
@@ -66,8 +62,9 @@ TEST(GraphSvg, DocumentInBothForms) {
     EXPECT_EQ(Count(plain, "<path d=\"M"), 1u);
     EXPECT_NE(plain.find("\" stroke=\"#000000\" stroke-width=\"6\" fill=\"none\"/>\r\n"), std::string::npos);
     EXPECT_EQ(Count(plain, "<polyline points=\""), 2u);
-    EXPECT_EQ(Count(plain, "\" stroke=\"#ff0000\" stroke-width=\"19\" fill=\"none\"/>\r\n"), 1u);
-    EXPECT_EQ(Count(plain, "\" stroke=\"#00ff00\" stroke-width=\"19\" fill=\"none\"/>\r\n"), 1u);
+    for (const std::string colour : {"ff0000", "00ff00"}) {
+        EXPECT_EQ(Count(plain, "\" stroke=\"#" + colour + "\" stroke-width=\"19\" fill=\"none\"/>\r\n"), 1u);
+    }
 
     const std::string html = WriteSvg(scratch / "g.html", store, graph, SvgForm::kHtml);
     EXPECT_TRUE(html.starts_with(
@@ -96,12 +93,8 @@ TEST(GraphSvg, DocumentInBothForms) {
 // The window's tests save through the dialog; here the size rule and the
 // files of a graph with nothing to draw.
 TEST(GraphSvg, SizeRuleAndEmptyGraphs) {
-    GraphTarget target = GraphTargetSize(500, 260, 96, 600);
-    EXPECT_EQ(target.width, 3125);
-    EXPECT_EQ(target.height, 1625);
-    target = GraphTargetSize(500, 260, 144, 144);
-    EXPECT_EQ(target.width, 500);
-    EXPECT_EQ(target.dpi, 144);
+    const GraphTarget fine = GraphTargetSize(500, 260, 96, 600), display = GraphTargetSize(500, 260, 144, 144);
+    EXPECT_EQ((std::vector{fine.width, fine.height, display.width, display.dpi}), (std::vector{3125, 1625, 500, 144}));
     {
         test::MessageCatcher catcher;
         GraphTargetSize(0, 260, 96, 600);

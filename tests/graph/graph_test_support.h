@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,19 @@ inline void FillStore(TrackStore& store, const std::vector<std::vector<PointSpec
         record.color = kColors[(store.trackCount - 1) % 3];
     }
     RecomputeStatistics(store, 0);
+}
+
+// The two tracks the file outputs are checked on: three points and two.
+inline void FillTwoTracks(TrackStore& store) {
+    FillStore(store, {{{1000, 10, 0}, {1600, 30, 0.5}, {2200, 20, 1.0}}, {{5000, 15, 1.2}, {5600, 25, 1.5}}});
+}
+
+// A little-endian field of a binary file (EMF) at a byte offset.
+template <class T>
+T FieldAt(const std::string& bytes, size_t at) {
+    T v{};
+    std::memcpy(&v, bytes.data() + at, sizeof v);
+    return v;
 }
 
 struct RecordedText {

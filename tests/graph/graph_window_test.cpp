@@ -20,7 +20,6 @@
 #include <QTest>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 
 #include "app/fake_shell.h"
 #include "app/file_dialog.h"
@@ -152,10 +151,10 @@ TEST_F(GraphWindowTest, HoverFollowsTheNearestDrawnPointAndSharesTheCrossWithThe
         QTest::mouseMove(window->Canvas(), QPoint(x, y));
         const int expected = ScanNearest(x);
         ASSERT_GE(expected, 0);
-        EXPECT_EQ(window->HoverPoint(), expected) << x;
-        EXPECT_EQ(window->MarkedPoint(), expected);
-        EXPECT_EQ(shell.mapHover, expected);
-        EXPECT_EQ(shell.pointInfo.back(), expected);
+        // The hovered and marked point, the map's cross and the status bar.
+        EXPECT_EQ((std::vector{window->HoverPoint(), window->MarkedPoint(), shell.mapHover, shell.pointInfo.back()}),
+                  std::vector(4, expected))
+            << x;
     }
     // The same point again tells the status bar nothing new.
     const size_t infos = shell.pointInfo.size();
@@ -167,9 +166,7 @@ TEST_F(GraphWindowTest, HoverFollowsTheNearestDrawnPointAndSharesTheCrossWithThe
     const QColor red(255, 0, 0);
     EXPECT_EQ(window->Canvas()->grab().toImage().pixelColor(p.graphX - 6, p.graphY - 6), red);
     QTest::mouseMove(window->Canvas(), QPoint(plot.right + 5, y));
-    EXPECT_EQ(window->HoverPoint(), -1);
-    EXPECT_EQ(window->MarkedPoint(), -1);
-    EXPECT_EQ(shell.mapHover, -1);
+    EXPECT_EQ((std::vector{window->HoverPoint(), window->MarkedPoint(), shell.mapHover}), std::vector(3, -1));
     EXPECT_NE(window->Canvas()->grab().toImage().pixelColor(p.graphX - 6, p.graphY - 6), red);
 
     // The map's hover shows the graph cross without touching the status bar.
@@ -319,10 +316,8 @@ TEST_F(GraphWindowTest, ReferencePrinterFromTheListWithDisplayLast) {
     SaveAs(kGraphCmdSaveEmf, "label.emf");
     const std::string emf = test::ReadFile(scratch / "label.emf");
     ASSERT_GT(emf.size(), 24u);
-    int32_t bounds[4];
-    std::memcpy(bounds, emf.data() + 8, sizeof bounds);
-    EXPECT_EQ(bounds[2], MulDiv(500, 203, 96) - 1);
-    EXPECT_EQ(bounds[3], MulDiv(260, 203, 96) - 1);
+    EXPECT_EQ((std::pair{test::FieldAt<int32_t>(emf, 16), test::FieldAt<int32_t>(emf, 20)}),
+              (std::pair{MulDiv(500, 203, 96) - 1, MulDiv(260, 203, 96) - 1}));
 
     // The reference printer is gone: "(Display)" is preselected, Cancel takes it.
     state.settings.graph.referencePrinter = "Gone";

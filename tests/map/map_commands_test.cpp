@@ -43,18 +43,12 @@ class MapCommands : public MapWindowFixture {
 
 TEST_F(MapCommands, MenuItemsInOrder) {
     const QList<QAction*> actions = window_->popupMenu()->actions();
-    const std::vector<std::pair<int, const char*>> expected = {
-        {1100, "選択点を削除"},           {1101, "選択点でトラック分割"},
-        {1102, "トラック結合"},           {1103, "選択範囲の削除点を復元"},
-        {1104, "全範囲の削除点を復元"},   {1106, "トラックの全点削除"},
-        {1107, "トラックの全点復元"},     {1105, "選択を解除"},
-        {1108, "デフォルトカラーに変更"}, {1109, "停留点削除"},
-    };
-    ASSERT_EQ(actions.size(), static_cast<qsizetype>(expected.size()));
-    for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(actions[i]->data().toInt(), expected[i].first);
-        EXPECT_EQ(actions[i]->text(), QString::fromUtf8(expected[i].second));
-    }
+    std::vector<QString> items;
+    for (QAction* action : actions) items.push_back(QString::number(action->data().toInt()) + " " + action->text());
+    EXPECT_EQ(items, (std::vector<QString>{"1100 選択点を削除", "1101 選択点でトラック分割", "1102 トラック結合",
+                                           "1103 選択範囲の削除点を復元", "1104 全範囲の削除点を復元",
+                                           "1106 トラックの全点削除", "1107 トラックの全点復元", "1105 選択を解除",
+                                           "1108 デフォルトカラーに変更", "1109 停留点削除"}));
     // Triggering an item runs its command.
     Select({3});
     actions[0]->trigger();
@@ -100,12 +94,12 @@ TEST_F(MapCommands, EachCommandWithItsPreconditionMetAndNot) {
         const int refreshes = shell_.refreshTrackList, redraws = shell_.redrawGraph;
         MessageCatcher messages(kAnswerOk);
         window_->RunCommand(row.command);
-        EXPECT_EQ(Enabled(), row.enabled);
-        EXPECT_EQ(state_.store.trackCount, row.tracks);
-        EXPECT_EQ(state_.store.selectedCount, row.selectedAfter);
-        EXPECT_EQ(shell_.refreshTrackList - refreshes, row.refreshes);
-        EXPECT_EQ(shell_.redrawGraph - redraws, row.refreshes);
-        EXPECT_EQ(messages.messages().size(), static_cast<size_t>(row.messages));
+        // Enabled points, tracks, selected points, list and graph refreshes, messages.
+        EXPECT_EQ(
+            (std::vector{Enabled(), state_.store.trackCount, state_.store.selectedCount,
+                         shell_.refreshTrackList - refreshes, shell_.redrawGraph - redraws,
+                         static_cast<int>(messages.messages().size())}),
+            (std::vector{row.enabled, row.tracks, row.selectedAfter, row.refreshes, row.refreshes, row.messages}));
         EXPECT_EQ(shell_.pickPrompts,
                   row.prompt.empty() ? std::vector<std::string>{} : std::vector<std::string>{row.prompt});
         if (row.selectedAfter == 0) EXPECT_EQ(window_->rangeAnchor(), -1);

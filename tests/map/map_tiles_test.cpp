@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <atomic>
+#include <optional>
 #include <set>
 
 #include "map_window_fixture.h"
@@ -16,17 +17,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-QColor TileColor(int x, int y) { return QColor((x * 53) % 200 + 40, (y * 71) % 200 + 40, 160); }
+QColor TileColor(QPoint tile) { return QColor((tile.x() * 53) % 200 + 40, (tile.y() * 71) % 200 + 40, 160); }
 
-// Parses "/tiles/z/x/y.png"; false for anything else.
-bool ParseTilePath(const std::string& path, int& z, int& x, int& y) {
-    return std::sscanf(path.c_str(), "/tiles/%d/%d/%d.png", &z, &x, &y) == 3;
+// Column and row of "/tiles/z/x/y.png"; nothing for any other path.
+std::optional<QPoint> TileOf(const std::string& path) {
+    int z = 0, x = 0, y = 0;
+    if (std::sscanf(path.c_str(), "/tiles/%d/%d/%d.png", &z, &x, &y) != 3) return std::nullopt;
+    return QPoint(x, y);
 }
 
 TileResponse GoodTiles(const std::string& path) {
-    int z = 0, x = 0, y = 0;
-    if (!ParseTilePath(path, z, x, y)) return {404, "not found"};
-    return {200, PngOfColor(TileColor(x, y))};
+    const auto tile = TileOf(path);
+    return tile ? TileResponse{200, PngOfColor(TileColor(*tile))} : TileResponse{404, "not found"};
 }
 
 class MapTiles : public MapWindowFixture {
@@ -36,22 +38,26 @@ class MapTiles : public MapWindowFixture {
         state_.settings.currentBaseMap = 0;
     }
     // The square centre of tile (x, y) in the window.
-    QPoint TileCentre(int x, int y) const {
+    QPoint TileCentre(QPoint tile) const {
         const MapView& v = window_->view();
-        return {(x - v.tileMinX) * v.tileSize + v.tileSize / 2 - v.viewOffsetX,
-                (y - v.tileMinY) * v.tileSize + v.tileSize / 2 - v.viewOffsetY};
+        return {(tile.x() - v.tileMinX) * v.tileSize + v.tileSize / 2 - v.viewOffsetX,
+                (tile.y() - v.tileMinY) * v.tileSize + v.tileSize / 2 - v.viewOffsetY};
     }
-    int TileCount() const {
+    // Every tile of the window's range.
+    std::vector<QPoint> Tiles() const {
         const MapView& v = window_->view();
-        return (v.tileMaxX - v.tileMinX + 1) * (v.tileMaxY - v.tileMinY + 1);
+        std::vector<QPoint> tiles;
+        for (int x = v.tileMinX; x <= v.tileMaxX; ++x) {
+            for (int y = v.tileMinY; y <= v.tileMaxY; ++y) tiles.emplace_back(x, y);
+        }
+        return tiles;
     }
 };
 
 TEST_F(MapTiles, DownloadedThenCachedThenBoth) {
     TileServer server(GoodTiles);
     UseServer(server);
-    Load(TwoTracks());
-    MapWindow& window = Open();
+    MapWindow& window = OpenTwoTracks();
     ASSERT_TRUE(WaitIdle());
     const MapView& v = window.view();
     EXPECT_EQ(v.zoom, 12);
@@ -62,12 +68,9 @@ TEST_F(MapTiles, DownloadedThenCachedThenBoth) {
     // Every tile of the range was asked for once, by "Agent-A", and cached
     // under <cache>/<id>/<z>/<x>/<y>.png; nothing else lies in the cache.
     const auto requests = server.requests();
-    EXPECT_EQ(static_cast<int>(requests.size()), TileCount());
+    EXPECT_EQ(requests.size(), Tiles().size());
     std::set<std::string> tiles, asked, cached;
-    for (int x = v.tileMinX; x <= v.tileMaxX; ++x) {
-        for (int y = v.tileMinY; y <= v.tileMaxY; ++y)
-            tiles.insert("/12/" + std::to_string(x) + "/" + std::to_string(y));
-    }
+    for (const QPoint t : Tiles()) tiles.insert("/12/" + std::to_string(t.x()) + "/" + std::to_string(t.y()));
     for (const auto& r : requests) {
         EXPECT_EQ(r.userAgent, "Agent-A");
         asked.insert(r.path.substr(6, r.path.size() - 10));  // "/tiles" and ".png" off
@@ -81,19 +84,15 @@ TEST_F(MapTiles, DownloadedThenCachedThenBoth) {
 
     // The screen shows each tile's colour in its square.
     const QImage screen = Screen();
-    screen.save("/tmp/trakvio_map_tiles.png");
     int checked = 0;
-    for (int x = v.tileMinX; x <= v.tileMaxX; ++x) {
-        for (int y = v.tileMinY; y <= v.tileMaxY; ++y) {
-            const QPoint c = TileCentre(x, y);
-            if (!screen.rect().contains(c)) continue;
-            const QRgb seen = screen.pixel(c);
-            bool onTrack = false;
-            for (int i = 0; i < state_.store.pointCount; ++i) onTrack |= (WindowPos(i) - c).manhattanLength() < 20;
-            if (onTrack || c.x() < 40) continue;  // tracks and buttons cover tiles
-            EXPECT_EQ(QColor(seen), TileColor(x, y)) << x << "," << y;
-            ++checked;
-        }
+    for (const QPoint t : Tiles()) {
+        const QPoint c = TileCentre(t);
+        if (!screen.rect().contains(c)) continue;
+        bool onTrack = false;
+        for (int i = 0; i < state_.store.pointCount; ++i) onTrack |= (WindowPos(i) - c).manhattanLength() < 20;
+        if (onTrack || c.x() < 40) continue;  // tracks and buttons cover tiles
+        EXPECT_EQ(QColor(screen.pixel(c)), TileColor(t)) << t.x() << "," << t.y();
+        ++checked;
     }
     EXPECT_GT(checked, 0);
 
@@ -120,8 +119,7 @@ TEST_F(MapTiles, DownloadedThenCachedThenBoth) {
 TEST_F(MapTiles, ZoomOutsideTheBaseMapGivesWhiteNoMapAndNoLinks) {
     TileServer server(GoodTiles);
     UseServer(server, 2, 11);  // the fit gives zoom 12, one above the range
-    Load(TwoTracks());
-    MapWindow& window = Open();
+    MapWindow& window = OpenTwoTracks();
     std::vector<QUrl> opened;
     window.SetUrlOpener([&](const QUrl& url) { opened.push_back(url); });
     ASSERT_TRUE(WaitIdle());
@@ -175,8 +173,8 @@ TEST_F(MapTiles, OnlyGoodResponsesAreCached) {
     const TileResponse answers[] = {{200, png},          {404, png},     {200, ""}, {200, "<html>rate limited</html>"},
                                     {200, png, 0, true}, {200, png, 300}};
     TileServer server([&answers](const std::string& path) -> TileResponse {
-        int z = 0, x = 0, y = 0;
-        return ParseTilePath(path, z, x, y) ? answers[(x + y) % 6] : TileResponse{404, ""};
+        const auto tile = TileOf(path);
+        return tile ? answers[(tile->x() + tile->y()) % 6] : TileResponse{404, ""};
     });
     UseServer(server);
     Load(TwoTracks());
@@ -192,15 +190,12 @@ TEST_F(MapTiles, OnlyGoodResponsesAreCached) {
 
     const MapWindow& window = Open(1000, 600);
     ASSERT_TRUE(WaitIdle());
-    const MapView& v = window.view();
-    ASSERT_GE(TileCount(), 12);  // every answer at least twice
-    for (int x = v.tileMinX; x <= v.tileMaxX; ++x) {
-        for (int y = v.tileMinY; y <= v.tileMaxY; ++y) {
-            const bool good = (x + y) % 6 == 0 || (x + y) % 6 == 5;
-            const fs::path tile = TilePath(cache_, u"test", v.zoom, x, y);
-            EXPECT_EQ(fs::exists(tile), good) << x << "," << y;
-            if (good) EXPECT_FALSE(ReadImageByContent(tile).isNull());
-        }
+    ASSERT_GE(Tiles().size(), 12u);  // every answer at least twice
+    for (const QPoint t : Tiles()) {
+        const bool good = (t.x() + t.y()) % 6 == 0 || (t.x() + t.y()) % 6 == 5;
+        const fs::path tile = TilePath(cache_, u"test", window.view().zoom, t.x(), t.y());
+        EXPECT_EQ(fs::exists(tile), good) << t.x() << "," << t.y();
+        if (good) EXPECT_FALSE(ReadImageByContent(tile).isNull());
     }
     EXPECT_GT(fs::file_size(bad), 0u);
     for (const auto& f : CacheFiles()) EXPECT_EQ(f.extension(), ".png") << f;  // no temporary files left
@@ -215,13 +210,11 @@ TEST_F(MapTiles, EscapeDropsOutstandingTilesAndProgressIsShown) {
         },
         &progress);
     TileServer server([](const std::string& path) -> TileResponse {
-        int z = 0, x = 0, y = 0;
-        ParseTilePath(path, z, x, y);
-        return {200, PngOfColor(TileColor(x, y)), x % 2 == 0 ? 0 : 1500};
+        const QPoint tile = TileOf(path).value_or(QPoint());
+        return {200, PngOfColor(TileColor(tile)), tile.x() % 2 == 0 ? 0 : 1500};
     });
     UseServer(server);
-    Load(TwoTracks());
-    MapWindow& window = Open();
+    MapWindow& window = OpenTwoTracks();
     QSignalSpy idle(&window, &MapWindow::idle);
     EXPECT_FALSE(window.isIdle());
     // The quick tiles arrive while the slow ones are still out; the window
@@ -234,7 +227,7 @@ TEST_F(MapTiles, EscapeDropsOutstandingTilesAndProgressIsShown) {
     EXPECT_EQ(idle.count(), 1);
     SetStatusTextHandler(nullptr, nullptr);
     ASSERT_GE(progress.size(), 3u);
-    EXPECT_EQ(progress.front(), "Map tiles 0/" + std::to_string(TileCount()));
+    EXPECT_EQ(progress.front(), "Map tiles 0/" + std::to_string(Tiles().size()));
     EXPECT_EQ(progress.back(), "");
     // Only the quick tiles were stored.
     for (const auto& f : CacheFiles()) EXPECT_EQ(std::stoi(f.parent_path().filename().string()) % 2, 0) << f;
@@ -244,9 +237,8 @@ TEST_F(MapTiles, FetcherRunsInParallelAndCancels) {
     std::atomic<int> served{0};
     TileServer server([&](const std::string& path) -> TileResponse {
         ++served;
-        int z = 0, x = 0, y = 0;
-        ParseTilePath(path, z, x, y);
-        return {200, PngOfColor(TileColor(x, y), 16), path.find("/slow/") != std::string::npos ? 2000 : 100};
+        const QPoint tile = TileOf(path).value_or(QPoint());
+        return {200, PngOfColor(TileColor(tile), 16), path.find("/slow/") != std::string::npos ? 2000 : 100};
     });
     TileFetcher fetcher;
     QSignalSpy done(&fetcher, &TileFetcher::batchDone);

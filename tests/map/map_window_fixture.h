@@ -85,6 +85,11 @@ class MapWindowFixture : public ::testing::Test {
         return *window_;
     }
 
+    MapWindow& OpenTwoTracks() {
+        Load(TwoTracks());
+        return Open();
+    }
+
     bool WaitIdle(int ms = 10000) {
         return QTest::qWaitFor([this] { return window_->isIdle(); }, ms);
     }

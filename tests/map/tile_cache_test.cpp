@@ -18,10 +18,10 @@ TEST(TileCache, UrlsAndPathsOfTiles) {
     // The slots are filled by position: zoom, column, row.
     EXPECT_EQ(FillTileUrl(TileUrlFormat(u"http://h/{y}/{x}/{z}"), 12, 3638, 1612), "http://h/12/3638/1612");
     EXPECT_EQ(TilePath("/cache", u"osm", 12, 3638, 1612), fs::path("/cache/osm/12/3638/1612.png"));
-    EXPECT_FALSE(IsSafeTileId(u""));
-    EXPECT_FALSE(IsSafeTileId(u".."));
-    EXPECT_FALSE(IsSafeTileId(u"a/../../etc"));
-    EXPECT_TRUE(IsSafeTileId(u"gsi標準"));
+    for (const auto& [id, safe] :
+         {std::pair{u"", false}, {u"..", false}, {u"a/../../etc", false}, {u"gsi標準", true}}) {
+        EXPECT_EQ(IsSafeTileId(id), safe);
+    }
 }
 
 // The texts of the map source are checked by the map window's tile tests.

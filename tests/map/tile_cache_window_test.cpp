@@ -40,6 +40,8 @@ class TileCacheWindowTest : public ::testing::Test {
         state_.settings.tileCacheFolder = cache_;
         state_.settings.baseMaps = {Named(u"osm", u"OpenStreetMap"), Named(u"gsi", u"地理院地図"),
                                     Named(u"empty", u"Nothing yet")};
+        window_ = std::make_unique<TileCacheWindow>(state_);
+        window_->show();  // showing refreshes the list
     }
     // A row's cells joined by '|'.
     QString Row(int row) {
@@ -55,8 +57,6 @@ class TileCacheWindowTest : public ::testing::Test {
 };
 
 TEST_F(TileCacheWindowTest, RowsFiguresAndButtons) {
-    window_ = std::make_unique<TileCacheWindow>(state_);
-    window_->show();  // showing refreshes the list
     QTreeWidget* list = window_->list();
     ASSERT_EQ(list->topLevelItemCount(), 4);
     const QStringList header = {"#", "Tile ID", "Tile name", "folders", "files", "size (bytes)"};
@@ -77,8 +77,6 @@ TEST_F(TileCacheWindowTest, RowsFiguresAndButtons) {
 }
 
 TEST_F(TileCacheWindowTest, ClearCacheDeletesCheckedSetsAfterConfirmation) {
-    window_ = std::make_unique<TileCacheWindow>(state_);
-    window_->show();
     QPushButton* clear = window_->findChild<QPushButton*>(QStringLiteral("clearCache"));
     {
         test::MessageCatcher nothingChecked(kAnswerOk);

@@ -52,8 +52,6 @@ class TileServer {
 
     explicit TileServer(Handler handler) : handler_(std::move(handler)) {
         listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        int one = 1;
-        ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
