@@ -102,7 +102,9 @@ TEST_F(MapCommands, EachCommandWithItsPreconditionMetAndNot) {
             (std::vector{row.enabled, row.tracks, row.selectedAfter, row.refreshes, row.refreshes, row.messages}));
         EXPECT_EQ(shell_.pickPrompts,
                   row.prompt.empty() ? std::vector<std::string>{} : std::vector<std::string>{row.prompt});
-        if (row.selectedAfter == 0) EXPECT_EQ(window_->rangeAnchor(), -1);
+        if (row.selectedAfter == 0) {
+            EXPECT_EQ(window_->rangeAnchor(), -1);
+        }
     }
 
     // One track left: the join does not even ask.
