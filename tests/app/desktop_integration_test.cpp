@@ -1,11 +1,7 @@
 // The desktop program as one: the real main window set up as the program sets
 // it up, with its real map, track list and graph windows and device commands,
 // driven the way a user drives them.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QDropEvent>
@@ -41,6 +37,8 @@
 #include "devices/mtk_logger.h"
 #include "graph/graph_window.h"
 #include "map/map_window.h"
+#include "map/map_window_fixture.h"
+#include "map/tile_server.h"
 #include "platform/messages.h"
 #include "test_support.h"
 
@@ -168,34 +166,17 @@ TEST_F(DesktopIntegrationTest, TwoLogsFromTheDialogShowInTheListTheMapAndTheGrap
     EXPECT_TRUE(messages_.empty()) << messages_.front().text;
 }
 
-// A tile server that accepts connections and never answers: Escape in the
-// main window, away from the map, drops the downloads still outstanding.
+// A tile server slow to answer: Escape in the main window, away from the map,
+// drops the downloads still outstanding.
 TEST_F(DesktopIntegrationTest, EscapeInTheMainWindowDropsTheOutstandingTiles) {
-    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_GE(listener, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 64), 0);
-    socklen_t length = sizeof address;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    BaseMap silent;
-    silent.name = u"Silent";
-    silent.tileId = u"silent";
-    const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/%d/%d/%d.png";
-    silent.urlFormat = std::u16string(url.begin(), url.end());
-    silent.urlTemplate = silent.urlFormat;
-    silent.maxZoom = 19;
-    state_.settings.baseMaps = {silent};
+    test::TileServer slow([](const std::string&) { return test::TileResponse{200, "", 1000}; });
+    state_.settings.baseMaps = {test::MakeBaseMap(slow.base() + "/{z}/{x}/{y}.png")};
     state_.settings.currentBaseMap = 0;
-
     window_->OpenFromCommandLine(ExampleLog("takao_hike.gpx"));
     ASSERT_FALSE(map().isIdle());
     window_->setFocus();
     QTest::keyClick(window_.get(), Qt::Key_Escape);
     EXPECT_TRUE(map().isIdle());
-    ::close(listener);
 }
 
 // Ticks the given track rows (the total row for "all") and presses Ok once
@@ -341,14 +322,11 @@ TEST_F(DesktopIntegrationTest, LiveCaptureGrowsTheTrackInEveryWindow) {
     const QList<QAction*> fileMenu = window_->menuBar()->actions()[0]->menu()->actions();
     EXPECT_EQ(fileMenu[2]->text(), QStringLiteral("GPSデータロガー"));
     EXPECT_EQ(fileMenu[10]->text(), QStringLiteral("エクスポート"));
-    EXPECT_FALSE(fileMenu[2]->isEnabled());
-    EXPECT_FALSE(fileMenu[10]->isEnabled());
+    for (int at : {2, 10}) EXPECT_FALSE(fileMenu[at]->isEnabled()) << at;
     // Run anyway, a load asks nothing and leaves the capture's store alone.
-    SetFileDialogHookForTest([](QFileDialog& dialog) {
-        ADD_FAILURE() << "a dialog while capturing";
-        dialog.reject();
-    });
+    AnswerDialogs({});
     window_->RunCommand(kCmdNewLoad);
+    EXPECT_TRUE(dialogTitles_.empty());
     EXPECT_TRUE(state_.capturing);
 
     QTableWidget* table = trackList().table();
@@ -380,18 +358,14 @@ TEST_F(DesktopIntegrationTest, LiveCaptureGrowsTheTrackInEveryWindow) {
     // Stopping offers to keep the capture file elsewhere and moves it there.
     const fs::path captured = window_->deviceCommands()->captureFile(), kept = scratch_ / "kept.nmea";
     EXPECT_EQ(captured.parent_path(), state_.settings.workFolder);
-    SetFileDialogHookForTest([&](QFileDialog& dialog) {
-        dialog.selectFile(QStringFromPath(kept));
-        static_cast<QDialog&>(dialog).accept();
-    });
+    AnswerDialogs({{kept}});
     window_->RunCommand(kCmdReceiver);
     EXPECT_FALSE(state_.capturing);
     EXPECT_FALSE(fs::exists(captured));
     EXPECT_EQ(test::ReadFile(kept), sent);
     EXPECT_EQ(window_->ActionForCommand(kCmdReceiver)->text(), QStringLiteral("GPSレシーバーから読込"));
     for (int id : loading) EXPECT_TRUE(window_->ActionForCommand(id)->isEnabled()) << id;
-    EXPECT_TRUE(fileMenu[2]->isEnabled());
-    EXPECT_TRUE(fileMenu[10]->isEnabled());
+    for (int at : {2, 10}) EXPECT_TRUE(fileMenu[at]->isEnabled()) << at;
 }
 
 // The logger download with the copy of its dump: the window thread keeps
@@ -433,17 +407,12 @@ TEST_F(DesktopIntegrationTest, LoggerDownloadRunsBesideTheWindowAndAsksForTheCop
     InstallQtMessageBoxes();
     QString boxText;
     QThread* boxThread = nullptr;
-    QTimer answerer;
-    QObject::connect(&answerer, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            boxText = box->text();
-            boxThread = box->thread();
-            box->button(QMessageBox::Ok)->click();
-        }
+    test::WhenShown<QMessageBox>([&](QMessageBox& box) {
+        boxText = box.text();
+        boxThread = box.thread();
+        box.button(QMessageBox::Ok)->click();
     });
-    answerer.start(10);
     window_->RunCommand(kCmdMtkLoad);
-    answerer.stop();
     ::unsetenv(kMtkPortVariable);
     SetMessageHandler(&Record, &messages_);
     EXPECT_EQ(boxText, QStringLiteral("MTK Logger にデータが記録されていません"));

@@ -63,6 +63,12 @@ class TrackListWindowTest : public ::testing::Test {
         QTableWidgetItem* item = window_.table()->item(row, column);
         return item ? item->text() : QStringLiteral("<none>");
     }
+    // One field of every track, in track order.
+    std::vector<int> OfTracks(int32_t TrackRecord::*field) const {
+        std::vector<int> values;
+        for (int t = 0; t < state_.store.trackCount; ++t) values.push_back(state_.store.tracks[t].*field);
+        return values;
+    }
     void ClickCell(int row, int column, Qt::KeyboardModifiers modifiers = {}) {
         QTableWidget* table = window_.table();
         QTest::mouseClick(table->viewport(), Qt::LeftButton, modifiers,
@@ -199,8 +205,7 @@ TEST_F(TrackListWindowTest, WidthChooserSetsOneTrackOrEveryTrackWithShift) {
     };
     choose(7, {});
     EXPECT_FALSE(chooser->isVisible());
-    EXPECT_EQ(state_.store.tracks[1].lineWidth, 7);
-    EXPECT_EQ(state_.store.tracks[0].lineWidth, 3);
+    EXPECT_EQ(OfTracks(&TrackRecord::lineWidth), (std::vector<int>{3, 7, 3}));
     EXPECT_EQ(shell_.redrawMap, 1);
 
     // The same width again changes nothing and redraws nothing.
@@ -211,10 +216,8 @@ TEST_F(TrackListWindowTest, WidthChooserSetsOneTrackOrEveryTrackWithShift) {
     // Shift: every track, one redraw.
     ClickCell(0, kColumnWidth);
     choose(5, Qt::ShiftModifier);
-    for (int t = 0; t < 3; ++t) {
-        EXPECT_EQ(state_.store.tracks[static_cast<size_t>(t)].lineWidth, 5);
-        EXPECT_EQ(Cell(t, kColumnWidth), QStringLiteral("5"));
-    }
+    EXPECT_EQ(OfTracks(&TrackRecord::lineWidth), (std::vector<int>{5, 5, 5}));
+    for (int t = 0; t < 3; ++t) EXPECT_EQ(Cell(t, kColumnWidth), QStringLiteral("5")) << t;
     EXPECT_EQ(shell_.redrawMap, 2);
 
     // The total row has no width to choose.
@@ -254,9 +257,7 @@ TEST_F(TrackListWindowTest, PickWithOkTicksTheChosenTracksOrAll) {
         QTest::mouseClick(window_.okButton(), Qt::LeftButton);
     });
     EXPECT_EQ(window_.PickTracks(QStringLiteral("トラックを結合"), caller.child), 2);
-    EXPECT_EQ(state_.store.tracks[0].checked, 1);
-    EXPECT_EQ(state_.store.tracks[1].checked, 0);
-    EXPECT_EQ(state_.store.tracks[2].checked, 1);
+    EXPECT_EQ(OfTracks(&TrackRecord::checked), (std::vector<int>{1, 0, 1}));
     EXPECT_EQ(shown.count(), 1);
     EXPECT_TRUE(state_.trackListShown);
     // Everything is back as it was.
@@ -274,7 +275,7 @@ TEST_F(TrackListWindowTest, PickWithOkTicksTheChosenTracksOrAll) {
         QTest::mouseClick(window_.okButton(), Qt::LeftButton);
     });
     EXPECT_EQ(window_.PickTracks(QStringLiteral("delete"), caller.child), 3);
-    for (int t = 0; t < 3; ++t) EXPECT_EQ(state_.store.tracks[static_cast<size_t>(t)].checked, 1);
+    EXPECT_EQ(OfTracks(&TrackRecord::checked), (std::vector<int>{1, 1, 1}));
 }
 
 TEST_F(TrackListWindowTest, CancelAndClosingTheWindowEndThePickWithoutChanges) {
@@ -286,8 +287,7 @@ TEST_F(TrackListWindowTest, CancelAndClosingTheWindowEndThePickWithoutChanges) {
         QTest::mouseClick(window_.cancelButton(), Qt::LeftButton);
     });
     EXPECT_EQ(window_.PickTracks(QStringLiteral("restore"), caller.child), -1);
-    EXPECT_EQ(state_.store.tracks[0].checked, 0);
-    EXPECT_EQ(state_.store.tracks[1].checked, 1);
+    EXPECT_EQ(OfTracks(&TrackRecord::checked), (std::vector<int>{0, 1, 0}));
     EXPECT_TRUE(caller.top.isEnabled());
 
     QSignalSpy closed(&window_, &TrackListWindow::closedByUser);
@@ -296,7 +296,7 @@ TEST_F(TrackListWindowTest, CancelAndClosingTheWindowEndThePickWithoutChanges) {
         window_.close();
     });
     EXPECT_EQ(window_.PickTracks(QStringLiteral("join"), caller.child), -1);
-    EXPECT_EQ(state_.store.tracks[0].checked, 0);
+    EXPECT_EQ(OfTracks(&TrackRecord::checked), (std::vector<int>{0, 1, 0}));
     EXPECT_FALSE(window_.isVisible());
     EXPECT_EQ(closed.count(), 1);
     EXPECT_FALSE(state_.trackListShown);
@@ -332,18 +332,19 @@ TEST_F(TrackListWindowTest, ScreenshotShowsEachColourCellInItsTracksColour) {
     SaveForReview(image, "track_list.png");
 
     QTableWidget* table = window_.table();
+    auto inWindow = [&](int row, int column) {
+        const QRect cell = table->visualItemRect(table->item(row, column));
+        return QRect(table->viewport()->mapTo(&window_, cell.topLeft()), cell.size() - QSize(1, 1));
+    };
     for (int t = 0; t < state_.store.trackCount; ++t) {
-        const QRect cell = table->visualItemRect(table->item(t, kColumnColor));
-        const QRect inWindow(table->viewport()->mapTo(&window_, cell.topLeft()), cell.size() - QSize(1, 1));
+        SCOPED_TRACE(t);
         const QRgb color = state_.store.tracks[static_cast<size_t>(t)].color;
-        EXPECT_GT(ColorShare(image, inWindow, color), 0.5) << "track " << t + 1;
+        EXPECT_GT(ColorShare(image, inWindow(t, kColumnColor), color), 0.5);
         // White text on it.
-        EXPECT_GT(ColorShare(image, inWindow, 0xFFFFFF), 0.0) << "track " << t + 1;
+        EXPECT_GT(ColorShare(image, inWindow(t, kColumnColor), 0xFFFFFF), 0.0);
         // The cells beside it are black on white.
-        const QRect title = table->visualItemRect(table->item(t, kColumnTitle));
-        const QRect titleInWindow(table->viewport()->mapTo(&window_, title.topLeft()), title.size() - QSize(1, 1));
-        EXPECT_GT(ColorShare(image, titleInWindow, 0xFFFFFF), 0.6);
-        EXPECT_GT(ColorShare(image, titleInWindow, 0x000000), 0.0);
+        EXPECT_GT(ColorShare(image, inWindow(t, kColumnTitle), 0xFFFFFF), 0.6);
+        EXPECT_GT(ColorShare(image, inWindow(t, kColumnTitle), 0x000000), 0.0);
     }
 }
 
