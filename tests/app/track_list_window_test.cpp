@@ -311,15 +311,6 @@ TEST_F(TrackListWindowTest, CancelAndClosingTheWindowEndThePickWithoutChanges) {
     EXPECT_EQ(closed.count(), 2);
 }
 
-// Share of the pixels of `rect` in `image` that have exactly `color`.
-double ColorShare(const QImage& image, const QRect& rect, QRgb color) {
-    int hits = 0;
-    for (int y = rect.top(); y <= rect.bottom(); ++y) {
-        for (int x = rect.left(); x <= rect.right(); ++x) hits += (image.pixel(x, y) & 0xFFFFFF) == (color & 0xFFFFFF);
-    }
-    return static_cast<double>(hits) / (rect.width() * rect.height());
-}
-
 TEST_F(TrackListWindowTest, ScreenshotShowsEachColourCellInItsTracksColour) {
     const std::filesystem::path logs = test::SourceDir() / "data" / "examples" / "logs";
     ASSERT_EQ(LoadLogFile(state_.store, state_.settings, logs / "takao_hike.gpx"), kLoadDone);
@@ -339,12 +330,12 @@ TEST_F(TrackListWindowTest, ScreenshotShowsEachColourCellInItsTracksColour) {
     for (int t = 0; t < state_.store.trackCount; ++t) {
         SCOPED_TRACE(t);
         const QRgb color = state_.store.tracks[static_cast<size_t>(t)].color;
-        EXPECT_GT(ColorShare(image, inWindow(t, kColumnColor), color), 0.5);
+        EXPECT_GT(test::ColorShare(image, color, inWindow(t, kColumnColor)), 0.5);
         // White text on it.
-        EXPECT_GT(ColorShare(image, inWindow(t, kColumnColor), 0xFFFFFF), 0.0);
+        EXPECT_GT(test::ColorShare(image, 0xFFFFFF, inWindow(t, kColumnColor)), 0.0);
         // The cells beside it are black on white.
-        EXPECT_GT(ColorShare(image, inWindow(t, kColumnTitle), 0xFFFFFF), 0.6);
-        EXPECT_GT(ColorShare(image, inWindow(t, kColumnTitle), 0x000000), 0.0);
+        EXPECT_GT(test::ColorShare(image, 0xFFFFFF, inWindow(t, kColumnTitle)), 0.6);
+        EXPECT_GT(test::ColorShare(image, 0x000000, inWindow(t, kColumnTitle)), 0.0);
     }
 }
 
