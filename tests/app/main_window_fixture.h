@@ -107,7 +107,7 @@ class MainWindowFixture : public ::testing::Test {
     void AnswerDialogs(std::vector<std::vector<std::filesystem::path>> answers) {
         auto queue = std::make_shared<std::vector<std::vector<std::filesystem::path>>>(std::move(answers));
         SetFileDialogHookForTest([this, queue](QFileDialog& dialog) {
-            dialogTitles_.push_back(dialog.windowTitle());
+            dialogTitles_.push_back(dialog.windowTitle().toStdString());
             if (queue->empty()) {
                 dialog.reject();
                 return;
@@ -127,7 +127,7 @@ class MainWindowFixture : public ::testing::Test {
     AppState state_;
     std::vector<Message> messages_;
     std::vector<std::filesystem::path> opened_;
-    std::vector<QString> dialogTitles_;
+    std::vector<std::string> dialogTitles_;
     std::unique_ptr<MainWindow> window_;
 };
 
