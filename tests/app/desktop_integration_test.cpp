@@ -151,7 +151,7 @@ TEST_F(DesktopIntegrationTest, TwoLogsFromTheDialogShowInTheListTheMapAndTheGrap
     QApplication::sendEvent(&map(), &wheel);
     QApplication::sendEvent(&map(), &wheel);
     EXPECT_EQ(window_->statusText(kStatusZoom), QStringLiteral("z%1").arg(zoom - 1));
-    EXPECT_TRUE(messages_.empty()) << messages_.front().text;
+    EXPECT_TRUE(messages().empty()) << messages().front().text;
 }
 
 // A tile server slow to answer: Escape in the main window, away from the map,
@@ -385,7 +385,7 @@ TEST_F(DesktopIntegrationTest, LoggerDownloadRunsBesideTheWindowAndAsksForTheCop
     ASSERT_EQ(state_.store.trackCount, 1);
     EXPECT_EQ(trackList().table()->rowCount(), 2);
     EXPECT_TRUE(map().rect().contains(MapPosition(0)));
-    EXPECT_TRUE(messages_.empty()) << messages_.front().text;
+    EXPECT_TRUE(messages().empty()) << messages().front().text;
 
     // An erased logger: the program's own message box says so, shown by the
     // window thread while the worker waits for its answer; what was loaded
@@ -402,7 +402,7 @@ TEST_F(DesktopIntegrationTest, LoggerDownloadRunsBesideTheWindowAndAsksForTheCop
     });
     window_->RunCommand(kCmdMtkLoad);
     ::unsetenv(kMtkPortVariable);
-    SetMessageHandler(&Record, &messages_);
+    catcher_.emplace();
     EXPECT_EQ(boxText, QStringLiteral("MTK Logger にデータが記録されていません"));
     EXPECT_EQ(boxThread, QApplication::instance()->thread());
     EXPECT_EQ(state_.store.pointCount, 0);

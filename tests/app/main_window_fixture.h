@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@
 #include "app/qt_text.h"
 #include "app/window_test_support.h"
 #include "platform/messages.h"
+#include "test_support.h"
 
 namespace trakvio {
 
@@ -32,10 +34,6 @@ inline std::filesystem::path ExampleLog(const char* name) {
 
 class MainWindowFixture : public ::testing::Test {
   protected:
-    struct Message {
-        std::string text, title;
-    };
-
     void SetUp() override {
         namespace fs = std::filesystem;
         scratch_ = fs::temp_directory_path() / ("trakvio_window_" + std::to_string(::getpid()) + "_" +
@@ -58,7 +56,7 @@ class MainWindowFixture : public ::testing::Test {
         if (xdg) savedXdg_ = xdg;
         hadXdg_ = xdg != nullptr;
         ::setenv("XDG_DATA_HOME", (scratch_ / "data").c_str(), 1);
-        SetMessageHandler(&Record, &messages_);
+        catcher_.emplace();
 
         DesktopOptions options;
         options.hasIni = true;
@@ -86,7 +84,7 @@ class MainWindowFixture : public ::testing::Test {
     void TearDown() override {
         test::DropPendingWatches();
         window_.reset();
-        SetMessageHandler(nullptr, nullptr);
+        catcher_.reset();
         SetFileDialogHookForTest(nullptr);
         if (hadXdg_) {
             ::setenv("XDG_DATA_HOME", savedXdg_.c_str(), 1);
@@ -96,11 +94,7 @@ class MainWindowFixture : public ::testing::Test {
         std::filesystem::remove_all(scratch_);
     }
 
-    static int Record(void* context, std::string_view text, std::string_view title, MessageButtons, int answer,
-                      MessageIcon) {
-        static_cast<std::vector<Message>*>(context)->push_back({std::string(text), std::string(title)});
-        return answer;
-    }
+    const std::vector<test::MessageCatcher::Message>& messages() const { return catcher_->messages(); }
 
     // The file dialogs of the next command choose these files in turn; once
     // the answers are used up they are cancelled.
@@ -125,7 +119,7 @@ class MainWindowFixture : public ::testing::Test {
     std::string savedXdg_;
     bool hadXdg_ = false;
     AppState state_;
-    std::vector<Message> messages_;
+    std::optional<test::MessageCatcher> catcher_;  // emplaced again after a test's own handler
     std::vector<std::filesystem::path> opened_;
     std::vector<std::string> dialogTitles_;
     std::unique_ptr<MainWindow> window_;

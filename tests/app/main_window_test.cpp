@@ -223,8 +223,8 @@ TEST_F(MainWindowTest, FileCommandsAskTheirDialogsAndWriteTheirFiles) {
     window_->RunCommand(1015);
     EXPECT_EQ(state_.store.fileCount, 2);  // as the archive held them
     EXPECT_GT(state_.store.pointCount, 0);
-    ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0].text, "スクリプト実行が完了しました");
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].text, "スクリプト実行が完了しました");
     // The core's status texts reach the window's progress part.
     EXPECT_EQ(window_->statusText(kStatusProgress), QStringLiteral("Script Execution Completed"));
 }
@@ -296,13 +296,13 @@ TEST_F(MainWindowTest, InputBoxSettingsAndTheApiKey) {
 
 TEST_F(MainWindowTest, HelpShowsAndOpensWhatItNames) {
     window_->RunCommand(1042);
-    ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0].title, "About Trakvio");
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].title, "About Trakvio");
     const std::string capacities = "MaxPoints=" + std::to_string(state_.store.maxlogpoints) +
                                    "\nMaxTracks=" + std::to_string(state_.store.maxtracks) + "\nProgram folder= ";
-    EXPECT_NE(messages_[0].text.find(capacities), std::string::npos);
+    EXPECT_NE(messages()[0].text.find(capacities), std::string::npos);
     window_->RunCommand(1031);
-    EXPECT_EQ(messages_.back().title, "Use of GEOID model");
+    EXPECT_EQ(messages().back().title, "Use of GEOID model");
 
     for (int id : {1040, 1041, 1043, 1044, 1045}) window_->RunCommand(id);
     const fs::path program = state_.programFolder;
@@ -368,7 +368,7 @@ TEST_F(MainWindowTest, ALongRunShowsTheWaitCursorAndItsNameWhileTheWindowRuns) {
     probe.window = window_.get();
     SetMessageHandler(&SlowAnswer, &probe);
     window_->OpenFromCommandLine(script);
-    SetMessageHandler(&Record, &messages_);
+    catcher_.emplace();
     EXPECT_TRUE(probe.onWorker);
     EXPECT_TRUE(probe.waitCursor);
     EXPECT_EQ(probe.part8, QStringLiteral("Running slow.q9s ..."));
