@@ -6,7 +6,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QFileDialog>
 #include <QTest>
@@ -36,9 +35,6 @@ class MainWindowFixture : public ::testing::Test {
   protected:
     void SetUp() override {
         namespace fs = std::filesystem;
-        scratch_ = fs::temp_directory_path() / ("trakvio_window_" + std::to_string(::getpid()) + "_" +
-                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(scratch_);
         fs::create_directories(scratch_ / "data");
         std::ifstream in(fs::path(TRAKVIO_SOURCE_DIR) / "data/_Trakvio.ini");
         std::ofstream ini(scratch_ / "Trakvio.ini");
@@ -91,7 +87,6 @@ class MainWindowFixture : public ::testing::Test {
         } else {
             ::unsetenv("XDG_DATA_HOME");
         }
-        std::filesystem::remove_all(scratch_);
     }
 
     const std::vector<test::MessageCatcher::Message>& messages() const { return catcher_->messages(); }
@@ -115,7 +110,7 @@ class MainWindowFixture : public ::testing::Test {
         });
     }
 
-    std::filesystem::path scratch_;
+    test::ScratchFolder scratch_;
     std::string savedXdg_;
     bool hadXdg_ = false;
     AppState state_;
