@@ -17,28 +17,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path Scratch(const char* name) {
-    fs::path folder = fs::temp_directory_path() / ("trakvio_desktop_" + std::to_string(::getpid()) + "_" + name);
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
-}
-
 TEST(DesktopEntry, ScreenshotsOfTheShownWindowsAfterLoadingTwoLogs) {
-    const fs::path scratch = Scratch("shots");
+    const test::ScratchFolder scratch;
     const fs::path logs = fs::path(TRAKVIO_SOURCE_DIR) / "data/examples/logs";
-    const std::string env = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen XDG_DATA_HOME=" +
-                            test::ShellQuote((scratch / "data").string()) + " TZ=UTC ";
-    const std::string binary = env + test::ShellQuote(TRAKVIO_GUI_PATH);
+    auto arg = [](const fs::path& path) { return " " + test::ShellQuote(path.string()); };
+    const std::string binary = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen TZ=UTC XDG_DATA_HOME=" +
+                               test::ShellQuote((scratch / "data").string()) + arg(TRAKVIO_GUI_PATH);
     std::string out, err;
-    EXPECT_EQ(test::RunCommand(binary + " --screenshot " + test::ShellQuote((scratch / "shots").string()) +
-                                   " --size 640x400 " + test::ShellQuote((logs / "takao_hike.gpx").string()) + " " +
-                                   test::ShellQuote((logs / "kamakura_walk.kml").string()),
+    EXPECT_EQ(test::RunCommand(binary + " --screenshot" + arg(scratch / "shots") + " --size 640x400" +
+                                   arg(logs / "takao_hike.gpx") + arg(logs / "kamakura_walk.kml"),
                                &out, &err),
               0)
         << err;
-    const fs::path main = scratch / "shots" / "main.png";
-    const fs::path trackList = scratch / "shots" / "track_list.png";
+    const fs::path main = scratch / "shots/main.png", trackList = scratch / "shots/track_list.png";
     EXPECT_EQ(out, main.string() + "\n" + trackList.string() + "\n");
     EXPECT_EQ(QImage(QString::fromStdString(main.string())).width(), 640);
     EXPECT_FALSE(QImage(QString::fromStdString(trackList.string())).isNull());
@@ -48,17 +39,15 @@ TEST(DesktopEntry, ScreenshotsOfTheShownWindowsAfterLoadingTwoLogs) {
 
     // A missing log ends with the loader's read error, as trakvio-cli does;
     // a usage error with 64.
-    EXPECT_EQ(test::RunCommand(binary + " --screenshot " + test::ShellQuote((scratch / "shots2").string()) + " " +
-                                   test::ShellQuote((scratch / "missing.gpx").string()),
-                               &err, &err),
-              3);
+    EXPECT_EQ(
+        test::RunCommand(binary + " --screenshot" + arg(scratch / "shots2") + arg(scratch / "missing.gpx"), &err, &err),
+        3);
     EXPECT_TRUE(fs::exists(scratch / "shots2" / "main.png"));
     EXPECT_EQ(test::RunCommand(binary + " --size 10", &err, &err), 64);
-    fs::remove_all(scratch);
 }
 
 TEST(DesktopEntry, ArgumentsAndTheConfiguration) {
-    const fs::path scratch = Scratch("args");
+    const test::ScratchFolder scratch;
     std::ofstream(scratch / "my.ini") << "maxlogpoints=1234\nmaxtracks=7\nWorkFolder=" << (scratch / "work").string()
                                       << "\n";
     std::string ini = (scratch / "my.ini").string(), shots = "--screenshot=" + (scratch / "s").string();
@@ -99,7 +88,6 @@ TEST(DesktopEntry, ArgumentsAndTheConfiguration) {
     EXPECT_EQ(state.store.maxlogpoints, 1234);
     EXPECT_EQ(state.store.maxtracks, 7);
     EXPECT_EQ(state.settings.workFolder.filename(), "q9work");
-    fs::remove_all(scratch);
 }
 
 // A q9work folder (in any letter case) loses its q9zdir and the files and

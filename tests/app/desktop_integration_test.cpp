@@ -1,11 +1,7 @@
 // The desktop program as one: the real main window set up as the program sets
 // it up, with its real map, track list and graph windows and device commands,
 // driven the way a user drives them.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QDropEvent>
@@ -41,6 +37,8 @@
 #include "devices/mtk_logger.h"
 #include "graph/graph_window.h"
 #include "map/map_window.h"
+#include "map/map_window_fixture.h"
+#include "map/tile_server.h"
 #include "platform/messages.h"
 #include "test_support.h"
 
@@ -64,18 +62,6 @@ class DesktopIntegrationTest : public MainWindowFixture {
 
 // The pixel's colour as the track colour it shows, 0xRRGGBB.
 uint32_t Rgb(const QImage& image, QPoint at) { return image.pixel(at) & 0xFFFFFFu; }
-
-// Whether the image holds a pixel of colour rgb.
-bool HasColor(const QImage& image, uint32_t rgb) {
-    const QImage pixels = image.convertToFormat(QImage::Format_RGB32);
-    for (int y = 0; y < pixels.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(pixels.constScanLine(y));
-        for (int x = 0; x < pixels.width(); ++x) {
-            if ((line[x] & 0xFFFFFFu) == rgb) return true;
-        }
-    }
-    return false;
-}
 
 // Loads through the open dialog of command 1002: the track list, the map and
 // the graph show the same two tracks, a point hovered on one is marked on the
@@ -108,7 +94,7 @@ TEST_F(DesktopIntegrationTest, TwoLogsFromTheDialogShowInTheListTheMapAndTheGrap
         const QPoint at = MapPosition(middle);
         ASSERT_TRUE(map().rect().contains(at)) << t;
         EXPECT_EQ(Rgb(picture, at), color) << "track " << t + 1 << " at " << at.x() << "," << at.y();
-        EXPECT_TRUE(HasColor(plot, color)) << "graph of track " << t + 1;
+        EXPECT_GT(test::ColorShare(plot, color), 0.0) << "graph of track " << t + 1;
     }
 
     // Hovering a point on the map describes it in the status bar and puts the
@@ -165,37 +151,20 @@ TEST_F(DesktopIntegrationTest, TwoLogsFromTheDialogShowInTheListTheMapAndTheGrap
     QApplication::sendEvent(&map(), &wheel);
     QApplication::sendEvent(&map(), &wheel);
     EXPECT_EQ(window_->statusText(kStatusZoom), QStringLiteral("z%1").arg(zoom - 1));
-    EXPECT_TRUE(messages_.empty()) << messages_.front().text;
+    EXPECT_TRUE(messages().empty()) << messages().front().text;
 }
 
-// A tile server that accepts connections and never answers: Escape in the
-// main window, away from the map, drops the downloads still outstanding.
+// A tile server slow to answer: Escape in the main window, away from the map,
+// drops the downloads still outstanding.
 TEST_F(DesktopIntegrationTest, EscapeInTheMainWindowDropsTheOutstandingTiles) {
-    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_GE(listener, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 64), 0);
-    socklen_t length = sizeof address;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    BaseMap silent;
-    silent.name = u"Silent";
-    silent.tileId = u"silent";
-    const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/%d/%d/%d.png";
-    silent.urlFormat = std::u16string(url.begin(), url.end());
-    silent.urlTemplate = silent.urlFormat;
-    silent.maxZoom = 19;
-    state_.settings.baseMaps = {silent};
+    test::TileServer slow([](const std::string&) { return test::TileResponse{200, "", 1000}; });
+    state_.settings.baseMaps = {test::MakeBaseMap(slow.base() + "/{z}/{x}/{y}.png")};
     state_.settings.currentBaseMap = 0;
-
     window_->OpenFromCommandLine(ExampleLog("takao_hike.gpx"));
     ASSERT_FALSE(map().isIdle());
     window_->setFocus();
     QTest::keyClick(window_.get(), Qt::Key_Escape);
     EXPECT_TRUE(map().isIdle());
-    ::close(listener);
 }
 
 // Ticks the given track rows (the total row for "all") and presses Ok once
@@ -259,7 +228,7 @@ TEST_F(DesktopIntegrationTest, PopupJoinAndDeleteAllPickThroughTheTrackList) {
     EXPECT_EQ(trackList().table()->item(2, 10)->text(), QString::number(points));
     const QImage picture = map().grab().toImage();
     for (int t = 0; t < store.trackCount; ++t) {
-        EXPECT_FALSE(HasColor(picture, store.tracks[t].color & 0xFFFFFFu)) << t;
+        EXPECT_EQ(test::ColorShare(picture, store.tracks[t].color), 0.0) << t;
     }
     EXPECT_TRUE(window_->isEnabled());
 }
@@ -341,14 +310,11 @@ TEST_F(DesktopIntegrationTest, LiveCaptureGrowsTheTrackInEveryWindow) {
     const QList<QAction*> fileMenu = window_->menuBar()->actions()[0]->menu()->actions();
     EXPECT_EQ(fileMenu[2]->text(), QStringLiteral("GPSデータロガー"));
     EXPECT_EQ(fileMenu[10]->text(), QStringLiteral("エクスポート"));
-    EXPECT_FALSE(fileMenu[2]->isEnabled());
-    EXPECT_FALSE(fileMenu[10]->isEnabled());
+    for (int at : {2, 10}) EXPECT_FALSE(fileMenu[at]->isEnabled()) << at;
     // Run anyway, a load asks nothing and leaves the capture's store alone.
-    SetFileDialogHookForTest([](QFileDialog& dialog) {
-        ADD_FAILURE() << "a dialog while capturing";
-        dialog.reject();
-    });
+    AnswerDialogs({});
     window_->RunCommand(kCmdNewLoad);
+    EXPECT_TRUE(dialogTitles_.empty());
     EXPECT_TRUE(state_.capturing);
 
     QTableWidget* table = trackList().table();
@@ -373,25 +339,21 @@ TEST_F(DesktopIntegrationTest, LiveCaptureGrowsTheTrackInEveryWindow) {
     EXPECT_GT(state_.store.tracks[0].maxLon, maxLon);
     EXPECT_TRUE(map().rect().contains(MapPosition(9)));
     const QImage picture = map().grab().toImage();
-    EXPECT_TRUE(HasColor(picture, 0x0000FFu));
-    EXPECT_TRUE(HasColor(picture, state_.store.tracks[0].color & 0xFFFFFFu));
+    EXPECT_GT(test::ColorShare(picture, 0x0000FFu), 0.0);
+    EXPECT_GT(test::ColorShare(picture, state_.store.tracks[0].color), 0.0);
     EXPECT_TRUE(graph().IsDrawn(9));
 
     // Stopping offers to keep the capture file elsewhere and moves it there.
     const fs::path captured = window_->deviceCommands()->captureFile(), kept = scratch_ / "kept.nmea";
     EXPECT_EQ(captured.parent_path(), state_.settings.workFolder);
-    SetFileDialogHookForTest([&](QFileDialog& dialog) {
-        dialog.selectFile(QStringFromPath(kept));
-        static_cast<QDialog&>(dialog).accept();
-    });
+    AnswerDialogs({{kept}});
     window_->RunCommand(kCmdReceiver);
     EXPECT_FALSE(state_.capturing);
     EXPECT_FALSE(fs::exists(captured));
     EXPECT_EQ(test::ReadFile(kept), sent);
     EXPECT_EQ(window_->ActionForCommand(kCmdReceiver)->text(), QStringLiteral("GPSレシーバーから読込"));
     for (int id : loading) EXPECT_TRUE(window_->ActionForCommand(id)->isEnabled()) << id;
-    EXPECT_TRUE(fileMenu[2]->isEnabled());
-    EXPECT_TRUE(fileMenu[10]->isEnabled());
+    for (int at : {2, 10}) EXPECT_TRUE(fileMenu[at]->isEnabled()) << at;
 }
 
 // The logger download with the copy of its dump: the window thread keeps
@@ -423,7 +385,7 @@ TEST_F(DesktopIntegrationTest, LoggerDownloadRunsBesideTheWindowAndAsksForTheCop
     ASSERT_EQ(state_.store.trackCount, 1);
     EXPECT_EQ(trackList().table()->rowCount(), 2);
     EXPECT_TRUE(map().rect().contains(MapPosition(0)));
-    EXPECT_TRUE(messages_.empty()) << messages_.front().text;
+    EXPECT_TRUE(messages().empty()) << messages().front().text;
 
     // An erased logger: the program's own message box says so, shown by the
     // window thread while the worker waits for its answer; what was loaded
@@ -433,19 +395,14 @@ TEST_F(DesktopIntegrationTest, LoggerDownloadRunsBesideTheWindowAndAsksForTheCop
     InstallQtMessageBoxes();
     QString boxText;
     QThread* boxThread = nullptr;
-    QTimer answerer;
-    QObject::connect(&answerer, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            boxText = box->text();
-            boxThread = box->thread();
-            box->button(QMessageBox::Ok)->click();
-        }
+    test::WhenShown<QMessageBox>([&](QMessageBox& box) {
+        boxText = box.text();
+        boxThread = box.thread();
+        box.button(QMessageBox::Ok)->click();
     });
-    answerer.start(10);
     window_->RunCommand(kCmdMtkLoad);
-    answerer.stop();
     ::unsetenv(kMtkPortVariable);
-    SetMessageHandler(&Record, &messages_);
+    catcher_.emplace();
     EXPECT_EQ(boxText, QStringLiteral("MTK Logger にデータが記録されていません"));
     EXPECT_EQ(boxThread, QApplication::instance()->thread());
     EXPECT_EQ(state_.store.pointCount, 0);

@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 #include <cstdlib>
 
 #include "app/fake_shell.h"

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QFileDialog>
 #include <QTest>
@@ -14,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +23,7 @@
 #include "app/qt_text.h"
 #include "app/window_test_support.h"
 #include "platform/messages.h"
+#include "test_support.h"
 
 namespace trakvio {
 
@@ -32,15 +33,8 @@ inline std::filesystem::path ExampleLog(const char* name) {
 
 class MainWindowFixture : public ::testing::Test {
   protected:
-    struct Message {
-        std::string text, title;
-    };
-
     void SetUp() override {
         namespace fs = std::filesystem;
-        scratch_ = fs::temp_directory_path() / ("trakvio_window_" + std::to_string(::getpid()) + "_" +
-                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(scratch_);
         fs::create_directories(scratch_ / "data");
         std::ifstream in(fs::path(TRAKVIO_SOURCE_DIR) / "data/_Trakvio.ini");
         std::ofstream ini(scratch_ / "Trakvio.ini");
@@ -58,7 +52,7 @@ class MainWindowFixture : public ::testing::Test {
         if (xdg) savedXdg_ = xdg;
         hadXdg_ = xdg != nullptr;
         ::setenv("XDG_DATA_HOME", (scratch_ / "data").c_str(), 1);
-        SetMessageHandler(&Record, &messages_);
+        catcher_.emplace();
 
         DesktopOptions options;
         options.hasIni = true;
@@ -86,28 +80,23 @@ class MainWindowFixture : public ::testing::Test {
     void TearDown() override {
         test::DropPendingWatches();
         window_.reset();
-        SetMessageHandler(nullptr, nullptr);
+        catcher_.reset();
         SetFileDialogHookForTest(nullptr);
         if (hadXdg_) {
             ::setenv("XDG_DATA_HOME", savedXdg_.c_str(), 1);
         } else {
             ::unsetenv("XDG_DATA_HOME");
         }
-        std::filesystem::remove_all(scratch_);
     }
 
-    static int Record(void* context, std::string_view text, std::string_view title, MessageButtons, int answer,
-                      MessageIcon) {
-        static_cast<std::vector<Message>*>(context)->push_back({std::string(text), std::string(title)});
-        return answer;
-    }
+    const std::vector<test::MessageCatcher::Message>& messages() const { return catcher_->messages(); }
 
     // The file dialogs of the next command choose these files in turn; once
     // the answers are used up they are cancelled.
     void AnswerDialogs(std::vector<std::vector<std::filesystem::path>> answers) {
         auto queue = std::make_shared<std::vector<std::vector<std::filesystem::path>>>(std::move(answers));
         SetFileDialogHookForTest([this, queue](QFileDialog& dialog) {
-            dialogTitles_.push_back(dialog.windowTitle());
+            dialogTitles_.push_back(dialog.windowTitle().toStdString());
             if (queue->empty()) {
                 dialog.reject();
                 return;
@@ -121,13 +110,13 @@ class MainWindowFixture : public ::testing::Test {
         });
     }
 
-    std::filesystem::path scratch_;
+    test::ScratchFolder scratch_;
     std::string savedXdg_;
     bool hadXdg_ = false;
     AppState state_;
-    std::vector<Message> messages_;
+    std::optional<test::MessageCatcher> catcher_;  // emplaced again after a test's own handler
     std::vector<std::filesystem::path> opened_;
-    std::vector<QString> dialogTitles_;
+    std::vector<std::string> dialogTitles_;
     std::unique_ptr<MainWindow> window_;
 };
 

@@ -160,7 +160,7 @@ TEST_F(MainWindowTest, EveryCommandSitsInItsMenuWithItsLabel) {
 TEST_F(MainWindowTest, LoadCommandsReplaceOrAddAndRefresh) {
     AnswerDialogs({{ExampleLog("takao_hike.gpx")}});
     ASSERT_TRUE(window_->RunCommand(1002));
-    EXPECT_EQ(dialogTitles_.back(), QStringLiteral("Select GPS Log data file"));
+    EXPECT_EQ(dialogTitles_.back(), "Select GPS Log data file");
     EXPECT_EQ(LoadedNames(), std::vector<std::string>{"takao_hike.gpx"});
     AnswerDialogs({{ExampleLog("kamakura_walk.kml"), ExampleLog("takao_hike.gpx")}});
     window_->RunCommand(1002);
@@ -194,7 +194,7 @@ TEST_F(MainWindowTest, FileCommandsAskTheirDialogsAndWriteTheirFiles) {
     struct Command {
         int id;
         std::vector<std::vector<fs::path>> answers;
-        std::vector<const char*> titles;
+        std::vector<std::string> titles;
         fs::path written;
     };
     const Command commands[] = {
@@ -216,17 +216,16 @@ TEST_F(MainWindowTest, FileCommandsAskTheirDialogsAndWriteTheirFiles) {
         dialogTitles_.clear();
         AnswerDialogs(command.answers);
         ASSERT_TRUE(window_->RunCommand(command.id));
-        std::vector<QString> titles;
-        for (const char* title : command.titles) titles.push_back(QString::fromUtf8(title));
-        EXPECT_EQ(dialogTitles_, titles);
-        if (!command.written.empty()) ASSERT_TRUE(fs::is_regular_file(command.written));  // later rows use it
+        EXPECT_EQ(dialogTitles_, command.titles);
+        // Later rows use the file.
+        ASSERT_TRUE(command.written.empty() || fs::is_regular_file(command.written)) << command.written;
     }
     EXPECT_EQ(state_.settings.kmlSaveFile, out / "tracks.kmz");
     window_->RunCommand(1015);
     EXPECT_EQ(state_.store.fileCount, 2);  // as the archive held them
     EXPECT_GT(state_.store.pointCount, 0);
-    ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0].text, "スクリプト実行が完了しました");
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].text, "スクリプト実行が完了しました");
     // The core's status texts reach the window's progress part.
     EXPECT_EQ(window_->statusText(kStatusProgress), QStringLiteral("Script Execution Completed"));
 }
@@ -298,13 +297,13 @@ TEST_F(MainWindowTest, InputBoxSettingsAndTheApiKey) {
 
 TEST_F(MainWindowTest, HelpShowsAndOpensWhatItNames) {
     window_->RunCommand(1042);
-    ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0].title, "About Trakvio");
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].title, "About Trakvio");
     const std::string capacities = "MaxPoints=" + std::to_string(state_.store.maxlogpoints) +
                                    "\nMaxTracks=" + std::to_string(state_.store.maxtracks) + "\nProgram folder= ";
-    EXPECT_NE(messages_[0].text.find(capacities), std::string::npos);
+    EXPECT_NE(messages()[0].text.find(capacities), std::string::npos);
     window_->RunCommand(1031);
-    EXPECT_EQ(messages_.back().title, "Use of GEOID model");
+    EXPECT_EQ(messages().back().title, "Use of GEOID model");
 
     for (int id : {1040, 1041, 1043, 1044, 1045}) window_->RunCommand(id);
     const fs::path program = state_.programFolder;
@@ -370,7 +369,7 @@ TEST_F(MainWindowTest, ALongRunShowsTheWaitCursorAndItsNameWhileTheWindowRuns) {
     probe.window = window_.get();
     SetMessageHandler(&SlowAnswer, &probe);
     window_->OpenFromCommandLine(script);
-    SetMessageHandler(&Record, &messages_);
+    catcher_.emplace();
     EXPECT_TRUE(probe.onWorker);
     EXPECT_TRUE(probe.waitCursor);
     EXPECT_EQ(probe.part8, QStringLiteral("Running slow.q9s ..."));

@@ -129,7 +129,7 @@ TEST(SystemInformation, GatheringInTheBackgroundGivesTheSameReport) {
         qputenv("PATH", path);
         EXPECT_EQ(calls, 1);
         EXPECT_EQ(later, direct);
-        if (searched != path) EXPECT_NE(direct.find("mailto: n/a\n.txt: n/a\n"), std::string::npos) << direct;
+        EXPECT_TRUE(searched == path || direct.find("mailto: n/a\n.txt: n/a\n") != std::string::npos) << direct;
     }
 
     int calls = 0;

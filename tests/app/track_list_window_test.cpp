@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QColorDialog>
 #include <QCursor>
 #include <QImage>
@@ -62,6 +61,12 @@ class TrackListWindowTest : public ::testing::Test {
     QString Cell(int row, int column) const {
         QTableWidgetItem* item = window_.table()->item(row, column);
         return item ? item->text() : QStringLiteral("<none>");
+    }
+    // One field of every track, in track order.
+    std::vector<int> OfTracks(int32_t TrackRecord::*field) const {
+        std::vector<int> values;
+        for (int t = 0; t < state_.store.trackCount; ++t) values.push_back(state_.store.tracks[t].*field);
+        return values;
     }
     void ClickCell(int row, int column, Qt::KeyboardModifiers modifiers = {}) {
         QTableWidget* table = window_.table();
@@ -199,8 +204,7 @@ TEST_F(TrackListWindowTest, WidthChooserSetsOneTrackOrEveryTrackWithShift) {
     };
     choose(7, {});
     EXPECT_FALSE(chooser->isVisible());
-    EXPECT_EQ(state_.store.tracks[1].lineWidth, 7);
-    EXPECT_EQ(state_.store.tracks[0].lineWidth, 3);
+    EXPECT_EQ(OfTracks(&TrackRecord::lineWidth), (std::vector<int>{3, 7, 3}));
     EXPECT_EQ(shell_.redrawMap, 1);
 
     // The same width again changes nothing and redraws nothing.
@@ -211,10 +215,8 @@ TEST_F(TrackListWindowTest, WidthChooserSetsOneTrackOrEveryTrackWithShift) {
     // Shift: every track, one redraw.
     ClickCell(0, kColumnWidth);
     choose(5, Qt::ShiftModifier);
-    for (int t = 0; t < 3; ++t) {
-        EXPECT_EQ(state_.store.tracks[static_cast<size_t>(t)].lineWidth, 5);
-        EXPECT_EQ(Cell(t, kColumnWidth), QStringLiteral("5"));
-    }
+    EXPECT_EQ(OfTracks(&TrackRecord::lineWidth), (std::vector<int>{5, 5, 5}));
+    for (int t = 0; t < 3; ++t) EXPECT_EQ(Cell(t, kColumnWidth), QStringLiteral("5")) << t;
     EXPECT_EQ(shell_.redrawMap, 2);
 
     // The total row has no width to choose.
@@ -254,9 +256,7 @@ TEST_F(TrackListWindowTest, PickWithOkTicksTheChosenTracksOrAll) {
         QTest::mouseClick(window_.okButton(), Qt::LeftButton);
     });
     EXPECT_EQ(window_.PickTracks(QStringLiteral("トラックを結合"), caller.child), 2);
-    EXPECT_EQ(state_.store.tracks[0].checked, 1);
-    EXPECT_EQ(state_.store.tracks[1].checked, 0);
-    EXPECT_EQ(state_.store.tracks[2].checked, 1);
+    EXPECT_EQ(OfTracks(&TrackRecord::checked), (std::vector<int>{1, 0, 1}));
     EXPECT_EQ(shown.count(), 1);
     EXPECT_TRUE(state_.trackListShown);
     // Everything is back as it was.
@@ -274,7 +274,7 @@ TEST_F(TrackListWindowTest, PickWithOkTicksTheChosenTracksOrAll) {
         QTest::mouseClick(window_.okButton(), Qt::LeftButton);
     });
     EXPECT_EQ(window_.PickTracks(QStringLiteral("delete"), caller.child), 3);
-    for (int t = 0; t < 3; ++t) EXPECT_EQ(state_.store.tracks[static_cast<size_t>(t)].checked, 1);
+    EXPECT_EQ(OfTracks(&TrackRecord::checked), (std::vector<int>{1, 1, 1}));
 }
 
 TEST_F(TrackListWindowTest, CancelAndClosingTheWindowEndThePickWithoutChanges) {
@@ -286,8 +286,7 @@ TEST_F(TrackListWindowTest, CancelAndClosingTheWindowEndThePickWithoutChanges) {
         QTest::mouseClick(window_.cancelButton(), Qt::LeftButton);
     });
     EXPECT_EQ(window_.PickTracks(QStringLiteral("restore"), caller.child), -1);
-    EXPECT_EQ(state_.store.tracks[0].checked, 0);
-    EXPECT_EQ(state_.store.tracks[1].checked, 1);
+    EXPECT_EQ(OfTracks(&TrackRecord::checked), (std::vector<int>{0, 1, 0}));
     EXPECT_TRUE(caller.top.isEnabled());
 
     QSignalSpy closed(&window_, &TrackListWindow::closedByUser);
@@ -296,7 +295,7 @@ TEST_F(TrackListWindowTest, CancelAndClosingTheWindowEndThePickWithoutChanges) {
         window_.close();
     });
     EXPECT_EQ(window_.PickTracks(QStringLiteral("join"), caller.child), -1);
-    EXPECT_EQ(state_.store.tracks[0].checked, 0);
+    EXPECT_EQ(OfTracks(&TrackRecord::checked), (std::vector<int>{0, 1, 0}));
     EXPECT_FALSE(window_.isVisible());
     EXPECT_EQ(closed.count(), 1);
     EXPECT_FALSE(state_.trackListShown);
@@ -311,15 +310,6 @@ TEST_F(TrackListWindowTest, CancelAndClosingTheWindowEndThePickWithoutChanges) {
     EXPECT_EQ(closed.count(), 2);
 }
 
-// Share of the pixels of `rect` in `image` that have exactly `color`.
-double ColorShare(const QImage& image, const QRect& rect, QRgb color) {
-    int hits = 0;
-    for (int y = rect.top(); y <= rect.bottom(); ++y) {
-        for (int x = rect.left(); x <= rect.right(); ++x) hits += (image.pixel(x, y) & 0xFFFFFF) == (color & 0xFFFFFF);
-    }
-    return static_cast<double>(hits) / (rect.width() * rect.height());
-}
-
 TEST_F(TrackListWindowTest, ScreenshotShowsEachColourCellInItsTracksColour) {
     const std::filesystem::path logs = test::SourceDir() / "data" / "examples" / "logs";
     ASSERT_EQ(LoadLogFile(state_.store, state_.settings, logs / "takao_hike.gpx"), kLoadDone);
@@ -332,18 +322,19 @@ TEST_F(TrackListWindowTest, ScreenshotShowsEachColourCellInItsTracksColour) {
     SaveForReview(image, "track_list.png");
 
     QTableWidget* table = window_.table();
+    auto inWindow = [&](int row, int column) {
+        const QRect cell = table->visualItemRect(table->item(row, column));
+        return QRect(table->viewport()->mapTo(&window_, cell.topLeft()), cell.size() - QSize(1, 1));
+    };
     for (int t = 0; t < state_.store.trackCount; ++t) {
-        const QRect cell = table->visualItemRect(table->item(t, kColumnColor));
-        const QRect inWindow(table->viewport()->mapTo(&window_, cell.topLeft()), cell.size() - QSize(1, 1));
+        SCOPED_TRACE(t);
         const QRgb color = state_.store.tracks[static_cast<size_t>(t)].color;
-        EXPECT_GT(ColorShare(image, inWindow, color), 0.5) << "track " << t + 1;
+        EXPECT_GT(test::ColorShare(image, color, inWindow(t, kColumnColor)), 0.5);
         // White text on it.
-        EXPECT_GT(ColorShare(image, inWindow, 0xFFFFFF), 0.0) << "track " << t + 1;
+        EXPECT_GT(test::ColorShare(image, 0xFFFFFF, inWindow(t, kColumnColor)), 0.0);
         // The cells beside it are black on white.
-        const QRect title = table->visualItemRect(table->item(t, kColumnTitle));
-        const QRect titleInWindow(table->viewport()->mapTo(&window_, title.topLeft()), title.size() - QSize(1, 1));
-        EXPECT_GT(ColorShare(image, titleInWindow, 0xFFFFFF), 0.6);
-        EXPECT_GT(ColorShare(image, titleInWindow, 0x000000), 0.0);
+        EXPECT_GT(test::ColorShare(image, 0xFFFFFF, inWindow(t, kColumnTitle)), 0.6);
+        EXPECT_GT(test::ColorShare(image, 0x000000, inWindow(t, kColumnTitle)), 0.0);
     }
 }
 

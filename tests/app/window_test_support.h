@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QImage>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -40,6 +41,17 @@ void WhenShown(std::function<void(T&)> action) {
         }
     });
     timer->start();
+}
+
+// Share of the pixels of rect (the whole image when empty) that have exactly
+// the colour rgb, 0xRRGGBB.
+inline double ColorShare(const QImage& image, QRgb rgb, QRect rect = QRect()) {
+    if (rect.isEmpty()) rect = image.rect();
+    int hits = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) hits += (image.pixel(x, y) & 0xFFFFFFu) == (rgb & 0xFFFFFFu);
+    }
+    return static_cast<double>(hits) / (rect.width() * rect.height());
 }
 
 }  // namespace trakvio::test
