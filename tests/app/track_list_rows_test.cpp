@@ -128,5 +128,29 @@ TEST_F(TrackList, InconsistentStoreIsReadOnlyWithinItsArrays) {
     EXPECT_TRUE(BuildTrackListTable(bare).rows.empty());
 }
 
+// A large store counts its rows on two threads: each row still gets the
+// counts of its own track.
+TEST_F(TrackList, ALargeStoreCountsEveryTrackOnce) {
+    TrackStore store;
+    ASSERT_EQ(CreateTrackStore(store, 400000, 8), 0);
+    const int32_t lengths[] = {150000, 10, 120000, 1, 99000};
+    auto deletedAt = [](size_t t, int32_t i) { return t != 1 && (i % 7 == 0 || i % 5 == 0); };
+    std::vector<int64_t> deleted(std::size(lengths));
+    for (size_t t = 0; t < std::size(lengths); ++t) {
+        for (int32_t i = 0; i < lengths[t]; ++i) {
+            AppendPoint(store, 35.0, 139.0, 10, 0, kJan15 + i, deletedAt(t, i) ? 0 : 1);
+            deleted[t] += deletedAt(t, i);
+        }
+        ASSERT_TRUE(CloseTrack(store));
+    }
+    const TrackListTable table = BuildTrackListTable(store);
+    ASSERT_EQ(table.counts.size(), std::size(lengths));
+    for (size_t t = 0; t < std::size(lengths); ++t) {
+        EXPECT_EQ(table.counts[t].points, lengths[t]) << t;
+        EXPECT_EQ(table.counts[t].deleted, deleted[t]) << t;
+        EXPECT_EQ(table.rows[t][kColumnDeleted], std::to_string(deleted[t])) << t;
+    }
+}
+
 }  // namespace
 }  // namespace trakvio
