@@ -50,6 +50,14 @@ inline Settings ArchiveSettings(const std::filesystem::path& base) {
     return settings;
 }
 
+// A scratch folder, settings whose folders lie in it, and an empty store.
+struct ArchiveScene {
+    ScratchFolder scratch;
+    Settings settings = ArchiveSettings(scratch.path());
+    TrackStore store;
+    ArchiveScene() { CreateTrackStore(store, 1000, 20); }
+};
+
 inline constexpr int64_t kSetStart = 1673775000;  // 2023-01-15 09:30:00 UTC
 
 // Loads a.gpx (15 points, "Walk") and b.gpx (6 points, "Ride") from folder,

@@ -99,8 +99,8 @@ TEST(TrackArchive, SavedSetOpensIntoAnEmptyStoreAsItWas) {
 
 TEST(TrackArchive, OpenedBehindLoadedLogsItAppendsAndKeepsTheFolder) {
     test::ScopedTimeZone tz("UTC");
-    ScratchFolder scratch;
-    Settings settings = test::ArchiveSettings(scratch.path());
+    test::ArchiveScene scene;
+    auto& [scratch, settings, store] = scene;
     TrackStore saved;
     SaveEditedSet(scratch.path(), saved, settings);
 
@@ -108,8 +108,6 @@ TEST(TrackArchive, OpenedBehindLoadedLogsItAppendsAndKeepsTheFolder) {
     const fs::path stray = settings.workFolder / "q9zdir" / "stray.txt";
     fs::create_directories(stray.parent_path());
     WriteFile(stray, "left from before");
-    TrackStore store;
-    ASSERT_EQ(CreateTrackStore(store, 1000, 20), 0);
     ASSERT_EQ(LoadLogFile(store, settings, scratch / "c.gpx"), 0);
     ASSERT_EQ(LoadLogFile(store, settings, scratch / "set.q9z"), kLoadDone);
     ASSERT_EQ(store.trackCount, 4);
@@ -134,12 +132,10 @@ TEST(TrackArchive, OpenedBehindLoadedLogsItAppendsAndKeepsTheFolder) {
 
 TEST(TrackArchive, NamesTheFormatCannotCarryComeBackReplacedNotLost) {
     test::ScopedTimeZone tz("UTC");
-    ScratchFolder scratch;
-    Settings settings = test::ArchiveSettings(scratch.path());
+    test::ArchiveScene scene;
+    auto& [scratch, settings, store] = scene;
     const fs::path odd = scratch / "say \"hi\", <go>.gpx";
     WriteFile(odd, test::GpxTrack(5, 35.0, test::kSetStart, "a \"b\""));
-    TrackStore store;
-    ASSERT_EQ(CreateTrackStore(store, 100, 5), 0);
     ASSERT_EQ(LoadLogFile(store, settings, odd), 0);
     store.points[4].enabled = 0;
     ASSERT_EQ(SaveArchive(store, settings, scratch / "odd.q9z"), 0);
@@ -160,8 +156,8 @@ const char* kKml = R"(<?xml version="1.0" encoding="UTF-8"?>
 
 TEST(TrackArchive, PlainZipsAndKmz) {
     test::ScopedTimeZone tz("Asia/Tokyo");
-    ScratchFolder scratch;
-    Settings settings = test::ArchiveSettings(scratch.path());
+    test::ArchiveScene scene;
+    auto& [scratch, settings, store] = scene;
     const std::string gpx = test::GpxTrack(3, 35.0, test::kSetStart, "");
     ScratchFolder inner;
     ASSERT_TRUE(test::BuildZip(inner / "inner.zip", {{"deep.gpx", gpx}}));
@@ -175,8 +171,6 @@ TEST(TrackArchive, PlainZipsAndKmz) {
                                                       {"nested.zip", innerZip},
                                                       {"nested.dat", innerZip},
                                                       {"notes.txt", "not a log"}}));
-    TrackStore store;
-    ASSERT_EQ(CreateTrackStore(store, 1000, 20), 0);
     test::MessageCatcher messages;
     ASSERT_EQ(LoadLogFile(store, settings, scratch / "logs.zip"), 0);
     EXPECT_EQ(LoadedNames(store), (std::vector<std::string>{"top.gpx", "logs.zip"}));
@@ -227,12 +221,10 @@ TEST(TrackArchive, ItmPackagesTakeTheLatestBinAndFollowTheSwitches) {
         {1, 0, {}, {}, 0},
     };
     for (const Case& c : cases) {
-        ScratchFolder base;
-        Settings settings = test::ArchiveSettings(base.path());
+        test::ArchiveScene scene;
+        auto& [base, settings, store] = scene;
         settings.itmReadPoi = c.readPoi;
         settings.itmKeepBoth = c.keepBoth;
-        TrackStore store;
-        ASSERT_EQ(CreateTrackStore(store, 1000, 10), 0);
         test::MessageCatcher messages;
         // The .poi, when read, fails: the open reports a failed member.
         ASSERT_EQ(LoadLogFile(store, settings, scratch / "pack.itm"), c.readPoi == 1 ? kLoadReaderError : kLoadDone);
@@ -266,10 +258,8 @@ TEST(TrackArchive, ItmPackagesTakeTheLatestBinAndFollowTheSwitches) {
 }
 
 TEST(TrackArchive, FailuresAndArchivesWithNothingToLoad) {
-    ScratchFolder scratch;
-    Settings settings = test::ArchiveSettings(scratch.path());
-    TrackStore store;
-    ASSERT_EQ(CreateTrackStore(store, 100, 5), 0);
+    test::ArchiveScene scene;
+    auto& [scratch, settings, store] = scene;
     ASSERT_TRUE(test::BuildZip(scratch / "notes.zip", {{"notes.txt", "nothing"}, {"dir/a.gpx", "x"}}));
     {
         test::MessageCatcher cancel(kAnswerCancel);

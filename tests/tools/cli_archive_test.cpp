@@ -8,6 +8,7 @@
 
 #include "archive/archive_fixtures.h"
 #include "archive/zip_builder.h"
+#include "cli_run.h"
 #include "test_support.h"
 
 namespace trakvio {
@@ -25,12 +26,13 @@ TEST(CliArchive, InfoShowsASavedSetAndFailedOpensExitWith3) {
     ASSERT_EQ(SaveArchive(saved, settings, scratch / "set.q9z"), 0);
     fs::create_directory(scratch / "data");
     test::WriteFile(scratch / "test.ini", "maxlogpoints=1000\n");
-    const std::string run = "cd " + test::ShellQuote(scratch.path().string()) +
-                            " && env XDG_DATA_HOME=" + test::ShellQuote((scratch / "data").string()) + " TZ=UTC " +
-                            test::ShellQuote(TRAKVIO_CLI_PATH) + " info --json --ini test.ini ";
+    const auto info = [&](const char* file, std::string* out, std::string* err) {
+        return test::RunCli(scratch.path(), scratch / "data", std::string("info --json --ini test.ini ") + file, out,
+                            err);
+    };
 
     std::string out, err;
-    ASSERT_EQ(test::RunCommand(run + "set.q9z", &out, &err), 0) << err;
+    ASSERT_EQ(info("set.q9z", &out, &err), 0) << err;
     EXPECT_EQ(err, "");
     EXPECT_NE(out.find("\"pointCount\":21,\"trackCount\":3,\"fileCount\":2,"), std::string::npos) << out;
     const std::string names[] = {"\"name\":\"Walk\",\"color\":\"123456\",\"lineWidth\":7,",
@@ -47,9 +49,9 @@ TEST(CliArchive, InfoShowsASavedSetAndFailedOpensExitWith3) {
     ASSERT_TRUE(test::BuildZip(scratch / "notes.zip", {{"notes.txt", "nothing"}}));
     ASSERT_TRUE(test::BuildZip(scratch / "part.zip",
                                {{"walk.gpx", test::GpxTrack(3, 35, test::kSetStart, "")}, {"../evil.gpx", "x"}}));
-    EXPECT_EQ(test::RunCommand(run + "notes.zip", &out, &err), 3);
+    EXPECT_EQ(info("notes.zip", &out, &err), 3);
     EXPECT_NE(err.find("notes.zip"), std::string::npos) << err;
-    EXPECT_EQ(test::RunCommand(run + "part.zip", &out, &err), 3);
+    EXPECT_EQ(info("part.zip", &out, &err), 3);
     EXPECT_NE(err.find("../evil.gpx"), std::string::npos) << err;
     EXPECT_NE(out.find("\"pointCount\":3,"), std::string::npos) << out;  // what loaded is still listed
 }

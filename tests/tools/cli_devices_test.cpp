@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "cli_run.h"
 #include "devices/device_simulators.h"
 #include "test_support.h"
 
@@ -21,10 +22,8 @@ class CliDevices : public ::testing::Test {
         test::WriteFile(scratch / "test.ini",
                         "maxlogpoints=100000\nworkfolder=" + (scratch / "work").string() + "\ngpsrcvtimeout=20,400\n");
     }
-    std::string Command(const std::string& arguments) const {
-        return "cd " + test::ShellQuote(scratch.path().string()) +
-               " && env XDG_DATA_HOME=" + test::ShellQuote((scratch / "data").string()) + " TZ=UTC " +
-               test::ShellQuote(TRAKVIO_CLI_PATH) + " " + arguments + " --ini test.ini";
+    int Run(const std::string& arguments, std::string* out, std::string* err) const {
+        return test::RunCli(scratch.path(), scratch / "data", arguments + " --ini test.ini", out, err);
     }
     test::ScratchFolder scratch;
 };
@@ -35,8 +34,7 @@ TEST_F(CliDevices, MtkDownloadPrintsTheTrackListAndSavesTheDump) {
                                     {});
     fs::create_directories(scratch / "saved");
     std::string out, err;
-    ASSERT_EQ(test::RunCommand(Command("mtk download --port " + logger.path() + " --save saved"), &out, &err), 0)
-        << err;
+    ASSERT_EQ(Run("mtk download --port " + logger.path() + " --save saved", &out, &err), 0) << err;
     EXPECT_NE(out.find("total"), std::string::npos) << out;
     EXPECT_NE(out.find(" 1  "), std::string::npos) << out;
     ASSERT_EQ(std::distance(fs::directory_iterator(scratch / "saved"), fs::directory_iterator()), 1);
@@ -45,16 +43,16 @@ TEST_F(CliDevices, MtkDownloadPrintsTheTrackListAndSavesTheDump) {
     // The image as far as the logger had data: the sample dump's records.
     EXPECT_GT(fs::file_size(copy), 512u);
     std::string info;
-    ASSERT_EQ(test::RunCommand(Command("info " + test::ShellQuote(copy.string())), &info, &err), 0) << err;
+    ASSERT_EQ(Run("info " + test::ShellQuote(copy.string()), &info, &err), 0) << err;
     EXPECT_EQ(info.substr(info.find("total")), out.substr(out.find("total")));
 }
 
 TEST_F(CliDevices, MtkDownloadFromAnErasedLoggerFailsAndEraseIsReported) {
     test::MtkLoggerSimulator logger(std::vector<unsigned char>(100, 0xFF), {});
     std::string out, err;
-    EXPECT_EQ(test::RunCommand(Command("mtk download --port " + logger.path()), &out, &err), 3);
+    EXPECT_EQ(Run("mtk download --port " + logger.path(), &out, &err), 3);
     EXPECT_NE(err.find("No Log Data"), std::string::npos) << err;
-    ASSERT_EQ(test::RunCommand(Command("mtk erase --port " + logger.path()), &out, &err), 0) << err;
+    ASSERT_EQ(Run("mtk erase --port " + logger.path(), &out, &err), 0) << err;
     EXPECT_EQ(out, "Erased Log\n");
     EXPECT_TRUE(logger.erased());
 }
@@ -73,8 +71,7 @@ TEST_F(CliDevices, CaptureRecordsFixesForTheGivenTime) {
         }
     });
     std::string out, err;
-    int status =
-        test::RunCommand(Command("capture --port " + receiver.path() + " --out fixes.nmea --seconds 1"), &out, &err);
+    int status = Run("capture --port " + receiver.path() + " --out fixes.nmea --seconds 1", &out, &err);
     done = true;
     sender.join();
     EXPECT_EQ(status, 0) << err;
@@ -88,20 +85,18 @@ TEST_F(CliDevices, CaptureRecordsFixesForTheGivenTime) {
 TEST_F(CliDevices, CaptureFromASilentReceiverEndsWithItsReason) {
     test::Pty receiver;
     std::string out, err;
-    EXPECT_EQ(
-        test::RunCommand(Command("capture --port " + receiver.path() + " --out fixes.nmea --seconds 30"), &out, &err),
-        3);
+    EXPECT_EQ(Run("capture --port " + receiver.path() + " --out fixes.nmea --seconds 30", &out, &err), 3);
     EXPECT_NE(err.find("GPSレシーバーは応答していません"), std::string::npos) << err;
     EXPECT_NE(err.find("return code=8"), std::string::npos) << err;
 }
 
 TEST_F(CliDevices, PortsAndUsageErrors) {
     std::string out, err;
-    EXPECT_EQ(test::RunCommand(Command("ports"), &out, &err), 0) << err;
+    EXPECT_EQ(Run("ports", &out, &err), 0) << err;
     EXPECT_FALSE(out.empty());
-    EXPECT_EQ(test::RunCommand(Command("capture --port /dev/null"), &out, &err), 64);
-    EXPECT_EQ(test::RunCommand(Command("mtk format"), &out, &err), 64);
-    EXPECT_EQ(test::RunCommand(Command("capture --port /dev/no-such-receiver --out x.nmea"), &out, &err), 1);
+    EXPECT_EQ(Run("capture --port /dev/null", &out, &err), 64);
+    EXPECT_EQ(Run("mtk format", &out, &err), 64);
+    EXPECT_EQ(Run("capture --port /dev/no-such-receiver --out x.nmea", &out, &err), 1);
 }
 
 }  // namespace

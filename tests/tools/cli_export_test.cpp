@@ -1,12 +1,14 @@
 // trakvio-cli export end to end: the built program loads a GPX log and writes
-// the pages, KML, KMZ and archive asked for; usage errors exit with 64 and an
-// output that cannot be written is named on stderr with exit status 1.
+// the pages, KML, KMZ and archive asked for; an output that cannot be written
+// is named on stderr with exit status 1. Its usage errors are checked with the
+// other commands' in trakvio_cli_test.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 #include <string_view>
 
+#include "cli_run.h"
 #include "test_support.h"
 
 namespace trakvio {
@@ -46,32 +48,12 @@ class CliExport : public ::testing::Test {
         test::WriteFile(scratch_ / "work" / "tracks.gpx", kGpx);
     }
     int Run(const std::string& args, std::string* out, std::string* err) {
-        const std::string env = "env XDG_DATA_HOME=" + test::ShellQuote((scratch_ / "data").string()) + " TZ=UTC ";
-        const std::string cd = "cd " + test::ShellQuote((scratch_ / "work").string()) + " && ";
-        return test::RunCommand(cd + env + test::ShellQuote(TRAKVIO_CLI_PATH) + " export " + args, out, err);
+        return test::RunCli(scratch_ / "work", scratch_ / "data", "export " + args, out, err);
     }
     fs::path Work(std::string_view name) const { return scratch_ / "work" / std::string(name); }
 
     test::ScratchFolder scratch_;
 };
-
-TEST_F(CliExport, UsageErrorsExitWith64AndHelpWith0) {
-    const std::pair<const char*, int> cases[] = {{"", 64},
-                                                 {"tracks.gpx", 64},
-                                                 {"--leaflet", 64},
-                                                 {"--leaflet= tracks.gpx", 64},
-                                                 {"--kml out.kml", 64},
-                                                 {"--title", 64},
-                                                 {"--svg out.svg tracks.gpx", 64},
-                                                 {"--help", 0}};
-    for (auto [args, status] : cases) {
-        std::string out, err;
-        EXPECT_EQ(Run(args, &out, &err), status) << args;
-        EXPECT_TRUE(Has(status == 0 ? out : err, "usage: trakvio-cli export")) << args << "\n" << err;
-        EXPECT_EQ(status == 0 ? err : out, "") << args;
-    }
-    EXPECT_FALSE(fs::exists(Work("out.kml")));
-}
 
 TEST_F(CliExport, WritesEveryOutputAskedFor) {
     std::string out, err;

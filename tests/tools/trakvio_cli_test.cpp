@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli_run.h"
 #include "test_support.h"
 
 namespace trakvio {
@@ -70,33 +71,51 @@ class Cli : public ::testing::Test {
                                                             (scratch_ / "elsewhere").string() + "\n");
         test::WriteFile(scratch_ / "work" / "tracks.gpx", kTwoTracksGpx);
     }
-    // Runs the program from the work folder with args (already quoted).
     int Run(const std::string& args, std::string* out, std::string* err) {
-        const std::string env = "env XDG_DATA_HOME=" + test::ShellQuote((scratch_ / "data").string()) + " TZ=UTC ";
-        const std::string cd = "cd " + test::ShellQuote((scratch_ / "work").string()) + " && ";
-        return test::RunCommand(cd + env + test::ShellQuote(TRAKVIO_CLI_PATH) + " " + args, out, err);
+        return test::RunCli(scratch_ / "work", scratch_ / "data", args, out, err);
     }
 
     test::ScratchFolder scratch_;
 };
 
+// Every command's usage errors exit with 64 and show that command's usage on
+// stderr; help exits with 0 and shows it on stdout.
 TEST_F(Cli, UsageErrorsExitWith64AndHelpWith0) {
-    const std::pair<const char*, int> cases[] = {{"", 64},
-                                                 {"frobnicate x.gpx", 64},
-                                                 {"info --bogus x.gpx", 64},
-                                                 {"info", 64},
-                                                 {"points --json x.gpx", 64},
-                                                 {"points --ini", 64},
-                                                 {"info --geoid-info tracks.gpx", 64},
-                                                 {"help", 0},
-                                                 {"info --help", 0}};
-    for (auto [args, status] : cases) {
+    const struct {
+        const char* args;
+        int status;
+        const char* usage;
+    } cases[] = {{"", 64, "usage:"},
+                 {"frobnicate x.gpx", 64, "usage:"},
+                 {"info --bogus x.gpx", 64, "usage:"},
+                 {"info", 64, "usage:"},
+                 {"points --json x.gpx", 64, "usage:"},
+                 {"points --ini", 64, "usage:"},
+                 {"info --geoid-info tracks.gpx", 64, "usage:"},
+                 {"help", 0, "usage:"},
+                 {"info --help", 0, "usage:"},
+                 {"export", 64, "usage: trakvio-cli export"},
+                 {"export tracks.gpx", 64, "usage: trakvio-cli export"},
+                 {"export --leaflet", 64, "usage: trakvio-cli export"},
+                 {"export --leaflet= tracks.gpx", 64, "usage: trakvio-cli export"},
+                 {"export --kml out.kml", 64, "usage: trakvio-cli export"},
+                 {"export --title", 64, "usage: trakvio-cli export"},
+                 {"export --svg out.svg tracks.gpx", 64, "usage: trakvio-cli export"},
+                 {"export --help", 0, "usage: trakvio-cli export"},
+                 {"graph --x time out.svg tracks.gpx", 64, "usage: trakvio-cli graph"},
+                 {"graph --x hours --y altitude out.svg tracks.gpx", 64, "usage: trakvio-cli graph"},
+                 {"graph --x time --y altitude --size 500 out.svg tracks.gpx", 64, "usage: trakvio-cli graph"},
+                 {"graph --x time --y altitude --dpi -3 out.svg tracks.gpx", 64, "usage: trakvio-cli graph"},
+                 {"graph --x time --y altitude out.svg", 64, "usage: trakvio-cli graph"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
         std::string out, err;
-        EXPECT_EQ(Run(args, &out, &err), status) << args;
-        // The usage goes to stderr with an error, to stdout when asked for.
-        EXPECT_NE((status == 0 ? out : err).find("usage:"), std::string::npos) << args;
-        EXPECT_EQ(status == 0 ? err : out, "") << args;
+        EXPECT_EQ(Run(c.args, &out, &err), c.status);
+        EXPECT_NE((c.status == 0 ? out : err).find(c.usage), std::string::npos) << err;
+        EXPECT_EQ(c.status == 0 ? err : out, "");
     }
+    EXPECT_FALSE(fs::exists(scratch_ / "work" / "out.kml"));
+    EXPECT_FALSE(fs::exists(scratch_ / "work" / "out.svg"));
 }
 
 TEST_F(Cli, GeoidInfoSaysWhenNoModelIsInstalled) {
