@@ -36,28 +36,22 @@ constexpr const char* kMaps =
     "gmapjs=https://maps.googleapis.com/maps/api/js\n"
     "GMapAPIkey=\"TestKey-123\"\n";
 
-class CliExport : public ::testing::Test {
+class CliExport : public test::CliTest {
   protected:
     void SetUp() override {
-        for (const char* folder : {"data", "elsewhere", "work", "work/out"}) fs::create_directory(scratch_ / folder);
+        fs::create_directory(Work("out"));
         // currentfolder moves the working folder: outputs must still land
         // where the command line meant them.
-        test::WriteFile(scratch_ / "work" / "test.ini",
+        test::WriteFile(Work("test.ini"),
                         std::string(kMaps) + "currentfolder=" + (scratch_ / "elsewhere").string() + "\n");
-        test::WriteFile(scratch_ / "work" / "bare.ini", "maxlogpoints=1000\n");
-        test::WriteFile(scratch_ / "work" / "tracks.gpx", kGpx);
+        test::WriteFile(Work("bare.ini"), "maxlogpoints=1000\n");
+        test::WriteFile(Work("tracks.gpx"), kGpx);
     }
-    int Run(const std::string& args, std::string* out, std::string* err) {
-        return test::RunCli(scratch_ / "work", scratch_ / "data", "export " + args, out, err);
-    }
-    fs::path Work(std::string_view name) const { return scratch_ / "work" / std::string(name); }
-
-    test::ScratchFolder scratch_;
 };
 
 TEST_F(CliExport, WritesEveryOutputAskedFor) {
     std::string out, err;
-    ASSERT_EQ(Run("--ini test.ini --title 20240501_walk --leaflet out/l.htm --gmap=out/g.htm --kml out/t.kml "
+    ASSERT_EQ(Run("export --ini test.ini --title 20240501_walk --leaflet out/l.htm --gmap=out/g.htm --kml out/t.kml "
                   "--kml out/t.KMZ tracks.gpx",
                   &out, &err),
               0)
@@ -91,7 +85,7 @@ TEST_F(CliExport, WritesEveryOutputAskedFor) {
 TEST_F(CliExport, DefaultTitleAndMissingBaseMap) {
     std::string out, err;
     // No osmjp base map: the page is written with a warning.
-    ASSERT_EQ(Run("--ini bare.ini --leaflet plain.htm --kml plain.kml tracks.gpx", &out, &err), 0) << err;
+    ASSERT_EQ(Run("export --ini bare.ini --leaflet plain.htm --kml plain.kml tracks.gpx", &out, &err), 0) << err;
     EXPECT_EQ(err, "trakvio-cli: " + Work("plain.htm").string() +
                        ": warning: no base map has the id osmjp; the page shows no tiles\n");
     EXPECT_TRUE(Has(test::ReadFile(Work("plain.htm")), "<title>tracks</title>"));
@@ -101,33 +95,35 @@ TEST_F(CliExport, DefaultTitleAndMissingBaseMap) {
 TEST_F(CliExport, ReportsWhatCannotBeWritten) {
     std::string out, err;
     // One output cannot be created: it is named, the others are written.
-    EXPECT_EQ(Run("--ini test.ini --leaflet missing/x.htm --kml ok.kml --kml missing/x.kmz tracks.gpx", &out, &err), 1);
+    EXPECT_EQ(
+        Run("export --ini test.ini --leaflet missing/x.htm --kml ok.kml --kml missing/x.kmz tracks.gpx", &out, &err),
+        1);
     EXPECT_EQ(err, "trakvio-cli: " + Work("missing/x.htm").string() +
                        ": cannot be created\ntrakvio-cli: " + Work("missing/x.kmz").string() + ": cannot be created\n");
     EXPECT_TRUE(fs::exists(Work("ok.kml")));
     EXPECT_FALSE(fs::exists(Work("missing")));
 
     // Nothing loaded: nothing written, the load result is the exit status.
-    EXPECT_EQ(Run("--ini test.ini --leaflet none.htm nothing.gpx", &out, &err), 3);
+    EXPECT_EQ(Run("export --ini test.ini --leaflet none.htm nothing.gpx", &out, &err), 3);
     EXPECT_TRUE(Has(err, "nothing.gpx: no such file\n")) << err;
     EXPECT_TRUE(Has(err, "no points were loaded; nothing written\n")) << err;
     EXPECT_FALSE(fs::exists(Work("none.htm")));
 
     // A file that could not be loaded beside one that could: the outputs are
     // written and the exit status is the load result.
-    EXPECT_EQ(Run("--ini test.ini --kml some.kml nothing.gpx tracks.gpx", &out, &err), 3);
+    EXPECT_EQ(Run("export --ini test.ini --kml some.kml nothing.gpx tracks.gpx", &out, &err), 3);
     EXPECT_TRUE(fs::exists(Work("some.kml")));
 }
 
 TEST_F(CliExport, SavesTheArchive) {
     std::string out, err;
-    ASSERT_EQ(Run("--ini test.ini --q9z out/set.q9z tracks.gpx", &out, &err), 0) << err;
+    ASSERT_EQ(Run("export --ini test.ini --q9z out/set.q9z tracks.gpx", &out, &err), 0) << err;
     std::string listing;
     ASSERT_EQ(test::RunCommand("unzip -Z1 " + test::ShellQuote(Work("out/set.q9z").string()), &listing), 0);
     EXPECT_TRUE(Has(listing, "tracks.gpx\n")) << listing;
     EXPECT_TRUE(Has(listing, "set.q9t\n")) << listing;
     // An archive that cannot be written is reported.
-    EXPECT_EQ(Run("--ini test.ini --q9z missing/set.q9z tracks.gpx", &out, &err), 1);
+    EXPECT_EQ(Run("export --ini test.ini --q9z missing/set.q9z tracks.gpx", &out, &err), 1);
     EXPECT_TRUE(Has(err, "missing/set.q9z: cannot write the archive\n")) << err;
 }
 

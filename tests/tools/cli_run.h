@@ -2,8 +2,11 @@
 // with its own per-user data folder and TZ=UTC.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "test_support.h"
 
@@ -16,5 +19,20 @@ inline int RunCli(const std::filesystem::path& folder, const std::filesystem::pa
                           " TZ=UTC " + ShellQuote(TRAKVIO_CLI_PATH) + " " + args,
                       out, err);
 }
+
+// A scratch folder holding the program's per-user folder "data", the folder
+// "work" it is run from, and "elsewhere" for a configuration's currentfolder.
+class CliTest : public ::testing::Test {
+  protected:
+    CliTest() {
+        for (const char* folder : {"data", "elsewhere", "work"}) std::filesystem::create_directory(scratch_ / folder);
+    }
+    std::filesystem::path Work(std::string_view name) const { return scratch_ / "work" / std::string(name); }
+    int Run(const std::string& args, std::string* out, std::string* err) {
+        return RunCli(scratch_ / "work", scratch_ / "data", args, out, err);
+    }
+
+    ScratchFolder scratch_;
+};
 
 }  // namespace trakvio::test

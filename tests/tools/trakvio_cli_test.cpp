@@ -62,20 +62,14 @@ const char* kTwoTracksGpx = R"(<gpx version="1.1" creator="trakvio test" xmlns="
   <trkpt lat="-33.8577844" lon="151.2162967"><ele>6</ele><time>2023-01-17T00:00:40Z</time></trkpt></trkseg></trk>
 </gpx>)";
 
-class Cli : public ::testing::Test {
+class Cli : public test::CliTest {
   protected:
     void SetUp() override {
-        for (const char* folder : {"data", "elsewhere", "work"}) fs::create_directory(scratch_ / folder);
         // currentfolder moves the working folder, so relative paths must be made absolute first.
-        test::WriteFile(scratch_ / "work" / "test.ini", "maxlogpoints=200000\ntracklinewidthdefault=4\ncurrentfolder=" +
-                                                            (scratch_ / "elsewhere").string() + "\n");
-        test::WriteFile(scratch_ / "work" / "tracks.gpx", kTwoTracksGpx);
+        test::WriteFile(Work("test.ini"), "maxlogpoints=200000\ntracklinewidthdefault=4\ncurrentfolder=" +
+                                              (scratch_ / "elsewhere").string() + "\n");
+        test::WriteFile(Work("tracks.gpx"), kTwoTracksGpx);
     }
-    int Run(const std::string& args, std::string* out, std::string* err) {
-        return test::RunCli(scratch_ / "work", scratch_ / "data", args, out, err);
-    }
-
-    test::ScratchFolder scratch_;
 };
 
 // Every command's usage errors exit with 64 and show that command's usage on
@@ -114,8 +108,8 @@ TEST_F(Cli, UsageErrorsExitWith64AndHelpWith0) {
         EXPECT_NE((c.status == 0 ? out : err).find(c.usage), std::string::npos) << err;
         EXPECT_EQ(c.status == 0 ? err : out, "");
     }
-    EXPECT_FALSE(fs::exists(scratch_ / "work" / "out.kml"));
-    EXPECT_FALSE(fs::exists(scratch_ / "work" / "out.svg"));
+    EXPECT_FALSE(fs::exists(Work("out.kml")));
+    EXPECT_FALSE(fs::exists(Work("out.svg")));
 }
 
 TEST_F(Cli, GeoidInfoSaysWhenNoModelIsInstalled) {
@@ -128,8 +122,8 @@ TEST_F(Cli, GeoidInfoSaysWhenNoModelIsInstalled) {
 // named with what is wrong, once when the configuration is read and again by
 // --geoid-info.
 TEST_F(Cli, AGeoidModelNotInUseIsNamedWithTheReason) {
-    const fs::path missing = scratch_ / "work" / "gone.asc";
-    const fs::path broken = scratch_ / "work" / "broken.isg";
+    const fs::path missing = Work("gone.asc");
+    const fs::path broken = Work("broken.isg");
     test::WriteFile(broken, "not an ISG header\n");
     const struct {
         fs::path file;
@@ -137,7 +131,7 @@ TEST_F(Cli, AGeoidModelNotInUseIsNamedWithTheReason) {
     } cases[] = {{missing, "the file does not exist"}, {broken, "the ISG file's header has no end or is unusable"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reason);
-        test::WriteFile(scratch_ / "work" / "geoid.ini", "geoidmodel=\"" + c.file.string() + "\"\n");
+        test::WriteFile(Work("geoid.ini"), "geoidmodel=\"" + c.file.string() + "\"\n");
         std::string out, err;
         ASSERT_EQ(Run("info --geoid-info --ini geoid.ini", &out, &err), 0) << err;
         const std::string named = "The geoid model " + c.file.string() + " is not in use: " + c.reason;
@@ -150,7 +144,7 @@ TEST_F(Cli, AGeoidModelNotInUseIsNamedWithTheReason) {
 }
 
 TEST_F(Cli, EachFileNotLoadedIsOneStderrLineAndTheLastFailureIsTheStatus) {
-    test::WriteFile(scratch_ / "work" / "notes.foo", "shopping list\neggs\nmilk\n");
+    test::WriteFile(Work("notes.foo"), "shopping list\neggs\nmilk\n");
     const std::string work = (scratch_ / "work").string() + "/";
     std::string out, err;
     EXPECT_EQ(Run("info --json --ini test.ini tracks.gpx notes.foo 'no such.gpx' tracks.gpx", &out, &err), 3);
@@ -190,7 +184,7 @@ TEST_F(Cli, InfoJsonHasItsKeysInOrderAndValuesThatReadBackExactly) {
          }) {
         EXPECT_NE(out.find(piece), std::string::npos) << piece << "\n" << out;
     }
-    EXPECT_NE(out.find("{\"path\":\"" + (scratch_ / "work" / "tracks.gpx").string() + "\""), std::string::npos);
+    EXPECT_NE(out.find("{\"path\":\"" + Work("tracks.gpx").string() + "\""), std::string::npos);
 }
 
 TEST_F(Cli, PointsWritesAHeaderAndOneCsvLinePerPoint) {
