@@ -16,19 +16,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(CliArchive, InfoShowsASavedSetAndFailedOpensExitWith3) {
+using CliArchive = test::CliTest;
+
+TEST_F(CliArchive, InfoShowsASavedSetAndFailedOpensExitWith3) {
     test::ScopedTimeZone tz("UTC");
-    test::ScratchFolder scratch;
-    Settings settings = test::ArchiveSettings(scratch / "make");
-    fs::create_directories(scratch / "logs");
+    test::ScratchFolder make;
+    Settings settings = test::ArchiveSettings(make.path());
     TrackStore saved;
-    ASSERT_TRUE(test::BuildEditedSet(saved, settings, scratch / "logs"));
-    ASSERT_EQ(SaveArchive(saved, settings, scratch / "set.q9z"), 0);
-    fs::create_directory(scratch / "data");
-    test::WriteFile(scratch / "test.ini", "maxlogpoints=1000\n");
+    ASSERT_TRUE(test::BuildEditedSet(saved, settings, make.path()));
+    ASSERT_EQ(SaveArchive(saved, settings, Work("set.q9z")), 0);
+    test::WriteFile(Work("test.ini"), "maxlogpoints=1000\n");
     const auto info = [&](const char* file, std::string* out, std::string* err) {
-        return test::RunCli(scratch.path(), scratch / "data", std::string("info --json --ini test.ini ") + file, out,
-                            err);
+        return Run(std::string("info --json --ini test.ini ") + file, out, err);
     };
 
     std::string out, err;
@@ -43,11 +42,11 @@ TEST(CliArchive, InfoShowsASavedSetAndFailedOpensExitWith3) {
         EXPECT_NE(at, std::string::npos) << name << "\n" << out;
     }
     // The logs were extracted into the per-user work folder and listed from there.
-    const fs::path extracted = scratch / "data" / "Trakvio" / "q9work" / "q9zdir";
+    const fs::path extracted = scratch_ / "data" / "Trakvio" / "q9work" / "q9zdir";
     EXPECT_NE(out.find("\"path\":\"" + (extracted / "a.gpx").string() + "\""), std::string::npos) << out;
 
-    ASSERT_TRUE(test::BuildZip(scratch / "notes.zip", {{"notes.txt", "nothing"}}));
-    ASSERT_TRUE(test::BuildZip(scratch / "part.zip",
+    ASSERT_TRUE(test::BuildZip(Work("notes.zip"), {{"notes.txt", "nothing"}}));
+    ASSERT_TRUE(test::BuildZip(Work("part.zip"),
                                {{"walk.gpx", test::GpxTrack(3, 35, test::kSetStart, "")}, {"../evil.gpx", "x"}}));
     EXPECT_EQ(info("notes.zip", &out, &err), 3);
     EXPECT_NE(err.find("notes.zip"), std::string::npos) << err;

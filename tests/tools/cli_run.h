@@ -21,7 +21,7 @@ inline int RunCli(const std::filesystem::path& folder, const std::filesystem::pa
 }
 
 // A scratch folder holding the program's per-user folder "data", the folder
-// "work" it is run from, and "elsewhere" for a configuration's currentfolder.
+// "work" it is run from, and "elsewhere" for the folders a configuration names.
 class CliTest : public ::testing::Test {
   protected:
     CliTest() {
