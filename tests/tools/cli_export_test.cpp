@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "cli_run.h"
 #include "test_support.h"
@@ -62,21 +63,21 @@ TEST_F(CliExport, WritesEveryOutputAskedFor) {
     // The page texts are the export layer's; here what the command line and
     // the configuration feed them: the title, the base map and key of the
     // ini file, the logs' points and the centre of their bounds.
-    const std::string leaflet = test::ReadFile(Work("out/l.htm"));
-    EXPECT_TRUE(Has(leaflet, "<title>walk_20240501</title>\r\n"));
-    EXPECT_TRUE(Has(leaflet,
-                    "var osmjp=L.tileLayer(\"https://tile.openstreetmap.org/{z}/{x}/{y}.png\",{minZoom:0,"
-                    "maxZoom:19,attribution:'&copy; <a href=\"https://www.openstreetmap.org/copyright\" "
-                    "target=\"_blank\">OpenStreetMap</a> contributors'});\r\n"));
-    EXPECT_TRUE(Has(leaflet,
-                    "\r\n//path1:20240501_walk\r\nmyPath=L.polyline([[35.500000,139.500000],"
-                    "[35.510000,139.510000],[35.520000,139.500000]],{color:'#"));
-    const std::string google = test::ReadFile(Work("out/g.htm"));
-    EXPECT_TRUE(Has(google, "{center:{lat:35.550000,lng:139.550000},zoom:"));
-    EXPECT_TRUE(Has(google, "js?key=TestKey-123&callback=initMap\" async defer></script>\r\n</body></html>\r\n"));
-    const std::string kml = test::ReadFile(Work("out/t.kml"));
-    EXPECT_TRUE(Has(kml, "<Document><description><![CDATA[20240501_walk]]></description>\r\n"));
-    EXPECT_TRUE(Has(kml, "<coordinates>\r\n139.500000,35.500000,40.5\r\n"));
+    const std::pair<const char*, std::string_view> pieces[] = {
+        {"out/l.htm", "<title>walk_20240501</title>\r\n"},
+        {"out/l.htm",
+         "var osmjp=L.tileLayer(\"https://tile.openstreetmap.org/{z}/{x}/{y}.png\",{minZoom:0,maxZoom:19,attribution:'"
+         "&copy; <a href=\"https://www.openstreetmap.org/copyright\" target=\"_blank\">OpenStreetMap</a> "
+         "contributors'});\r\n"},
+        {"out/l.htm",
+         "\r\n//path1:20240501_walk\r\nmyPath=L.polyline([[35.500000,139.500000],[35.510000,139.510000],"
+         "[35.520000,139.500000]],{color:'#"},
+        {"out/g.htm", "{center:{lat:35.550000,lng:139.550000},zoom:"},
+        {"out/g.htm", "js?key=TestKey-123&callback=initMap\" async defer></script>\r\n</body></html>\r\n"},
+        {"out/t.kml", "<Document><description><![CDATA[20240501_walk]]></description>\r\n"},
+        {"out/t.kml", "<coordinates>\r\n139.500000,35.500000,40.5\r\n"}};
+    for (const auto& [file, piece] : pieces)
+        EXPECT_TRUE(Has(test::ReadFile(Work(file)), piece)) << file << ": " << piece;
     EXPECT_TRUE(test::ReadFile(Work("out/t.KMZ")).starts_with("PK\3\4"));
     // Nothing landed in the folder the configuration moved to.
     EXPECT_TRUE(fs::is_empty(scratch_ / "elsewhere"));
