@@ -14,6 +14,7 @@
 #include "compute/statistics.h"
 #include "compute/track_edit.h"
 #include "config/settings.h"
+#include "platform/utf.h"
 #include "store/track_store.h"
 #include "test_support.h"
 
@@ -50,6 +51,14 @@ inline Settings ArchiveSettings(const std::filesystem::path& base) {
     return settings;
 }
 
+// A scratch folder, settings whose folders lie in it, and an empty store.
+struct ArchiveScene {
+    ScratchFolder scratch;
+    Settings settings = ArchiveSettings(scratch.path());
+    TrackStore store;
+    ArchiveScene() { CreateTrackStore(store, 1000, 20); }
+};
+
 inline constexpr int64_t kSetStart = 1673775000;  // 2023-01-15 09:30:00 UTC
 
 // Loads a.gpx (15 points, "Walk") and b.gpx (6 points, "Ride") from folder,
@@ -70,6 +79,21 @@ inline bool BuildEditedSet(TrackStore& store, Settings& settings, const std::fil
     for (int i : {2, 9, 10, 11}) store.points[i].enabled = 0;
     RecomputeStatistics(store, 0);
     return true;
+}
+
+// One line per track (end, width, colour, file, name), the number of stored
+// names when it differs from the track count, then the enabled flags.
+inline std::string StoreSummary(const TrackStore& s) {
+    std::string out;
+    for (int t = 0; t < s.trackCount; ++t) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%d w%d %06X f%d ", s.trackEnd[t], s.tracks[t].lineWidth, s.tracks[t].color,
+                      s.tracks[t].fileIndex);
+        out += line + Utf16ToUtf8(TrackName(s, t)) + "\n";
+    }
+    if (StoredNameCount(s) != s.trackCount) out += "names " + std::to_string(StoredNameCount(s)) + "\n";
+    for (int i = 0; i < s.pointCount; ++i) out += s.points[i].enabled ? '1' : '0';
+    return out;
 }
 
 }  // namespace trakvio::test

@@ -26,16 +26,14 @@ using test::WriteFile;
 const std::string kEmptyZip = std::string("PK\x05\x06", 4) + std::string(18, '\0');
 
 TEST(ArchiveDataKept, AnArchiveInTheExtractionFolderIsNotReplacedByItsMember) {
-    ScratchFolder scratch;
-    Settings settings = test::ArchiveSettings(scratch.path());
+    test::ArchiveScene scene;
+    auto& [scratch, settings, store] = scene;
     const fs::path folder = settings.workFolder / "q9zdir";
     fs::create_directories(folder);
     const fs::path archive = folder / "logs.zip";
     ASSERT_TRUE(test::BuildZip(archive, {{"logs.zip", "member of the archive's own name"},
                                          {"walk.gpx", test::GpxTrack(4, 35, test::kSetStart, "Walk")}}));
     const std::string before = ReadFile(archive);
-    TrackStore store;
-    ASSERT_EQ(CreateTrackStore(store, 100, 5), 0);
     test::MessageCatcher messages;
     EXPECT_EQ(OpenArchive(store, settings, archive), kArchiveIncomplete);
     EXPECT_EQ(ReadFile(archive), before);
@@ -44,14 +42,12 @@ TEST(ArchiveDataKept, AnArchiveInTheExtractionFolderIsNotReplacedByItsMember) {
 }
 
 TEST(ArchiveDataKept, ANestedArchiveInThePropertyFileLeavesTheOtherMembersAlone) {
-    ScratchFolder scratch;
-    Settings settings = test::ArchiveSettings(scratch.path());
+    test::ArchiveScene scene;
+    auto& [scratch, settings, store] = scene;
     ASSERT_TRUE(test::BuildZip(scratch / "set.q9z", {{"set.q9t", "<fr>inner.q9z\n<fr>walk.gpx\n<fr>ride.gpx\n"},
                                                      {"inner.q9z", kEmptyZip},
                                                      {"walk.gpx", test::GpxTrack(4, 35, test::kSetStart, "Walk")},
                                                      {"ride.gpx", test::GpxTrack(3, 36, test::kSetStart, "Ride")}}));
-    TrackStore store;
-    ASSERT_EQ(CreateTrackStore(store, 100, 5), 0);
     test::MessageCatcher messages;
     EXPECT_EQ(OpenArchive(store, settings, scratch / "set.q9z"), kArchiveOpened);
     EXPECT_EQ(store.pointCount, 7);
@@ -64,7 +60,8 @@ TEST(ArchiveDataKept, ANestedArchiveInThePropertyFileLeavesTheOtherMembersAlone)
 }
 
 TEST(ArchiveResourceLimits, OneOpenExtractsABoundedTotal) {
-    ScratchFolder scratch;
+    test::ArchiveScene scene;
+    auto& [scratch, settings, store] = scene;
     // Two entries of 40 MiB of zeros deflate to a few hundred kilobytes: far
     // more than a hundred times the archive, and past the allowance.
     const std::string zeros(40u << 20, '\0');
@@ -82,9 +79,6 @@ TEST(ArchiveResourceLimits, OneOpenExtractsABoundedTotal) {
     EXPECT_LE(total, kArchiveExpansionAllowance);
 
     // Through the archive reader: a failed open, reported, and what fit stays.
-    Settings settings = test::ArchiveSettings(scratch.path());
-    TrackStore store;
-    ASSERT_EQ(CreateTrackStore(store, 100, 5), 0);
     test::MessageCatcher messages;
     EXPECT_EQ(OpenArchive(store, settings, scratch / "bomb.zip"), kArchiveIncomplete);
     EXPECT_TRUE(messages.Saw("b.nmea: would take the archive past its extraction limit"));
@@ -92,10 +86,8 @@ TEST(ArchiveResourceLimits, OneOpenExtractsABoundedTotal) {
 }
 
 TEST(ArchiveFailuresReported, MembersThatFailAndArchivesWithoutLogsGiveAFailedResult) {
-    ScratchFolder scratch;
-    Settings settings = test::ArchiveSettings(scratch.path());
-    TrackStore store;
-    ASSERT_EQ(CreateTrackStore(store, 100, 5), 0);
+    test::ArchiveScene scene;
+    auto& [scratch, settings, store] = scene;
     test::MessageCatcher messages;
 
     // A stored member whose bytes no longer match its CRC.
@@ -126,10 +118,8 @@ TEST(ArchiveFailuresReported, MembersThatFailAndArchivesWithoutLogsGiveAFailedRe
 }
 
 TEST(ArchiveResourceLimits, DevicesAndPipesAreRefusedBeforeReading) {
-    ScratchFolder scratch;
-    Settings settings = test::ArchiveSettings(scratch.path());
-    TrackStore store;
-    ASSERT_EQ(CreateTrackStore(store, 100, 5), 0);
+    test::ArchiveScene scene;
+    auto& [scratch, settings, store] = scene;
     fs::create_symlink("/dev/zero", scratch / "zero.nmea");
     fs::create_symlink("/dev/zero", scratch / "zero.q9z");
     ASSERT_EQ(::mkfifo((scratch / "pipe").c_str(), 0600), 0);

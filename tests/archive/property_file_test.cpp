@@ -9,7 +9,6 @@
 #include <string>
 
 #include "archive/archive_fixtures.h"
-#include "platform/utf.h"
 #include "readers/log_loader.h"
 #include "test_support.h"
 
@@ -110,21 +109,6 @@ void LoadFiles(Loaded& l, const fs::path& folder, std::initializer_list<const ch
     for (const char* file : files) ASSERT_EQ(ReadLogFile(l.store, l.settings, folder / file, {}, 1), 0);
 }
 
-// One line per track (end, width, colour, file, name), the number of stored
-// names when it differs from the track count, then the enabled flags.
-std::string Summary(const TrackStore& s) {
-    std::string out;
-    for (int t = 0; t < s.trackCount; ++t) {
-        char line[64];
-        std::snprintf(line, sizeof line, "%d w%d %06X f%d ", s.trackEnd[t], s.tracks[t].lineWidth, s.tracks[t].color,
-                      s.tracks[t].fileIndex);
-        out += line + Utf16ToUtf8(TrackName(s, t)) + "\n";
-    }
-    if (StoredNameCount(s) != s.trackCount) out += "names " + std::to_string(StoredNameCount(s)) + "\n";
-    for (int i = 0; i < s.pointCount; ++i) out += s.points[i].enabled ? '1' : '0';
-    return out;
-}
-
 TEST(PropertyFileReplay, RecordsCountFromTheArchivesFirstTrackAndPoint) {
     test::ScopedTimeZone tz("UTC");
     ScratchFolder scratch;
@@ -142,7 +126,7 @@ TEST(PropertyFileReplay, RecordsCountFromTheArchivesFirstTrackAndPoint) {
     ASSERT_EQ(s.fileCount, 2);
     EXPECT_EQ(s.loadedFiles[1], scratch / "walk.gpx");
     // The track split off keeps the file of the track it came from.
-    EXPECT_EQ(Summary(s),
+    EXPECT_EQ(test::StoreSummary(s),
               "2 w3 FF0000 f0 before\n"
               "6 w6 ABCDEF f1 Morning 東京\n"
               "12 w2 123456 f1 Afternoon\n"
@@ -202,7 +186,7 @@ TEST(PropertyFileReplay, RecordsOutsideTheArraysOrTheFolderAreSkipped) {
             ASSERT_EQ(ReadLogFile(l.store, l.settings, scratch / "ride.gpx", {}, 1), 0);
         }
         ApplyPropertyText(l.store, l.settings, c.text, scratch.path(), l.firstPoint, l.firstTrack);
-        EXPECT_EQ(Summary(l.store), c.summary);
+        EXPECT_EQ(test::StoreSummary(l.store), c.summary);
         if (std::string_view(c.what) == "joined") {
             EXPECT_EQ(l.store.tracks[0].distanceKm, l.store.totalDistanceKm);
         }

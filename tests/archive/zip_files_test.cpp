@@ -41,20 +41,20 @@ std::vector<std::string> SkippedNames(const std::vector<SkippedEntry>& skipped) 
 TEST(ZipExtract, HostileNamesNeverLeaveTheFolderAndFolderMembersAreLeftOut) {
     ScratchFolder scratch;
     const fs::path zip = scratch / "hostile.zip";
-    ASSERT_TRUE(test::BuildZip(zip, {{"../evil.txt", "climb"},
-                                     {"/tmp/absolute.txt", "root"},
-                                     {"sub/../../evil2.txt", "climb"},
-                                     {"..", "dots"},
-                                     {".", "dot"},
-                                     {"back\\slash.txt", "win"},
-                                     {"bell\x07.txt", "ctl"},
-                                     {"line\nfeed.txt", "ctl"},
-                                     {"folder/", ""},
+    const std::string hostile[] = {
+        "../evil.txt",  "/tmp/absolute.txt", "sub/../../evil2.txt", "..", ".", "back\\slash.txt",
+        "bell\x07.txt", "line\nfeed.txt",    std::string(300, 'x')};
+    std::vector<ZipEntry> entries = {{"folder/", ""},
                                      {"folder/inner.gpx", "inner"},
-                                     {std::string(300, 'x'), "long"},
                                      {"  padded.gpx  ", "padded"},
                                      {"ok.gpx", "first"},
-                                     {"Ok.gpx", "second"}}));
+                                     {"Ok.gpx", "second"}};
+    std::vector<std::string> skippedNames;
+    for (const std::string& name : hostile) {
+        entries.push_back({name, "climb"});
+        skippedNames.push_back(name + ": has a name that is not a plain file name");
+    }
+    ASSERT_TRUE(test::BuildZip(zip, entries));
     // libzip refuses two entries of one name; give the second the first's name afterwards.
     std::string bytes = ReadFile(zip);
     for (size_t at = bytes.find("Ok.gpx"); at != std::string::npos; at = bytes.find("Ok.gpx", at)) bytes[at] = 'o';
@@ -68,12 +68,7 @@ TEST(ZipExtract, HostileNamesNeverLeaveTheFolderAndFolderMembersAreLeftOut) {
     EXPECT_EQ(FilesBelow(scratch.path()),
               (std::vector<std::string>{"hostile.zip", "out", "out/ok.gpx", "out/padded.gpx"}));
     EXPECT_EQ(ReadFile(out / "ok.gpx"), "second");
-    const std::string unsafe = ": has a name that is not a plain file name";
-    EXPECT_EQ(
-        SkippedNames(skipped),
-        (std::vector<std::string>{"../evil.txt" + unsafe, "/tmp/absolute.txt" + unsafe, "sub/../../evil2.txt" + unsafe,
-                                  ".." + unsafe, "." + unsafe, "back\\slash.txt" + unsafe, "bell\x07.txt" + unsafe,
-                                  "line\nfeed.txt" + unsafe, std::string(300, 'x') + unsafe}));
+    EXPECT_EQ(SkippedNames(skipped), skippedNames);
     EXPECT_FALSE(fs::exists("/tmp/absolute.txt"));
 }
 

@@ -79,44 +79,39 @@ inline std::vector<TestTrack> SmallTracks() {
     };
 }
 
-// A base map as the configuration reader makes it from a line whose
-// attribution marks one link with '<' and '>'.
-inline BaseMap MakeBaseMap(std::u16string name, std::u16string tileId, std::u16string url, std::u16string attribution,
-                           int32_t linkStart, int32_t linkLength, std::u16string linkUrl, int32_t minZoom,
-                           int32_t maxZoom) {
-    BaseMap map;
-    map.name = std::move(name);
-    map.tileId = std::move(tileId);
-    map.urlTemplate = std::move(url);
-    map.attribution = std::move(attribution);
-    map.linkCount = 1;
-    map.links[0] = {linkStart, linkLength};
-    map.linkUrls[0] = std::move(linkUrl);
-    map.minZoom = minZoom;
-    map.maxZoom = maxZoom;
-    return map;
-}
-
-// Two base maps and one overlay, as the shipped configuration has them.
+// Two base maps and one overlay, as the shipped configuration has them (each
+// attribution with one link).
 inline Settings SmallSettings() {
+    const std::u16string gsiLink = u"https://maps.gsi.go.jp/development/ichiran.html";
     Settings settings;
-    settings.baseMaps.push_back(
-        MakeBaseMap(u"OpenStreetMap", u"osmjp", u"https://tile.openstreetmap.org/{z}/{x}/{y}.png",
-                    u"\u00A9 OpenStreetMap contributors", 2, 13, u"https://www.openstreetmap.org/copyright", 0, 19));
-    settings.baseMaps.push_back(MakeBaseMap(u"地理院地図 標準", u"gsistd",
-                                            u"https://cyberjapandata.gsi.go.jp/xyz/std/{z}/{x}/{y}.png", u"国土地理院",
-                                            0, 5, u"https://maps.gsi.go.jp/development/ichiran.html", 2, 18));
-    OverlayMap overlay;
-    overlay.name = u"陰影起伏図";
-    overlay.tileId = u"gsihillshade";
-    overlay.urlTemplate = u"https://cyberjapandata.gsi.go.jp/xyz/hillshademap/{z}/{x}/{y}.png";
-    overlay.attribution = u"国土地理院";
-    overlay.linkCount = 1;
-    overlay.links[0] = {0, 5};
-    overlay.linkUrls[0] = u"https://maps.gsi.go.jp/development/ichiran.html";
-    overlay.opacity = 0.5f;
-    overlay.maxNativeZoom = 16;
-    settings.overlayMaps.push_back(overlay);
+    settings.baseMaps.push_back({.name = u"OpenStreetMap",
+                                 .tileId = u"osmjp",
+                                 .urlTemplate = u"https://tile.openstreetmap.org/{z}/{x}/{y}.png",
+                                 .urlFormat = {},
+                                 .attribution = u"\u00A9 OpenStreetMap contributors",
+                                 .linkCount = 1,
+                                 .links = {{2, 13}},
+                                 .linkUrls = {u"https://www.openstreetmap.org/copyright"},
+                                 .maxZoom = 19});
+    settings.baseMaps.push_back({.name = u"地理院地図 標準",
+                                 .tileId = u"gsistd",
+                                 .urlTemplate = u"https://cyberjapandata.gsi.go.jp/xyz/std/{z}/{x}/{y}.png",
+                                 .urlFormat = {},
+                                 .attribution = u"国土地理院",
+                                 .linkCount = 1,
+                                 .links = {{0, 5}},
+                                 .linkUrls = {gsiLink},
+                                 .minZoom = 2,
+                                 .maxZoom = 18});
+    settings.overlayMaps.push_back({.name = u"陰影起伏図",
+                                    .tileId = u"gsihillshade",
+                                    .urlTemplate = u"https://cyberjapandata.gsi.go.jp/xyz/hillshademap/{z}/{x}/{y}.png",
+                                    .attribution = u"国土地理院",
+                                    .linkCount = 1,
+                                    .links = {{0, 5}},
+                                    .linkUrls = {gsiLink},
+                                    .opacity = 0.5f,
+                                    .maxNativeZoom = 16});
     settings.leafletcss = "https://unpkg.com/leaflet@1.9.4/dist/leaflet.css";
     settings.leafletjs = "https://unpkg.com/leaflet@1.9.4/dist/leaflet.js";
     settings.gmapjs = "https://maps.googleapis.com/maps/api/js";

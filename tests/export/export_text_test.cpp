@@ -12,33 +12,21 @@
 namespace trakvio {
 namespace {
 
+// What an escaper appends to an empty string.
+template <void (*Append)(std::string_view, std::string&)>
+std::string Escaped(std::string_view text) {
+    std::string out;
+    Append(text, out);
+    return out;
+}
+constexpr auto Comment = Escaped<AppendJsComment>;
+constexpr auto Html = Escaped<AppendHtml>;
+constexpr auto Xml = Escaped<AppendXmlText>;
+constexpr auto Cdata = Escaped<AppendCdata>;
+
 std::string Js(std::string_view text, char quote) {
     std::string out;
     AppendJsString(text, quote, out);
-    return out;
-}
-
-std::string Comment(std::string_view text) {
-    std::string out;
-    AppendJsComment(text, out);
-    return out;
-}
-
-std::string Html(std::string_view text) {
-    std::string out;
-    AppendHtml(text, out);
-    return out;
-}
-
-std::string Xml(std::string_view text) {
-    std::string out;
-    AppendXmlText(text, out);
-    return out;
-}
-
-std::string Cdata(std::string_view text) {
-    std::string out;
-    AppendCdata(text, out);
     return out;
 }
 

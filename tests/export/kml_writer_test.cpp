@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -58,8 +59,6 @@ TEST(KmlWriter, SmallStoreByteForByte) {
 </coordinates></LineString></Placemark>
 </Folder></Document></kml>
 )");
-    EXPECT_EQ(KmlText(store, u"20240501_walk"), expected);
-
     test::ScratchFolder scratch;
     ASSERT_EQ(WriteKml(scratch / "walk.kml", u"20240501_walk", store), kExportDone);
     EXPECT_EQ(test::ReadFile(scratch / "walk.kml"), expected);
@@ -162,9 +161,7 @@ TEST(KmlWriter, KmzHoldsOneEntryBuiltInMemory) {
     test::WriteFile(scratch / "Trip 1.kml", "not mine");
     ASSERT_EQ(WriteKml(scratch / "Trip 1.KMZ", u"packed", store), kExportDone);
     EXPECT_EQ(test::ReadFile(scratch / "Trip 1.kml"), "not mine");
-    size_t files = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(scratch.path())) ++files;
-    EXPECT_EQ(files, 2u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(scratch.path()), fs::directory_iterator()), 2);
 
     EXPECT_EQ(test::ZipEntryNames(scratch / "Trip 1.KMZ"), std::vector<std::string>{"Trip 1.kml"});
     EXPECT_EQ(test::ZipEntryContent(scratch / "Trip 1.KMZ", "Trip 1.kml"), kml);

@@ -14,6 +14,7 @@
 namespace trakvio {
 namespace {
 
+namespace fs = std::filesystem;
 using test::CountOf;
 using test::Crlf;
 
@@ -30,15 +31,16 @@ std::string GoogleText(const TrackStore& store, const Settings& settings, std::u
     return out.text();
 }
 
-constexpr std::string_view kPopupWalk = "walk<br>d=1.250km t=1:30:00 v=0.83km/h<br>2024-05-01 08:00:00 - 09:30:00";
-constexpr std::string_view kPopupRide =
-    "Night ride<br>d=9.100km t=0:45:30 v=12.00km/h<br>2024-05-01 23:30:00 - 2024-05-02 00:15:30";
-
-TEST(LeafletPage, SmallStoreByteForByte) {
+// Both pages of the small store as the batch entry writes them: the Leaflet
+// page framed on the overall bounds, the Google one centred on their middle at
+// the stored zoom.
+TEST(WebMapPages, SmallStoreByteForByte) {
     test::ScopedTimeZone utc("UTC");
     TrackStore store;
     test::FillStore(store, test::SmallTracks());
-    const std::string expected = Crlf(std::string(R"(<!DOCTYPE html>
+    store.initialZoom = 12;
+    const Settings settings = test::SmallSettings();
+    const std::string leaflet = Crlf(std::string(R"(<!DOCTYPE html>
 <html><head>
 <meta charset="utf-8">
 <title>walk_20240501</title>
@@ -77,29 +79,7 @@ osmjp.addTo(map);
 </script>
 </body></html>
 )"));
-    EXPECT_EQ(LeafletText(store, test::SmallSettings(), u"20240501_walk"), expected);
-
-    // The same through a file.
-    test::ScratchFolder scratch;
-    ASSERT_EQ(WriteLeafletPage(scratch / "walk.htm", u"20240501_walk", store, test::SmallSettings(), store.allMinLat,
-                               store.allMaxLat, store.allMinLon, store.allMaxLon),
-              kExportDone);
-    EXPECT_EQ(test::ReadFile(scratch / "walk.htm"), expected);
-
-    // Without overlays the object is still declared; the title keeps its order
-    // when it does not start with a date.
-    Settings noOverlays = test::SmallSettings();
-    noOverlays.overlayMaps.clear();
-    const std::string page = LeafletText(store, noOverlays, u"2024_walk");
-    EXPECT_NE(page.find("\r\nvar overlayMaps={};\r\nL.control.layers"), std::string::npos);
-    EXPECT_NE(page.find("<title>2024_walk</title>\r\n"), std::string::npos);
-}
-
-TEST(GoogleMapsPage, SmallStoreByteForByte) {
-    test::ScopedTimeZone utc("UTC");
-    TrackStore store;
-    test::FillStore(store, test::SmallTracks());
-    const std::string expected = Crlf(std::string(R"(<!DOCTYPE html>
+    const std::string google = Crlf(std::string(R"(<!DOCTYPE html>
 <html><head>
 <title>walk_20240501</title>
 <meta name="viewport" content="initial-scale=1.0">
@@ -144,7 +124,42 @@ myMarker03.addListener('click',function() {infoWindow03.open(map,myMarker03);});
 <script src="https://maps.googleapis.com/maps/api/js?key=AIzaTest-Key_1&callback=initMap" async defer></script>
 </body></html>
 )"));
-    EXPECT_EQ(GoogleText(store, test::SmallSettings(), u"20240501_walk", "AIzaTest-Key_1"), expected);
+    test::ScratchFolder scratch;
+    fs::create_directories(scratch / "leaflet");
+    fs::create_directories(scratch / "google");
+    ASSERT_EQ(WriteWebMapPages(kPageLeaflet | kPageGoogleMaps, scratch / "google", scratch / "leaflet", "walk.htm",
+                               u"20240501_walk", "AIzaTest-Key_1", store, settings),
+              kExportDone);
+    EXPECT_EQ(test::ReadFile(scratch / "leaflet" / "walk.htm"), leaflet);
+    EXPECT_EQ(test::ReadFile(scratch / "google" / "walk.htm"), google);
+
+    // Without overlays the object is still declared; the title keeps its order
+    // when it does not start with a date.
+    Settings noOverlays = test::SmallSettings();
+    noOverlays.overlayMaps.clear();
+    const std::string page = LeafletText(store, noOverlays, u"2024_walk");
+    EXPECT_NE(page.find("\r\nvar overlayMaps={};\r\nL.control.layers"), std::string::npos);
+    EXPECT_NE(page.find("<title>2024_walk</title>\r\n"), std::string::npos);
+
+    // Only the chosen kind.
+    ASSERT_EQ(WriteWebMapPages(kPageGoogleMaps, scratch / "google", scratch / "leaflet", "other.htm", u"t", "K", store,
+                               settings),
+              kExportDone);
+    EXPECT_TRUE(fs::exists(scratch / "google" / "other.htm"));
+    EXPECT_FALSE(fs::exists(scratch / "leaflet" / "other.htm"));
+
+    // A folder that is not there: nothing written, the other page still is.
+    EXPECT_EQ(WriteWebMapPages(kPageLeaflet | kPageGoogleMaps, scratch / "google", scratch / "missing", "third.htm",
+                               u"t", "K", store, settings),
+              kExportCannotCreate);
+    EXPECT_FALSE(fs::exists(scratch / "missing"));
+    EXPECT_TRUE(fs::exists(scratch / "google" / "third.htm"));
+    EXPECT_EQ(WriteGoogleMapsPage(scratch / "missing" / "x.htm", u"t", "K", store, settings, 0, 0, 1),
+              kExportCannotCreate);
+    // A device that takes nothing: the failure is reported.
+    if (fs::exists("/dev/full")) {
+        EXPECT_EQ(WriteLeafletPage("/dev/full", u"t", store, settings, 0, 0, 0, 0), kExportWriteFailed);
+    }
 }
 
 TEST(WebMapPages, DurationsSpeedsAndVariableNames) {
@@ -164,25 +179,24 @@ TEST(WebMapPages, DurationsSpeedsAndVariableNames) {
     test::FillStore(store, tracks);
     const Settings settings = test::SmallSettings();
     const std::string leaflet = LeafletText(store, settings, u"speeds");
-    EXPECT_NE(leaflet.find("\"standing<br>d=0.110km t=0:00:00 v=0.00km/h<br>2024-05-01 00:00:00 - 00:00:00\""),
-              std::string::npos);
+    const std::string google = GoogleText(store, settings, u"speeds", "");
     EXPECT_EQ(leaflet.find("inf"), std::string::npos);
     EXPECT_EQ(leaflet.find("nan"), std::string::npos);
-    EXPECT_NE(
-        leaflet.find("\"long<br>d=100.000km t=25:00:00 v=4.00km/h<br>2024-05-01 00:00:00 - 2024-05-02 01:00:00\""),
-        std::string::npos);
-    // A one-point track: the polyline holds just that point.
-    EXPECT_NE(leaflet.find("//path3:0001_single\r\nmyPath=L.polyline([[35.000000,139.000000]],{color:'#112233'"),
-              std::string::npos);
-    EXPECT_NE(leaflet.find("myPath.bindTooltip(\"single\");"), std::string::npos);
-
-    const std::string google = GoogleText(store, settings, u"speeds", "");
-    EXPECT_NE(google.find("var contentString01='standing<br>d=0.110km t=0:00:00 v=0.00km/h<br>"), std::string::npos);
-    EXPECT_NE(google.find("var myCd03=[\r\n{lat:35.000000,lng:139.000000}];\r\n"), std::string::npos);
+    for (const auto& [page, piece] : std::initializer_list<std::pair<const std::string&, std::string_view>>{
+             {leaflet, "\"standing<br>d=0.110km t=0:00:00 v=0.00km/h<br>2024-05-01 00:00:00 - 00:00:00\""},
+             {leaflet, "\"long<br>d=100.000km t=25:00:00 v=4.00km/h<br>2024-05-01 00:00:00 - 2024-05-02 01:00:00\""},
+             // A one-point track: the polyline holds just that point.
+             {leaflet, "//path3:0001_single\r\nmyPath=L.polyline([[35.000000,139.000000]],{color:'#112233'"},
+             {leaflet, "myPath.bindTooltip(\"single\");"},
+             {google, "var contentString01='standing<br>d=0.110km t=0:00:00 v=0.00km/h<br>"},
+             {google, "var myCd03=[\r\n{lat:35.000000,lng:139.000000}];\r\n"},
+             {google, "js?key=&callback=initMap"},
+         }) {
+        EXPECT_NE(page.find(piece), std::string::npos) << piece;
+    }
     for (std::string_view variable : {"var myCd07=", "var myMarker07=", "var myCd123=", "myMarker123.addListener"}) {
         EXPECT_EQ(CountOf(google, variable), 1u) << variable;
     }
-    EXPECT_NE(google.find("js?key=&callback=initMap"), std::string::npos);
 }
 
 TEST(WebMapPages, AttributionsAndLayerVariables) {
@@ -277,46 +291,6 @@ TEST(WebMapPages, HostileTextsStayInert) {
              std::string("?key=key%22%26x%3D%3Cscript%3E&callback=initMap\""),
          }) {
         EXPECT_NE(google.find(piece), std::string::npos) << piece;
-    }
-}
-
-TEST(WebMapPages, FilesAndBatchEntry) {
-    test::ScopedTimeZone utc("UTC");
-    TrackStore store;
-    test::FillStore(store, test::SmallTracks());
-    const Settings settings = test::SmallSettings();
-    test::ScratchFolder scratch;
-    std::filesystem::create_directories(scratch / "leaflet");
-    std::filesystem::create_directories(scratch / "google");
-
-    ASSERT_EQ(WriteWebMapPages(kPageLeaflet | kPageGoogleMaps, scratch / "google", scratch / "leaflet", "walk.htm",
-                               u"20240501_walk", "KEY", store, settings),
-              kExportDone);
-    EXPECT_EQ(test::ReadFile(scratch / "leaflet" / "walk.htm"), LeafletText(store, settings, u"20240501_walk"));
-    // Centred on the middle of the overall bounds at the stored zoom.
-    TextOutput google;
-    PutGoogleMapsPage(google, u"20240501_walk", "KEY", store, settings, (store.allMinLat + store.allMaxLat) / 2,
-                      (store.allMinLon + store.allMaxLon) / 2, store.initialZoom);
-    EXPECT_EQ(test::ReadFile(scratch / "google" / "walk.htm"), google.text());
-
-    // Only the chosen kind.
-    ASSERT_EQ(WriteWebMapPages(kPageGoogleMaps, scratch / "google", scratch / "leaflet", "other.htm", u"t", "K", store,
-                               settings),
-              kExportDone);
-    EXPECT_TRUE(std::filesystem::exists(scratch / "google" / "other.htm"));
-    EXPECT_FALSE(std::filesystem::exists(scratch / "leaflet" / "other.htm"));
-
-    // A folder that is not there: nothing written, the other page still is.
-    EXPECT_EQ(WriteWebMapPages(kPageLeaflet | kPageGoogleMaps, scratch / "google", scratch / "missing", "third.htm",
-                               u"t", "K", store, settings),
-              kExportCannotCreate);
-    EXPECT_FALSE(std::filesystem::exists(scratch / "missing"));
-    EXPECT_TRUE(std::filesystem::exists(scratch / "google" / "third.htm"));
-    EXPECT_EQ(WriteGoogleMapsPage(scratch / "missing" / "x.htm", u"t", "K", store, settings, 0, 0, 1),
-              kExportCannotCreate);
-    // A device that takes nothing: the failure is reported.
-    if (std::filesystem::exists("/dev/full")) {
-        EXPECT_EQ(WriteLeafletPage("/dev/full", u"t", store, settings, 0, 0, 0, 0), kExportWriteFailed);
     }
 }
 

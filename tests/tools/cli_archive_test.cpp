@@ -8,6 +8,7 @@
 
 #include "archive/archive_fixtures.h"
 #include "archive/zip_builder.h"
+#include "cli_run.h"
 #include "test_support.h"
 
 namespace trakvio {
@@ -15,22 +16,22 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(CliArchive, InfoShowsASavedSetAndFailedOpensExitWith3) {
+using CliArchive = test::CliTest;
+
+TEST_F(CliArchive, InfoShowsASavedSetAndFailedOpensExitWith3) {
     test::ScopedTimeZone tz("UTC");
-    test::ScratchFolder scratch;
-    Settings settings = test::ArchiveSettings(scratch / "make");
-    fs::create_directories(scratch / "logs");
+    test::ScratchFolder make;
+    Settings settings = test::ArchiveSettings(make.path());
     TrackStore saved;
-    ASSERT_TRUE(test::BuildEditedSet(saved, settings, scratch / "logs"));
-    ASSERT_EQ(SaveArchive(saved, settings, scratch / "set.q9z"), 0);
-    fs::create_directory(scratch / "data");
-    test::WriteFile(scratch / "test.ini", "maxlogpoints=1000\n");
-    const std::string run = "cd " + test::ShellQuote(scratch.path().string()) +
-                            " && env XDG_DATA_HOME=" + test::ShellQuote((scratch / "data").string()) + " TZ=UTC " +
-                            test::ShellQuote(TRAKVIO_CLI_PATH) + " info --json --ini test.ini ";
+    ASSERT_TRUE(test::BuildEditedSet(saved, settings, make.path()));
+    ASSERT_EQ(SaveArchive(saved, settings, Work("set.q9z")), 0);
+    test::WriteFile(Work("test.ini"), "maxlogpoints=1000\n");
+    const auto info = [&](const char* file, std::string* out, std::string* err) {
+        return Run(std::string("info --json --ini test.ini ") + file, out, err);
+    };
 
     std::string out, err;
-    ASSERT_EQ(test::RunCommand(run + "set.q9z", &out, &err), 0) << err;
+    ASSERT_EQ(info("set.q9z", &out, &err), 0) << err;
     EXPECT_EQ(err, "");
     EXPECT_NE(out.find("\"pointCount\":21,\"trackCount\":3,\"fileCount\":2,"), std::string::npos) << out;
     const std::string names[] = {"\"name\":\"Walk\",\"color\":\"123456\",\"lineWidth\":7,",
@@ -41,15 +42,15 @@ TEST(CliArchive, InfoShowsASavedSetAndFailedOpensExitWith3) {
         EXPECT_NE(at, std::string::npos) << name << "\n" << out;
     }
     // The logs were extracted into the per-user work folder and listed from there.
-    const fs::path extracted = scratch / "data" / "Trakvio" / "q9work" / "q9zdir";
+    const fs::path extracted = scratch_ / "data" / "Trakvio" / "q9work" / "q9zdir";
     EXPECT_NE(out.find("\"path\":\"" + (extracted / "a.gpx").string() + "\""), std::string::npos) << out;
 
-    ASSERT_TRUE(test::BuildZip(scratch / "notes.zip", {{"notes.txt", "nothing"}}));
-    ASSERT_TRUE(test::BuildZip(scratch / "part.zip",
+    ASSERT_TRUE(test::BuildZip(Work("notes.zip"), {{"notes.txt", "nothing"}}));
+    ASSERT_TRUE(test::BuildZip(Work("part.zip"),
                                {{"walk.gpx", test::GpxTrack(3, 35, test::kSetStart, "")}, {"../evil.gpx", "x"}}));
-    EXPECT_EQ(test::RunCommand(run + "notes.zip", &out, &err), 3);
+    EXPECT_EQ(info("notes.zip", &out, &err), 3);
     EXPECT_NE(err.find("notes.zip"), std::string::npos) << err;
-    EXPECT_EQ(test::RunCommand(run + "part.zip", &out, &err), 3);
+    EXPECT_EQ(info("part.zip", &out, &err), 3);
     EXPECT_NE(err.find("../evil.gpx"), std::string::npos) << err;
     EXPECT_NE(out.find("\"pointCount\":3,"), std::string::npos) << out;  // what loaded is still listed
 }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "cli_run.h"
 #include "devices/device_simulators.h"
 #include "test_support.h"
 
@@ -13,48 +14,42 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-class CliDevices : public ::testing::Test {
+class CliDevices : public test::CliTest {
   protected:
     void SetUp() override {
-        fs::create_directories(scratch / "work");
-        fs::create_directories(scratch / "data");
-        test::WriteFile(scratch / "test.ini",
-                        "maxlogpoints=100000\nworkfolder=" + (scratch / "work").string() + "\ngpsrcvtimeout=20,400\n");
+        test::WriteFile(Work("test.ini"), "maxlogpoints=100000\nworkfolder=" + (scratch_ / "elsewhere").string() +
+                                              "\ngpsrcvtimeout=20,400\n");
     }
-    std::string Command(const std::string& arguments) const {
-        return "cd " + test::ShellQuote(scratch.path().string()) +
-               " && env XDG_DATA_HOME=" + test::ShellQuote((scratch / "data").string()) + " TZ=UTC " +
-               test::ShellQuote(TRAKVIO_CLI_PATH) + " " + arguments + " --ini test.ini";
+    int Cli(const std::string& arguments, std::string* out, std::string* err) {
+        return Run(arguments + " --ini test.ini", out, err);
     }
-    test::ScratchFolder scratch;
 };
 
 TEST_F(CliDevices, MtkDownloadPrintsTheTrackListAndSavesTheDump) {
     TRAKVIO_REQUIRE_SAMPLES();
     test::MtkLoggerSimulator logger(test::ReadBytes((test::SamplesDir() / "mtk" / "mtk_logger_gp245.bin").string()),
                                     {});
-    fs::create_directories(scratch / "saved");
+    fs::create_directories(Work("saved"));
     std::string out, err;
-    ASSERT_EQ(test::RunCommand(Command("mtk download --port " + logger.path() + " --save saved"), &out, &err), 0)
-        << err;
+    ASSERT_EQ(Cli("mtk download --port " + logger.path() + " --save saved", &out, &err), 0) << err;
     EXPECT_NE(out.find("total"), std::string::npos) << out;
     EXPECT_NE(out.find(" 1  "), std::string::npos) << out;
-    ASSERT_EQ(std::distance(fs::directory_iterator(scratch / "saved"), fs::directory_iterator()), 1);
-    const fs::path copy = fs::directory_iterator(scratch / "saved")->path();
+    ASSERT_EQ(std::distance(fs::directory_iterator(Work("saved")), fs::directory_iterator()), 1);
+    const fs::path copy = fs::directory_iterator(Work("saved"))->path();
     EXPECT_EQ(copy.extension(), ".bin");
     // The image as far as the logger had data: the sample dump's records.
     EXPECT_GT(fs::file_size(copy), 512u);
     std::string info;
-    ASSERT_EQ(test::RunCommand(Command("info " + test::ShellQuote(copy.string())), &info, &err), 0) << err;
+    ASSERT_EQ(Cli("info " + test::ShellQuote(copy.string()), &info, &err), 0) << err;
     EXPECT_EQ(info.substr(info.find("total")), out.substr(out.find("total")));
 }
 
 TEST_F(CliDevices, MtkDownloadFromAnErasedLoggerFailsAndEraseIsReported) {
     test::MtkLoggerSimulator logger(std::vector<unsigned char>(100, 0xFF), {});
     std::string out, err;
-    EXPECT_EQ(test::RunCommand(Command("mtk download --port " + logger.path()), &out, &err), 3);
+    EXPECT_EQ(Cli("mtk download --port " + logger.path(), &out, &err), 3);
     EXPECT_NE(err.find("No Log Data"), std::string::npos) << err;
-    ASSERT_EQ(test::RunCommand(Command("mtk erase --port " + logger.path()), &out, &err), 0) << err;
+    ASSERT_EQ(Cli("mtk erase --port " + logger.path(), &out, &err), 0) << err;
     EXPECT_EQ(out, "Erased Log\n");
     EXPECT_TRUE(logger.erased());
 }
@@ -73,14 +68,13 @@ TEST_F(CliDevices, CaptureRecordsFixesForTheGivenTime) {
         }
     });
     std::string out, err;
-    int status =
-        test::RunCommand(Command("capture --port " + receiver.path() + " --out fixes.nmea --seconds 1"), &out, &err);
+    int status = Cli("capture --port " + receiver.path() + " --out fixes.nmea --seconds 1", &out, &err);
     done = true;
     sender.join();
     EXPECT_EQ(status, 0) << err;
     EXPECT_NE(out.find("total"), std::string::npos) << out;
     EXPECT_NE(err.find("GPS衛星が捕捉され測位しています"), std::string::npos) << err;
-    const std::string file = test::ReadFile(scratch / "fixes.nmea");
+    const std::string file = test::ReadFile(Work("fixes.nmea"));
     EXPECT_EQ(file.rfind("$GPGGA,", 0), 0u);
     EXPECT_NE(file.find("$GPRMC,"), std::string::npos);
 }
@@ -88,20 +82,18 @@ TEST_F(CliDevices, CaptureRecordsFixesForTheGivenTime) {
 TEST_F(CliDevices, CaptureFromASilentReceiverEndsWithItsReason) {
     test::Pty receiver;
     std::string out, err;
-    EXPECT_EQ(
-        test::RunCommand(Command("capture --port " + receiver.path() + " --out fixes.nmea --seconds 30"), &out, &err),
-        3);
+    EXPECT_EQ(Cli("capture --port " + receiver.path() + " --out fixes.nmea --seconds 30", &out, &err), 3);
     EXPECT_NE(err.find("GPSレシーバーは応答していません"), std::string::npos) << err;
     EXPECT_NE(err.find("return code=8"), std::string::npos) << err;
 }
 
 TEST_F(CliDevices, PortsAndUsageErrors) {
     std::string out, err;
-    EXPECT_EQ(test::RunCommand(Command("ports"), &out, &err), 0) << err;
+    EXPECT_EQ(Cli("ports", &out, &err), 0) << err;
     EXPECT_FALSE(out.empty());
-    EXPECT_EQ(test::RunCommand(Command("capture --port /dev/null"), &out, &err), 64);
-    EXPECT_EQ(test::RunCommand(Command("mtk format"), &out, &err), 64);
-    EXPECT_EQ(test::RunCommand(Command("capture --port /dev/no-such-receiver --out x.nmea"), &out, &err), 1);
+    EXPECT_EQ(Cli("capture --port /dev/null", &out, &err), 64);
+    EXPECT_EQ(Cli("mtk format", &out, &err), 64);
+    EXPECT_EQ(Cli("capture --port /dev/no-such-receiver --out x.nmea", &out, &err), 1);
 }
 
 }  // namespace

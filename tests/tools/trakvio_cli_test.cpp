@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli_run.h"
 #include "test_support.h"
 
 namespace trakvio {
@@ -61,42 +62,54 @@ const char* kTwoTracksGpx = R"(<gpx version="1.1" creator="trakvio test" xmlns="
   <trkpt lat="-33.8577844" lon="151.2162967"><ele>6</ele><time>2023-01-17T00:00:40Z</time></trkpt></trkseg></trk>
 </gpx>)";
 
-class Cli : public ::testing::Test {
+class Cli : public test::CliTest {
   protected:
     void SetUp() override {
-        for (const char* folder : {"data", "elsewhere", "work"}) fs::create_directory(scratch_ / folder);
         // currentfolder moves the working folder, so relative paths must be made absolute first.
-        test::WriteFile(scratch_ / "work" / "test.ini", "maxlogpoints=200000\ntracklinewidthdefault=4\ncurrentfolder=" +
-                                                            (scratch_ / "elsewhere").string() + "\n");
-        test::WriteFile(scratch_ / "work" / "tracks.gpx", kTwoTracksGpx);
+        test::WriteFile(Work("test.ini"), "maxlogpoints=200000\ntracklinewidthdefault=4\ncurrentfolder=" +
+                                              (scratch_ / "elsewhere").string() + "\n");
+        test::WriteFile(Work("tracks.gpx"), kTwoTracksGpx);
     }
-    // Runs the program from the work folder with args (already quoted).
-    int Run(const std::string& args, std::string* out, std::string* err) {
-        const std::string env = "env XDG_DATA_HOME=" + test::ShellQuote((scratch_ / "data").string()) + " TZ=UTC ";
-        const std::string cd = "cd " + test::ShellQuote((scratch_ / "work").string()) + " && ";
-        return test::RunCommand(cd + env + test::ShellQuote(TRAKVIO_CLI_PATH) + " " + args, out, err);
-    }
-
-    test::ScratchFolder scratch_;
 };
 
+// Every command's usage errors exit with 64 and show that command's usage on
+// stderr; help exits with 0 and shows it on stdout.
 TEST_F(Cli, UsageErrorsExitWith64AndHelpWith0) {
-    const std::pair<const char*, int> cases[] = {{"", 64},
-                                                 {"frobnicate x.gpx", 64},
-                                                 {"info --bogus x.gpx", 64},
-                                                 {"info", 64},
-                                                 {"points --json x.gpx", 64},
-                                                 {"points --ini", 64},
-                                                 {"info --geoid-info tracks.gpx", 64},
-                                                 {"help", 0},
-                                                 {"info --help", 0}};
-    for (auto [args, status] : cases) {
+    const struct {
+        const char* args;
+        int status;
+        const char* usage;
+    } cases[] = {{"", 64, "usage:"},
+                 {"frobnicate x.gpx", 64, "usage:"},
+                 {"info --bogus x.gpx", 64, "usage:"},
+                 {"info", 64, "usage:"},
+                 {"points --json x.gpx", 64, "usage:"},
+                 {"points --ini", 64, "usage:"},
+                 {"info --geoid-info tracks.gpx", 64, "usage:"},
+                 {"help", 0, "usage:"},
+                 {"info --help", 0, "usage:"},
+                 {"export", 64, "usage: trakvio-cli export"},
+                 {"export tracks.gpx", 64, "usage: trakvio-cli export"},
+                 {"export --leaflet", 64, "usage: trakvio-cli export"},
+                 {"export --leaflet= tracks.gpx", 64, "usage: trakvio-cli export"},
+                 {"export --kml out.kml", 64, "usage: trakvio-cli export"},
+                 {"export --title", 64, "usage: trakvio-cli export"},
+                 {"export --svg out.svg tracks.gpx", 64, "usage: trakvio-cli export"},
+                 {"export --help", 0, "usage: trakvio-cli export"},
+                 {"graph --x time out.svg tracks.gpx", 64, "usage: trakvio-cli graph"},
+                 {"graph --x hours --y altitude out.svg tracks.gpx", 64, "usage: trakvio-cli graph"},
+                 {"graph --x time --y altitude --size 500 out.svg tracks.gpx", 64, "usage: trakvio-cli graph"},
+                 {"graph --x time --y altitude --dpi -3 out.svg tracks.gpx", 64, "usage: trakvio-cli graph"},
+                 {"graph --x time --y altitude out.svg", 64, "usage: trakvio-cli graph"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
         std::string out, err;
-        EXPECT_EQ(Run(args, &out, &err), status) << args;
-        // The usage goes to stderr with an error, to stdout when asked for.
-        EXPECT_NE((status == 0 ? out : err).find("usage:"), std::string::npos) << args;
-        EXPECT_EQ(status == 0 ? err : out, "") << args;
+        EXPECT_EQ(Run(c.args, &out, &err), c.status);
+        EXPECT_NE((c.status == 0 ? out : err).find(c.usage), std::string::npos) << err;
+        EXPECT_EQ(c.status == 0 ? err : out, "");
     }
+    EXPECT_FALSE(fs::exists(Work("out.kml")));
+    EXPECT_FALSE(fs::exists(Work("out.svg")));
 }
 
 TEST_F(Cli, GeoidInfoSaysWhenNoModelIsInstalled) {
@@ -109,8 +122,8 @@ TEST_F(Cli, GeoidInfoSaysWhenNoModelIsInstalled) {
 // named with what is wrong, once when the configuration is read and again by
 // --geoid-info.
 TEST_F(Cli, AGeoidModelNotInUseIsNamedWithTheReason) {
-    const fs::path missing = scratch_ / "work" / "gone.asc";
-    const fs::path broken = scratch_ / "work" / "broken.isg";
+    const fs::path missing = Work("gone.asc");
+    const fs::path broken = Work("broken.isg");
     test::WriteFile(broken, "not an ISG header\n");
     const struct {
         fs::path file;
@@ -118,7 +131,7 @@ TEST_F(Cli, AGeoidModelNotInUseIsNamedWithTheReason) {
     } cases[] = {{missing, "the file does not exist"}, {broken, "the ISG file's header has no end or is unusable"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reason);
-        test::WriteFile(scratch_ / "work" / "geoid.ini", "geoidmodel=\"" + c.file.string() + "\"\n");
+        test::WriteFile(Work("geoid.ini"), "geoidmodel=\"" + c.file.string() + "\"\n");
         std::string out, err;
         ASSERT_EQ(Run("info --geoid-info --ini geoid.ini", &out, &err), 0) << err;
         const std::string named = "The geoid model " + c.file.string() + " is not in use: " + c.reason;
@@ -131,7 +144,7 @@ TEST_F(Cli, AGeoidModelNotInUseIsNamedWithTheReason) {
 }
 
 TEST_F(Cli, EachFileNotLoadedIsOneStderrLineAndTheLastFailureIsTheStatus) {
-    test::WriteFile(scratch_ / "work" / "notes.foo", "shopping list\neggs\nmilk\n");
+    test::WriteFile(Work("notes.foo"), "shopping list\neggs\nmilk\n");
     const std::string work = (scratch_ / "work").string() + "/";
     std::string out, err;
     EXPECT_EQ(Run("info --json --ini test.ini tracks.gpx notes.foo 'no such.gpx' tracks.gpx", &out, &err), 3);
@@ -171,7 +184,7 @@ TEST_F(Cli, InfoJsonHasItsKeysInOrderAndValuesThatReadBackExactly) {
          }) {
         EXPECT_NE(out.find(piece), std::string::npos) << piece << "\n" << out;
     }
-    EXPECT_NE(out.find("{\"path\":\"" + (scratch_ / "work" / "tracks.gpx").string() + "\""), std::string::npos);
+    EXPECT_NE(out.find("{\"path\":\"" + Work("tracks.gpx").string() + "\""), std::string::npos);
 }
 
 TEST_F(Cli, PointsWritesAHeaderAndOneCsvLinePerPoint) {
