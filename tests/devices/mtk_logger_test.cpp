@@ -152,33 +152,32 @@ TEST(MtkDownload, FailuresLoadNothingAndSayWhy) {
     }
 }
 
-// A simulated logger holding a sample dump, its port named in the environment, and settings with a work folder.
-struct LoggerOnPort {
-    explicit LoggerOnPort(const char* name) : logger(test::ReadBytes(Dump(name)), {}), port(logger.path()) {
-        settings.workFolder = work.path();
-    }
-    MtkLoggerSimulator logger;
-    ScopedPortVariable port;
-    ScratchFolder work;
-    Settings settings;
-};
-
 // The loader's pseudo-paths, with the logger's port named in the environment.
-TEST(MtkLoader, PseudoPathsDownloadIntoOneTrackAndKeepTheDump) {
+TEST(MtkLoader, PseudoPathsDownloadIntoOneTrackKeepTheDumpAndFillAStoreWithWhatFits) {
     TRAKVIO_REQUIRE_SAMPLES();
     test::ScopedTimeZone utc("UTC0");
     MessageCatcher messages;
-    LoggerOnPort logger("mtk_logger_gp245.bin");
-    Settings& settings = logger.settings;
-    ScratchFolder elsewhere;
+    MtkLoggerSimulator logger(test::ReadBytes(Dump("mtk_logger_gp245.bin")), {});
+    ScopedPortVariable port(logger.path());
+    ScratchFolder work, elsewhere;
+    Settings settings;
+    settings.workFolder = work.path();
     TrackStore store = MakeStore();
     ASSERT_EQ(ReadLogFile(store, settings, ".mtk-logger", {}, 1), kLoadDone);
     EXPECT_EQ(std::tuple(store.loadKind, store.trackCount, store.trackEnd[0], store.tracks[0].fileIndex),
               std::tuple(10, 1, store.pointCount - 1, 0));
     ASSERT_EQ(store.fileCount, 1);
-    EXPECT_EQ(store.loadedFiles[0].parent_path(), logger.work.path());
+    EXPECT_EQ(store.loadedFiles[0].parent_path(), work.path());
     EXPECT_EQ(store.loadedFiles[0].extension(), ".bin");
     EXPECT_GT(store.totalDistanceKm, 0);
+    EXPECT_TRUE(messages.messages().empty());
+
+    // A full store keeps what fits and warns once.
+    TrackStore small = MakeStore(50);
+    EXPECT_EQ(ReadLogFile(small, settings, ".mtk-logger", {}, 1), kLoadDone);
+    EXPECT_EQ(std::pair(small.pointCount, small.trackCount), std::pair(50, 1));
+    ASSERT_EQ(messages.messages().size(), 1u);
+    EXPECT_EQ(messages.messages()[0].title, "Read Warning");
 
     // "_save" offers a copy; a chosen name without '.' gets ".bin".
     struct Chooser {
@@ -197,17 +196,6 @@ TEST(MtkLoader, PseudoPathsDownloadIntoOneTrackAndKeepTheDump) {
     EXPECT_EQ(chooser.seed, store.loadedFiles[0]);
     EXPECT_EQ(test::ReadFile(elsewhere / "copy.bin"), test::ReadFile(store.loadedFiles[0]));
     EXPECT_EQ(settings.mtkBinFile, elsewhere / "copy.bin");
-}
-
-TEST(MtkLoader, AFullStoreKeepsWhatFitsWithTheReadWarning) {
-    TRAKVIO_REQUIRE_SAMPLES();
-    MessageCatcher messages;
-    LoggerOnPort logger("mtk_logger.bin");
-    TrackStore store = MakeStore(50);
-    EXPECT_EQ(ReadLogFile(store, logger.settings, ".mtk-logger", {}, 1), kLoadDone);
-    EXPECT_EQ(std::pair(store.pointCount, store.trackCount), std::pair(50, 1));
-    ASSERT_EQ(messages.messages().size(), 1u);
-    EXPECT_EQ(messages.messages()[0].title, "Read Warning");
 }
 
 TEST(MtkLoader, NoLoggerAsksToConnectItAndCancelLoadsNothing) {

@@ -38,29 +38,24 @@ std::string Rmc(const std::string& time, const std::string& date = "010524", con
 struct Notices {
     std::mutex mutex;
     std::condition_variable changed;
-    int newFixes = 0;
-    std::vector<int> pointCountsAtNotice;
+    std::vector<int> pointCountsAtNotice;  // one count per new-fix notice
     std::vector<int> failures;
     std::vector<std::string> texts;
 
+    // Runs change under the lock and wakes the waiting test.
+    template <typename Change>
+    void Note(Change change) {
+        std::lock_guard<std::mutex> lock(mutex);
+        change();
+        changed.notify_all();
+    }
     CaptureCallbacks Callbacks(const TrackStore& store) {
         CaptureCallbacks callbacks;
         callbacks.newFixes = [this, &store] {
-            std::lock_guard<std::mutex> lock(mutex);
-            ++newFixes;
-            pointCountsAtNotice.push_back(CapturedPointCount(store));
-            changed.notify_all();
+            Note([&] { pointCountsAtNotice.push_back(CapturedPointCount(store)); });
         };
-        callbacks.failed = [this](int bits) {
-            std::lock_guard<std::mutex> lock(mutex);
-            failures.push_back(bits);
-            changed.notify_all();
-        };
-        callbacks.status = [this](std::string_view text) {
-            std::lock_guard<std::mutex> lock(mutex);
-            texts.emplace_back(text);
-            changed.notify_all();
-        };
+        callbacks.failed = [this](int bits) { Note([&] { failures.push_back(bits); }); };
+        callbacks.status = [this](std::string_view text) { Note([&] { texts.emplace_back(text); }); };
         return callbacks;
     }
     template <typename Condition>
@@ -142,12 +137,12 @@ TEST_F(CaptureTest, TheFirstFixOnlySaysSoAndLaterOnesAreAnnounced) {
     std::this_thread::sleep_for(100ms);
     {
         std::lock_guard<std::mutex> lock(notices.mutex);
-        EXPECT_EQ(notices.newFixes, 0);
+        EXPECT_TRUE(notices.pointCountsAtNotice.empty());
         EXPECT_EQ(notices.texts,
                   (std::vector<std::string>{std::string(kCaptureWaitingText), std::string(kCaptureFixText)}));
     }
     SendAndWait(Gga("000000.00") + Rmc("000000.00", "010199"), 2);
-    EXPECT_TRUE(notices.WaitFor([&] { return notices.newFixes == 1; }));
+    EXPECT_TRUE(notices.WaitFor([&] { return notices.pointCountsAtNotice.size() == 1; }));
     capture.Stop();
     EXPECT_EQ(std::pair(store.points[0].time, store.points[1].time),
               std::pair(UtcFromCivil(2024, 1, 1, 0, 0, 0), UtcFromCivil(2099, 1, 1, 0, 0, 0)));
@@ -165,7 +160,7 @@ TEST_F(CaptureTest, AFullStoreKeepsWritingTheFileAndSaysSo) {
     EXPECT_TRUE(notices.WaitFor([&] { return !notices.texts.empty() && notices.texts.back() == kCaptureFullText; }));
     capture.Stop();
     EXPECT_EQ(store.pointCount, 2);
-    EXPECT_EQ(notices.newFixes, 1);
+    EXPECT_EQ(notices.pointCountsAtNotice.size(), 1u);
     EXPECT_NE(test::ReadFile(file).find(third), std::string::npos);
 }
 
