@@ -254,10 +254,7 @@ TEST(BatchFailuresReported, EveryFailedWriteIsNamedAndTheRunFails) {
 
     // From the command line: status 1 and the reasons on stderr.
     std::string out, err;
-    const std::string command = "cd " + test::ShellQuote(run.folder.path().string()) +
-                                " && env XDG_DATA_HOME=" + test::ShellQuote((run.folder / "data").string()) + " " +
-                                test::ShellQuote(TRAKVIO_CLI_PATH) + " run job.q9s";
-    EXPECT_EQ(test::RunCommand(command, &out, &err), 1);
+    EXPECT_EQ(test::RunCli(run.folder.path(), "run job.q9s", &out, &err), 1);
     EXPECT_NE(err.find("Script Write Error: Cannot write the file: its folder does not exist. "), std::string::npos)
         << err;
     EXPECT_NE(err.find("outputs could not be written"), std::string::npos) << err;
