@@ -16,12 +16,13 @@ namespace {
 using Marks = std::vector<int32_t>;
 using Strings = std::vector<std::u16string>;
 
-// Tracks of the given sizes named "a", "b", ... from file 0; point i of the
+// Tracks of the given sizes named "a", "b", ... from file 0 (/logs/a.gpx unless withFile is false); point i of the
 // store lies 100 m north of point i - 1 and is logged at 1000 + 10 * i.
-TrackStore MakeStore(std::initializer_list<int> sizes, int32_t maxPoints = 100, int32_t maxTracks = 10) {
+TrackStore MakeStore(std::initializer_list<int> sizes, int32_t maxPoints = 100, int32_t maxTracks = 10,
+                     bool withFile = true) {
     TrackStore store;
     EXPECT_EQ(CreateTrackStore(store, maxPoints, maxTracks), 0);
-    EnterLoadedFile(store, "/logs/a.gpx", kKindGpx);
+    if (withFile) EnterLoadedFile(store, "/logs/a.gpx", kKindGpx);
     int32_t namePos = 0;
     char16_t name = u'a';
     for (int size : sizes) {
@@ -166,10 +167,7 @@ TEST(TrackEditTimeOrder, ReportsEachKindOfDisorder) {
 TEST(TrackEditSortFiles, OrdersFilesByTheirFirstTrackAndRefusesUnknownFiles) {
     // Files loaded as b (tracks "a", "b"), c (none), a (track "c", earliest)
     // and d (track "d", starting with b's).
-    TrackStore store = MakeStore({2, 1, 3, 1});
-    store.loadedFiles.clear();
-    store.fileKinds.clear();
-    store.fileCount = 0;
+    TrackStore store = MakeStore({2, 1, 3, 1}, 100, 10, false);
     const std::pair<const char*, uint16_t> files[] = {{"/logs/b.gpx", kKindGpx},
                                                       {"/logs/c.nmea", kKindNmea},
                                                       {"/logs/a.kml", kKindKml},

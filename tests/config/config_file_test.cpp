@@ -126,9 +126,7 @@ TEST(ConfigFile, CurrentFolderKeepsAQuotedSemicolonAndRelativeNamesFollowIt) {
 
 TEST(ConfigFile, FolderRulesForExistingAndMissingFolders) {
     ScratchFolder scratch;
-    fs::create_directories(scratch / "Work" / "Q9WORK");
-    fs::create_directories(scratch / "maps");
-    fs::create_directories(scratch / "user");
+    for (const char* folder : {"Work/Q9WORK", "maps", "user"}) fs::create_directories(scratch / folder);
     Settings s;
     s.userFolder = scratch / "user";
     s.workFolder = (scratch / "Work" / "Q9WORK").string() + "/";

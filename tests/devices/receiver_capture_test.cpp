@@ -104,8 +104,7 @@ TEST_F(CaptureTest, PairsGgaAndRmcOfTheSameTimeInEitherOrder) {
     EXPECT_FLOAT_EQ(p.altitude, 79.7f);
     EXPECT_FLOAT_EQ(p.geoidAltitude, 79.7f);  // no geoid model
     EXPECT_FLOAT_EQ(p.loggedSpeed, 18.52f);
-    EXPECT_EQ(p.enabled, 1);
-    EXPECT_EQ(p.time, UtcFromCivil(2024, 5, 1, 12, 0, 0));
+    EXPECT_EQ(std::pair(p.enabled, p.time), std::pair(1, UtcFromCivil(2024, 5, 1, 12, 0, 0)));
     EXPECT_EQ(std::pair(store.points[1].altitude, store.points[2].altitude), std::pair(50.0f, 60.0f));
     // The RMC's position is the one kept.
     EXPECT_NEAR(store.points[2].latitude, 35 + 39.7210 / 60, 1e-9);
