@@ -207,8 +207,8 @@ TEST(MtkLoader, NoLoggerAsksToConnectItAndCancelLoadsNothing) {
     EXPECT_EQ(ReadLogFile(store, settings, ".mtk-logger", {}, 1), kLoadReaderError);
     EXPECT_EQ(store.fileCount, 0);
     ASSERT_EQ(messages.messages().size(), 1u);
-    EXPECT_EQ(messages.messages()[0].text, "USBポートに MTK Logger を接続し電源を入れて下さい");
-    EXPECT_EQ(messages.messages()[0].buttons, MessageButtons::kOkCancel);
+    EXPECT_EQ(std::tie(messages.messages()[0].text, messages.messages()[0].buttons),
+              std::tuple("USBポートに MTK Logger を接続し電源を入れて下さい", MessageButtons::kOkCancel));
 }
 
 // The acknowledged erase is run by the command-line tests; here the waits that end without one.

@@ -173,12 +173,13 @@ TEST(Batch, ScriptConvertsFoldersIntoEveryFormat) {
         "<th><a href=\"out/svg/20230503_walk_th.svg\">t-h</a></th>"
         "<th><a href=\"out/svg/20230503_walk_dv.svg\">d-v</a></th><td>");
     ASSERT_NE(walk, std::string::npos) << index;
-    const size_t n3 = index.find("20230501_n3.htm\">n3</a>");
-    const size_t n1 = index.find("20230501_n1.htm\">n1</a>");
-    const size_t ride = index.find("20230501_ride.htm\">ride</a>");
-    EXPECT_LT(walk, n3);
-    EXPECT_LT(n3, n1);  // same date: reverse order of writing
-    EXPECT_LT(n1, ride);
+    // The same date: reverse order of writing.
+    size_t previous = walk;
+    for (const char* row : {"n3.htm\">n3</a>", "n1.htm\">n1</a>", "ride.htm\">ride</a>"}) {
+        const size_t at = index.find(std::string("20230501_") + row);
+        EXPECT_LT(previous, at) << row;
+        previous = at;
+    }
     EXPECT_NE(index.find("<td>1</td><td>120</td><td>120</td><td></td></tr>"), std::string::npos);
     EXPECT_EQ(run.settings.q9ArchiveFile, out / "q9z/20230501_n3.q9z");
     EXPECT_EQ(fs::current_path(), run.previous);

@@ -132,9 +132,8 @@ TEST(ScriptRun, FormatsGraphsOptionsFiltersAndSettings) {
     const GraphSettings& g = run.settings.graph;
     EXPECT_EQ(std::to_string(g.svgDpi) + " " + std::to_string(g.clientWidth) + "x" + std::to_string(g.clientHeight),
               "300 640x480");
-    EXPECT_EQ(std::pair(g.numberFont.name, g.numberFont.size), std::pair(std::u16string(u"Noto Sans CJK JP"), 11));
-    EXPECT_EQ(std::pair(g.labelFont.name, g.labelFont.size), std::pair(std::u16string(u"Arial"), 9));
-    EXPECT_EQ(g.referencePrinter, "Office Printer");
+    EXPECT_EQ(std::tie(g.numberFont.name, g.numberFont.size, g.labelFont.name, g.labelFont.size, g.referencePrinter),
+              std::tuple(u"Noto Sans CJK JP", 11, u"Arial", 9, "Office Printer"));
     run.Execute("set gpx_read_rte, yes\ngrp_v_avg_pts 7\n");
     EXPECT_EQ(std::pair(run.store.readGpxRoutes, run.store.speedWindow), std::pair(0, 7));
 }
