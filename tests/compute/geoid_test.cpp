@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstdio>
@@ -77,10 +78,12 @@ std::string IsgGrid() {
     return text;
 }
 
-GeoidModel LoadText(const ScratchFolder& scratch, const char* name, const std::string& text, int expected) {
+// Loads text written as name, the whole grid or the region given by two corners (latitude, longitude).
+GeoidModel LoadText(const ScratchFolder& scratch, const char* name, const std::string& text, int expected,
+                    std::array<double, 4> corners = {}) {
     WriteFile(scratch / name, text);
     GeoidModel model;
-    EXPECT_EQ(LoadGeoidModel(model, scratch / name, 0, 0, 0, 0), expected);
+    EXPECT_EQ(LoadGeoidModel(model, scratch / name, corners[0], corners[1], corners[2], corners[3]), expected);
     return model;
 }
 
@@ -111,9 +114,7 @@ TEST(GeoidUndulation, HandComputedNodesCellsMissingDataAndOutside) {
 
 TEST(GeoidModel, AsciiRegionAcrossTheLinesOfARow) {
     ScratchFolder scratch;
-    WriteFile(scratch / "GRID.ASC", AsciiGrid());
-    GeoidModel model;
-    ASSERT_EQ(LoadGeoidModel(model, scratch / "GRID.ASC", 35.6, 145.6, 35.4, 146.4), kGeoidGsiAscii);
+    const GeoidModel model = LoadText(scratch, "GRID.ASC", AsciiGrid(), kGeoidGsiAscii, {35.6, 145.6, 35.4, 146.4});
     EXPECT_EQ(model.nx, 4);                                         // columns 26..29, beyond the east edge clipped
     EXPECT_FLOAT_EQ(GeoidUndulation(model, 145.75, 36.0), 23.24f);  // node (2, 27)
     EXPECT_FLOAT_EQ(GeoidUndulation(model, 146.0, 35.0), 2.8f);     // node (0, 28)

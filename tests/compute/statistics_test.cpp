@@ -80,12 +80,11 @@ TEST(Statistics, FiguresOfAWalkLeaveDeletedPointsOut) {
     EXPECT_NEAR(r.heightKm, 1.1094, 0.0001);
     EXPECT_NEAR(r.widthKm, 0.9128, 0.0001);
     EXPECT_NEAR(r.distanceKm, 0.01 * kmLat + 0.01 * kmLon, 1e-9);
-    EXPECT_EQ(std::pair(r.startTime, r.endTime), std::pair(kT0 + 30, kT0 + 300));
-    EXPECT_STREQ(r.startText, "2023-11-15 07:14:20");
-    EXPECT_STREQ(r.endText, "2023-11-15 07:13:50");
+    EXPECT_EQ(std::tuple(r.startTime, r.endTime, std::string(r.startText), std::string(r.endText)),
+              std::tuple(kT0 + 30, kT0 + 300, "2023-11-15 07:14:20", "2023-11-15 07:13:50"));
 
-    EXPECT_EQ(std::pair(store.firstEnabledPoint, store.lastEnabledPoint), std::pair(1, 3));
-    EXPECT_EQ(std::pair(store.earliestTime, store.latestTime), std::pair(kT0 + 30, kT0 + 300));
+    EXPECT_EQ(std::tuple(store.firstEnabledPoint, store.lastEnabledPoint, store.earliestTime, store.latestTime),
+              std::tuple(1, 3, kT0 + 30, kT0 + 300));
     EXPECT_EQ(Bounds(store), Bounds(r));
     EXPECT_DOUBLE_EQ(store.kmPerDegLat, kmLat);
     EXPECT_DOUBLE_EQ(store.totalDistanceKm, r.distanceKm);
@@ -107,16 +106,14 @@ TEST(Statistics, TracksWithFewerThanTwoEnabledPoints) {
     EXPECT_EQ(store.tracks[0].startTime, 0);
     const TrackRecord& single = store.tracks[1];
     EXPECT_EQ(Bounds(single), (Box{-33.5, -33.5, 151.25, 151.25}));
-    EXPECT_EQ(single.distanceKm, 0);
-    EXPECT_STREQ(single.startText, "2023-11-14 22:13:20");
-    EXPECT_STREQ(single.endText, "2023-11-14 22:13:20");
+    EXPECT_EQ(std::tuple(single.distanceKm, std::string(single.startText), std::string(single.endText)),
+              std::tuple(0.0, "2023-11-14 22:13:20", "2023-11-14 22:13:20"));
     EXPECT_FLOAT_EQ(store.points[0].speed, 12.5f);
 
     const TrackRecord& deleted = store.tracks[2];
-    EXPECT_EQ(deleted.firstPoint, -1);
-    EXPECT_EQ(std::pair(deleted.startTime, deleted.endTime), std::pair(kT0 + 700, kT0 + 700));
-    EXPECT_STREQ(deleted.startText, "");
-    EXPECT_EQ(deleted.distanceKm, 0);
+    EXPECT_EQ(std::tuple(deleted.firstPoint, deleted.startTime, deleted.endTime, std::string(deleted.startText),
+                         deleted.distanceKm),
+              std::tuple(-1, kT0 + 700, kT0 + 700, "", 0.0));
 
     EXPECT_EQ(Bounds(store), (Box{-33.5, 35.01, 151.25, 151.25}));
     EXPECT_EQ(store.totalDuration, 100);
@@ -174,11 +171,11 @@ void ExpectSameFigures(const TrackStore& a, const TrackStore& b) {
         ASSERT_EQ(std::memcmp(&a.tracks[t], &b.tracks[t], sizeof(TrackRecord)), 0) << "track " << t;
     EXPECT_EQ(std::tie(a.firstEnabledPoint, a.lastEnabledPoint, a.earliestTime, a.latestTime, a.totalDuration),
               std::tie(b.firstEnabledPoint, b.lastEnabledPoint, b.earliestTime, b.latestTime, b.totalDuration));
-    const double figuresA[] = {a.allMinLat,   a.allMaxLat,   a.allMinLon,      a.allMaxLon,
-                               a.kmPerDegLat, a.kmPerDegLon, a.totalDistanceKm};
-    const double figuresB[] = {b.allMinLat,   b.allMaxLat,   b.allMinLon,      b.allMaxLon,
-                               b.kmPerDegLat, b.kmPerDegLon, b.totalDistanceKm};
-    EXPECT_EQ(std::memcmp(figuresA, figuresB, sizeof figuresA), 0);
+    auto figures = [](const TrackStore& s) {
+        return std::array{s.allMinLat,   s.allMaxLat,   s.allMinLon,      s.allMaxLon,
+                          s.kmPerDegLat, s.kmPerDegLon, s.totalDistanceKm};
+    };
+    EXPECT_EQ(std::memcmp(figures(a).data(), figures(b).data(), sizeof(double) * 7), 0);
 }
 
 TEST(Statistics, KeptFiguresStayAsTheyWere) {
@@ -191,12 +188,11 @@ TEST(Statistics, KeptFiguresStayAsTheyWere) {
     ASSERT_TRUE(CloseTrack(store));
     RecomputeStatistics(store, 1);
     EXPECT_EQ(Bounds(store), Bounds(before));
-    EXPECT_EQ(store.kmPerDegLat, before.kmPerDegLat);
-    EXPECT_EQ(store.totalDistanceKm, before.totalDistanceKm);
-    EXPECT_EQ(store.totalDuration, before.totalDuration);
+    EXPECT_EQ(std::tie(store.kmPerDegLat, store.totalDistanceKm, store.totalDuration),
+              std::tie(before.kmPerDegLat, before.totalDistanceKm, before.totalDuration));
     const auto [kmLat, kmLon] = KmPerDeg(35.5);
-    EXPECT_EQ(std::pair(store.lastEnabledPoint, store.latestTime), std::pair(2, kT0 + 200));
-    EXPECT_EQ(store.tracks[0].endTime, kT0 + 200);
+    EXPECT_EQ(std::tuple(store.lastEnabledPoint, store.latestTime, store.tracks[0].endTime),
+              std::tuple(2, kT0 + 200, kT0 + 200));
     EXPECT_NEAR(store.tracks[0].distanceKm, std::hypot(kmLat, kmLon), 1e-9);  // one degree north-east
 
     // All points deleted: only the two global indices change.

@@ -5,6 +5,7 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "platform/folders.h"
@@ -54,10 +55,8 @@ TEST(ConfigFile, KeysCommentsQuotesAndLineEnds) {
         "leafletjs=\"abc\"   \r\n"
         "leafletcss=\"https://x/a;b\"\n"
         "maxtracks=50");
-    EXPECT_EQ(s.maxtracks, 50);
-    EXPECT_EQ(s.maxlogpoints, 8);
-    EXPECT_EQ(s.leafletjs, "abc");
-    EXPECT_EQ(s.leafletcss, "https://x/a;b");
+    EXPECT_EQ(std::tie(s.maxtracks, s.maxlogpoints, s.leafletjs, s.leafletcss),
+              std::tuple(50, 8, "abc", "https://x/a;b"));
 }
 
 TEST(ConfigFile, GraphAxisLabelsAndFonts) {
@@ -69,14 +68,11 @@ TEST(ConfigFile, GraphAxisLabelsAndFonts) {
         "grpfontnum=\"Yu Gothic, UI\",10\n"
         "grpfontlabel=Meiryo,12\n"
         "grpfontlabel=,9\n");  // an empty name changes only the size
-    EXPECT_EQ(s.graph.speedLabel, "速度 [km/h]");
-    EXPECT_EQ(s.graph.altitudeLabel, "標高 [m]");
-    EXPECT_EQ(s.graph.distanceLabel, "距離 [km]");
-    EXPECT_EQ(s.graph.timeLabel, "時刻");
-    EXPECT_EQ(s.graph.numberFont.name, u"Yu Gothic, UI");
-    EXPECT_EQ(s.graph.numberFont.size, 10);
-    EXPECT_EQ(s.graph.labelFont.name, u"Meiryo");
-    EXPECT_EQ(s.graph.labelFont.size, 9);
+    const GraphSettings& g = s.graph;
+    EXPECT_EQ(std::tie(g.speedLabel, g.altitudeLabel, g.distanceLabel, g.timeLabel),
+              std::tuple("速度 [km/h]", "標高 [m]", "距離 [km]", "時刻"));
+    EXPECT_EQ(std::tie(g.numberFont.name, g.numberFont.size, g.labelFont.name, g.labelFont.size),
+              std::tuple(u"Yu Gothic, UI", 10, u"Meiryo", 9));
 }
 
 TEST(ConfigFile, ReceiverTimeouts) {
@@ -123,29 +119,28 @@ TEST(ConfigFile, CurrentFolderKeepsAQuotedSemicolonAndRelativeNamesFollowIt) {
     s.userFolder = scratch / "user";
     ASSERT_EQ(ReadConfiguration(scratch / "t.ini", s), 0);
     EXPECT_EQ(fs::current_path(), before);
-    EXPECT_EQ(s.currentFolder, scratch / "a;b" / "sub");
-    EXPECT_EQ(s.workFolder, scratch / "a;b" / "sub" / "Work" / "q9work");
-    EXPECT_EQ(s.scriptFile, scratch / "a;b" / "x.q9s");
+    const fs::path sub = scratch / "a;b" / "sub";
+    EXPECT_EQ(std::tie(s.currentFolder, s.workFolder, s.scriptFile),
+              std::tuple(sub, sub / "Work" / "q9work", scratch / "a;b" / "x.q9s"));
 }
 
 TEST(ConfigFile, FolderRulesForExistingAndMissingFolders) {
     ScratchFolder scratch;
-    fs::create_directories(scratch / "Work" / "Q9WORK");
-    fs::create_directories(scratch / "maps");
-    fs::create_directories(scratch / "user");
+    for (const char* folder : {"Work/Q9WORK", "maps", "user"}) fs::create_directories(scratch / folder);
     Settings s;
     s.userFolder = scratch / "user";
     s.workFolder = (scratch / "Work" / "Q9WORK").string() + "/";
     s.tileCacheFolder = scratch / "maps";
     ApplyFolderRules(s);
-    EXPECT_EQ(s.workFolder, scratch / "Work" / "Q9WORK");  // the name is there, in any case
-    EXPECT_EQ(s.tileCacheFolder, scratch / "maps" / "cache");
+    // The name is there, in any case.
+    EXPECT_EQ(std::tie(s.workFolder, s.tileCacheFolder),
+              std::tuple(scratch / "Work" / "Q9WORK", scratch / "maps" / "cache"));
 
     s.workFolder = "";
     s.tileCacheFolder = scratch / "nowhere";
     ApplyFolderRules(s);
-    EXPECT_EQ(s.workFolder, scratch / "user" / "q9work");
-    EXPECT_EQ(s.tileCacheFolder, scratch / "user" / "cache");
+    EXPECT_EQ(std::tie(s.workFolder, s.tileCacheFolder),
+              std::tuple(scratch / "user" / "q9work", scratch / "user" / "cache"));
     EXPECT_TRUE(fs::is_directory(s.tileCacheFolder));
     EXPECT_FALSE(fs::exists(scratch / "nowhere"));
 
@@ -201,8 +196,7 @@ TEST(ConfigFile, WriteBackUpdatesOnlyExactCaseLinesAndNeverLosesTheFile) {
               "WorkFolder=\"/w\"\n");
     EXPECT_FALSE(fs::exists(scratch / "Trakvio_new.ini"));
     Settings in = Read(written);
-    EXPECT_EQ(in.gpsLogDataFile, s.gpsLogDataFile);
-    EXPECT_EQ(in.gmapapikey, s.gmapapikey);
+    EXPECT_EQ(std::tie(in.gpsLogDataFile, in.gmapapikey), std::tie(s.gpsLogDataFile, s.gmapapikey));
 
     // A failed write leaves the old file as it was.
     fs::create_directory(scratch / "Trakvio_new.ini");
@@ -227,8 +221,8 @@ TEST(ConfigFile, ShippedTemplateBecomesAConfigurationOnce) {
     s = Settings();
     s.userFolder = scratch / "user";
     ASSERT_EQ(ReadConfiguration(config, s), 0);
-    EXPECT_EQ(s.tileCacheFolder, scratch / "user" / "cache");
-    EXPECT_EQ(s.workFolder, scratch / "user" / "q9work");
+    EXPECT_EQ(std::tie(s.workFolder, s.tileCacheFolder),
+              std::tuple(scratch / "user" / "q9work", scratch / "user" / "cache"));
     s.gpsLogDataFile = "/logs/a.gpx";
     ASSERT_EQ(WriteBackConfiguration(config, s), 0);
     // Locating it again never recreates it from the template.
@@ -242,9 +236,8 @@ TEST(ConfigFile, JunkNeverStopsTheLinesAfterIt) {
     for (int i = 0; i < 20000; ++i) junk += static_cast<char>(random() & 0xFF);
     Settings s =
         Read(junk + "\ngrpfontnum=\"unclosed,12\n=value\nbasemap=\"\",\"\",\"\",\"\",\"\",0,0\nmaxtracks=42\n");
-    EXPECT_EQ(s.maxtracks, 42);
-    EXPECT_EQ(s.graph.numberFont.name, u"unclosed,12");
-    EXPECT_EQ(s.baseMaps.size(), 1u);  // empty fields are still a complete line
+    // Empty fields are still a complete base map line.
+    EXPECT_EQ(std::tuple(s.maxtracks, s.graph.numberFont.name, s.baseMaps.size()), std::tuple(42, u"unclosed,12", 1u));
 }
 
 // Resource limits: a configuration, script or date list that is a pipe or a
@@ -286,16 +279,13 @@ TEST(ConfigFileSplit, ConfigurationCopyLeavesTheRunStateBehind) {
     settings.gmapApiKeyInEffect = "script-only";
     Settings worker;
     static_cast<Configuration&>(worker) = settings;
-    EXPECT_EQ(worker.geoidModelFile, settings.geoidModelFile);
-    EXPECT_TRUE(worker.geoidModel.values.empty());
-    EXPECT_EQ(worker.geoidResult, -1);
+    EXPECT_EQ(std::tuple(worker.geoidModelFile, worker.geoidModel.values.size(), worker.geoidResult),
+              std::tuple(settings.geoidModelFile, size_t{0}, -1));
 
     ReadConfigurationText("maxtracks=80\ngeoidmodel=grid.isg,30,40,130,140\n", settings);
-    EXPECT_EQ(settings.maxtracks, 80);
-    EXPECT_EQ(settings.geoidModel.values.size(), size_t{1} << 20);
-    EXPECT_EQ(settings.geoidResult, kGeoidIsg);
-    EXPECT_EQ(settings.itmReadPoi + settings.showReadErrors, 0);
-    EXPECT_EQ(settings.gmapApiKeyInEffect, "script-only");
+    EXPECT_EQ(std::tuple(settings.maxtracks, settings.geoidModel.values.size(), settings.geoidResult,
+                         settings.itmReadPoi + settings.showReadErrors, settings.gmapApiKeyInEffect),
+              std::tuple(80, size_t{1} << 20, kGeoidIsg, 0, "script-only"));
 }
 
 // Resource limits: capacities have an upper bound; a larger value is cut and
@@ -307,10 +297,8 @@ TEST(ConfigFileResourceLimits, CapacitiesAreCutToTheirLargestValues) {
     settings.userFolder = folder.path();
     test::MessageCatcher messages;
     ASSERT_EQ(ReadConfiguration(folder / "big.ini", settings), 0);
-    EXPECT_EQ(settings.maxtracks, kLargestMaxTracks);
-    EXPECT_EQ(settings.maxlogpoints, kLargestMaxLogPoints);
-    EXPECT_EQ(settings.maxbasemap, kLargestMapCount);
-    EXPECT_EQ(settings.maxoverlaymap, 7);
+    EXPECT_EQ(std::tie(settings.maxtracks, settings.maxlogpoints, settings.maxbasemap, settings.maxoverlaymap),
+              std::tuple(kLargestMaxTracks, kLargestMaxLogPoints, kLargestMapCount, 7));
     ASSERT_EQ(messages.messages().size(), 1u);
     EXPECT_TRUE(messages.Saw("maxtracks=50000000 is more than 100000"));
     EXPECT_TRUE(messages.Saw("maxlogpoints=999999999 is more than 16000000"));

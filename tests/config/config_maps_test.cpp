@@ -25,10 +25,8 @@ TEST(ConfigMaps, BaseMapLineGivesEveryFieldAPrintfUrlFormatAndLinkedAttribution)
         "basemap=\"n\",\"id2\",\"u/{z}/{x}/{y}\",\"(c) <A> and <B>\",\"u1\",0,19\n");
     ASSERT_EQ(s.baseMaps.size(), 3u);
     const BaseMap& m = s.baseMaps[0];
-    EXPECT_EQ(m.name, u"地理院地図");
-    EXPECT_EQ(m.tileId, u"gsistd");
-    EXPECT_EQ(m.attribution, u"国土地理院");
-    EXPECT_EQ(m.linkUrls[0], u"https://maps.gsi.go.jp/development/ichiran.html");
+    EXPECT_EQ(std::tie(m.name, m.tileId, m.attribution, m.linkUrls[0]),
+              std::tuple(u"地理院地図", u"gsistd", u"国土地理院", u"https://maps.gsi.go.jp/development/ichiran.html"));
     EXPECT_EQ(std::pair(m.minZoom, m.maxZoom), std::pair(2, 18));
     EXPECT_EQ(m.urlFormat, u"https://cyberjapandata.gsi.go.jp/xyz/std/%d/%d/%d.png");
     // Every "{s}" is subdomain a, a literal '%' is doubled so printf keeps it, a quoted ';' is no comment.
@@ -43,8 +41,7 @@ TEST(ConfigMaps, BaseMapLineGivesEveryFieldAPrintfUrlFormatAndLinkedAttribution)
                   std::tuple(2, 1, 8, 1));
         EXPECT_EQ(linked.linkUrls[0], u"u1");
     }
-    EXPECT_EQ(s.baseMaps[1].linkUrls[1], u"u2");
-    EXPECT_EQ(s.baseMaps[2].linkUrls[1], u"");
+    EXPECT_EQ(std::tie(s.baseMaps[1].linkUrls[1], s.baseMaps[2].linkUrls[1]), std::tuple(u"u2", u""));
 }
 
 TEST(ConfigMaps, IncompleteLinesAreRejected) {
@@ -60,8 +57,7 @@ TEST(ConfigMaps, IncompleteLinesAreRejected) {
     };
     for (const char* line : lines) {
         Settings s = Read(line);
-        EXPECT_TRUE(s.baseMaps.empty()) << line;
-        EXPECT_TRUE(s.overlayMaps.empty()) << line;
+        EXPECT_EQ(s.baseMaps.size() + s.overlayMaps.size(), 0u) << line;
     }
 }
 
@@ -83,8 +79,7 @@ TEST(ConfigMaps, CapacityKeysLimitAndResetTheTables) {
     ASSERT_EQ(s.overlayMaps.size(), 1u);
     const OverlayMap& m = s.overlayMaps[0];
     EXPECT_EQ(m.urlTemplate, u"https://{s}.x/{z}/{x}/{y}.png");  // kept as written
-    EXPECT_FLOAT_EQ(m.opacity, 0.5f);
-    EXPECT_EQ(m.maxNativeZoom, 16);
+    EXPECT_EQ(std::pair(m.opacity, m.maxNativeZoom), std::pair(0.5f, 16));
 }
 
 }  // namespace

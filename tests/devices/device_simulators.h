@@ -51,9 +51,8 @@ class Pty {
     // Ends the device: the other side then sees it hang up.
     void HangUp() {
         ::close(slave_);
-        slave_ = -1;
         ::close(master_);
-        master_ = -1;
+        slave_ = master_ = -1;
     }
     // Writes text, waiting while the other side does not read; gives up
     // after two seconds without progress.
@@ -141,11 +140,9 @@ class MtkLoggerSimulator {
                 unsigned named = (a == 0x800 && behaviour_.wrongAddress != 0) ? behaviour_.wrongAddress : a;
                 std::snprintf(head, sizeof head, "PMTK182,8,%08X,", named);
                 std::string body = head;
-                static const char* kHex = "0123456789ABCDEF";
                 for (unsigned i = 0; i < 0x800; ++i) {
-                    unsigned char byte = a + i < image_.size() ? image_[a + i] : 0xFF;
-                    body += kHex[byte >> 4];
-                    body += kHex[byte & 15];
+                    std::snprintf(head, sizeof head, "%02X", a + i < image_.size() ? image_[a + i] : 0xFFu);
+                    body += head;
                 }
                 reply += Sentence(body);
             }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace trakvio {
 namespace {
 
@@ -43,12 +45,10 @@ TEST(PortList, ReceiverPortsListBluetoothFirstThenUsbAtMostTen) {
 
     std::vector<ReceiverPortEntry> entries = ReceiverPortEntries(ports);
     ASSERT_EQ(entries.size(), 10u);
-    EXPECT_EQ(entries[0].connectedVia, "Bluetooth_SPP");
-    EXPECT_EQ(entries[0].deviceName, "GPS receiver");
-    EXPECT_EQ(entries[0].portName, "/dev/rfcomm0");
+    EXPECT_EQ(std::tie(entries[0].connectedVia, entries[0].deviceName, entries[0].portName),
+              std::tuple("Bluetooth_SPP", "GPS receiver", "/dev/rfcomm0"));
     EXPECT_EQ(entries[1].deviceName, "/dev/rfcomm1");  // no description: the path
-    EXPECT_EQ(entries[2].connectedVia, "USB");
-    EXPECT_EQ(entries[2].portName, "/dev/ttyUSB0");
+    EXPECT_EQ(std::tie(entries[2].connectedVia, entries[2].portName), std::tuple("USB", "/dev/ttyUSB0"));
     EXPECT_EQ(entries[9].portName, "/dev/ttyUSB7");  // the tenth; the u-blox does not fit
 
     ports.resize(3);

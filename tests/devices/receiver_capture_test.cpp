@@ -22,8 +22,8 @@ using test::Pty;
 using test::ScratchFolder;
 using test::Sentence;
 
-std::string Gga(const std::string& time, const std::string& lat = "3539.5210", const std::string& lon = "13944.4780",
-                const std::string& alt = "40.5", const std::string& sep = "39.2") {
+std::string Gga(const std::string& time, const std::string& alt = "40.5", const std::string& sep = "39.2",
+                const std::string& lat = "3539.5210", const std::string& lon = "13944.4780") {
     return Sentence("GPGGA," + time + "," + lat + ",N," + lon + ",E,1,08,1.0," + alt + ",M," + sep + ",M,,");
 }
 
@@ -38,29 +38,24 @@ std::string Rmc(const std::string& time, const std::string& date = "010524", con
 struct Notices {
     std::mutex mutex;
     std::condition_variable changed;
-    int newFixes = 0;
-    std::vector<int> pointCountsAtNotice;
+    std::vector<int> pointCountsAtNotice;  // one count per new-fix notice
     std::vector<int> failures;
     std::vector<std::string> texts;
 
+    // Runs change under the lock and wakes the waiting test.
+    template <typename Change>
+    void Note(Change change) {
+        std::lock_guard<std::mutex> lock(mutex);
+        change();
+        changed.notify_all();
+    }
     CaptureCallbacks Callbacks(const TrackStore& store) {
         CaptureCallbacks callbacks;
         callbacks.newFixes = [this, &store] {
-            std::lock_guard<std::mutex> lock(mutex);
-            ++newFixes;
-            pointCountsAtNotice.push_back(CapturedPointCount(store));
-            changed.notify_all();
+            Note([&] { pointCountsAtNotice.push_back(CapturedPointCount(store)); });
         };
-        callbacks.failed = [this](int bits) {
-            std::lock_guard<std::mutex> lock(mutex);
-            failures.push_back(bits);
-            changed.notify_all();
-        };
-        callbacks.status = [this](std::string_view text) {
-            std::lock_guard<std::mutex> lock(mutex);
-            texts.emplace_back(text);
-            changed.notify_all();
-        };
+        callbacks.failed = [this](int bits) { Note([&] { failures.push_back(bits); }); };
+        callbacks.status = [this](std::string_view text) { Note([&] { texts.emplace_back(text); }); };
         return callbacks;
     }
     template <typename Condition>
@@ -97,12 +92,10 @@ class CaptureTest : public ::testing::Test {
 TEST_F(CaptureTest, PairsGgaAndRmcOfTheSameTimeInEitherOrder) {
     Start();
     const std::string first = Gga("120000.00") + Rmc("120000.00");
-    const std::string second = Rmc("120001.00") + Gga("120001.00", "3539.5210", "13944.4780", "50.0", "0");
+    const std::string gga1 = Gga("120001.00", "50.0", "0"), gga2 = Gga("120002.00", "60.0", "0");
+    const std::string rmc2 = Rmc("120002.00", "010524", "A", "3539.7210");
     // Two GGAs in a row: only the later one pairs.
-    const std::string third = Gga("120002.00", "3539.5210", "13944.4780", "1.0", "0") +
-                              Gga("120002.00", "3539.5210", "13944.4780", "60.0", "0") +
-                              Rmc("120002.00", "010524", "A", "3539.7210");
-    SendAndWait(first + second + third, 3);
+    SendAndWait(first + Rmc("120001.00") + gga1 + Gga("120002.00", "1.0", "0") + gga2 + rmc2, 3);
     capture.Stop();
     ASSERT_EQ(store.pointCount, 3);
     const LogPoint& p = store.points[0];
@@ -111,23 +104,19 @@ TEST_F(CaptureTest, PairsGgaAndRmcOfTheSameTimeInEitherOrder) {
     EXPECT_FLOAT_EQ(p.altitude, 79.7f);
     EXPECT_FLOAT_EQ(p.geoidAltitude, 79.7f);  // no geoid model
     EXPECT_FLOAT_EQ(p.loggedSpeed, 18.52f);
-    EXPECT_EQ(p.enabled, 1);
-    EXPECT_EQ(p.time, UtcFromCivil(2024, 5, 1, 12, 0, 0));
-    EXPECT_FLOAT_EQ(store.points[1].altitude, 50.0f);
-    EXPECT_FLOAT_EQ(store.points[2].altitude, 60.0f);
+    EXPECT_EQ(std::pair(p.enabled, p.time), std::pair(1, UtcFromCivil(2024, 5, 1, 12, 0, 0)));
+    EXPECT_EQ(std::pair(store.points[1].altitude, store.points[2].altitude), std::pair(50.0f, 60.0f));
     // The RMC's position is the one kept.
     EXPECT_NEAR(store.points[2].latitude, 35 + 39.7210 / 60, 1e-9);
     // The capture file holds the accepted pairs, GGA first, as received.
-    EXPECT_EQ(test::ReadFile(file), first + Gga("120001.00", "3539.5210", "13944.4780", "50.0", "0") +
-                                        Rmc("120001.00") + Gga("120002.00", "3539.5210", "13944.4780", "60.0", "0") +
-                                        Rmc("120002.00", "010524", "A", "3539.7210"));
+    EXPECT_EQ(test::ReadFile(file), first + gga1 + Rmc("120001.00") + gga2 + rmc2);
 }
 
 TEST_F(CaptureTest, NoFixWithoutAPositionAndSentencesCutAcrossReadsAreJoined) {
     Start();
-    pty.Write(Gga("120000.00") + Rmc("120000.00", "010524", "V") +      // status V
-              Gga("120001.00", "") + Rmc("120001.00") +                 // GGA without a position
-              Gga("120002.00") + Rmc("120002.00", "010524", "A", "") +  // RMC without a position
+    pty.Write(Gga("120000.00") + Rmc("120000.00", "010524", "V") +       // status V
+              Gga("120001.00", "40.5", "39.2", "") + Rmc("120001.00") +  // GGA without a position
+              Gga("120002.00") + Rmc("120002.00", "010524", "A", "") +   // RMC without a position
               Sentence("GPGSV,3,1,12"));
     const std::string accepted = Gga("120003.00") + Rmc("120003.00");
     pty.Write(accepted.substr(0, 20));
@@ -147,15 +136,15 @@ TEST_F(CaptureTest, TheFirstFixOnlySaysSoAndLaterOnesAreAnnounced) {
     std::this_thread::sleep_for(100ms);
     {
         std::lock_guard<std::mutex> lock(notices.mutex);
-        EXPECT_EQ(notices.newFixes, 0);
+        EXPECT_TRUE(notices.pointCountsAtNotice.empty());
         EXPECT_EQ(notices.texts,
                   (std::vector<std::string>{std::string(kCaptureWaitingText), std::string(kCaptureFixText)}));
     }
     SendAndWait(Gga("000000.00") + Rmc("000000.00", "010199"), 2);
-    EXPECT_TRUE(notices.WaitFor([&] { return notices.newFixes == 1; }));
+    EXPECT_TRUE(notices.WaitFor([&] { return notices.pointCountsAtNotice.size() == 1; }));
     capture.Stop();
-    EXPECT_EQ(store.points[0].time, UtcFromCivil(2024, 1, 1, 0, 0, 0));
-    EXPECT_EQ(store.points[1].time, UtcFromCivil(2099, 1, 1, 0, 0, 0));
+    EXPECT_EQ(std::pair(store.points[0].time, store.points[1].time),
+              std::pair(UtcFromCivil(2024, 1, 1, 0, 0, 0), UtcFromCivil(2099, 1, 1, 0, 0, 0)));
     EXPECT_EQ(notices.pointCountsAtNotice, std::vector<int>{2});
     EXPECT_EQ(notices.texts.back(), kCaptureStoppedText);
     EXPECT_TRUE(notices.failures.empty());
@@ -170,7 +159,7 @@ TEST_F(CaptureTest, AFullStoreKeepsWritingTheFileAndSaysSo) {
     EXPECT_TRUE(notices.WaitFor([&] { return !notices.texts.empty() && notices.texts.back() == kCaptureFullText; }));
     capture.Stop();
     EXPECT_EQ(store.pointCount, 2);
-    EXPECT_EQ(notices.newFixes, 1);
+    EXPECT_EQ(notices.pointCountsAtNotice.size(), 1u);
     EXPECT_NE(test::ReadFile(file).find(third), std::string::npos);
 }
 
@@ -216,15 +205,15 @@ TEST(CaptureTimeouts, AFirstTimeoutBelowOneIsRefusedAndTheDefaultUsed) {
     ReceiverSettings receiver;
     receiver.timeout1 = 0;
     receiver.timeout2 = 5000;
-    CaptureTimeouts timeouts = CaptureTimeoutsFrom(receiver);
-    EXPECT_EQ(timeouts.waitMs, 100);
-    EXPECT_EQ(timeouts.allowed, 50);
+    auto timeouts = [&] {
+        const CaptureTimeouts t = CaptureTimeoutsFrom(receiver);
+        return std::pair(t.waitMs, t.allowed);
+    };
+    EXPECT_EQ(timeouts(), std::pair(100, 50));
     EXPECT_TRUE(messages.Saw("gpsrcvtimeout"));
     receiver.timeout1 = 200;
     receiver.timeout2 = 8000;
-    timeouts = CaptureTimeoutsFrom(receiver);
-    EXPECT_EQ(timeouts.waitMs, 200);
-    EXPECT_EQ(timeouts.allowed, 40);
+    EXPECT_EQ(timeouts(), std::pair(200, 40));
     EXPECT_EQ(messages.messages().size(), 1u);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "script/script_runner.h"
 #include "test_support.h"
 
 namespace trakvio {
@@ -29,12 +30,7 @@ TEST(Demo, ConvertsTheExamplesIntoAnIndexWhoseLinksResolve) {
     const fs::path demo = scratch / "demo";
     fs::copy(test::SourceDir() / "data/examples", demo, fs::copy_options::recursive);
     std::string out, err;
-    ASSERT_EQ(test::RunCommand(std::string(TRAKVIO_CLI_PATH) + " run --ini " +
-                                   test::ShellQuote((test::SourceDir() / "data/_Trakvio.ini").string()) + " " +
-                                   test::ShellQuote((demo / "demo.q9s").string()),
-                               &out, &err),
-              0)
-        << err;
+    ASSERT_EQ(test::RunWithShippedIni(scratch.path(), demo / "demo.q9s", &out, &err), 0) << err;
     // Three days: the two NMEA files of the ride merged into one output.
     for (const char* name : {"20230415_tamagawa_ride_1", "20230422_takao_hike", "20230429_kamakura_walk"}) {
         SCOPED_TRACE(name);

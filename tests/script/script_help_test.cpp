@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "script/script_run.h"
+#include "script/script_runner.h"
 #include "script/script_text.h"
 #include "test_support.h"
 
@@ -92,13 +93,7 @@ TEST(ScriptHelp, ExamplesRunOnTheExampleLogs) {
         const fs::path script = scratch / ("example" + std::to_string(number) + ".q9s");
         test::WriteFile(script, examples[i]);
         std::string out, err;
-        ASSERT_EQ(test::RunCommand("XDG_DATA_HOME=" + test::ShellQuote((scratch / "home").string()) + " " +
-                                       test::ShellQuote(TRAKVIO_CLI_PATH) + " run --ini " +
-                                       test::ShellQuote((test::SourceDir() / "data/_Trakvio.ini").string()) + " " +
-                                       test::ShellQuote(script.string()),
-                                   &out, &err),
-                  0)
-            << err;
+        ASSERT_EQ(test::RunWithShippedIni(scratch.path(), script, &out, &err), 0) << err;
         EXPECT_EQ(err.find("script line"), std::string::npos) << err;
         EXPECT_EQ(err.find("monotonic_check Error"), std::string::npos) << err;
     }

@@ -12,6 +12,22 @@
 
 namespace trakvio::test {
 
+// Runs trakvio-cli with arguments from folder, its user data kept under folder/data; the exit status, with stdout
+// and stderr in out and err.
+inline int RunCli(const std::filesystem::path& folder, const std::string& arguments, std::string* out,
+                  std::string* err) {
+    return RunCommand("cd " + ShellQuote(folder.string()) + " && env XDG_DATA_HOME=" +
+                          ShellQuote((folder / "data").string()) + " " + ShellQuote(TRAKVIO_CLI_PATH) + " " + arguments,
+                      out, err);
+}
+
+// Runs script through trakvio-cli from folder with the shipped configuration template.
+inline int RunWithShippedIni(const std::filesystem::path& folder, const std::filesystem::path& script, std::string* out,
+                             std::string* err) {
+    const std::filesystem::path ini = SourceDir() / "data" / "_Trakvio.ini";
+    return RunCli(folder, "run --ini " + ShellQuote(ini.string()) + " " + ShellQuote(script.string()), out, err);
+}
+
 struct ScriptRunner {
     ScratchFolder folder;
     Settings settings;

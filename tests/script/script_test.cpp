@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "platform/status_text.h"
 #include "script/script_run.h"
@@ -19,6 +20,16 @@ using test::WriteFile;
 
 using Words = std::vector<std::string>;
 
+// The words of each line parsed, then its block lines when it has a block.
+std::vector<Words> WordsOf(const std::vector<ScriptLine>& lines) {
+    std::vector<Words> words;
+    for (const ScriptLine& line : lines) {
+        words.push_back(line.words);
+        if (line.hasBlock) words.push_back(line.block);
+    }
+    return words;
+}
+
 TEST(ScriptText, LinesArgumentsQuotesCommentsAndBlocks) {
     std::vector<std::string> problems;
     const std::string text =
@@ -35,43 +46,36 @@ TEST(ScriptText, LinesArgumentsQuotesCommentsAndBlocks) {
         "end";  // no line break at the end
     const std::vector<ScriptLine> lines = ParseScript(text, problems);
     EXPECT_TRUE(problems.empty());
+    EXPECT_EQ(WordsOf(lines), (std::vector<Words>{{"x_output_folder", "html-L", "out put/pages"},
+                                                  {"text_file", "notes.txt", "w", "one, two # three"},
+                                                  {"in_x_out", "{"},
+                                                  {"  logs/*.gpx # kept verbatim", "\"quoted\", too"},
+                                                  {"set", "gpx_read_rte", "TRUE"},
+                                                  {"x_option", "", "", "width=4", ""},
+                                                  {"end"}}));
     ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[0].words, (Words{"x_output_folder", "html-L", "out put/pages"}));
-    EXPECT_EQ(lines[0].lineNumber, 3);
-    EXPECT_EQ(lines[1].words, (Words{"text_file", "notes.txt", "w", "one, two # three"}));
-    EXPECT_EQ(lines[2].words, (Words{"in_x_out", "{"}));
-    EXPECT_TRUE(lines[2].hasBlock);
-    EXPECT_EQ(lines[2].block, (Words{"  logs/*.gpx # kept verbatim", "\"quoted\", too"}));
-    EXPECT_EQ(lines[3].words, (Words{"set", "gpx_read_rte", "TRUE"}));
-    EXPECT_EQ(lines[4].words, (Words{"x_option", "", "", "width=4", ""}));
-    EXPECT_EQ(lines[5].words, (Words{"end"}));
-    EXPECT_EQ(lines[5].lineNumber, 11);
+    EXPECT_EQ(std::pair(lines[0].lineNumber, lines[5].lineNumber), std::pair(3, 11));
 
     // Quoted blanks stay; a brace in a comment opens nothing.
     problems.clear();
-    auto quoted = ParseScript("pause \"  two  \"  \ncd x # {\nmd y\n", problems);
-    ASSERT_EQ(quoted.size(), 3u);
-    EXPECT_EQ(quoted[0].words, (Words{"pause", "  two  "}));
-    EXPECT_FALSE(quoted[1].hasBlock);
-    EXPECT_EQ(quoted[2].words, (Words{"md", "y"}));
+    EXPECT_EQ(WordsOf(ParseScript("pause \"  two  \"  \ncd x # {\nmd y\n", problems)),
+              (std::vector<Words>{{"pause", "  two  "}, {"cd", "x"}, {"md", "y"}}));
 
     // Malformed: an unpaired quote runs to the end of its line; a block that
     // is never closed takes the rest of the script. Both are reported.
     auto broken =
         ParseScript("pause \"open, text # not a comment\r\ntext_file a, w, {\r\nline 1\r\nline 2\r\n", problems);
-    ASSERT_EQ(broken.size(), 2u);
-    EXPECT_EQ(broken[0].words, (Words{"pause", "open, text # not a comment"}));
-    EXPECT_EQ(broken[1].block, (Words{"line 1", "line 2"}));
+    EXPECT_EQ(WordsOf(broken),
+              (std::vector<Words>{
+                  {"pause", "open, text # not a comment"}, {"text_file", "a", "w", "{"}, {"line 1", "line 2"}}));
     ASSERT_EQ(problems.size(), 2u);
     EXPECT_NE(problems[0].find("line 1:"), std::string::npos);
     EXPECT_NE(problems[1].find("line 2:"), std::string::npos);
 
     // A closing line with text before its brace is the block's last line.
     problems.clear();
-    auto closing = ParseScript("text_file a, w, {\nx\n  last}\nend\n", problems);
-    ASSERT_EQ(closing.size(), 2u);
-    EXPECT_EQ(closing[0].block, (Words{"x", "  last}"}));
-    EXPECT_EQ(closing[1].words, (Words{"end"}));
+    EXPECT_EQ(WordsOf(ParseScript("text_file a, w, {\nx\n  last}\nend\n", problems)),
+              (std::vector<Words>{{"text_file", "a", "w", "{"}, {"x", "  last}"}, {"end"}}));
 }
 
 using test::ScriptRunner;
@@ -93,9 +97,8 @@ TEST(ScriptRun, FormatsGraphsOptionsFiltersAndSettings) {
         "x_option merge_interval=30, width=5, save_name_prefix=date_and_time\n"
         "x_option merge_interval, color=default\n");
     EXPECT_EQ(state.options, kOptionMergeInterval | kOptionDefaultColors);
-    EXPECT_EQ(state.mergeIntervalSeconds, 30 * 60);
-    EXPECT_EQ(state.lineWidth, 5);
-    EXPECT_EQ(state.namePrefixMode, kPrefixDateAndTime);
+    EXPECT_EQ(std::tuple(state.mergeIntervalSeconds, state.lineWidth, state.namePrefixMode),
+              std::tuple(30 * 60, 5, kPrefixDateAndTime));
     state = run.Execute("x_option merge_interval=30\nx_option erase_sswp\n");
     EXPECT_EQ(state.options, kOptionEraseStandstills);
     EXPECT_EQ(state.mergeIntervalSeconds, 30 * 60);
@@ -109,15 +112,13 @@ TEST(ScriptRun, FormatsGraphsOptionsFiltersAndSettings) {
     EXPECT_EQ(state.namePrefixMode, kPrefixDate);
 
     state = run.Execute("x_input_filter name, 3, between, 2023, 2024\n");
-    EXPECT_EQ(state.filterKind, FilterKind::kBetween);
-    EXPECT_EQ(state.filterPosition, 2);
-    EXPECT_EQ(state.filterText, u"2023");
-    EXPECT_EQ(state.filterTextEnd, u"2024");
+    EXPECT_EQ(std::tie(state.filterKind, state.filterPosition, state.filterText, state.filterTextEnd),
+              std::tuple(FilterKind::kBetween, 2, u"2023", u"2024"));
     state = run.Execute("x_input_filter name, 1, after, 2023\nx_input_filter name, 1, sideways, " +
                         std::string(300, 'z') + "\nx_input_filter size, 5, before, 1\n");
-    EXPECT_EQ(state.filterKind, FilterKind::kAfter);  // an unknown kind keeps the last one
-    EXPECT_EQ(state.filterText.size(), 127u);
-    EXPECT_EQ(state.filterPosition, 0);
+    // An unknown kind keeps the last one; the text is cut.
+    EXPECT_EQ(std::tuple(state.filterKind, state.filterText.size(), state.filterPosition),
+              std::tuple(FilterKind::kAfter, 127u, 0));
 
     run.Execute("set gpx_read_rte, TRUE\nset meters_less_than, 12.5\nset gmap_api_key, " + std::string(80, 'k') +
                 "\nset itm_read_data, .bin\nset itm_arch_data, single\ngrp_v_avg_pts 0\ngrp_svg_dpi 300\n"
@@ -126,18 +127,15 @@ TEST(ScriptRun, FormatsGraphsOptionsFiltersAndSettings) {
     EXPECT_EQ(run.store.readGpxRoutes, 1);
     EXPECT_EQ(run.settings.ssmeterslessthan, 12);
     EXPECT_EQ(run.settings.gmapApiKeyInEffect, std::string(63, 'k'));
-    EXPECT_EQ(run.settings.itmReadPoi, 0);
-    EXPECT_EQ(run.settings.itmKeepBoth, 0);
-    EXPECT_EQ(run.store.speedWindow, 1);
+    EXPECT_EQ(std::tuple(run.settings.itmReadPoi, run.settings.itmKeepBoth, run.store.speedWindow),
+              std::tuple(0, 0, 1));
     const GraphSettings& g = run.settings.graph;
     EXPECT_EQ(std::to_string(g.svgDpi) + " " + std::to_string(g.clientWidth) + "x" + std::to_string(g.clientHeight),
               "300 640x480");
-    EXPECT_EQ(std::pair(g.numberFont.name, g.numberFont.size), std::pair(std::u16string(u"Noto Sans CJK JP"), 11));
-    EXPECT_EQ(std::pair(g.labelFont.name, g.labelFont.size), std::pair(std::u16string(u"Arial"), 9));
-    EXPECT_EQ(g.referencePrinter, "Office Printer");
+    EXPECT_EQ(std::tie(g.numberFont.name, g.numberFont.size, g.labelFont.name, g.labelFont.size, g.referencePrinter),
+              std::tuple(u"Noto Sans CJK JP", 11, u"Arial", 9, "Office Printer"));
     run.Execute("set gpx_read_rte, yes\ngrp_v_avg_pts 7\n");
-    EXPECT_EQ(run.store.readGpxRoutes, 0);
-    EXPECT_EQ(run.store.speedWindow, 7);
+    EXPECT_EQ(std::pair(run.store.readGpxRoutes, run.store.speedWindow), std::pair(0, 7));
 }
 
 TEST(ScriptRun, FilesFoldersAndTheEnd) {
@@ -218,11 +216,7 @@ TEST(ScriptRun, MalformedScriptsSayWhatTheySkip) {
     test::MessageCatcher messages;
     // The index cannot be written: the run goes on and ends with result 1.
     ASSERT_EQ(run.Run(script), 1);
-    for (const auto& [line, text] : lines) {
-        if (text) {
-            EXPECT_TRUE(status.Saw(text)) << text;
-        }
-    }
+    for (const auto& [line, text] : lines) EXPECT_TRUE(!text || status.Saw(text)) << line;
     EXPECT_TRUE(messages.Saw("Cannot write the file: its folder does not exist.\n"));
     EXPECT_TRUE(messages.Saw("missing/folder/index.htm"));
     std::error_code ec;
